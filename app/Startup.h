@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+class QApplication;
+class QTranslator;
+
+// The start-up steps that come before the main window exists, in the order main runs them.
+namespace Startup {
+
+// Loads Qt's own catalogue, then ours, into the two translators and installs them.
+void installTranslators(QApplication &app, QTranslator &qtCatalogue, QTranslator &ownCatalogue);
+// Sets the application font: point size 8, family "Microsoft YaHei", weight 50.
+void applyFont(QApplication &app);
+// Loads the parameters, the printer address and the visibility flags from their default files.
+void loadSettings();
+// Reads the application style sheet from the resource collection (empty when it is missing).
+QString readStyleSheet(const QString &resource = QStringLiteral(":/qss/res/MainWindow.qss"));
+
+} // namespace Startup

@@ -1,0 +1,1 @@
+# Files the application directory's config/ folder starts with.

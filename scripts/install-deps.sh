@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the console needs to build, run and test.
+# Only missing packages are installed, so running it again is cheap.
+set -euo pipefail
+
+PACKAGES=(
+    build-essential cmake pkg-config
+    qtbase5-dev qttools5-dev qttools5-dev-tools qttranslations5-l10n
+    qt5-image-formats-plugins
+    libopencv-dev libbenchmark-dev
+    fonts-wqy-microhei
+    iputils-ping xvfb xauth
+)
+
+missing=()
+for pkg in "${PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$pkg")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "Installing missing packages: ${missing[*]}"
+SUDO=()
+if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1; then
+        SUDO=(sudo)
+    else
+        echo "Need root (or sudo) to install: ${missing[*]}" >&2
+        exit 1
+    fi
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${SUDO[@]}" apt-get update
+"${SUDO[@]}" apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,254 @@
+#include "settings/ParamSetting.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMutexLocker>
+#include <QSettings>
+#include <QVariant>
+
+
+ParamSetting ParamSetting::instance;
+
+namespace {
+
+// Bounded integer tests are unsigned, so a negative value fails every one of them.
+bool inRange(int value, unsigned max)
+{
+    return static_cast<unsigned>(value) <= max;
+}
+
+// A file counts as written when the settings object synced without error and the file is there.
+bool syncedToFile(QSettings &settings)
+{
+    settings.sync();
+    return settings.status() == QSettings::NoError && QFileInfo::exists(settings.fileName());
+}
+
+// Visibility flags in the order they are read and written, with their keys.
+struct VisibleKey
+{
+    const char *key;
+    bool ParamSetting::*flag;
+};
+
+const VisibleKey kVisibleKeys[] = {
+    {"/BASE/save_path", &ParamSetting::visible_save_path},
+    {"/BASE/resolution", &ParamSetting::visible_resolution},
+    {"/BASE/save_type", &ParamSetting::visible_save_type},
+    {"/BASE/source_type", &ParamSetting::visible_source_type},
+    {"/BASE/image_type", &ParamSetting::visible_image_type},
+    {"/BASE/paper_size", &ParamSetting::visible_paper_size},
+    {"/BASE/paper_thickness", &ParamSetting::visible_paper_thickness},
+    {"/BASE/paper_material", &ParamSetting::visible_paper_material},
+    {"/IMAGE/halftone", &ParamSetting::visible_halftone},
+    {"/IMAGE/brightness", &ParamSetting::visible_brightness},
+    {"/IMAGE/contrast", &ParamSetting::visible_contrast},
+    {"/IMAGE/color_curve", &ParamSetting::visible_color_curve},
+    {"/IMAGE/descreen", &ParamSetting::visible_descreen},
+    {"/CORRECT/angle_correct", &ParamSetting::visible_angle_correct},
+    {"/CORRECT/gamma_correct", &ParamSetting::visible_gamma_correct},
+    {"/CORRECT/brightness_correct", &ParamSetting::visible_brightness_correct},
+    {"/CORRECT/contrast_correct", &ParamSetting::visible_contrast_correct},
+    {"/ORTHER/filter", &ParamSetting::visible_filter},
+    {"/ORTHER/name", &ParamSetting::visible_name},
+    {"/ORTHER/impermeable", &ParamSetting::visible_impermeable},
+    {"/ORTHER/change_bkg", &ParamSetting::visible_change_bkg},
+    {"/ORTHER/eco_mode", &ParamSetting::visible_eco_mode},
+    {"/ORTHER/progress", &ParamSetting::visible_progress},
+};
+
+} // namespace
+
+ParamSetting::ParamSetting()
+{
+    save_path = QString();
+    name = QString();
+    log_file_name = QString();
+    printer_ip = QString();
+    initParamSetting();
+    printer_ip = QStringLiteral("192.168.0.1");
+    user_model = 1;
+    initUserModel(1);
+}
+
+ParamSetting::~ParamSetting() = default;
+
+void ParamSetting::initParamSetting()
+{
+    save_path = QStringLiteral("/home/image");
+    name = QStringLiteral("Image");
+    resolution = 2;
+    save_type = 0;
+    source_type = 1;
+    image_type = 0;
+    paper_size = 0;
+    paper_thickness = 0.5f;
+    paper_material = 0;
+    halftone = 0;
+    filter = 0;
+    brightness = 100;
+    contrast = 100;
+    color_curve = 100;
+    descreen = false;
+    descreen_radius = 5.0f;
+    angle_correct = 0.0f;
+    gamma_correct = 1.0f;
+    brightness_correct = 0.0f;
+    contrast_correct = 0.0f;
+    impermeable = 0;
+    eco_mode = false;
+    progress = false;
+    change_bkg = false;
+    bkg_red = 255;
+    bkg_green = 255;
+    bkg_blue = 255;
+}
+
+void ParamSetting::initUserModel(int)
+{
+    for (const VisibleKey &entry : kVisibleKeys)
+        this->*entry.flag = true;
+}
+
+QString ParamSetting::paramFilePath(const QString &path)
+{
+    if (!path.isEmpty())
+        return path;
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/config/ParamSetting.ini");
+}
+
+QString ParamSetting::visibleFilePath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/config/VisibleSetting.ini");
+}
+
+void ParamSetting::loadParamSettings(QString path)
+{
+    QSettings s(paramFilePath(path), QSettings::IniFormat);
+
+    auto readInt = [&s](const char *key, int &field, bool (*accept)(int)) {
+        const int v = s.value(QLatin1String(key), field).toInt();
+        if (accept(v))
+            field = v;
+    };
+    auto readFloat = [&s](const char *key, float &field, bool (*accept)(float)) {
+        const float v = s.value(QLatin1String(key), field).toFloat();
+        if (accept(v))
+            field = v;
+    };
+    auto readBool = [&s](const char *key, bool &field) {
+        field = s.value(QLatin1String(key), field).toBool();
+    };
+    auto any = [](int) { return true; };
+
+    readInt("/HELP/user_model", user_model, any);
+    const QString path_ = s.value(QStringLiteral("/BASE/save_path"), save_path).toString();
+    if (!path_.isEmpty())
+        save_path = path_;
+    readInt("/BASE/resolution", resolution, [](int v) { return inRange(v, 4); });
+    readInt("/BASE/save_type", save_type, any);
+    readInt("/BASE/source_type", source_type, [](int v) { return inRange(v, 2); });
+    readInt("/BASE/image_type", image_type, [](int v) { return inRange(v, 2); });
+    readInt("/BASE/paper_size", paper_size, [](int v) { return inRange(v, 16); });
+    readFloat("/BASE/paper_thickness", paper_thickness,
+              [](float v) { return v > 0.0f && v < 10.0f; });
+    readInt("/BASE/paper_material", paper_material, [](int v) { return inRange(v, 2); });
+    readInt("/IMAGE/halftone", halftone, [](int v) { return inRange(v, 1); });
+    readInt("/IMAGE/brightness", brightness, [](int v) { return inRange(v, 100); });
+    readInt("/IMAGE/contrast", contrast, [](int v) { return inRange(v, 100); });
+    readInt("/IMAGE/color_curve", color_curve, any);
+    readBool("/IMAGE/descreen", descreen);
+    readFloat("/IMAGE/descreen_radius", descreen_radius,
+              [](float v) { return v > 0.99999f && static_cast<double>(v) < 10.00001; });
+    readFloat("/CORRECT/angle_correct", angle_correct,
+              [](float v) { return v > -180.0f && v < 180.0f; });
+    readFloat("/CORRECT/gamma_correct", gamma_correct,
+              [](float v) { return v > -0.000001f && v < 4.000001f; });
+    readFloat("/CORRECT/brightness_correct", brightness_correct,
+              [](float v) { return v > -20.0f && v < 20.0f; });
+    readFloat("/CORRECT/contrast_correct", contrast_correct,
+              [](float v) { return v > -20.0f && v < 20.0f; });
+    readInt("/ORTHER/filter", filter, [](int v) { return inRange(v, 4); });
+    name = s.value(QStringLiteral("/ORTHER/name"), name).toString();
+    readInt("/ORTHER/impermeable", impermeable, any);
+    readBool("/ORTHER/eco_mode", eco_mode);
+    readBool("/ORTHER/change_bkg", change_bkg);
+    readInt("/ORTHER/bkg_red", bkg_red, [](int v) { return inRange(v, 255); });
+    readInt("/ORTHER/bkg_green", bkg_green, [](int v) { return inRange(v, 255); });
+    readInt("/ORTHER/bkg_blue", bkg_blue, [](int v) { return inRange(v, 255); });
+    readBool("/ORTHER/progress", progress);
+}
+
+bool ParamSetting::saveParamSettings(QString path)
+{
+    QSettings s(paramFilePath(path), QSettings::IniFormat);
+    s.setValue(QStringLiteral("/HELP/user_model"), user_model);
+    s.setValue(QStringLiteral("/BASE/save_path"), save_path);
+    s.setValue(QStringLiteral("/BASE/resolution"), resolution);
+    s.setValue(QStringLiteral("/BASE/save_type"), save_type);
+    s.setValue(QStringLiteral("/BASE/source_type"), source_type);
+    s.setValue(QStringLiteral("/BASE/image_type"), image_type);
+    s.setValue(QStringLiteral("/BASE/paper_size"), paper_size);
+    s.setValue(QStringLiteral("/BASE/paper_thickness"), paper_thickness);
+    s.setValue(QStringLiteral("/BASE/paper_material"), paper_material);
+    s.setValue(QStringLiteral("/IMAGE/halftone"), halftone);
+    s.setValue(QStringLiteral("/IMAGE/brightness"), brightness);
+    s.setValue(QStringLiteral("/IMAGE/contrast"), contrast);
+    s.setValue(QStringLiteral("/IMAGE/color_curve"), color_curve);
+    s.setValue(QStringLiteral("/IMAGE/descreen"), descreen);
+    s.setValue(QStringLiteral("/IMAGE/descreen_radius"), descreen_radius);
+    s.setValue(QStringLiteral("/CORRECT/angle_correct"), angle_correct);
+    s.setValue(QStringLiteral("/CORRECT/gamma_correct"), gamma_correct);
+    s.setValue(QStringLiteral("/CORRECT/brightness_correct"), brightness_correct);
+    s.setValue(QStringLiteral("/CORRECT/contrast_correct"), contrast_correct);
+    s.setValue(QStringLiteral("/ORTHER/filter"), filter);
+    s.setValue(QStringLiteral("/ORTHER/name"), name);
+    s.setValue(QStringLiteral("/ORTHER/impermeable"), impermeable);
+    s.setValue(QStringLiteral("/ORTHER/change_bkg"), change_bkg);
+    s.setValue(QStringLiteral("/ORTHER/bkg_red"), bkg_red);
+    s.setValue(QStringLiteral("/ORTHER/bkg_green"), bkg_green);
+    s.setValue(QStringLiteral("/ORTHER/bkg_blue"), bkg_blue);
+    s.setValue(QStringLiteral("/ORTHER/eco_mode"), eco_mode);
+    s.setValue(QStringLiteral("/ORTHER/progress"), progress);
+    return syncedToFile(s);
+}
+
+void ParamSetting::loadIPSettings(QString path)
+{
+    QSettings s(paramFilePath(path), QSettings::IniFormat);
+    setPrinterAddress(s.value(QStringLiteral("/PRINTER/IP"), printerAddress()).toString());
+}
+
+bool ParamSetting::saveIPSettings(QString path)
+{
+    QSettings s(paramFilePath(path), QSettings::IniFormat);
+    s.setValue(QStringLiteral("/PRINTER/IP"), printerAddress());
+    return syncedToFile(s);
+}
+
+void ParamSetting::loadVisibleSettings()
+{
+    QSettings s(visibleFilePath(), QSettings::IniFormat);
+    for (const VisibleKey &entry : kVisibleKeys)
+        this->*entry.flag = s.value(QLatin1String(entry.key), true).toBool();
+}
+
+bool ParamSetting::saveVisibleSettings()
+{
+    QSettings s(visibleFilePath(), QSettings::IniFormat);
+    for (const VisibleKey &entry : kVisibleKeys)
+        s.setValue(QLatin1String(entry.key), this->*entry.flag);
+    return syncedToFile(s);
+}
+
+QString ParamSetting::printerAddress() const
+{
+    QMutexLocker lock(&m_printerIpMutex);
+    return printer_ip;
+}
+
+void ParamSetting::setPrinterAddress(const QString &address)
+{
+    QMutexLocker lock(&m_printerIpMutex);
+    printer_ip = address;
+}

@@ -1,0 +1,112 @@
+#include "tests/support/TestEnvironment.h"
+
+#include "app/Startup.h"
+#include "settings/ParamSetting.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTranslator>
+
+namespace TestEnvironment {
+
+namespace {
+
+// Answers for loopback only; any other address is "unreachable" without sending anything.
+const char kFakePing[] = R"(#!/bin/sh
+for last; do :; done
+case "$last" in
+  127.0.0.1|localhost)
+    echo "PING 127.0.0.1 (127.0.0.1) 1(29) bytes of data."
+    echo "9 bytes from 127.0.0.1: icmp_seq=1 ttl=64"
+    exit 0 ;;
+esac
+echo "1 packets transmitted, 0 received, 100% packet loss"
+exit 1
+)";
+
+} // namespace
+
+QString appDir()
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+QString configDir()
+{
+    return appDir() + QStringLiteral("/config");
+}
+
+QString fakeBinDir()
+{
+    return appDir() + QStringLiteral("/fakebin");
+}
+
+QString writeFakeProgram(const QString &name, const QString &script)
+{
+    QDir().mkpath(fakeBinDir());
+    const QString path = fakeBinDir() + QLatin1Char('/') + name;
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write(script.toUtf8());
+        file.close();
+    }
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                        | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    return path;
+}
+
+void resetConfig()
+{
+    QDir(configDir()).removeRecursively();
+    QDir().mkpath(configDir());
+    QSettings s(configDir() + QStringLiteral("/ParamSetting.ini"), QSettings::IniFormat);
+    s.setValue(QStringLiteral("/PRINTER/IP"), QStringLiteral("127.0.0.1"));
+    s.sync();
+}
+
+void resetRecord()
+{
+    ParamSetting &p = ParamSetting::instance;
+    p.initParamSetting();
+    p.user_model = 1;
+    p.initUserModel(1);
+    p.log_file_name.clear();
+    p.setPrinterAddress(QStringLiteral("127.0.0.1"));
+}
+
+void clearTempImages()
+{
+    QDir dir(QStringLiteral("/tmp/tempimages"));
+    if (dir.exists()) {
+        const QStringList entries = dir.entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot
+                                                  | QDir::Hidden);
+        for (const QString &entry : entries) {
+            QFileInfo info(dir.filePath(entry));
+            if (info.isDir())
+                QDir(info.filePath()).removeRecursively();
+            else
+                QFile::remove(info.filePath());
+        }
+    } else {
+        QDir().mkpath(dir.path());
+    }
+}
+
+void prepare(QApplication &app)
+{
+    writeFakeProgram(QStringLiteral("ping"), QString::fromLatin1(kFakePing));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(fakeBinDir()) + ':' + path);
+
+    static QTranslator qtCatalogue;
+    static QTranslator ownCatalogue;
+    Startup::installTranslators(app, qtCatalogue, ownCatalogue);
+    Startup::applyFont(app);
+
+    resetConfig();
+    resetRecord();
+}
+
+} // namespace TestEnvironment
