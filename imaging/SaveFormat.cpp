@@ -1,0 +1,22 @@
+#include "imaging/SaveFormat.h"
+
+QString SaveFormat::suffix(int saveType)
+{
+    switch (saveType) {
+    case Jpg:
+        return QStringLiteral(".jpg");
+    case Pdf:
+    case MergedPdf:
+        return QStringLiteral(".pdf");
+    case Tiff:
+        return QStringLiteral(".tiff");
+    case Ofd:
+        return QStringLiteral(".ofd");
+    case Png:
+        return QStringLiteral(".png");
+    case Bmp:
+        return QStringLiteral(".bmp");
+    default:
+        return QString();
+    }
+}
