@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFont>
 #include <QTranslator>
+#include <QWidget>
 
 namespace Startup {
 
@@ -45,6 +46,11 @@ QString readStyleSheet(const QString &resource)
     // Text up to the first NUL byte, if there is one.
     const int nul = bytes.indexOf('\0');
     return QString::fromUtf8(nul < 0 ? bytes : bytes.left(nul));
+}
+
+void removeMaximizeButton(QWidget &window)
+{
+    window.setWindowFlags(window.windowFlags() & ~Qt::WindowMaximizeButtonHint);
 }
 
 } // namespace Startup

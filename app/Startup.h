@@ -4,6 +4,7 @@
 
 class QApplication;
 class QTranslator;
+class QWidget;
 
 // The start-up steps that come before the main window exists, in the order main runs them.
 namespace Startup {
@@ -16,5 +17,8 @@ void applyFont(QApplication &app);
 void loadSettings();
 // Reads the application style sheet from the resource collection (empty when it is missing).
 QString readStyleSheet(const QString &resource = QStringLiteral(":/qss/res/MainWindow.qss"));
+
+// Clears the maximise-button hint from the window's flags (minimise and close stay).
+void removeMaximizeButton(QWidget &window);
 
 } // namespace Startup

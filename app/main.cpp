@@ -18,7 +18,7 @@ int main(int argc, char *argv[])
     app.setStyleSheet(Startup::readStyleSheet());
 
     MainWindow window;
-    window.setWindowFlags(window.windowFlags() & ~Qt::WindowMaximizeButtonHint);
+    Startup::removeMaximizeButton(window);
     window.show();
 
     return app.exec();
