@@ -1,0 +1,57 @@
+#include "log/LogOutput.h"
+
+#include "log/LogRecord.h"
+#include "settings/ParamSetting.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+const char kLogDir[] = "./logFiles";
+
+bool appendToLog(const QByteArray &bytes)
+{
+    if (!QDir().mkpath(QString::fromLatin1(kLogDir)))
+        return false;
+    const QString path =
+        QString::fromLatin1(kLogDir) + QLatin1Char('/') + ParamSetting::instance.log_file_name;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    // One write per record, so a record is never split by another writer's.
+    const bool ok = file.write(bytes) == bytes.size();
+    file.close();
+    return ok;
+}
+
+} // namespace
+
+QByteArray LogOutput::currentUser()
+{
+    const uid_t uid = getuid();
+    const passwd *entry = getpwuid(uid);
+    return LogRecord::userField(entry ? entry->pw_name : nullptr, uid);
+}
+
+void LogOutput::WriteFile(bool success)
+{
+    ParamSetting &p = ParamSetting::instance;
+    p.log_file_name = QStringLiteral("logs.txt");
+    const QString path = LogRecord::documentPath(p.save_path, p.name, p.save_type);
+    appendToLog(LogRecord::format(currentUser(), path, QDateTime::currentDateTime(), success));
+}
+
+void LogOutput::WriteFile(QString text)
+{
+    ParamSetting &p = ParamSetting::instance;
+    if (p.log_file_name.isEmpty())
+        p.log_file_name =
+            QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".txt");
+    appendToLog(text.toUtf8() + '\n');
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// Appends to the work log in "./logFiles" under the current working directory. Failures are
+// silent: a folder that cannot be made or a file that cannot be opened skips the record.
+class LogOutput
+{
+public:
+    LogOutput() = delete;
+
+    // One record for a finished scan job: "Success" when pages arrived, "Fail" otherwise.
+    static void WriteFile(bool success);
+    // Appends `text` (UTF-8) and a line feed to the log file named by log_file_name, which
+    // becomes today's "yyyy-MM-dd.txt" when it is still empty.
+    static void WriteFile(QString text);
+
+    // The login name of the process's real user, or its numeric id when it has none.
+    static QByteArray currentUser();
+};
