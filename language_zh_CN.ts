@@ -2,10 +2,940 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>CustomDialog</name>
+    <message>
+        <source>自定义设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>基础设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>保存路径</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>分辨率</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>存储格式</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>纸张来源</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>扫描模式</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>稿件大小</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>稿件厚度</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>稿件材质</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>图像色彩设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>半色调图案</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>滤镜</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>亮度</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>对比度</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>色调曲线</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>去除网纹</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>图像校正设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>旋转角度</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>伽马值</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>其他设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>防渗透</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>节能模式</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>改变背景颜色</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>IPSetting</name>
+    <message>
+        <source>IP设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打印机IP</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IP地址：</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ImageTree</name>
+    <message>
+        <source>ImageTree</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ImageView</name>
+    <message>
+        <source>Save Screen Shoot</source>
+        <translation>截取</translation>
+    </message>
+    <message>
+        <source>Could not write %1</source>
+        <translation>无法写入 %1</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Infomation</source>
+        <translation>提示</translation>
+    </message>
+</context>
+<context>
+    <name>LogWindow</name>
+    <message>
+        <source>工作日志</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>toolBar</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No.</source>
+        <translation>任务</translation>
+    </message>
+    <message>
+        <source>User</source>
+        <translation>用户</translation>
+    </message>
+    <message>
+        <source>Path</source>
+        <translation>文档</translation>
+    </message>
+    <message>
+        <source>Scanner</source>
+        <translation>扫描仪</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>时间</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>清除</translation>
+    </message>
+</context>
+<context>
+    <name>LoginDialog</name>
+    <message>
+        <source>Admin</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Login</source>
+        <translation>登入</translation>
+    </message>
+    <message>
+        <source>User:</source>
+        <translation>用户名：</translation>
+    </message>
+    <message>
+        <source>Password:</source>
+        <translation>密码：</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>User is null</source>
+        <translation>       用户名不能为空      </translation>
+    </message>
+    <message>
+        <source>Password is null</source>
+        <translation>       密码不能为空      </translation>
+    </message>
+    <message>
+        <source>User or Password is wrong</source>
+        <translation>      用户名或密码错误     </translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Infomation</source>
+        <translation>提示</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
+    <message>
+        <source>Veldrin扫描软件V2.0</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>基本设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>存储位置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>稿件名称</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>分辨率</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>150</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>200</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>300</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>400</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>600</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>存储格式</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>JPG</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PDF</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>TIFF</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>OFD</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PNG</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>BMP</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>合并PDF</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>纸张来源</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>平板</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>自动进稿器（单面）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>自动进稿器（双面）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>扫描模式</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>黑白</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>灰度</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>彩色</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>稿件大小</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>自动检测尺寸</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A6</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>B6</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Statement</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A5</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>B5</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Excutive</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>16K</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A4</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Letter</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Folio</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Legal</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>B4</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>8K</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>11X15</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>11x17</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>稿件厚度</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>稿件材质</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>普通白纸</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>铜板</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>牛皮纸</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>图像增强设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>半色调图案</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>阈值</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>误差扩散</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>滤镜</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>怀旧滤镜</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>连环画滤镜</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>熔铸滤镜</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>冰冻滤镜</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>亮度</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>对比度</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>色调曲线</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>去网纹</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>网纹半径</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>图像校正设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>旋转角度</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>伽马值</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>其他设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>防渗透</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>一级</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>二级</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>三级</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>节能模式</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>开启</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>改变背景颜色</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>隐藏进度条</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>参数重置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>保存参数</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>扫描</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>预览</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件(&amp;F)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>日志(&amp;L)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>帮助(&amp;H)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>打开预览窗口</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>加载日志</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>导出日志</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>修改密码</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>简洁</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>专业</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>自定义</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>自定义设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>导出模板</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>导入模板</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IP设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>另存为</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>关于软件</source>
+        <translation type="unfinished"></translation>
+    </message>
     <message>
         <source>Scanning...</source>
         <translation>扫描中...</translation>
+    </message>
+    <message>
+        <source>Please wait</source>
+        <translation>请等待</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Infomation</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Please select flatbed to scan</source>
+        <translation>进稿器只能扫描普通白纸，其他类型纸张请使用平台扫描</translation>
+    </message>
+    <message>
+        <source>Unable to connect to printer</source>
+        <translation>        无法连接打印机        </translation>
+    </message>
+    <message>
+        <source>Scan service busy</source>
+        <translation>        扫描服务繁忙        </translation>
+    </message>
+    <message>
+        <source>Scan service stopped</source>
+        <translation>        扫描服务停止        </translation>
+    </message>
+    <message>
+        <source>Parameter error</source>
+        <translation>        参数校验失败        </translation>
+    </message>
+    <message>
+        <source>has no images available to aquire</source>
+        <translation>没有可获取的图像用于扫描</translation>
+    </message>
+    <message>
+        <source>File receive error</source>
+        <translation>       文件接收错误        </translation>
+    </message>
+    <message>
+        <source>File write error</source>
+        <translation>        文件写入错误        </translation>
+    </message>
+    <message>
+        <source>Scan service internal error</source>
+        <translation>       扫描服务内部错误     </translation>
+    </message>
+    <message>
+        <source>unknown error</source>
+        <translation>        未知错误        </translation>
+    </message>
+    <message>
+        <source>paper size is wrong</source>
+        <translation>警告：稿件大小与参数设置的大小不一致</translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation>无法连接复合机，请检查网络端口</translation>
+    </message>
+    <message>
+        <source>Success</source>
+        <translation>成功连接复合机</translation>
+    </message>
+    <message>
+        <source>Parameters saved successfully</source>
+        <translation>      保存参数成功      </translation>
+    </message>
+    <message>
+        <source>Select Folder</source>
+        <translation>选择保存路径</translation>
+    </message>
+    <message>
+        <source>Import Files</source>
+        <translation>保存参数设置</translation>
+    </message>
+    <message>
+        <source>Config Files (*.ini)</source>
+        <translation>参数配置文件 (*.ini)</translation>
+    </message>
+    <message>
+        <source>Open File</source>
+        <translation>导入参数配置文件</translation>
+    </message>
+    <message>
+        <source>Save as</source>
+        <translation>另存为</translation>
+    </message>
+    <message>
+        <source>the file has exited,do you want to replace it?</source>
+        <translation>文件已存在，是否替换？</translation>
+    </message>
+    <message>
+        <source>Change the password successfully</source>
+        <translation>      修改密码成功     </translation>
+    </message>
+    <message>
+        <source>There is no history log file</source>
+        <translation>     没有历史日志     </translation>
+    </message>
+    <message>
+        <source>export log</source>
+        <translation>导出日志</translation>
+    </message>
+    <message>
+        <source>Export log successfully</source>
+        <translation>        导出日志成功        </translation>
+    </message>
+    <message>
+        <source>Export log failed</source>
+        <translation>        导出日志失败        </translation>
+    </message>
+    <message>
+        <source>Failed to save parameters</source>
+        <translation>保存参数失败</translation>
+    </message>
+    <message>
+        <source>Unable to start the scan program</source>
+        <translation>无法启动扫描程序</translation>
+    </message>
+    <message>
+        <source>Unable to create the temporary image folder</source>
+        <translation>无法创建临时图像文件夹</translation>
+    </message>
+    <message>
+        <source>%1 page(s) could not be saved to %2</source>
+        <translation>%1 页未能保存到 %2</translation>
+    </message>
+    <message>
+        <source>Could not write %1</source>
+        <translation>无法写入 %1</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>关于软件</translation>
+    </message>
+    <message>
+        <source>Veldrin scanning console, version %1</source>
+        <translation>Veldrin扫描软件，版本 %1</translation>
+    </message>
+</context>
+<context>
+    <name>PasswordDialog</name>
+    <message>
+        <source>Change Password</source>
+        <translation>修改密码</translation>
+    </message>
+    <message>
+        <source>Old Password:</source>
+        <translation>原密码：</translation>
+    </message>
+    <message>
+        <source>New Password:</source>
+        <translation>新密码：</translation>
+    </message>
+    <message>
+        <source>Confirm Password:</source>
+        <translation>确认密码：</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>确认</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Old password is not corrected, please try again!</source>
+        <translation>原密码错误，请重试</translation>
+    </message>
+    <message>
+        <source>the length of password can not less than 6, please try again!</source>
+        <translation>密码长度不能小于6位</translation>
+    </message>
+    <message>
+        <source>the length of password can not more than 16, please try again!</source>
+        <translation>密码长度不能大于16位</translation>
+    </message>
+    <message>
+        <source>new password and confirm password is not consistence, please try again!</source>
+        <translation>新密码与确认密码不一致</translation>
+    </message>
+    <message>
+        <source>Old password can not equal to new password, please try again!</source>
+        <translation>新密码不能与原密码相同</translation>
+    </message>
+    <message>
+        <source>The password is a string of 6 to 16 letters, numbers, please try again!</source>
+        <translation>密码需为6到16位数字或字母组成</translation>
+    </message>
+    <message>
+        <source>Failed to save the new password</source>
+        <translation>新密码保存失败</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Infomation</source>
+        <translation>提示</translation>
+    </message>
+</context>
+<context>
+    <name>PreviewWindow</name>
+    <message>
+        <source>Image manager</source>
+        <translation>图片管理器</translation>
+    </message>
+    <message>
+        <source>File(&amp;F)</source>
+        <translation>文件(&amp;F)</translation>
+    </message>
+    <message>
+        <source>Edit(&amp;E)</source>
+        <translation>编辑(&amp;E)</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>退出</translation>
+    </message>
+    <message>
+        <source>Screenshot</source>
+        <translation>截取</translation>
+    </message>
+    <message>
+        <source>Rotate 90 degrees CCW</source>
+        <translation>逆时针旋转90度</translation>
+    </message>
+    <message>
+        <source>Rotate 90 degrees CW</source>
+        <translation>顺时针旋转90度</translation>
+    </message>
+    <message>
+        <source>100%</source>
+        <translation>图像原始大小</translation>
+    </message>
+    <message>
+        <source>the file has exited,do you want to replace it?</source>
+        <translation>文件已存在，是否替换？</translation>
+    </message>
+    <message>
+        <source>Could not write %1</source>
+        <translation>无法写入 %1</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Infomation</source>
+        <translation>提示</translation>
+    </message>
+</context>
+<context>
+    <name>PreviewWindowClass</name>
+    <message>
+        <source>预览</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ScanningThread</name>
+    <message>
+        <source>scanning...</source>
+        <translation>扫描中...</translation>
+    </message>
+    <message>
+        <source>Unable to start the scan program</source>
+        <translation>无法启动扫描程序</translation>
+    </message>
+    <message>
+        <source>Unable to create the temporary image folder</source>
+        <translation>无法创建临时图像文件夹</translation>
     </message>
 </context>
 </TS>
