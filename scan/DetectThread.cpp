@@ -1,0 +1,90 @@
+#include "scan/DetectThread.h"
+
+#include "settings/ParamSetting.h"
+
+#include <QDeadlineTimer>
+#include <QDebug>
+#include <QMutexLocker>
+#include <QProcess>
+#include <QStringList>
+
+DetectThread::DetectThread() : QThread(nullptr), m_finish(false), m_cyclePause(2000) {}
+
+DetectThread::~DetectThread()
+{
+    // Destroying a running QThread aborts the process; the pause wakes at once, so this waits
+    // at most for one ping.
+    Finish();
+    wait();
+}
+
+void DetectThread::Finish()
+{
+    QMutexLocker locker(&m_pauseMutex);
+    m_finish = true;
+    m_wake.wakeAll();
+}
+
+void DetectThread::setCyclePause(int ms)
+{
+    m_cyclePause = ms;
+}
+
+void DetectThread::run()
+{
+    if (m_finish)
+        return;
+    for (;;) {
+        // The address dialog may replace the address at any time; copy it under its lock.
+        const QString address = ParamSetting::instance.printerAddress();
+        emit UpdateStatus(pingOk(address) ? 0 : 1);
+        pause();
+        if (m_finish)
+            return;
+    }
+}
+
+void DetectThread::pause()
+{
+    QMutexLocker locker(&m_pauseMutex);
+    QDeadlineTimer deadline(qMax(0, int(m_cyclePause)));
+    // Finish() sets the flag under the same lock, so a wake-up cannot be missed.
+    while (!m_finish && !deadline.hasExpired())
+        m_wake.wait(&m_pauseMutex, deadline);
+}
+
+bool DetectThread::pingOk(QString address)
+{
+    if (address.isEmpty())
+        return false;
+    // The address is handed over as one argument; one that begins with "-" would still be read
+    // as an option by ping.
+    if (address.startsWith(QLatin1Char('-'))) {
+        qDebug() << "DetectThread: refusing address" << address;
+        return false;
+    }
+
+    const QString program = QStringLiteral("ping");
+    const QStringList args{QStringLiteral("-s"), QStringLiteral("1"), QStringLiteral("-c"),
+                           QStringLiteral("1"), address};
+
+    QProcess process;
+    process.start(program, args, QIODevice::ReadWrite);
+    process.waitForReadyRead(500);
+    process.waitForFinished(500);
+
+    const QString output = QString::fromLocal8Bit(process.readAllStandardOutput());
+    const bool ok = output.contains(QLatin1String("TTL"), Qt::CaseInsensitive);
+    qDebug() << program + QLatin1Char(' ') + args.join(QLatin1Char(' ')) << output
+             << (ok ? "true" : "false");
+
+    // A ping that is still running is stopped and reaped here, so none outlives its cycle.
+    if (process.state() != QProcess::NotRunning) {
+        process.terminate();
+        if (!process.waitForFinished(200)) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+    return ok;
+}

@@ -1,0 +1,83 @@
+#include "scan/ScanningThread.h"
+
+#include "scan/ScanArguments.h"
+#include "settings/ParamSetting.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QProcess>
+
+ScanningThread::ScanningThread()
+    : QThread(nullptr), m_tempDir(QStringLiteral("/tmp/tempimages/")), m_settleDelay(2000)
+{
+}
+
+void ScanningThread::setTempDir(const QString &dir)
+{
+    m_tempDir = dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+}
+
+QString ScanningThread::tempDir() const
+{
+    return m_tempDir;
+}
+
+void ScanningThread::setSettleDelay(int ms)
+{
+    m_settleDelay = ms;
+}
+
+void ScanningThread::run()
+{
+    // Without the folder the program has nowhere to put its pages; the window still needs a
+    // result to leave its scanning state.
+    if (!QDir(m_tempDir).exists() && !QDir().mkpath(m_tempDir)) {
+        qDebug() << "ScanningThread: cannot create" << m_tempDir;
+        emit ThreadFinished(ResultTempDirFailed);
+        return;
+    }
+
+    emit UpdateProgress(100, tr("scanning..."));
+
+    const int result = execCmd();
+    if (result != 0) {
+        emit ThreadFinished(result);
+        return;
+    }
+    emit UpdateProgress(100, QString());
+    emit ThreadFinished(0);
+}
+
+int ScanningThread::execCmd()
+{
+    ParamSetting &param = ParamSetting::instance;
+    const QString address = param.printerAddress();
+    const int source = param.source_type;
+    const int colour = param.image_type;
+    const int resolution = param.resolution;
+
+    const QString program =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/ScanConsoleApp");
+    const QString outputPath = m_tempDir + QStringLiteral("tempImage.jpg");
+    const QStringList args = ScanArguments::build(address, source, colour, resolution, outputPath);
+    qDebug() << outputPath;
+
+    QProcess process;
+    process.start(program, args, QIODevice::ReadWrite);
+    process.waitForStarted(30000);
+    // A feeder full of pages may take minutes: no time-out.
+    process.waitForFinished(-1);
+
+    // The collector sweeps about once a second; give it time for the last pages.
+    msleep(static_cast<unsigned long>(qMax(0, m_settleDelay)));
+
+    // A program that never ran or died of a signal has no exit code of its own; reporting the
+    // process object's 0 would turn a failed scan into a success.
+    if (process.error() == QProcess::FailedToStart || process.exitStatus() == QProcess::CrashExit ||
+        process.state() != QProcess::NotRunning) {
+        qDebug() << "ScanningThread:" << program << "failed:" << process.errorString();
+        return ResultProgramFailed;
+    }
+    return process.exitCode();
+}

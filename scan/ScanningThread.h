@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QThread>
+
+// Runs one scan: starts the application directory's ScanConsoleApp with the record's scan
+// parameters, waits for it to end and reports its exit code as the scan's result code.
+// One object serves exactly one run; it reports only through its signals.
+class ScanningThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    // Results of the runner's own, beside the program's exit codes (which are never negative).
+    // The program is missing, could not be started or crashed.
+    static constexpr int ResultProgramFailed = -1;
+    // The temporary page folder can neither be found nor created.
+    static constexpr int ResultTempDirFailed = -2;
+
+    ScanningThread();
+
+    // The page folder handed to the program; "/tmp/tempimages/" unless a test points it
+    // elsewhere. Set before start().
+    void setTempDir(const QString &dir);
+    QString tempDir() const;
+    // The pause after the program has ended, which lets the page collector take the last
+    // pages (2000 ms). Only tests shorten it.
+    void setSettleDelay(int ms);
+
+    // Builds the argument list, runs ScanConsoleApp to its end and returns its exit code,
+    // or ResultProgramFailed. Called only from run().
+    int execCmd();
+
+signals:
+    void ThreadFinished(int result);
+    void UpdateProgress(int value, QString text);
+
+protected:
+    void run() override;
+
+private:
+    QString m_tempDir;
+    int m_settleDelay;
+};
