@@ -1,0 +1,57 @@
+#include "account/LoginStore.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace LoginStore {
+
+namespace {
+
+const char kUserKey[] = "/LOGIN/User";
+const char kPasswordKey[] = "/LOGIN/Password";
+
+QString readKey(const char *key)
+{
+    QSettings settings(filePath(), QSettings::IniFormat);
+    return settings.value(QLatin1String(key), QString()).toString();
+}
+
+} // namespace
+
+QString filePath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/config/Login.ini");
+}
+
+QString storedUser()
+{
+    return readKey(kUserKey);
+}
+
+QString storedPassword()
+{
+    return readKey(kPasswordKey);
+}
+
+bool writePassword(const QString &digest)
+{
+    const QString path = filePath();
+    QSettings settings(path, QSettings::IniFormat);
+    const QVariant previous = settings.value(QLatin1String(kPasswordKey));
+    settings.setValue(QLatin1String(kPasswordKey), digest);
+    settings.sync();
+    if (settings.status() == QSettings::NoError && QFileInfo::exists(path))
+        return true;
+
+    // Qt keeps an unwritten value in its per-process cache of the file, where the next login
+    // would find it; put the stored one back so the change is undone everywhere.
+    if (previous.isValid())
+        settings.setValue(QLatin1String(kPasswordKey), previous);
+    else
+        settings.remove(QLatin1String(kPasswordKey));
+    settings.sync();
+    return false;
+}
+
+} // namespace LoginStore
