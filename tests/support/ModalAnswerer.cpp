@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QTest>
 
 ModalAnswerer::ModalAnswerer(QObject *parent) : QObject(parent)
@@ -38,7 +39,10 @@ void ModalAnswerer::expectFileDialog(const QString &selection)
         auto *dialog = qobject_cast<QFileDialog *>(w);
         if (!dialog)
             return;
+        // The name field decides for save and folder dialogs alike: type the whole path there.
         dialog->selectFile(selection);
+        if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            name->setText(selection);
         static_cast<QDialog *>(dialog)->accept();
     });
 }

@@ -1,0 +1,112 @@
+#include "preview/ImageTree.h"
+
+#include "imaging/ImageManager.h"
+#include "preview/PreviewWindow.h"
+
+#include <QImage>
+#include <QLabel>
+#include <QListWidget>
+#include <QPixmap>
+#include <QVBoxLayout>
+
+namespace {
+const int ThumbnailSide = 200;
+} // namespace
+
+ImageTree::ImageTree(QWidget *parent) : QWidget(parent)
+{
+    if (objectName().isEmpty())
+        setObjectName(QStringLiteral("ImageTree"));
+    resize(340, 762);
+
+    m_layout = new QVBoxLayout(this);
+    m_layout->setObjectName(QStringLiteral("verticalLayout"));
+    m_layout->setSpacing(1);
+    m_layout->setContentsMargins(1, 1, 1, 1);
+
+    m_listWidget = new QListWidget(this);
+    m_listWidget->setObjectName(QStringLiteral("ImageListWidget"));
+    m_layout->addWidget(m_listWidget);
+
+    setWindowTitle(tr("ImageTree"));
+    QMetaObject::connectSlotsByName(this);
+    connect(m_listWidget, &QListWidget::itemClicked, this, &ImageTree::slotItemClickedSlot);
+
+    m_listWidget->setStyleSheet(QStringLiteral(
+        "QListWidget{border:1px solid gray; color:black; }"
+        "QListWidget::Item:hover{background:rgb(187, 198, 241); }"
+        "QListWidget::item:selected{background:rgb(93, 107, 153); }"
+        "QListWidget::item:selected:!active{border-width:0px; background:rgb(93, 107, 153); }"));
+}
+
+QWidget *ImageTree::createEntry(const ImageObject *page, const QString &pictureStyle)
+{
+    auto *container = new QWidget(m_listWidget);
+
+    auto *picture = new QLabel(container);
+    picture->setFixedSize(ThumbnailSide, ThumbnailSide);
+    picture->setAutoFillBackground(true);
+    picture->setStyleSheet(pictureStyle);
+    if (page->image && !page->image->isNull()) {
+        picture->setPixmap(QPixmap::fromImage(*page->image)
+                               .scaled(ThumbnailSide, ThumbnailSide, Qt::KeepAspectRatio,
+                                       Qt::SmoothTransformation));
+    }
+    picture->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    picture->setObjectName(QStringLiteral("labelImage"));
+    picture->setAttribute(Qt::WA_TranslucentBackground);
+    // Translucency also turns off background painting, which would hide the white box of a
+    // rebuilt entry; the transparent entries look the same either way.
+    picture->setAttribute(Qt::WA_NoSystemBackground, false);
+
+    auto *name = new QLabel(page->name, container);
+    name->setAlignment(Qt::AlignCenter);
+    name->setObjectName(QStringLiteral("LableName"));
+    name->setFixedSize(ThumbnailSide, 20);
+
+    auto *layout = new QVBoxLayout;
+    layout->addWidget(picture, 0, Qt::AlignCenter);
+    layout->addWidget(name, 0, Qt::AlignCenter);
+    container->setLayout(layout);
+    container->setStyleSheet(QStringLiteral("background-color: transparent;"));
+    return container;
+}
+
+void ImageTree::addImage(ImageObject *page)
+{
+    if (!page)
+        return;
+    QWidget *entry =
+        createEntry(page, QStringLiteral("background-color: transparent;color: rgb(255,255,255);"));
+    auto *item = new QListWidgetItem(m_listWidget);
+    item->setSizeHint(QSize(250, 250));
+    m_listWidget->setItemWidget(item, entry);
+}
+
+void ImageTree::updateImage(int index)
+{
+    QListWidgetItem *item = m_listWidget->currentItem();
+    const ImageObject *page = ImageManager::Instance()->at(index);
+    if (!item || !page)
+        return;
+    // setItemWidget deletes the entry widget it replaces.
+    QWidget *entry = createEntry(
+        page, QStringLiteral("background-color: rgb(255,255,255);color: rgb(255,255,255);"));
+    m_listWidget->setItemWidget(item, entry);
+}
+
+void ImageTree::clearImage()
+{
+    m_listWidget->clear();
+}
+
+void ImageTree::slotItemClickedSlot(QListWidgetItem *item)
+{
+    Q_UNUSED(item)
+    // The current row, not the clicked item: both agree after a click, and the row is what the
+    // store index follows.
+    const int row = m_listWidget->currentRow();
+    if (row < 0 || !PreviewWindow::m_Instance)
+        return;
+    PreviewWindow::m_Instance->SetCurImage(row);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QWidget>
+
+class QListWidget;
+class QListWidgetItem;
+class QVBoxLayout;
+struct ImageObject;
+
+// The thumbnail strip of the preview window: one entry per store page, in store order, so that
+// row i of the list is store index i. Clicking an entry makes that page the current one.
+class ImageTree : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit ImageTree(QWidget *parent = nullptr);
+
+    // Appends an entry for `page` (not null).
+    void addImage(ImageObject *page);
+    // Rebuilds the current entry from store page `index`, on a white box.
+    void updateImage(int index);
+    void clearImage();
+
+public slots:
+    void slotItemClickedSlot(QListWidgetItem *item);
+
+private:
+    QWidget *createEntry(const ImageObject *page, const QString &pictureStyle);
+
+    QVBoxLayout *m_layout;
+    QListWidget *m_listWidget;
+};

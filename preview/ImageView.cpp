@@ -1,0 +1,345 @@
+#include "preview/ImageView.h"
+
+#include "imaging/PageWriter.h"
+#include "imaging/SaveFormat.h"
+#include "preview/PreviewWindow.h"
+#include "settings/ParamSetting.h"
+
+#include <QFileDialog>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+ImageView::ImageView(QWidget *parent)
+    : QWidget(parent), m_pImage(nullptr), m_scale(1.0f), m_offsetX(0.0f), m_offsetY(0.0f),
+      m_minScale(0.2f), m_maxScale(5.0f), m_moving(false), m_movePos(0, 0), m_shotState(ShotNone),
+      m_shotStart(0, 0), m_shotEnd(0, 0)
+{
+    QPalette pal = palette();
+    pal.setBrush(QPalette::All, QPalette::Window, QBrush(QColor(230, 230, 230)));
+    setPalette(pal);
+    setAutoFillBackground(true);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void ImageView::SetImage(QImage *image)
+{
+    m_pImage = image;
+    if (!m_pImage) {
+        // Nothing may be drawn from a page the store is about to free.
+        update();
+        return;
+    }
+    const float w = static_cast<float>(m_pImage->width());
+    const float h = static_cast<float>(m_pImage->height());
+    // The shorter side may shrink to 50 view pixels, the longer grow to 20000; 100 % is always
+    // allowed. An empty image divides by zero, which the clamps turn into 1.0 and 10.0.
+    m_minScale = std::clamp(50.0f / std::min(w, h), 0.001f, 1.0f);
+    m_maxScale = std::clamp(20000.0f / std::max(w, h), 1.0f, 10.0f);
+    m_scale = 1.0f;
+    UpdateImagePos();
+}
+
+QSize ImageView::scaledSize() const
+{
+    if (!m_pImage)
+        return QSize();
+    return QSize(static_cast<int>(m_pImage->width() * m_scale),
+                 static_cast<int>(m_pImage->height() * m_scale));
+}
+
+void ImageView::UpdateImagePos()
+{
+    if (!m_pImage || m_scale < m_minScale || m_scale > m_maxScale)
+        return;
+    const QSize viewport = parentWidget() ? parentWidget()->size() : QSize(0, 0);
+    const QSize scaled = scaledSize();
+
+    int width = scaled.width();
+    int height = scaled.height();
+    if (scaled.width() < viewport.width()) {
+        m_offsetX = (viewport.width() - scaled.width()) * 0.5f;
+        width = viewport.width();
+    } else {
+        m_offsetX = 0.0f;
+    }
+    if (scaled.height() < viewport.height()) {
+        m_offsetY = (viewport.height() - scaled.height()) * 0.5f;
+        height = viewport.height();
+    } else {
+        m_offsetY = 0.0f;
+    }
+    resize(width, height);
+    update();
+    if (PreviewWindow::m_Instance)
+        PreviewWindow::m_Instance->UpdateStatueScale(static_cast<int>(100.0f * m_scale));
+}
+
+QPoint ImageView::P2V(const QPoint &p) const
+{
+    const float x = p.x() * m_scale;
+    const float y = p.y() * m_scale;
+    return QPoint(static_cast<int>(std::lround(x)) + static_cast<int>(m_offsetX),
+                  static_cast<int>(std::lround(y)) + static_cast<int>(m_offsetY));
+}
+
+QPoint ImageView::V2P(const QPoint &p) const
+{
+    const double x = (p.x() - static_cast<int>(m_offsetX)) / static_cast<double>(m_scale);
+    const double y = (p.y() - static_cast<int>(m_offsetY)) / static_cast<double>(m_scale);
+    return QPoint(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
+}
+
+bool ImageView::isCursorOutImage(const QPoint &p) const
+{
+    if (!m_pImage)
+        return false;
+    // A point on the right or bottom edge is inside: it is the far corner of a region that ends
+    // with the last pixel.
+    return p.x() < 0 || p.y() < 0 || p.x() > m_pImage->width() || p.y() > m_pImage->height();
+}
+
+void ImageView::StartScreenshot()
+{
+    m_shotState = ShotArmed;
+    m_shotStart = QPoint(0, 0);
+    m_shotEnd = QPoint(0, 0);
+    update();
+}
+
+void ImageView::EndScreenshot()
+{
+    if (m_shotState == ShotNone)
+        return;
+    m_shotState = ShotNone;
+    m_shotStart = QPoint(0, 0);
+    m_shotEnd = QPoint(0, 0);
+    setCursor(Qt::ArrowCursor);
+    update();
+}
+
+void ImageView::UpdateScreenshotRect()
+{
+    if (m_shotStart.x() == m_shotEnd.x() || m_shotStart.y() == m_shotEnd.y())
+        return;
+    const QPoint a = P2V(m_shotStart);
+    const QPoint b = P2V(m_shotEnd);
+    const QRect rect(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
+                     QPoint(std::max(a.x(), b.x()) - 1, std::max(a.y(), b.y()) - 1));
+
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPen pen(QColor(255, 0, 0, 200));
+    pen.setWidth(1);
+    pen.setStyle(Qt::DashLine);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(rect);
+}
+
+void ImageView::reportWriteFailure(const QString &file)
+{
+    QMessageBox::warning(nullptr, tr("Warning"), tr("Could not write %1").arg(file));
+}
+
+void ImageView::SaveScreenshot()
+{
+    if (m_shotState != ShotDone || !m_pImage)
+        return;
+    const QRect region(
+        std::min(m_shotStart.x(), m_shotEnd.x()), std::min(m_shotStart.y(), m_shotEnd.y()),
+        std::abs(m_shotEnd.x() - m_shotStart.x()), std::abs(m_shotEnd.y() - m_shotStart.y()));
+    // Two corners on one line enclose no pixel: there is nothing to save, capture goes on.
+    if (region.isEmpty())
+        return;
+    const QImage picture = m_pImage->copy(region);
+
+    const ParamSetting &param = ParamSetting::instance;
+    const QString chosen = QFileDialog::getSaveFileName(
+        this, tr("Save Screen Shoot"), param.save_path, QStringLiteral("ALL File(*.*);;"));
+    if (!chosen.isEmpty()) {
+        // The configured format decides, whatever the operator typed; a capture is one image,
+        // so the merged PDF format gives a one-page PDF.
+        const int saveType = param.save_type;
+        const QString target = chosen + SaveFormat::suffix(saveType);
+        if (!SaveFormat::isFormat(saveType) || !PageWriter::write(picture, saveType, target))
+            reportWriteFailure(target);
+    }
+    EndScreenshot();
+}
+
+void ImageView::ShowOriginSize()
+{
+    if (!m_pImage)
+        return;
+    m_scale = 1.0f;
+    UpdateImagePos();
+}
+
+void ImageView::EnlargeView()
+{
+    const float candidate = static_cast<float>(m_scale * 1.2);
+    if (candidate < m_minScale || candidate > m_maxScale)
+        return;
+    m_scale = candidate;
+    UpdateImagePos();
+}
+
+void ImageView::ShrinkView()
+{
+    const float candidate = static_cast<float>(m_scale * 0.8);
+    if (candidate < m_minScale || candidate > m_maxScale)
+        return;
+    m_scale = candidate;
+    UpdateImagePos();
+}
+
+void ImageView::FitView()
+{
+    if (!m_pImage || m_pImage->isNull() || !parentWidget())
+        return;
+    const QSize viewport = parentWidget()->size();
+    float fit = std::min(static_cast<float>(viewport.width()) / m_pImage->width(),
+                         static_cast<float>(viewport.height()) / m_pImage->height());
+    fit = std::min(fit, 1.0f);
+    // Kept inside the zoom limits, where the layout (and every later zoom step) works.
+    m_scale = std::clamp(fit, m_minScale, m_maxScale);
+    UpdateImagePos();
+}
+
+void ImageView::mousePressEvent(QMouseEvent *event)
+{
+    const QPoint pos = event->pos();
+    if (event->button() == Qt::MiddleButton) {
+        m_movePos = pos;
+        m_moving = true;
+        setCursor(Qt::ClosedHandCursor);
+    } else if (event->button() == Qt::LeftButton) {
+        const QPoint p = V2P(pos);
+        if (!isCursorOutImage(p)) {
+            if (m_shotState == ShotArmed || m_shotState == ShotDone) {
+                m_shotState = ShotSelecting;
+                m_shotStart = p;
+                m_shotEnd = p;
+                update();
+            } else if (m_shotState == ShotSelecting) {
+                m_shotState = ShotDone;
+                m_shotEnd = p;
+                update();
+            }
+        }
+    }
+    event->accept();
+}
+
+void ImageView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (m_moving) {
+        m_moving = false;
+        m_movePos = QPoint(0, 0);
+        setCursor(Qt::ArrowCursor);
+    }
+    event->accept();
+}
+
+void ImageView::scrollBy(const QPoint &pos)
+{
+    auto *area =
+        parentWidget() ? qobject_cast<QScrollArea *>(parentWidget()->parentWidget()) : nullptr;
+    if (!area)
+        return;
+    const QSize scaled = scaledSize();
+    // A direction in which the image does not exceed the scroll area has nothing to scroll.
+    const int spanY = scaled.height() - area->height();
+    if (spanY > 0) {
+        QScrollBar *bar = area->verticalScrollBar();
+        const float step = static_cast<float>(m_movePos.y() - pos.y()) / spanY *
+                           static_cast<float>(bar->maximum());
+        bar->setValue(bar->value() + static_cast<int>(step));
+    }
+    const int spanX = scaled.width() - area->width();
+    if (spanX > 0) {
+        QScrollBar *bar = area->horizontalScrollBar();
+        const float step = static_cast<float>(m_movePos.x() - pos.x()) / spanX *
+                           static_cast<float>(bar->maximum());
+        bar->setValue(bar->value() + static_cast<int>(step));
+    }
+}
+
+void ImageView::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint pos = event->pos();
+    if (m_moving && m_pImage)
+        scrollBy(pos);
+
+    if (m_shotState != ShotNone) {
+        const QPoint p = V2P(pos);
+        const bool outside = isCursorOutImage(p);
+        setCursor(outside ? Qt::ArrowCursor : Qt::CrossCursor);
+        if (m_shotState == ShotSelecting) {
+            m_shotEnd = outside ? m_shotStart : p;
+            update();
+        }
+    }
+    event->accept();
+}
+
+void ImageView::wheelEvent(QWheelEvent *event)
+{
+    if (event->modifiers() != Qt::ControlModifier) {
+        QWidget::wheelEvent(event); // ignored: the scroll area scrolls
+        return;
+    }
+    event->accept();
+    const QPoint angle = event->angleDelta();
+    const int delta = angle.y() != 0 ? angle.y() : angle.x();
+    const float candidate = (static_cast<float>(delta) * 0.001f + 1.0f) * m_scale;
+    if (candidate < m_minScale || candidate > m_maxScale)
+        return;
+    m_scale = (candidate > 0.95f && candidate < 1.05f) ? 1.0f : candidate;
+    UpdateImagePos();
+}
+
+void ImageView::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        SaveScreenshot();
+        break;
+    case Qt::Key_Escape:
+        EndScreenshot();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void ImageView::paintEvent(QPaintEvent *event)
+{
+    Q_UNUSED(event)
+    if (!m_pImage)
+        return;
+    {
+        const QSize scaled = scaledSize();
+        QPainter painter(this);
+        painter.drawImage(
+            QRect(QPoint(static_cast<int>(m_offsetX), static_cast<int>(m_offsetY)), scaled),
+            *m_pImage);
+    }
+    // The rectangle opens its own painter, so the image painter has ended by now.
+    if (m_shotState != ShotNone)
+        UpdateScreenshotRect();
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QPoint>
+#include <QSize>
+#include <QWidget>
+
+class QImage;
+
+// Shows one page large inside the preview window's scroll area: Ctrl + wheel zoom between limits
+// derived from the image size, centring of an image smaller than the viewport, panning with the
+// middle button, and a region capture (arm, click two corners, Return saves, Escape ends).
+// The image belongs to the page store; the view only points at it.
+class ImageView : public QWidget
+{
+    Q_OBJECT // for tr() in the ImageView context; the view has no signals or slots
+
+        public : enum ShotState {
+            ShotNone = 0,
+            ShotArmed = 1,
+            ShotSelecting = 2,
+            ShotDone = 3
+        };
+
+    explicit ImageView(QWidget *parent = nullptr);
+
+    void SetImage(QImage *image);
+    void UpdateImagePos();
+
+    QPoint P2V(const QPoint &p) const;
+    QPoint V2P(const QPoint &p) const;
+    bool isCursorOutImage(const QPoint &p) const;
+
+    void StartScreenshot();
+    void EndScreenshot();
+    void UpdateScreenshotRect();
+    void SaveScreenshot();
+
+    void ShowOriginSize();
+    void EnlargeView();
+    void ShrinkView();
+    void FitView();
+
+    // Read access for the window and for tests.
+    QImage *image() const { return m_pImage; }
+    float scale() const { return m_scale; }
+    float minScale() const { return m_minScale; }
+    float maxScale() const { return m_maxScale; }
+    int shotState() const { return m_shotState; }
+    QPoint shotStart() const { return m_shotStart; }
+    QPoint shotEnd() const { return m_shotEnd; }
+    bool isMoving() const { return m_moving; }
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    // Image size at the current scale, each side truncated.
+    QSize scaledSize() const;
+    void scrollBy(const QPoint &pos);
+    void reportWriteFailure(const QString &file);
+
+    QImage *m_pImage;
+    float m_scale;
+    float m_offsetX;
+    float m_offsetY;
+    float m_minScale;
+    float m_maxScale;
+    bool m_moving;
+    QPoint m_movePos;
+    int m_shotState;
+    QPoint m_shotStart;
+    QPoint m_shotEnd;
+};

@@ -1,0 +1,295 @@
+#include "preview/PreviewWindow.h"
+
+#include "imaging/ImageManager.h"
+#include "preview/ImageTree.h"
+#include "preview/ImageView.h"
+#include "preview/PageExport.h"
+#include "settings/ParamSetting.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScrollArea>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QTransform>
+
+PreviewWindow *PreviewWindow::m_Instance = nullptr;
+
+PreviewWindow::PreviewWindow(QWidget *parent) : QMainWindow(parent)
+{
+    if (objectName().isEmpty())
+        setObjectName(QStringLiteral("PreviewWindowClass"));
+    resize(600, 400);
+    setWindowIcon(QIcon(QStringLiteral(":/PreviewWindow/res/MainWin.jpg")));
+
+    m_centralWidget = new QWidget(this);
+    m_centralWidget->setObjectName(QStringLiteral("centralWidget"));
+    setCentralWidget(m_centralWidget);
+    m_menuBar = new QMenuBar(this);
+    m_menuBar->setObjectName(QStringLiteral("menuBar"));
+    m_menuBar->setGeometry(QRect(0, 0, 600, 23));
+    setMenuBar(m_menuBar);
+    m_mainToolBar = new QToolBar(this);
+    m_mainToolBar->setObjectName(QStringLiteral("mainToolBar"));
+    addToolBar(Qt::TopToolBarArea, m_mainToolBar);
+    m_statusBar = new QStatusBar(this);
+    m_statusBar->setObjectName(QStringLiteral("statusBar"));
+    setStatusBar(m_statusBar);
+    setWindowTitle(QCoreApplication::translate("PreviewWindowClass", "预览"));
+    QMetaObject::connectSlotsByName(this);
+
+    InitImageView();
+    InitFile();
+    InitEdit();
+
+    m_dock = new QDockWidget(tr("Image manager"), this);
+    m_dock->setObjectName(QStringLiteral("dock_imageManager"));
+    m_dock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    m_dock->setFeatures(QDockWidget::DockWidgetMovable);
+    addDockWidget(Qt::LeftDockWidgetArea, m_dock);
+    m_imageTree = new ImageTree(m_dock);
+    m_imageTree->resize(300, 100);
+    m_dock->setWidget(m_imageTree);
+
+    m_labelZoom = new QLabel;
+    m_labelZoom->setObjectName(QStringLiteral("label_zoom"));
+    m_labelZoom->setMinimumSize(150, 20);
+    m_labelZoom->setFrameShape(QFrame::NoFrame);
+    m_labelZoom->setTextFormat(Qt::RichText);
+    m_statusBar->addPermanentWidget(m_labelZoom);
+    UpdateStatueScale(100);
+
+    m_Instance = this;
+}
+
+PreviewWindow::~PreviewWindow()
+{
+    // The view and the list must not call back into a window that is gone.
+    if (m_Instance == this)
+        m_Instance = nullptr;
+}
+
+void PreviewWindow::InitImageView()
+{
+    m_horizontalLayout = new QHBoxLayout(m_centralWidget);
+    m_horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
+    m_horizontalLayout->setSpacing(6);
+    m_horizontalLayout->setContentsMargins(0, 0, 0, 0);
+
+    m_scrollArea = new QScrollArea(m_centralWidget);
+    m_scrollArea->setObjectName(QStringLiteral("scrollArea"));
+    m_scrollArea->setWidgetResizable(false);
+    QPalette pal = m_scrollArea->palette();
+    pal.setBrush(QPalette::All, QPalette::Window, QBrush(QColor(200, 200, 200)));
+    m_scrollArea->setPalette(pal);
+
+    m_imageView = new ImageView;
+    m_imageView->setObjectName(QStringLiteral("imageView"));
+    m_imageView->move(0, 0);
+    m_scrollArea->setWidget(m_imageView);
+    m_horizontalLayout->addWidget(m_scrollArea);
+}
+
+void PreviewWindow::InitFile()
+{
+    m_actionSave =
+        new QAction(QIcon(QStringLiteral(":/PreviewWindow/res/SaveFile.png")), tr("Save"), this);
+    m_actionSave->setObjectName(QStringLiteral("action_save"));
+    m_actionSave->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+    connect(m_actionSave, &QAction::triggered, this, &PreviewWindow::slotExport);
+
+    m_actionQuit = new QAction(tr("Quit"), this);
+    m_actionQuit->setObjectName(QStringLiteral("action_quit"));
+    m_actionQuit->setShortcut(QKeySequence(QStringLiteral("Alt+F4")));
+    connect(m_actionQuit, &QAction::triggered, this, &PreviewWindow::slotQuit);
+
+    m_menuFile = m_menuBar->addMenu(tr("File(&F)"));
+    m_menuFile->setObjectName(QStringLiteral("menu_file"));
+    m_menuFile->addAction(m_actionSave);
+    m_menuFile->addSeparator();
+    m_menuFile->addAction(m_actionQuit);
+    m_mainToolBar->addAction(m_actionSave);
+}
+
+void PreviewWindow::InitEdit()
+{
+    m_actionScreenshot = new QAction(QIcon(QStringLiteral(":/PreviewWindow/res/Screenshot.png")),
+                                     tr("Screenshot"), this);
+    m_actionScreenshot->setObjectName(QStringLiteral("action_screenshot"));
+    connect(m_actionScreenshot, &QAction::triggered, this, &PreviewWindow::slotScreenshot);
+
+    m_actionRotateCCW = new QAction(QIcon(QStringLiteral(":/PreviewWindow/res/rotate_ccw.png")),
+                                    tr("Rotate 90 degrees CCW"), this);
+    m_actionRotateCCW->setObjectName(QStringLiteral("action_rotateCCW"));
+    connect(m_actionRotateCCW, &QAction::triggered, this, &PreviewWindow::slotRotateCCW90);
+
+    m_actionRotateCW = new QAction(QIcon(QStringLiteral(":/PreviewWindow/res/rotate_cw.png")),
+                                   tr("Rotate 90 degrees CW"), this);
+    m_actionRotateCW->setObjectName(QStringLiteral("action_rotateCW"));
+    connect(m_actionRotateCW, &QAction::triggered, this, &PreviewWindow::slotRotateCW90);
+
+    m_actionResize =
+        new QAction(QIcon(QStringLiteral(":/PreviewWindow/res/resize.png")), tr("100%"), this);
+    m_actionResize->setObjectName(QStringLiteral("action_resize"));
+    connect(m_actionResize, &QAction::triggered, this, &PreviewWindow::slotResize);
+
+    m_menuEdit = m_menuBar->addMenu(tr("Edit(&E)"));
+    m_menuEdit->setObjectName(QStringLiteral("menu_edit"));
+    m_menuEdit->addAction(m_actionRotateCCW);
+    m_menuEdit->addAction(m_actionRotateCW);
+    m_menuEdit->addAction(m_actionScreenshot);
+    m_menuEdit->addAction(m_actionResize);
+
+    m_mainToolBar->addSeparator();
+    m_mainToolBar->addAction(m_actionRotateCCW);
+    m_mainToolBar->addAction(m_actionRotateCW);
+    m_mainToolBar->addAction(m_actionScreenshot);
+    m_mainToolBar->addAction(m_actionResize);
+}
+
+void PreviewWindow::AddImage(ImageObject *page)
+{
+    if (!page)
+        return;
+    m_imageView->SetImage(page->image);
+    m_imageTree->addImage(page);
+}
+
+void PreviewWindow::ClearImage()
+{
+    // The view lets go of its image before the store frees it.
+    m_imageView->SetImage(nullptr);
+    m_imageTree->clearImage();
+}
+
+void PreviewWindow::SetCurImage(int index)
+{
+    if (index < 0)
+        return;
+    ImageManager *store = ImageManager::Instance();
+    store->setCurIndex(index);
+    if (ImageObject *page = store->at(index))
+        m_imageView->SetImage(page->image);
+}
+
+void PreviewWindow::UpdateStatueScale(int scale)
+{
+    m_labelZoom->setText(QString::number(scale) + QStringLiteral("%"));
+}
+
+void PreviewWindow::slotExport()
+{
+    m_imageView->EndScreenshot();
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, tr("Save"), QString(), QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (folder.isEmpty())
+        return;
+
+    ImageManager *store = ImageManager::Instance();
+    const int count = store->count();
+    QList<PageExport::Page> pages;
+    for (int i = 0; i < count; ++i) {
+        const ImageObject *record = store->at(i);
+        if (!record)
+            continue;
+        pages.append({record->name, store->imageAt(i)});
+    }
+    const PageExport job(folder, ParamSetting::instance.save_type, pages);
+
+    // One question for the whole export, asked at the first file that would be replaced.
+    bool overwrite = false;
+    if (!job.firstExistingTarget().isEmpty()) {
+        const int answer = QMessageBox::information(
+            nullptr, tr("Infomation"), tr("the file has exited,do you want to replace it?"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+        if (answer == QMessageBox::Yes)
+            overwrite = true;
+        else if (answer != QMessageBox::No)
+            return;
+    }
+
+    const QStringList failed = job.write(overwrite);
+    if (!failed.isEmpty())
+        QMessageBox::warning(nullptr, tr("Warning"), tr("Could not write %1").arg(failed.first()));
+}
+
+void PreviewWindow::slotQuit()
+{
+    close();
+}
+
+void PreviewWindow::rotateCurrent(int angle)
+{
+    m_imageView->EndScreenshot();
+    ImageManager *store = ImageManager::Instance();
+    const int index = store->curIndex();
+    if (index < 0)
+        return;
+    ImageObject *page = store->at(index);
+    if (!page || !page->image)
+        return;
+    // Replaced under the store's lock: the collector may be reading the pages for a merged PDF.
+    const QImage rotated =
+        store->imageAt(index).transformed(QTransform().rotate(angle), Qt::FastTransformation);
+    store->replaceImage(index, rotated);
+    m_imageTree->updateImage(index);
+    m_imageView->SetImage(page->image);
+}
+
+void PreviewWindow::slotRotateCW90()
+{
+    rotateCurrent(90);
+}
+
+void PreviewWindow::slotRotateCCW90()
+{
+    rotateCurrent(270);
+}
+
+void PreviewWindow::slotRotateCW180()
+{
+    rotateCurrent(180);
+}
+
+void PreviewWindow::slotScreenshot()
+{
+    m_imageView->StartScreenshot();
+}
+
+void PreviewWindow::slotResize()
+{
+    m_imageView->EndScreenshot();
+    m_imageView->ShowOriginSize();
+}
+
+void PreviewWindow::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        m_imageView->EndScreenshot();
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        m_imageView->SaveScreenshot();
+        break;
+    default:
+        QMainWindow::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void PreviewWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    m_imageView->UpdateImagePos();
+}

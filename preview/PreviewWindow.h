@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QMainWindow>
+
+class ImageTree;
+class ImageView;
+class QAction;
+class QDockWidget;
+class QHBoxLayout;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QScrollArea;
+class QStatusBar;
+class QToolBar;
+struct ImageObject;
+
+// The window in which the scanned pages are looked at: thumbnails in a dock on the left, one
+// page large in the centre, File and Edit commands (export, rotation, region capture, 100 %)
+// and the zoom percentage in the status bar. The pages live in the page store.
+class PreviewWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit PreviewWindow(QWidget *parent = nullptr);
+    ~PreviewWindow() override;
+
+    // The one preview window; the thumbnail list and the view call back through it.
+    static PreviewWindow *m_Instance;
+
+    void AddImage(ImageObject *page);
+    void ClearImage();
+    void SetCurImage(int index);
+    void UpdateStatueScale(int scale);
+
+public slots:
+    void slotExport();
+    void slotQuit();
+    void slotRotateCW90();
+    void slotRotateCCW90();
+    void slotRotateCW180();
+    void slotScreenshot();
+    void slotResize();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void InitImageView();
+    void InitFile();
+    void InitEdit();
+    void rotateCurrent(int angle);
+
+    QWidget *m_centralWidget;
+    QMenuBar *m_menuBar;
+    QToolBar *m_mainToolBar;
+    QStatusBar *m_statusBar;
+    QHBoxLayout *m_horizontalLayout;
+    QScrollArea *m_scrollArea;
+    ImageView *m_imageView;
+    QDockWidget *m_dock;
+    ImageTree *m_imageTree;
+    QMenu *m_menuFile;
+    QMenu *m_menuEdit;
+    QAction *m_actionSave;
+    QAction *m_actionQuit;
+    QAction *m_actionScreenshot;
+    QAction *m_actionRotateCW;
+    QAction *m_actionRotateCCW;
+    QAction *m_actionResize;
+    QLabel *m_labelZoom;
+};
