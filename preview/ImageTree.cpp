@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPixmap>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -27,6 +28,11 @@ ImageTree::ImageTree(QWidget *parent) : QWidget(parent)
     m_listWidget = new QListWidget(this);
     m_listWidget->setObjectName(QStringLiteral("ImageListWidget"));
     m_layout->addWidget(m_listWidget);
+    // Wide enough for a 250-pixel entry beside the vertical scroll bar, so the dock never needs
+    // a horizontal one.
+    m_listWidget->setMinimumWidth(250 +
+                                  m_listWidget->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                                  2 * m_listWidget->frameWidth() + 4);
 
     setWindowTitle(tr("ImageTree"));
     QMetaObject::connectSlotsByName(this);
