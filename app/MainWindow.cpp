@@ -1,13 +1,855 @@
 #include "app/MainWindow.h"
 
+#include "account/LogExport.h"
+#include "account/PasswordDialog.h"
+#include "app/PaperSizeCheck.h"
+#include "app/ScanResultText.h"
+#include "imaging/ImageManager.h"
+#include "imaging/ReadImageThread.h"
+#include "log/LogOutput.h"
+#include "log/LogWindow.h"
+#include "preview/PageExport.h"
+#include "preview/PreviewWindow.h"
+#include "scan/DetectThread.h"
+#include "scan/ScanningThread.h"
+#include "settings/CustomDialog.h"
+#include "settings/IPSetting.h"
+#include "settings/ParamSetting.h"
+
 #include "ui_MainWindow.h"
 
-MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QStyle>
+#include <QThread>
+
+#include <utility>
+
+namespace {
+
+// One line of the custom-mode visibility table: the flag, the controls it shows, and the
+// companions that are shown only while the row's check box is checked as well.
+struct VisibleRow
+{
+    VisibleRow(bool ParamSetting::*flag_, QList<QWidget *> controls_,
+               QAbstractButton *checkBox_ = nullptr, QList<QWidget *> companions_ = {})
+        : flag(flag_), controls(std::move(controls_)), checkBox(checkBox_),
+          companions(std::move(companions_))
+    {
+    }
+    bool ParamSetting::*flag;
+    QList<QWidget *> controls;
+    QAbstractButton *checkBox;
+    QList<QWidget *> companions;
+};
+
+struct VisibleGroup
+{
+    QWidget *groupBox;
+    QList<VisibleRow> rows;
+};
+
+QList<VisibleGroup> visibilityTable(Ui::MainWindow *ui)
+{
+    using P = ParamSetting;
+    return {
+        {ui->groupBox_baseSetting,
+         {
+             {&P::visible_save_path, {ui->btn_path, ui->edit_path}},
+             {&P::visible_name, {ui->label_name, ui->edit_name}},
+             {&P::visible_resolution, {ui->label_resolution, ui->combox_resolution}},
+             {&P::visible_save_type, {ui->label_saveType, ui->combox_saveType}},
+             {&P::visible_source_type, {ui->label_source, ui->combox_source}},
+             {&P::visible_image_type, {ui->label_imgType, ui->combox_imgType}},
+             {&P::visible_paper_size, {ui->label_paperSize, ui->combox_paperSize}},
+             {&P::visible_paper_thickness, {ui->label_thickness, ui->spinBox_thickness}},
+             {&P::visible_paper_material, {ui->label_material, ui->combox_material}},
+         }},
+        {ui->groupBox_enhancement,
+         {
+             {&P::visible_halftone, {ui->label_halftone, ui->combox_halftone}},
+             {&P::visible_filter, {ui->label_filter, ui->combox_filter}},
+             {&P::visible_brightness,
+              {ui->label_brightness, ui->slider_brightness, ui->spinBox_brightness}},
+             {&P::visible_contrast, {ui->label_contrast, ui->slider_contrast, ui->spinBox_contrast}},
+             {&P::visible_color_curve,
+              {ui->label_colorCurve, ui->slider_colorCurve, ui->spinBox_colorCurve}},
+             {&P::visible_descreen,
+              {ui->checkBox_descreening},
+              ui->checkBox_descreening,
+              {ui->label_descreening, ui->spinBox_descreening}},
+         }},
+        {ui->groupBox_adjust,
+         {
+             {&P::visible_angle_correct,
+              {ui->label_adjustAngle, ui->slider_adjustAngle, ui->spinBox_adjustAngle}},
+             {&P::visible_gamma_correct,
+              {ui->label_adjustGamma, ui->slider_adjustGama, ui->spinBox_adjustGama}},
+             {&P::visible_brightness_correct,
+              {ui->label_adjustBrightness, ui->slider_adjustBrightness,
+               ui->spinBox_adjustBrightness}},
+             {&P::visible_contrast_correct,
+              {ui->label_adjustContrast, ui->slider_adjustContrast, ui->spinBox_adjustContrast}},
+         }},
+        {ui->groupBox_other,
+         {
+             {&P::visible_impermeable, {ui->label_impermeability, ui->combox_impermeability}},
+             {&P::visible_eco_mode, {ui->label_ECO, ui->combox_ECO}},
+             {&P::visible_change_bkg, {ui->checkBox_bkgColor}, ui->checkBox_bkgColor,
+              {ui->btn_bkgColor}},
+             {&P::visible_progress, {ui->checkBox_progress}},
+         }},
+    };
+}
+
+// Shows a row: its controls when `visible`, its companions only while its check box is checked.
+void applyRow(const VisibleRow &row, bool visible)
+{
+    for (QWidget *w : row.controls)
+        w->setVisible(visible);
+    const bool companions = visible && row.checkBox && row.checkBox->isChecked();
+    for (QWidget *w : row.companions)
+        w->setVisible(companions);
+}
+
+// Spin boxes show two decimals and sliders count hundredths. The value is rounded, not
+// truncated: 19.99 * 100 is 1998.9999... in binary, and truncating it would move the slider to
+// 1998 and then the spin box to 19.98.
+int toSliderUnits(double value)
+{
+    return qRound(value * 100.0);
+}
+
+QString bkgStyle(int red, int green, int blue)
+{
+    return QStringLiteral("background:rgb(%0,%1,%2);border:none;").arg(red).arg(green).arg(blue);
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent), ui(new Ui::MainWindow), m_busy(false), m_progressLoopEnded(false),
+      m_printerReachable(true), m_progressDialog(nullptr), m_scanThread(nullptr),
+      m_readThread(nullptr), m_previewWindow(nullptr), m_logWindow(nullptr),
+      m_statusLabel(nullptr), m_detectThread(nullptr)
 {
     ui->setupUi(this);
+    setWindowIcon(QIcon(QStringLiteral(":/PreviewWindow/res/MainWin.jpg")));
+
+    // The form creates Save As and About without placing them.
+    const QList<QAction *> fileActions = ui->menu->actions();
+    ui->menu->insertAction(fileActions.value(fileActions.indexOf(ui->action_openPreview) + 1),
+                           ui->action_saveAs);
+    ui->menu_H->addSeparator();
+    ui->menu_H->addAction(ui->action);
+
+    m_previewWindow = new PreviewWindow(nullptr);
+    m_logWindow = new LogWindow(nullptr);
+
+    InitParameter();
+    InitVisibility();
+    UpdateFilterCtrl();
+    UpdateColorCtrl();
+    UpdateHalftoneCtrl();
+
+    connectSignals();
+
+    m_statusLabel = new QLabel(this);
+    m_statusLabel->setObjectName(QStringLiteral("label_status"));
+    statusBar()->addPermanentWidget(m_statusLabel, 0);
+    onUpdateStatus(1);
+
+    m_detectThread = new DetectThread();
+    connect(m_detectThread, &DetectThread::UpdateStatus, this, &MainWindow::onUpdateStatus);
+    m_detectThread->start(QThread::InheritPriority);
 }
 
 MainWindow::~MainWindow()
 {
+    // Pages still on their way are collected and saved before the window goes.
+    if (m_readThread)
+        m_readThread->Finish();
+    if (m_scanThread) {
+        m_scanThread->wait();
+        delete m_scanThread;
+    }
+    if (m_readThread) {
+        m_readThread->wait();
+        delete m_readThread;
+    }
+    m_detectThread->Finish();
+    m_detectThread->wait();
+    delete m_detectThread;
+    delete m_progressDialog;
+    delete m_previewWindow;
+    delete m_logWindow;
     delete ui;
+}
+
+void MainWindow::connectSignals()
+{
+    connect(ui->action_scan, &QAction::triggered, this, &MainWindow::onStartScan);
+    connect(ui->btn_scan, &QPushButton::clicked, this, &MainWindow::onStartScan);
+    connect(ui->action_preview, &QAction::triggered, this, &MainWindow::onPreview);
+    connect(ui->btn_viewer, &QPushButton::clicked, this, &MainWindow::onPreview);
+
+    connect(ui->action_openPreview, &QAction::triggered, this, &MainWindow::onOpenPreview);
+    connect(ui->action_saveAs, &QAction::triggered, this, &MainWindow::onSaveAs);
+    connect(ui->action_quit, &QAction::triggered, this, &MainWindow::onQuit);
+    connect(ui->action_loadLog, &QAction::triggered, this, &MainWindow::onLoadLog);
+    connect(ui->action_exportLog, &QAction::triggered, this, &MainWindow::onExportLog);
+    connect(ui->action_password, &QAction::triggered, this, &MainWindow::onChangePassword);
+    connect(ui->action_base, &QAction::triggered, this, &MainWindow::onBaseModel);
+    connect(ui->action_major, &QAction::triggered, this, &MainWindow::onMajorModel);
+    connect(ui->action_custom, &QAction::triggered, this, &MainWindow::onCustomModel);
+    connect(ui->action_customSetting, &QAction::triggered, this, &MainWindow::onCustomSetting);
+    connect(ui->action_IPSetting, &QAction::triggered, this, &MainWindow::onIPSetting);
+    connect(ui->action_saveparam, &QAction::triggered, this, &MainWindow::onSaveParam);
+    connect(ui->action_importparam, &QAction::triggered, this, &MainWindow::onImportParam);
+    connect(ui->action, &QAction::triggered, this, &MainWindow::onAbout);
+
+    connect(ui->btn_path, &QPushButton::clicked, this, &MainWindow::onBtnClickedSavePath);
+    connect(ui->combox_imgType, SIGNAL(currentIndexChanged(QString)), this,
+            SLOT(onComboxImgTypeIndexChanged()));
+
+    // The three enhancement pairs follow each other directly.
+    const QList<QPair<QSpinBox *, QSlider *>> pairs = {
+        {ui->spinBox_brightness, ui->slider_brightness},
+        {ui->spinBox_contrast, ui->slider_contrast},
+        {ui->spinBox_colorCurve, ui->slider_colorCurve},
+    };
+    for (const auto &pair : pairs) {
+        connect(pair.first, QOverload<int>::of(&QSpinBox::valueChanged), pair.second,
+                &QSlider::setValue);
+        connect(pair.second, &QSlider::valueChanged, pair.first, &QSpinBox::setValue);
+    }
+
+    connect(ui->checkBox_descreening, &QCheckBox::stateChanged, this,
+            &MainWindow::onCheckedDescreen);
+    connect(ui->checkBox_bkgColor, &QCheckBox::stateChanged, this, &MainWindow::onCheckedBKG);
+
+    const auto spinChanged = QOverload<double>::of(&QDoubleSpinBox::valueChanged);
+    connect(ui->spinBox_adjustAngle, spinChanged, this, &MainWindow::onChangedSpinBoxAdjustAngle);
+    connect(ui->slider_adjustAngle, &QSlider::valueChanged, this,
+            &MainWindow::onChangedSliderAdjustAngle);
+    connect(ui->spinBox_adjustGama, spinChanged, this, &MainWindow::onChangedSpinBoxAdjustGamma);
+    connect(ui->slider_adjustGama, &QSlider::valueChanged, this,
+            &MainWindow::onChangedSliderAdjustGamma);
+    connect(ui->spinBox_adjustBrightness, spinChanged, this,
+            &MainWindow::onChangedSpinBoxAdjustBrightness);
+    connect(ui->slider_adjustBrightness, &QSlider::valueChanged, this,
+            &MainWindow::onChangedSliderAdjustBrightness);
+    connect(ui->spinBox_adjustContrast, spinChanged, this,
+            &MainWindow::onChangedSpinBoxAdjustContrast);
+    connect(ui->slider_adjustContrast, &QSlider::valueChanged, this,
+            &MainWindow::onChangedSliderAdjustContrast);
+
+    connect(ui->btn_bkgColor, &QToolButton::clicked, this, &MainWindow::onBtnClickedBKGColor);
+    connect(ui->btn_resetParam, &QPushButton::clicked, this, &MainWindow::onBtnClickedResetParam);
+    connect(ui->btn_saveParam, &QPushButton::clicked, this, &MainWindow::onBtnClickedSaveParam);
+}
+
+// ---- Parameter panel ---------------------------------------------------------------------------
+
+void MainWindow::InitParameter()
+{
+    const ParamSetting &p = ParamSetting::instance;
+    ui->edit_path->setText(p.save_path);
+    ui->combox_resolution->setCurrentIndex(p.resolution);
+    ui->combox_saveType->setCurrentIndex(p.save_type);
+    ui->combox_source->setCurrentIndex(p.source_type);
+    ui->combox_imgType->setCurrentIndex(p.image_type);
+    ui->combox_paperSize->setCurrentIndex(p.paper_size);
+    ui->spinBox_thickness->setValue(p.paper_thickness);
+    ui->combox_material->setCurrentIndex(p.paper_material);
+    ui->combox_halftone->setCurrentIndex(p.halftone);
+
+    ui->slider_brightness->setValue(p.brightness);
+    ui->spinBox_brightness->setValue(p.brightness);
+    ui->slider_contrast->setValue(p.contrast);
+    ui->spinBox_contrast->setValue(p.contrast);
+    ui->slider_colorCurve->setValue(p.color_curve);
+    ui->spinBox_colorCurve->setValue(p.color_curve);
+
+    ui->checkBox_descreening->setChecked(p.descreen);
+    ui->label_descreening->setVisible(p.descreen);
+    ui->spinBox_descreening->setVisible(p.descreen);
+    ui->spinBox_descreening->setValue(p.descreen_radius);
+
+    ui->slider_adjustAngle->setValue(toSliderUnits(p.angle_correct));
+    ui->spinBox_adjustAngle->setValue(p.angle_correct);
+    ui->slider_adjustGama->setValue(toSliderUnits(p.gamma_correct));
+    ui->spinBox_adjustGama->setValue(p.gamma_correct);
+    ui->slider_adjustBrightness->setValue(toSliderUnits(p.brightness_correct));
+    ui->spinBox_adjustBrightness->setValue(p.brightness_correct);
+    ui->slider_adjustContrast->setValue(toSliderUnits(p.contrast_correct));
+    ui->spinBox_adjustContrast->setValue(p.contrast_correct);
+
+    ui->combox_filter->setCurrentIndex(p.filter);
+    ui->edit_name->setText(p.name);
+    ui->combox_impermeability->setCurrentIndex(p.impermeable);
+    ui->combox_ECO->setCurrentIndex(p.eco_mode ? 1 : 0);
+
+    ui->checkBox_bkgColor->setChecked(p.change_bkg);
+    ui->btn_bkgColor->setVisible(p.change_bkg);
+    ui->btn_bkgColor->setStyleSheet(bkgStyle(p.bkg_red, p.bkg_green, p.bkg_blue));
+
+    ui->checkBox_progress->setChecked(p.progress);
+}
+
+void MainWindow::UpdateParam()
+{
+    ParamSetting &p = ParamSetting::instance;
+    p.save_path = ui->edit_path->text();
+    p.name = ui->edit_name->text();
+    p.resolution = ui->combox_resolution->currentIndex();
+    p.save_type = ui->combox_saveType->currentIndex();
+    p.source_type = ui->combox_source->currentIndex();
+    p.image_type = ui->combox_imgType->currentIndex();
+    p.paper_size = ui->combox_paperSize->currentIndex();
+    p.paper_thickness = static_cast<float>(ui->spinBox_thickness->value());
+    p.paper_material = ui->combox_material->currentIndex();
+    p.halftone = ui->combox_halftone->currentIndex();
+    p.brightness = ui->spinBox_brightness->value();
+    p.contrast = ui->spinBox_contrast->value();
+    p.color_curve = ui->spinBox_colorCurve->value();
+    p.descreen = ui->checkBox_descreening->isChecked();
+    p.descreen_radius = static_cast<float>(ui->spinBox_descreening->value());
+    p.angle_correct = static_cast<float>(ui->spinBox_adjustAngle->value());
+    p.gamma_correct = static_cast<float>(ui->spinBox_adjustGama->value());
+    p.brightness_correct = static_cast<float>(ui->spinBox_adjustBrightness->value());
+    p.contrast_correct = static_cast<float>(ui->spinBox_adjustContrast->value());
+    p.filter = ui->combox_filter->currentIndex();
+    p.impermeable = ui->combox_impermeability->currentIndex();
+    p.eco_mode = ui->combox_ECO->currentIndex() == 1;
+    p.change_bkg = ui->checkBox_bkgColor->isChecked();
+    p.progress = ui->checkBox_progress->isChecked();
+}
+
+void MainWindow::UpdateFilterCtrl()
+{
+    const int mode = ui->combox_imgType->currentIndex();
+    if (mode >= 0 && mode <= 2)
+        ui->combox_filter->setEnabled(mode == 2);
+}
+
+void MainWindow::UpdateColorCtrl()
+{
+    const int mode = ui->combox_imgType->currentIndex();
+    if (mode >= 0 && mode <= 2) {
+        ui->checkBox_bkgColor->setEnabled(mode == 2);
+        ui->btn_bkgColor->setEnabled(mode == 2);
+    }
+}
+
+void MainWindow::UpdateHalftoneCtrl()
+{
+    const int mode = ui->combox_imgType->currentIndex();
+    if (mode >= 0 && mode <= 2)
+        ui->combox_halftone->setEnabled(mode == 0);
+}
+
+void MainWindow::onComboxImgTypeIndexChanged()
+{
+    UpdateFilterCtrl();
+    UpdateColorCtrl();
+    UpdateHalftoneCtrl();
+}
+
+void MainWindow::onCheckedDescreen()
+{
+    const bool on = ui->checkBox_descreening->isChecked();
+    ui->label_descreening->setVisible(on);
+    ui->spinBox_descreening->setVisible(on);
+}
+
+void MainWindow::onCheckedBKG()
+{
+    ui->btn_bkgColor->setVisible(ui->checkBox_bkgColor->isChecked());
+}
+
+void MainWindow::onChangedSpinBoxAdjustAngle(double value)
+{
+    ui->slider_adjustAngle->setValue(toSliderUnits(value));
+}
+
+void MainWindow::onChangedSliderAdjustAngle(int value)
+{
+    ui->spinBox_adjustAngle->setValue(value * 0.01);
+}
+
+void MainWindow::onChangedSpinBoxAdjustGamma(double value)
+{
+    ui->slider_adjustGama->setValue(toSliderUnits(value));
+}
+
+void MainWindow::onChangedSliderAdjustGamma(int value)
+{
+    ui->spinBox_adjustGama->setValue(value * 0.01);
+}
+
+void MainWindow::onChangedSpinBoxAdjustBrightness(double value)
+{
+    ui->slider_adjustBrightness->setValue(toSliderUnits(value));
+}
+
+void MainWindow::onChangedSliderAdjustBrightness(int value)
+{
+    ui->spinBox_adjustBrightness->setValue(value * 0.01);
+}
+
+void MainWindow::onChangedSpinBoxAdjustContrast(double value)
+{
+    ui->slider_adjustContrast->setValue(toSliderUnits(value));
+}
+
+void MainWindow::onChangedSliderAdjustContrast(int value)
+{
+    ui->spinBox_adjustContrast->setValue(value * 0.01);
+}
+
+void MainWindow::onBtnClickedBKGColor()
+{
+    const QColor color = QColorDialog::getColor(Qt::black, nullptr, QString());
+    if (!color.isValid())
+        return;
+    ParamSetting &p = ParamSetting::instance;
+    p.bkg_red = color.red();
+    p.bkg_green = color.green();
+    p.bkg_blue = color.blue();
+    ui->btn_bkgColor->setStyleSheet(bkgStyle(p.bkg_red, p.bkg_green, p.bkg_blue));
+}
+
+void MainWindow::onBtnClickedResetParam()
+{
+    ParamSetting::instance.initParamSetting();
+    InitParameter();
+}
+
+void MainWindow::onBtnClickedSaveParam()
+{
+    UpdateParam();
+    showParamSaveResult(ParamSetting::instance.saveParamSettings(QString()));
+}
+
+void MainWindow::showParamSaveResult(bool written)
+{
+    // Success is announced only for a file that was really written.
+    if (written)
+        QMessageBox::information(nullptr, tr("Information"), tr("Parameters saved successfully"),
+                                 QMessageBox::Ok);
+    else
+        QMessageBox::warning(nullptr, tr("Warning"), tr("Failed to save parameters"),
+                             QMessageBox::Ok);
+}
+
+void MainWindow::onBtnClickedSavePath()
+{
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, tr("Select Folder"), ui->edit_path->text(), QFileDialog::ShowDirsOnly);
+    if (!folder.isEmpty())
+        ui->edit_path->setText(folder);
+}
+
+// ---- Scan and preview --------------------------------------------------------------------------
+
+void MainWindow::onStartScan()
+{
+    startRun(true);
+}
+
+void MainWindow::onPreview()
+{
+    startRun(false);
+}
+
+void MainWindow::startRun(bool saveFiles)
+{
+    // One run at a time: the controls come back only when both workers of a run have finished.
+    if (m_busy || isRunActive())
+        return;
+    UpdateParam();
+
+    if (ui->combox_material->currentIndex() != 0 && ui->combox_source->currentIndex() != 0) {
+        QMessageBox::warning(nullptr, tr("Warning"), tr("Please select flatbed to scan"),
+                             QMessageBox::Ok);
+        return;
+    }
+
+    m_previewWindow->ClearImage();
+    ImageManager::Instance()->ClearImages();
+    m_busy = true;
+
+    m_scanThread = new ScanningThread();
+    connect(m_scanThread, &ScanningThread::UpdateProgress, this, &MainWindow::onUpdateProcess);
+    connect(m_scanThread, &ScanningThread::ThreadFinished, this, &MainWindow::onFinishProcess);
+    m_scanThread->start(QThread::InheritPriority);
+
+    m_readThread = new ReadImageThread();
+    m_readThread->SetSaveFlag(saveFiles);
+    connect(m_readThread, &ReadImageThread::UpdateImage, this, &MainWindow::onUpdateImage);
+    connect(m_readThread, &ReadImageThread::ThreadFinished, this,
+            &MainWindow::onFinishReadImageThread);
+    m_readThread->start(QThread::InheritPriority);
+
+    setScanControlsEnabled(false);
+
+    if (ParamSetting::instance.progress)
+        return;
+
+    if (!m_progressDialog) {
+        m_progressDialog = new QProgressDialog(this);
+        m_progressDialog->setObjectName(QStringLiteral("progressDialog"));
+        m_progressDialog->setWindowModality(Qt::WindowModal);
+        m_progressDialog->setMinimumDuration(5);
+        m_progressDialog->setWindowTitle(tr("Please wait"));
+        m_progressDialog->setLabelText(tr("Scanning..."));
+        m_progressDialog->setCancelButton(nullptr);
+        m_progressDialog->setRange(0, 100);
+        m_progressDialog->setWindowFlags(m_progressDialog->windowFlags()
+                                         & ~Qt::WindowCloseButtonHint
+                                         & ~Qt::WindowContextHelpButtonHint);
+        m_progressDialog->show();
+    }
+    runProgressLoop();
+}
+
+void MainWindow::runProgressLoop()
+{
+    // Setting the value of the modal dialog processes events, so the workers' signals (and the
+    // result itself) are handled inside this loop.
+    m_progressLoopEnded = false;
+    for (int i = 1; i <= 99; ++i) {
+        QThread::msleep(10);
+        if (m_progressDialog)
+            m_progressDialog->setValue(i);
+        if (!m_busy) {
+            delete m_progressDialog;
+            m_progressDialog = nullptr;
+            m_progressLoopEnded = true;
+            return;
+        }
+    }
+    m_progressLoopEnded = true;
+}
+
+void MainWindow::setScanControlsEnabled(bool enabled)
+{
+    ui->action_scan->setEnabled(enabled);
+    ui->btn_scan->setEnabled(enabled);
+    ui->btn_viewer->setEnabled(enabled);
+    ui->action_preview->setEnabled(enabled);
+}
+
+void MainWindow::onUpdateProcess(int, QString text)
+{
+    statusBar()->showMessage(text);
+}
+
+void MainWindow::onFinishProcess(int code)
+{
+    statusBar()->clearMessage();
+    if (m_progressLoopEnded && m_progressDialog) {
+        delete m_progressDialog;
+        m_progressDialog = nullptr;
+    }
+    if (m_scanThread) {
+        m_scanThread->wait();
+        delete m_scanThread;
+        m_scanThread = nullptr;
+    }
+    m_busy = false;
+    if (m_readThread)
+        m_readThread->Finish();
+    else
+        setScanControlsEnabled(true);
+
+    const QString message = ScanResultText::message(code);
+    if (!message.isEmpty())
+        QMessageBox::warning(nullptr, tr("Warning"), message, QMessageBox::Ok);
+}
+
+void MainWindow::onUpdateImage(int first)
+{
+    ImageManager *store = ImageManager::Instance();
+    const int n = store->count();
+    if (n == first)
+        return;
+    for (int i = first; i < n; ++i)
+        m_previewWindow->AddImage(store->at(i));
+    m_previewWindow->show();
+    m_previewWindow->activateWindow();
+}
+
+void MainWindow::onFinishReadImageThread()
+{
+    ImageManager *store = ImageManager::Instance();
+    if (store->count() >= 1) {
+        m_previewWindow->show();
+        m_previewWindow->activateWindow();
+        LogOutput::WriteFile(true);
+        checkPaperSize(store->getBackImage());
+    } else {
+        LogOutput::WriteFile(false);
+    }
+    m_logWindow->ReadLog();
+
+    int failed = 0;
+    QString folder;
+    if (m_readThread) {
+        m_readThread->wait();
+        failed = m_readThread->failedSaves();
+        folder = m_readThread->failedFolder();
+        delete m_readThread;
+        m_readThread = nullptr;
+    }
+    if (!m_scanThread)
+        setScanControlsEnabled(true);
+
+    if (failed > 0)
+        QMessageBox::warning(nullptr, tr("Warning"),
+                             tr("%1 page(s) could not be saved to %2").arg(failed).arg(folder),
+                             QMessageBox::Ok);
+}
+
+void MainWindow::checkPaperSize(ImageObject *page)
+{
+    if (!page || !page->image)
+        return;
+    const ParamSetting &p = ParamSetting::instance;
+    if (!PaperSizeCheck::matches(page->image->size(), p.resolution, p.paper_size))
+        statusBar()->showMessage(tr("paper size is wrong"), 10000);
+}
+
+void MainWindow::onUpdateStatus(int status)
+{
+    if (status != 0 && m_printerReachable) {
+        m_printerReachable = false;
+        m_statusLabel->setText(tr("Failed"));
+    } else if (status == 0 && !m_printerReachable) {
+        m_printerReachable = true;
+        m_statusLabel->setText(tr("Success"));
+    }
+}
+
+// ---- Menus ------------------------------------------------------------------------------------
+
+void MainWindow::onOpenPreview()
+{
+    m_previewWindow->show();
+}
+
+void MainWindow::onLoadLog()
+{
+    m_logWindow->show();
+}
+
+void MainWindow::onQuit()
+{
+    close();
+}
+
+void MainWindow::onExportLog()
+{
+    LogExport::run(this);
+}
+
+void MainWindow::onChangePassword()
+{
+    PasswordDialog dialog(nullptr);
+    if (dialog.exec() == QDialog::Accepted)
+        QMessageBox::information(nullptr, tr("Information"), tr("Change the password successfully"),
+                                 QMessageBox::Ok);
+}
+
+void MainWindow::onCustomSetting()
+{
+    CustomDialog dialog(nullptr);
+    if (dialog.exec() == QDialog::Accepted)
+        showCustom();
+}
+
+void MainWindow::onIPSetting()
+{
+    IPSetting dialog(nullptr);
+    dialog.exec();
+}
+
+void MainWindow::onAbout()
+{
+    QMessageBox::about(this, tr("About"),
+                       tr("Veldrin scanning console, version %1")
+                           .arg(QStringLiteral(SCANCONSOLE_VERSION)));
+}
+
+void MainWindow::onSaveParam()
+{
+    const QString file = QFileDialog::getSaveFileName(this, tr("Import Files"), QString(),
+                                                      tr("Config Files (*.ini)"));
+    if (file.isEmpty())
+        return;
+    UpdateParam();
+    const QString path = file + QStringLiteral(".ini");
+    const bool parameters = ParamSetting::instance.saveParamSettings(path);
+    const bool address = ParamSetting::instance.saveIPSettings(path);
+    showParamSaveResult(parameters && address);
+}
+
+void MainWindow::onImportParam()
+{
+    const QString file =
+        QFileDialog::getOpenFileName(this, tr("Open File"), QString(), QStringLiteral("*.ini"));
+    if (file.isEmpty())
+        return;
+    ParamSetting::instance.loadParamSettings(file);
+    ParamSetting::instance.loadIPSettings(file);
+    InitParameter();
+    InitVisibility();
+    UpdateFilterCtrl();
+    UpdateColorCtrl();
+    UpdateHalftoneCtrl();
+}
+
+void MainWindow::onSaveAs()
+{
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, tr("Save as"), QString(),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (folder.isEmpty())
+        return;
+
+    ImageManager *store = ImageManager::Instance();
+    QList<PageExport::Page> pages;
+    for (int i = 0; i < store->count(); ++i) {
+        if (const ImageObject *page = store->at(i))
+            pages.append({page->name, store->imageAt(i)});
+    }
+    const PageExport exporter(folder, ui->combox_saveType->currentIndex(), pages);
+
+    // One question for the whole command; its answer applies to every page.
+    bool replace = false;
+    if (!exporter.firstExistingTarget().isEmpty())
+        replace = QMessageBox::information(nullptr, tr("Infomation"),
+                                           tr("the file has exited,do you want to replace it?"),
+                                           QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
+                  == QMessageBox::Yes;
+
+    const QStringList failed = exporter.write(replace);
+    if (!failed.isEmpty())
+        QMessageBox::warning(nullptr, tr("Warning"), tr("Could not write %1").arg(failed.first()),
+                             QMessageBox::Ok);
+}
+
+// ---- Interface modes --------------------------------------------------------------------------
+
+void MainWindow::InitVisibility()
+{
+    switch (ParamSetting::instance.user_model) {
+    case 0:
+        showBase();
+        break;
+    case 1:
+        showAll();
+        break;
+    case 2:
+        showCustom();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::onBaseModel()
+{
+    ParamSetting::instance.user_model = 0;
+    showBase();
+}
+
+void MainWindow::onMajorModel()
+{
+    ParamSetting::instance.user_model = 1;
+    showAll();
+}
+
+void MainWindow::onCustomModel()
+{
+    ParamSetting::instance.user_model = 2;
+    showCustom();
+}
+
+void MainWindow::placeGroupBoxes(bool oneColumn)
+{
+    QGridLayout *grid = ui->gridLayout;
+    grid->removeWidget(ui->groupBox_enhancement);
+    grid->removeWidget(ui->groupBox_other);
+    grid->removeItem(ui->verticalSpacer);
+    if (oneColumn) {
+        grid->addWidget(ui->groupBox_enhancement, 2, 0);
+        grid->addWidget(ui->groupBox_other, 3, 0);
+        grid->addItem(ui->verticalSpacer, 4, 0);
+    } else {
+        grid->addWidget(ui->groupBox_enhancement, 0, 1);
+        grid->addWidget(ui->groupBox_other, 1, 1);
+        grid->addItem(ui->verticalSpacer, 2, 0);
+    }
+}
+
+void MainWindow::showBase()
+{
+    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    const QSize size(300, 361 + 2 * titleBar);
+    setMinimumSize(size);
+    setMaximumSize(size);
+    ui->action_base->setChecked(true);
+    ui->action_custom->setChecked(false);
+    ui->action_major->setChecked(false);
+
+    const QList<VisibleGroup> groups = visibilityTable(ui);
+    for (const VisibleGroup &group : groups)
+        group.groupBox->setVisible(group.groupBox == ui->groupBox_baseSetting);
+    for (const VisibleRow &row : groups.first().rows)
+        applyRow(row, true);
+    adjustSize();
+}
+
+void MainWindow::showAll()
+{
+    placeGroupBoxes(false);
+    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    const QSize size(520, 496 + 2 * titleBar);
+    setMinimumSize(size);
+    setMaximumSize(size);
+    ui->action_major->setChecked(true);
+    ui->action_base->setChecked(false);
+    ui->action_custom->setChecked(false);
+
+    for (const VisibleGroup &group : visibilityTable(ui)) {
+        group.groupBox->setVisible(true);
+        for (const VisibleRow &row : group.rows)
+            applyRow(row, true);
+    }
+}
+
+void MainWindow::showCustom()
+{
+    placeGroupBoxes(true);
+    setMinimumSize(300, 200);
+    setMaximumSize(300, 800);
+    ui->action_custom->setChecked(true);
+    ui->action_base->setChecked(false);
+    ui->action_major->setChecked(false);
+
+    const ParamSetting &p = ParamSetting::instance;
+    for (const VisibleGroup &group : visibilityTable(ui)) {
+        bool any = false;
+        for (const VisibleRow &row : group.rows) {
+            const bool visible = p.*row.flag;
+            applyRow(row, visible);
+            any = any || visible;
+        }
+        group.groupBox->setVisible(any);
+    }
 }

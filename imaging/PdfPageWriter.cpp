@@ -1,5 +1,7 @@
 #include "imaging/PdfPageWriter.h"
 
+#include "imaging/PdfFileCheck.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
@@ -79,7 +81,9 @@ bool printPages(const QList<QImage> &images, const QString &target)
             return false;
         }
     }
-    if (QFileInfo(temporary).size() == 0) {
+    // Qt's PDF output does not report a failed write (full disk, file size limit); only a
+    // complete file may replace the target.
+    if (!PdfFileCheck::isComplete(temporary)) {
         QFile::remove(temporary);
         return false;
     }

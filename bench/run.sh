@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds and runs the image pipeline benchmark (it is not part of the tests). Run it on an
+# otherwise idle machine; it prints the load average before and after with its summary table.
+#   bench/run.sh                                  # everything, about four minutes
+#   bench/run.sh --benchmark_filter='Chain|Decode'  # Google Benchmark options pass through
+# BUILD_DIR chooses the build folder (default: build).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD_DIR=${BUILD_DIR:-build}
+cmake -S . -B "$BUILD_DIR" >/dev/null
+cmake --build "$BUILD_DIR" -j"$(nproc)" --target bench_imaging
+exec "$BUILD_DIR/bench/bench_imaging" "$@"

@@ -1,0 +1,156 @@
+#include "imaging/ReadImageThread.h"
+
+#include "imaging/ImageManager.h"
+#include "imaging/PageCorrector.h"
+#include "imaging/PageWriter.h"
+#include "imaging/PdfPageWriter.h"
+#include "imaging/SaveFormat.h"
+#include "settings/ParamSetting.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutexLocker>
+
+#include <algorithm>
+
+const char *const ReadImageThread::TempDir = "/tmp/tempimages";
+
+ReadImageThread::ReadImageThread()
+    : QThread(nullptr), m_finish(false), m_saveFlag(true), m_failedSaves(0)
+{
+}
+
+void ReadImageThread::SetSaveFlag(bool save)
+{
+    m_saveFlag = save;
+}
+
+void ReadImageThread::Finish()
+{
+    m_finish = true;
+}
+
+int ReadImageThread::failedSaves() const
+{
+    QMutexLocker lock(&m_failureMutex);
+    return m_failedSaves;
+}
+
+QString ReadImageThread::failedFolder() const
+{
+    QMutexLocker lock(&m_failureMutex);
+    return m_failedFolder;
+}
+
+void ReadImageThread::run()
+{
+    // The stop request is looked at between sweeps only, so a sweep always ends whole.
+    while (!m_finish) {
+        const int before = ImageManager::Instance()->count();
+        readImages();
+        emit UpdateImage(before);
+    }
+    emit ThreadFinished();
+}
+
+void ReadImageThread::readImages()
+{
+    const QString folder = QString::fromLatin1(TempDir);
+    // Default listing: by name ignoring case. Files written from now on belong to the next
+    // sweep.
+    const QStringList entries = QDir(folder, QStringLiteral("*.jpg")).entryList();
+    // Gives the scan program time to finish the files just listed, and paces the sweeps.
+    QThread::sleep(1);
+    const int saveType = ParamSetting::instance.save_type;
+
+    for (const QString &entry : entries) {
+        const QString path = folder + QLatin1Char('/') + entry;
+        // A directory (or pipe, or a file gone since the listing) under a page name is no
+        // page: opening a pipe would block the collector, and a directory must not be deleted.
+        if (!QFileInfo(path).isFile()) {
+            qDebug() << "ReadImageThread: skipping" << path << "(not a regular file)";
+            continue;
+        }
+        auto *image = new QImage;
+        // An unreadable or half-written file gives a null page; it is still taken away.
+        if (!image->load(path))
+            qDebug() << "ReadImageThread: could not read" << path;
+        if (!QFile::remove(path))
+            qDebug() << "ReadImageThread: could not delete" << path;
+
+        PageCorrector::correct(image, CorrectionParams::fromSettings(ParamSetting::instance));
+        ImageObject *record = ImageManager::Instance()->AddImage(image);
+
+        if (!m_saveFlag)
+            continue;
+        if (saveType == SaveFormat::MergedPdf) {
+            if (image->isNull())
+                noteFailedSave(
+                    ParamSetting::instance.save_path,
+                    QStringLiteral("empty page %1 (left out of the merged PDF)").arg(record->name));
+            saveMutiImage();
+        } else {
+            saveImage(record);
+        }
+    }
+}
+
+bool ReadImageThread::makeFolder(const QString &folder)
+{
+    if (!folder.isEmpty() && QDir().mkpath(folder))
+        return true;
+    noteFailedSave(folder, QStringLiteral("(folder cannot be created)"));
+    return false;
+}
+
+void ReadImageThread::saveImage(ImageObject *record)
+{
+    if (!record || !record->image)
+        return;
+    const QString folder = ParamSetting::instance.save_path;
+    if (!makeFolder(folder))
+        return;
+    const int saveType = ParamSetting::instance.save_type;
+    const QString target = folder + QLatin1Char('/') + record->name + SaveFormat::suffix(saveType);
+    // The page was added in this sweep; the window learns of it only after the sweep, so
+    // nothing else touches it yet.
+    const QImage page = *record->image;
+    if (!PageWriter::write(page, saveType, target)) {
+        noteFailedSave(
+            folder, page.isNull() ? QStringLiteral("empty page %1").arg(record->name)
+                    : !SaveFormat::isFormat(saveType)
+                        ? QStringLiteral("%1 (unknown format %2)").arg(record->name).arg(saveType)
+                        : target);
+    }
+}
+
+void ReadImageThread::saveMutiImage()
+{
+    const QString folder = ParamSetting::instance.save_path;
+    if (!makeFolder(folder))
+        return;
+    ImageManager *store = ImageManager::Instance();
+    const ImageObject *first = store->at(0);
+    if (!first)
+        return;
+    const QString target = folder + QLatin1Char('/') + first->name + QStringLiteral(".pdf");
+    const QList<QImage> pages = store->images();
+    // Empty pages are left out (and counted when they arrive); with nothing but empty pages
+    // there is nothing to write yet.
+    if (std::all_of(pages.begin(), pages.end(), [](const QImage &p) { return p.isNull(); }))
+        return;
+    // The file already holds every page so far; the writer replaces it only with a complete
+    // new one, so a failed rewrite keeps the pages saved before.
+    if (!PdfPageWriter::writeMerged(pages, target))
+        noteFailedSave(folder, target);
+}
+
+void ReadImageThread::noteFailedSave(const QString &folder, const QString &what)
+{
+    qDebug() << "ReadImageThread: could not save" << what << "in" << folder;
+    QMutexLocker lock(&m_failureMutex);
+    ++m_failedSaves;
+    m_failedFolder = folder;
+}

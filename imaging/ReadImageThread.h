@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QMutex>
+#include <QString>
+#include <QThread>
+
+#include <atomic>
+
+struct ImageObject;
+
+// Collects the page files the scan program leaves in "/tmp/tempimages" while a scan or preview
+// runs: about once a second it loads every "*.jpg" there, deletes the file, corrects the page
+// as the settings record says, adds it to the page store and, for a scan, saves it to the
+// destination folder. One object serves one run; it reports through its signals, and the
+// number of pages it could not save can be read once it has finished.
+class ReadImageThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    static const char *const TempDir;
+
+    ReadImageThread();
+
+    // true: save every page (scan); false: only collect (preview). Set before start().
+    void SetSaveFlag(bool save);
+    // Asks the thread to stop after the sweep under way (or before the first one).
+    void Finish();
+
+    // One sweep of the page folder (runs in the collector's thread).
+    void readImages();
+    // Writes one page in the record's single-page format.
+    void saveImage(ImageObject *record);
+    // Rewrites the merged PDF from every page in the store.
+    void saveMutiImage();
+
+    // Saves that failed during the run (folder not creatable, writer error, empty page,
+    // unknown format), and the destination folder they were meant for. Safe to read from any
+    // thread; meant for the ThreadFinished() slot.
+    int failedSaves() const;
+    QString failedFolder() const;
+
+signals:
+    void UpdateImage(int firstNewIndex);
+    void ThreadFinished();
+
+protected:
+    void run() override;
+
+private:
+    void noteFailedSave(const QString &folder, const QString &what);
+    bool makeFolder(const QString &folder);
+
+    std::atomic<bool> m_finish;
+    bool m_saveFlag;
+
+    mutable QMutex m_failureMutex;
+    int m_failedSaves;
+    QString m_failedFolder;
+};

@@ -1,0 +1,331 @@
+#include "app/MainWindow.h"
+#include "app/Startup.h"
+#include "settings/ParamSetting.h"
+#include "tests/support/ModalAnswerer.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QAbstractSlider>
+#include <QApplication>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QCryptographicHash>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
+
+// The parameter panel of the main window: record to controls and back, the couplings, the
+// enabling rules and the panel's own buttons.
+class TestMainWindowPanel : public QObject
+{
+    Q_OBJECT
+
+private:
+    ParamSetting &p = ParamSetting::instance;
+    MainWindow *w = nullptr;
+
+    template <typename T> T *find(const char *name)
+    {
+        T *child = w->findChild<T *>(QLatin1String(name));
+        if (!child)
+            qFatal("no widget %s", name);
+        return child;
+    }
+    QString paramFile() const { return TestEnvironment::configDir() + "/ParamSetting.ini"; }
+    QByteArray fileDigest(const QString &file)
+    {
+        QFile f(file);
+        if (!f.open(QIODevice::ReadOnly))
+            return QByteArray();
+        return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Md5);
+    }
+
+    void fillRecordWithNonDefaults()
+    {
+        p.save_path = "/srv/scans/day one";
+        p.name = "Contract";
+        p.resolution = 4;
+        p.save_type = 5;
+        p.source_type = 2;
+        p.image_type = 2;
+        p.paper_size = 8;
+        p.paper_thickness = 1.25f;
+        p.paper_material = 1;
+        p.halftone = 1;
+        p.filter = 3;
+        p.brightness = 40;
+        p.contrast = 60;
+        p.color_curve = 80;
+        p.descreen = true;
+        p.descreen_radius = 7.5f;
+        p.angle_correct = -45.5f;
+        p.gamma_correct = 2.5f;
+        p.brightness_correct = 19.5f;
+        p.contrast_correct = -3.25f;
+        p.impermeable = 3;
+        p.eco_mode = true;
+        p.progress = true;
+        p.change_bkg = true;
+    }
+
+private slots:
+    void init()
+    {
+        TestEnvironment::resetConfig();
+        TestEnvironment::resetRecord();
+        w = new MainWindow();
+    }
+
+    void cleanup()
+    {
+        delete w;
+        w = nullptr;
+    }
+
+    void recordToControlsToRecord()
+    {
+        fillRecordWithNonDefaults();
+        w->InitParameter();
+        QCOMPARE(find<QLineEdit>("edit_path")->text(), QString("/srv/scans/day one"));
+        QCOMPARE(find<QComboBox>("combox_resolution")->currentText(), QString("600"));
+        QCOMPARE(find<QComboBox>("combox_saveType")->currentText(), QString("BMP"));
+        QCOMPARE(find<QComboBox>("combox_paperSize")->currentText(), QString("A4"));
+        QCOMPARE(find<QSlider>("slider_adjustGama")->value(), 250);
+        QCOMPARE(find<QDoubleSpinBox>("spinBox_adjustGama")->value(), 2.5);
+        QCOMPARE(find<QSlider>("slider_adjustAngle")->value(), -4550);
+        QCOMPARE(find<QSlider>("slider_brightness")->value(), 40);
+        QCOMPARE(find<QComboBox>("combox_ECO")->currentIndex(), 1);
+
+        // Clear the record, then read the panel back into it.
+        p.initParamSetting();
+        w->UpdateParam();
+        QCOMPARE(p.save_path, QString("/srv/scans/day one"));
+        QCOMPARE(p.name, QString("Contract"));
+        QCOMPARE(p.resolution, 4);
+        QCOMPARE(p.save_type, 5);
+        QCOMPARE(p.source_type, 2);
+        QCOMPARE(p.image_type, 2);
+        QCOMPARE(p.paper_size, 8);
+        QCOMPARE(p.paper_thickness, 1.25f);
+        QCOMPARE(p.paper_material, 1);
+        QCOMPARE(p.halftone, 1);
+        QCOMPARE(p.filter, 3);
+        QCOMPARE(p.brightness, 40);
+        QCOMPARE(p.contrast, 60);
+        QCOMPARE(p.color_curve, 80);
+        QCOMPARE(p.descreen, true);
+        QCOMPARE(p.descreen_radius, 7.5f);
+        QCOMPARE(p.angle_correct, -45.5f);
+        QCOMPARE(p.gamma_correct, 2.5f);
+        QCOMPARE(p.brightness_correct, 19.5f);
+        QCOMPARE(p.contrast_correct, -3.25f);
+        QCOMPARE(p.impermeable, 3);
+        QCOMPARE(p.eco_mode, true);
+        QCOMPARE(p.progress, true);
+        QCOMPARE(p.change_bkg, true);
+    }
+
+    void outOfRangeRecordIsClamped()
+    {
+        p.color_curve = 250; // accepted by the loader, beyond the control's range
+        w->InitParameter();
+        w->UpdateParam();
+        QCOMPARE(p.color_curve, 100);
+    }
+
+    void correctionCouplings()
+    {
+        auto *gammaSpin = find<QDoubleSpinBox>("spinBox_adjustGama");
+        auto *gammaSlider = find<QSlider>("slider_adjustGama");
+        gammaSpin->clear();
+        QTest::keyClicks(gammaSpin, "1.5");
+        QTest::keyClick(gammaSpin, Qt::Key_Enter);
+        QCOMPARE(gammaSlider->value(), 150);
+
+        auto *angleSlider = find<QSlider>("slider_adjustAngle");
+        angleSlider->setValue(-4550);
+        QCOMPARE(find<QDoubleSpinBox>("spinBox_adjustAngle")->value(), -45.5);
+        QCOMPARE(find<QDoubleSpinBox>("spinBox_adjustAngle")->text(), QString("-45.50"));
+
+        find<QDoubleSpinBox>("spinBox_adjustBrightness")->setValue(-12.34);
+        QCOMPARE(find<QSlider>("slider_adjustBrightness")->value(), -1234);
+        // Every slider position survives the round trip through the spin box (no drift from
+        // hundredths that binary floating point cannot hold exactly).
+        auto *contrastSlider = find<QSlider>("slider_adjustContrast");
+        auto *contrastSpin = find<QDoubleSpinBox>("spinBox_adjustContrast");
+        for (int v = -2000; v <= 2000; ++v) {
+            contrastSlider->setValue(v);
+            QCOMPARE(contrastSlider->value(), v);
+            QCOMPARE(qRound(contrastSpin->value() * 100), v);
+        }
+    }
+
+    void enhancementCouplings()
+    {
+        find<QSpinBox>("spinBox_contrast")->setValue(33);
+        QCOMPARE(find<QSlider>("slider_contrast")->value(), 33);
+        find<QSlider>("slider_colorCurve")->setValue(12);
+        QCOMPARE(find<QSpinBox>("spinBox_colorCurve")->value(), 12);
+        find<QSlider>("slider_brightness")->setValue(7);
+        QCOMPARE(find<QSpinBox>("spinBox_brightness")->value(), 7);
+        // The record takes the spin boxes' values.
+        w->UpdateParam();
+        QCOMPARE(p.brightness, 7);
+        QCOMPARE(p.contrast, 33);
+        QCOMPARE(p.color_curve, 12);
+    }
+
+    void enablingByColourMode_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("filter");
+        QTest::addColumn<bool>("background");
+        QTest::addColumn<bool>("halftone");
+        QTest::newRow("black and white") << 0 << false << false << true;
+        QTest::newRow("grey") << 1 << false << false << false;
+        QTest::newRow("colour") << 2 << true << true << false;
+    }
+
+    void enablingByColourMode()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, filter);
+        QFETCH(bool, background);
+        QFETCH(bool, halftone);
+        auto *imgType = find<QComboBox>("combox_imgType");
+        imgType->setCurrentIndex((mode + 1) % 3);
+        imgType->setCurrentIndex(mode);
+        QCOMPARE(find<QComboBox>("combox_filter")->isEnabled(), filter);
+        QCOMPARE(find<QCheckBox>("checkBox_bkgColor")->isEnabled(), background);
+        QCOMPARE(find<QToolButton>("btn_bkgColor")->isEnabled(), background);
+        QCOMPARE(find<QComboBox>("combox_halftone")->isEnabled(), halftone);
+    }
+
+    void checkBoxCompanions()
+    {
+        w->show();
+        auto *descreen = find<QCheckBox>("checkBox_descreening");
+        auto *radius = find<QDoubleSpinBox>("spinBox_descreening");
+        QVERIFY(!descreen->isChecked());
+        QVERIFY(!radius->isVisible());
+        QTest::mouseClick(descreen, Qt::LeftButton);
+        QVERIFY(radius->isVisible());
+        QVERIFY(find<QWidget>("label_descreening")->isVisible());
+
+        find<QComboBox>("combox_imgType")->setCurrentIndex(2);
+        auto *bkg = find<QCheckBox>("checkBox_bkgColor");
+        auto *swatch = find<QToolButton>("btn_bkgColor");
+        QVERIFY(!swatch->isVisible());
+        QTest::mouseClick(bkg, Qt::LeftButton);
+        QVERIFY(swatch->isVisible());
+        QTest::mouseClick(bkg, Qt::LeftButton);
+        QVERIFY(!swatch->isVisible());
+    }
+
+    void backgroundColourChoice()
+    {
+        w->show();
+        find<QComboBox>("combox_imgType")->setCurrentIndex(2);
+        find<QCheckBox>("checkBox_bkgColor")->setChecked(true);
+        ModalAnswerer answerer;
+        answerer.expect([](QWidget *dialog) {
+            auto *colours = qobject_cast<QColorDialog *>(dialog);
+            QVERIFY(colours);
+            colours->setCurrentColor(QColor(10, 20, 30));
+            colours->accept();
+        });
+        QTest::mouseClick(find<QToolButton>("btn_bkgColor"), Qt::LeftButton);
+        QCOMPARE(p.bkg_red, 10);
+        QCOMPARE(p.bkg_green, 20);
+        QCOMPARE(p.bkg_blue, 30);
+        QCOMPARE(find<QToolButton>("btn_bkgColor")->styleSheet(),
+                 QString("background:rgb(10,20,30);border:none;"));
+        QVERIFY(!QFile::exists(paramFile()) || !QSettings(paramFile(), QSettings::IniFormat)
+                                                     .contains("/ORTHER/bkg_red"));
+
+        // A cancelled dialog changes nothing.
+        answerer.expectReject();
+        QTest::mouseClick(find<QToolButton>("btn_bkgColor"), Qt::LeftButton);
+        QCOMPARE(p.bkg_red, 10);
+    }
+
+    void resetDoesNotTouchTheFile()
+    {
+        p.resolution = 4;
+        p.name = "Kept";
+        QVERIFY(p.saveParamSettings(QString()));
+        const QByteArray before = fileDigest(paramFile());
+        p.user_model = 0;
+        w->InitParameter();
+        QTest::mouseClick(find<QPushButton>("btn_resetParam"), Qt::LeftButton);
+        QCOMPARE(find<QComboBox>("combox_resolution")->currentText(), QString("300"));
+        QCOMPARE(find<QLineEdit>("edit_name")->text(), QString("Image"));
+        QCOMPARE(find<QLineEdit>("edit_path")->text(), QString("/home/image"));
+        QCOMPARE(find<QComboBox>("combox_source")->currentIndex(), 1);
+        QCOMPARE(find<QDoubleSpinBox>("spinBox_thickness")->text(), QString("0.50"));
+        QCOMPARE(find<QDoubleSpinBox>("spinBox_descreening")->value(), 5.0);
+        QCOMPARE(p.user_model, 0);
+        QCOMPARE(fileDigest(paramFile()), before);
+    }
+
+    void saveWritesWhatThePanelShows()
+    {
+        find<QLineEdit>("edit_name")->setText("Ledger");
+        find<QComboBox>("combox_saveType")->setCurrentIndex(6);
+        find<QLineEdit>("edit_path")->setText("/tmp/never-used-folder");
+        ModalAnswerer answerer;
+        answerer.expectMessageBox(QMessageBox::Ok);
+        QTest::mouseClick(find<QPushButton>("btn_saveParam"), Qt::LeftButton);
+        QVERIFY(answerer.waitSeen(1));
+        QCOMPARE(answerer.seen.at(0).title, QString("提示"));
+        QCOMPARE(answerer.seen.at(0).text, QString("      保存参数成功      "));
+        QSettings s(paramFile(), QSettings::IniFormat);
+        QCOMPARE(s.value("/ORTHER/name").toString(), QString("Ledger"));
+        QCOMPARE(s.value("/BASE/save_type").toInt(), 6);
+        QCOMPARE(s.value("/BASE/save_path").toString(), QString("/tmp/never-used-folder"));
+        QCOMPARE(s.value("/PRINTER/IP").toString(), QString("127.0.0.1"));
+        QVERIFY(!QFile::exists(TestEnvironment::configDir() + "/VisibleSetting.ini"));
+    }
+
+    void failedSaveIsReported()
+    {
+        // config/ is a plain file: the parameter file cannot be written.
+        QDir(TestEnvironment::configDir()).removeRecursively();
+        QFile blocker(TestEnvironment::configDir());
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        ModalAnswerer answerer;
+        answerer.expectMessageBox(QMessageBox::Ok);
+        QTest::mouseClick(find<QPushButton>("btn_saveParam"), Qt::LeftButton);
+        QVERIFY(answerer.waitSeen(1));
+        QCOMPARE(answerer.seen.at(0).title, QString("警告"));
+        QCOMPARE(answerer.seen.at(0).text, QString("保存参数失败"));
+        QFile::remove(TestEnvironment::configDir());
+    }
+
+    void folderChoice()
+    {
+        QTemporaryDir dir;
+        ModalAnswerer answerer;
+        answerer.expectFileDialog(dir.path());
+        QTest::mouseClick(find<QPushButton>("btn_path"), Qt::LeftButton);
+        QVERIFY(answerer.waitSeen(1));
+        QCOMPARE(answerer.seen.at(0).title, QString("选择保存路径"));
+        QCOMPARE(find<QLineEdit>("edit_path")->text(), dir.path());
+        QCOMPARE(p.save_path, QString("/home/image")); // the record follows only on UpdateParam
+
+        answerer.expectReject();
+        QTest::mouseClick(find<QPushButton>("btn_path"), Qt::LeftButton);
+        QCOMPARE(find<QLineEdit>("edit_path")->text(), dir.path());
+    }
+};
+
+SCANCONSOLE_TEST_MAIN(TestMainWindowPanel)
+#include "tst_mainwindow_panel.moc"
