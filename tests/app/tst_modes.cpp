@@ -2,6 +2,7 @@
 #include "imaging/ImageManager.h"
 #include "settings/ParamSetting.h"
 #include "tests/support/ModalAnswerer.h"
+#include "tests/support/RecordFixtures.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QAction>
@@ -30,13 +31,7 @@ private:
     ParamSetting &p = ParamSetting::instance;
     MainWindow *w = nullptr;
 
-    template <typename T> T *find(const char *name)
-    {
-        T *child = w->findChild<T *>(QLatin1String(name));
-        if (!child)
-            qFatal("no widget %s", name);
-        return child;
-    }
+    template <typename T> T *find(const char *name) { return findChildOrDie<T>(w, name); }
     bool shown(const char *name) { return find<QWidget>(name)->isVisibleTo(w); }
     int titleBar() { return w->style()->pixelMetric(QStyle::PM_TitleBarHeight); }
     QString paramFile() const { return TestEnvironment::configDir() + "/ParamSetting.ini"; }
@@ -445,23 +440,6 @@ private slots:
             QCOMPARE(QImage(first).size(), QSize(60, 80));
         }
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
-    }
-
-    void saveAsMergedPdf()
-    {
-        addPages(3);
-        find<QComboBox>("combox_saveType")->setCurrentIndex(6);
-        QTemporaryDir dir;
-        ModalAnswerer answerer;
-        answerer.expectFileDialog(dir.path());
-        find<QAction>("action_saveAs")->trigger();
-        QVERIFY(answerer.waitSeen(1));
-        QTest::qWait(100);
-        const QStringList files = QDir(dir.path()).entryList(QDir::Files);
-        QCOMPARE(files, QStringList{ImageManager::Instance()->at(0)->name + ".pdf"});
-        QFile pdf(dir.filePath(files.first()));
-        QVERIFY(pdf.open(QIODevice::ReadOnly));
-        QCOMPARE(pdf.readAll().count("/Type /Page\n"), 3);
     }
 
     void menusOfferSaveAsAndAbout()

@@ -6,6 +6,7 @@
 #include "preview/PreviewWindow.h"
 #include "settings/ParamSetting.h"
 #include "tests/support/ModalAnswerer.h"
+#include "tests/support/RecordFixtures.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QAbstractButton>
@@ -35,13 +36,7 @@ private:
     MainWindow *w = nullptr;
     QTemporaryDir *dest = nullptr;
 
-    template <typename T> T *find(const char *name)
-    {
-        T *child = w->findChild<T *>(QLatin1String(name));
-        if (!child)
-            qFatal("no widget %s", name);
-        return child;
-    }
+    template <typename T> T *find(const char *name) { return findChildOrDie<T>(w, name); }
     QStringList filesIn(const QString &folder)
     {
         return QDir(folder).entryList(QDir::Files, QDir::Name);

@@ -1,4 +1,5 @@
 #include "settings/ParamSetting.h"
+#include "tests/support/RecordFixtures.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>
@@ -37,16 +38,10 @@ private slots:
     void defaultsAfterConstruction()
     {
         ParamSetting fresh;
-        QCOMPARE(fresh.save_path, QString("/home/image"));
-        QCOMPARE(fresh.name, QString("Image"));
-        QCOMPARE(fresh.resolution, 2);
-        QCOMPARE(fresh.source_type, 1);
-        QCOMPARE(fresh.image_type, 0);
-        QCOMPARE(fresh.paper_thickness, 0.5f);
-        QCOMPARE(fresh.descreen_radius, 5.0f);
-        QCOMPARE(fresh.gamma_correct, 1.0f);
-        QCOMPARE(fresh.bkg_red, 255);
-        QCOMPARE(fresh.user_model, 1);
+        const QVariantList defaults = {
+            "/home/image", "Image", 2, 0, 1, 0, 0, 0.5f, 0, 0, 0, 100, 100, 100, false, 5.0f,
+            0.0f, 1.0f, 0.0f, 0.0f, 0, false, false, false, 255, 255, 255, 1};
+        QCOMPARE(RecordFixtures::scanFields(fresh), defaults);
         QCOMPARE(fresh.printer_ip, QString("192.168.0.1"));
         QVERIFY(fresh.log_file_name.isEmpty());
         QVERIFY(fresh.visible_progress && fresh.visible_name && fresh.visible_save_path);
@@ -219,30 +214,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString file = dir.filePath("day.ini");
-        p.save_path = "/data/with space";
-        p.name = "Invoice";
-        p.resolution = 4;
-        p.save_type = 6;
-        p.source_type = 2;
-        p.image_type = 2;
-        p.paper_size = 16;
-        p.paper_thickness = 1.25f;
-        p.paper_material = 2;
-        p.halftone = 1;
-        p.filter = 3;
-        p.brightness = 40;
-        p.contrast = 60;
-        p.color_curve = 80;
-        p.descreen = true;
-        p.descreen_radius = 7.5f;
-        p.angle_correct = -45.5f;
-        p.gamma_correct = 2.5f;
-        p.brightness_correct = 19.5f;
-        p.contrast_correct = -3.25f;
-        p.impermeable = 2;
-        p.eco_mode = true;
-        p.progress = true;
-        p.change_bkg = true;
+        RecordFixtures::fillNonDefault(p);
         p.bkg_red = 10;
         p.bkg_green = 20;
         p.bkg_blue = 30;
@@ -254,34 +226,7 @@ private slots:
         ParamSetting copy;
         copy.loadParamSettings(file);
         copy.loadIPSettings(file);
-        QCOMPARE(copy.save_path, p.save_path);
-        QCOMPARE(copy.name, p.name);
-        QCOMPARE(copy.resolution, 4);
-        QCOMPARE(copy.save_type, 6);
-        QCOMPARE(copy.source_type, 2);
-        QCOMPARE(copy.image_type, 2);
-        QCOMPARE(copy.paper_size, 16);
-        QCOMPARE(copy.paper_thickness, 1.25f);
-        QCOMPARE(copy.paper_material, 2);
-        QCOMPARE(copy.halftone, 1);
-        QCOMPARE(copy.filter, 3);
-        QCOMPARE(copy.brightness, 40);
-        QCOMPARE(copy.contrast, 60);
-        QCOMPARE(copy.color_curve, 80);
-        QCOMPARE(copy.descreen, true);
-        QCOMPARE(copy.descreen_radius, 7.5f);
-        QCOMPARE(copy.angle_correct, -45.5f);
-        QCOMPARE(copy.gamma_correct, 2.5f);
-        QCOMPARE(copy.brightness_correct, 19.5f);
-        QCOMPARE(copy.contrast_correct, -3.25f);
-        QCOMPARE(copy.impermeable, 2);
-        QCOMPARE(copy.eco_mode, true);
-        QCOMPARE(copy.progress, true);
-        QCOMPARE(copy.change_bkg, true);
-        QCOMPARE(copy.bkg_red, 10);
-        QCOMPARE(copy.bkg_green, 20);
-        QCOMPARE(copy.bkg_blue, 30);
-        QCOMPARE(copy.user_model, 2);
+        QCOMPARE(RecordFixtures::scanFields(copy), RecordFixtures::scanFields(p));
         QCOMPARE(copy.printer_ip, QString("10.0.0.5"));
         // The template path never touches the default file.
         QVERIFY(!QFile::exists(paramFile()));
