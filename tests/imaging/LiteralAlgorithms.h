@@ -12,91 +12,68 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
 namespace Literal {
 
-// Image to matrix, pixel by pixel.
+// Image to matrix, pixel by pixel: BGR from RGB888 and the 32-bit formats, the byte itself
+// from the grey ones; empty for anything else.
 inline cv::Mat toMat(const QImage &image)
 {
-    const int w = image.width();
-    const int h = image.height();
-    switch (image.format()) {
-    case QImage::Format_RGB888: {
-        cv::Mat m(h, w, CV_8UC3);
-        for (int y = 0; y < h; ++y) {
-            const uchar *line = image.constScanLine(y);
-            for (int x = 0; x < w; ++x)
-                m.at<cv::Vec3b>(y, x) = cv::Vec3b(line[3 * x + 2], line[3 * x + 1], line[3 * x]);
-        }
-        return m;
-    }
-    case QImage::Format_Indexed8:
-    case QImage::Format_Grayscale8: {
-        cv::Mat m(h, w, CV_8UC1);
-        for (int y = 0; y < h; ++y) {
-            const uchar *line = image.constScanLine(y);
-            for (int x = 0; x < w; ++x)
+    const QImage::Format f = image.format();
+    const bool grey = f == QImage::Format_Indexed8 || f == QImage::Format_Grayscale8;
+    const bool rgb32 = f == QImage::Format_RGB32 || f == QImage::Format_ARGB32 ||
+                       f == QImage::Format_ARGB32_Premultiplied;
+    if (!grey && !rgb32 && f != QImage::Format_RGB888)
+        return cv::Mat();
+    cv::Mat m(image.height(), image.width(), grey ? CV_8UC1 : CV_8UC3);
+    for (int y = 0; y < m.rows; ++y) {
+        const uchar *line = image.constScanLine(y);
+        for (int x = 0; x < m.cols; ++x) {
+            if (grey) {
                 m.at<uchar>(y, x) = line[x];
-        }
-        return m;
-    }
-    case QImage::Format_RGB32:
-    case QImage::Format_ARGB32:
-    case QImage::Format_ARGB32_Premultiplied: {
-        cv::Mat m(h, w, CV_8UC3);
-        for (int y = 0; y < h; ++y) {
-            const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-            for (int x = 0; x < w; ++x) {
-                const QRgb p = line[x];
+            } else if (rgb32) {
+                const QRgb p = reinterpret_cast<const QRgb *>(line)[x];
                 m.at<cv::Vec3b>(y, x) = cv::Vec3b(qBlue(p), qGreen(p), qRed(p));
+            } else {
+                m.at<cv::Vec3b>(y, x) = cv::Vec3b(line[3 * x + 2], line[3 * x + 1], line[3 * x]);
             }
         }
-        return m;
     }
-    default:
-        return cv::Mat();
-    }
+    return m;
 }
 
-// Matrix to image, pixel by pixel.
+// Matrix to image, pixel by pixel: Indexed8 with a grey palette, RGB888 from BGR, or the bytes
+// of four channels as ARGB32; null for anything else.
 inline QImage toImage(const cv::Mat &m)
 {
-    if (m.empty() || m.depth() != CV_8U)
+    const int c = m.channels();
+    if (m.empty() || m.depth() != CV_8U || (c != 1 && c != 3 && c != 4))
         return QImage();
-    if (m.channels() == 1) {
-        QImage image(m.cols, m.rows, QImage::Format_Indexed8);
+    const QImage::Format format = c == 1 ? QImage::Format_Indexed8 : QImage::Format_RGB888;
+    QImage image(m.cols, m.rows, c == 4 ? QImage::Format_ARGB32 : format);
+    if (c == 1) {
         image.setColorCount(256);
         for (int i = 0; i < 256; ++i)
             image.setColor(i, qRgb(i, i, i));
-        for (int y = 0; y < m.rows; ++y)
-            for (int x = 0; x < m.cols; ++x)
-                image.scanLine(y)[x] = m.at<uchar>(y, x);
-        return image;
     }
-    if (m.channels() == 3) {
-        QImage image(m.cols, m.rows, QImage::Format_RGB888);
-        for (int y = 0; y < m.rows; ++y) {
-            for (int x = 0; x < m.cols; ++x) {
-                const cv::Vec3b p = m.at<cv::Vec3b>(y, x);
-                uchar *line = image.scanLine(y);
-                line[3 * x] = p[2];
-                line[3 * x + 1] = p[1];
-                line[3 * x + 2] = p[0];
-            }
-        }
-        return image;
+    for (int y = 0; y < m.rows; ++y) {
+        uchar *line = image.scanLine(y);
+        for (int x = 0; x < m.cols; ++x)
+            for (int k = 0; k < c; ++k) // BGR to RGB: three channels swap ends
+                line[c * x + k] = m.ptr<uchar>(y)[c * x + (c == 3 ? 2 - k : k)];
     }
-    if (m.channels() == 4) {
-        QImage image(m.cols, m.rows, QImage::Format_ARGB32);
-        for (int y = 0; y < m.rows; ++y)
-            for (int x = 0; x < m.cols; ++x)
-                for (int c = 0; c < 4; ++c)
-                    image.scanLine(y)[4 * x + c] = m.at<cv::Vec4b>(y, x)[c];
-        return image;
-    }
-    return QImage();
+    return image;
+}
+
+// The page as a matrix, false for a null pointer or an image without a conversion.
+inline bool load(const QImage *image, cv::Mat &m)
+{
+    if (image)
+        m = toMat(*image);
+    return !m.empty();
 }
 
 inline cv::Mat grey(const cv::Mat &m)
@@ -124,28 +101,17 @@ inline int cornerLevel(const cv::Mat &twoLevel)
 inline uchar truncLimit(float value)
 {
     const double v = value;
-    int t;
-    if (std::isnan(v))
-        t = 0;
-    else if (v >= 2147483647.0)
-        t = INT_MAX;
-    else if (v <= -2147483648.0)
-        t = INT_MIN;
-    else
-        t = static_cast<int>(value);
-    if (t < 0)
-        t = 0;
-    if (t > 255)
-        t = 255;
-    return static_cast<uchar>(t);
+    const int t = std::isnan(v)        ? 0
+                  : v >= 2147483647.0  ? INT_MAX
+                  : v <= -2147483648.0 ? INT_MIN
+                                       : static_cast<int>(value);
+    return static_cast<uchar>(std::min(255, std::max(0, t)));
 }
 
 inline void Threshold(QImage *image)
 {
-    if (!image)
-        return;
-    cv::Mat m = toMat(*image);
-    if (m.empty())
+    cv::Mat m;
+    if (!load(image, m))
         return;
     cv::Mat binary;
     cv::threshold(grey(m), binary, 128, 255, cv::THRESH_BINARY);
@@ -154,10 +120,8 @@ inline void Threshold(QImage *image)
 
 inline void Halftoning(QImage *image)
 {
-    if (!image)
-        return;
-    cv::Mat m = toMat(*image);
-    if (m.empty())
+    cv::Mat m;
+    if (!load(image, m))
         return;
     const cv::Mat g = grey(m);
     const int h = g.rows;
@@ -180,10 +144,8 @@ inline void Halftoning(QImage *image)
 
 inline void ChangeBackgroudColor(QImage *image, int red, int green, int blue)
 {
-    if (!image)
-        return;
-    cv::Mat m = toMat(*image);
-    if (m.empty())
+    cv::Mat m;
+    if (!load(image, m))
         return;
     cv::Mat binary;
     cv::threshold(grey(m), binary, 128, 255, cv::THRESH_BINARY);
@@ -207,17 +169,11 @@ inline void ChangeBackgroudColor(QImage *image, int red, int green, int blue)
 
 inline void Impermeability(QImage *image, int level)
 {
-    if (!image)
-        return;
-    cv::Mat work = toMat(*image);
-    if (work.empty())
+    cv::Mat work;
+    if (!load(image, work))
         return;
     const cv::Mat g = grey(work).clone();
-    double offset = 20.0;
-    if (level == 1)
-        offset = 10.0;
-    else if (level == 2)
-        offset = 15.0;
+    const double offset = level == 1 ? 10.0 : level == 2 ? 15.0 : 20.0;
     cv::Mat mask;
     cv::adaptiveThreshold(g, mask, 255, cv::ADAPTIVE_THRESH_GAUSSIAN_C, cv::THRESH_BINARY, 41,
                           offset);
@@ -240,15 +196,13 @@ inline void Impermeability(QImage *image, int level)
 inline void ImageAdjust(QImage *image, int brightness, int contrast, float gamma, float inScale,
                         float outScale, float curveScale)
 {
-    if (!image)
-        return;
     if (brightness < -20 || brightness > 20 || contrast < -20 || contrast > 20 || gamma < 0.09999 ||
         gamma > 4.00001)
         return;
     const float k = static_cast<float>(std::pow(2.0, contrast * 0.1));
     const float d = static_cast<float>(brightness * 5);
-    cv::Mat m = toMat(*image);
-    if (m.empty())
+    cv::Mat m;
+    if (!load(image, m))
         return;
     const int channels = m.channels();
     for (int y = 0; y < m.rows; ++y) {
@@ -267,10 +221,8 @@ inline void ImageAdjust(QImage *image, int brightness, int contrast, float gamma
 
 inline void AddFilter(QImage *image, int type)
 {
-    if (!image || type == 0)
-        return;
-    cv::Mat m = toMat(*image);
-    if (m.empty() || m.channels() != 3)
+    cv::Mat m;
+    if (type == 0 || !load(image, m) || m.channels() != 3)
         return;
     cv::Mat out(m.rows, m.cols, CV_8UC3);
     for (int y = 0; y < m.rows; ++y) {
@@ -305,10 +257,8 @@ inline void AddFilter(QImage *image, int type)
 
 inline void MedianBlur(QImage *image, int radius)
 {
-    if (!image || radius < 0)
-        return;
-    cv::Mat m = toMat(*image);
-    if (m.empty())
+    cv::Mat m;
+    if (radius < 0 || !load(image, m))
         return;
     const int kernel = radius % 2 == 1 ? radius : radius + 1;
     cv::Mat out;
