@@ -45,16 +45,18 @@ void PasswordDialog::onOk()
     const QString newPassword = ui->edit_NewPassword->text();
     const QString confirm = ui->edit_ConfirmPassword->text();
     const QString stored = GetDBPassword();
+    // Counted in characters: a character outside the basic plane takes two UTF-16 units.
+    const int length = newPassword.toUcs4().size();
 
     if (MD5::Encry(oldPassword) != stored) {
         complain(tr("Old password is not corrected, please try again!"));
         return;
     }
-    if (newPassword.length() < 6) {
+    if (length < 6) {
         complain(tr("the length of password can not less than 6, please try again!"));
         return;
     }
-    if (newPassword.length() > 16) {
+    if (length > 16) {
         complain(tr("the length of password can not more than 16, please try again!"));
         return;
     }

@@ -43,7 +43,7 @@ add_dependencies(veldrin-scan scanconsole_login_ini)
 
 install(CODE "
     set(login_dir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/veldrin-scan/config\")
-    if(EXISTS \"\${login_dir}/Login.ini\")
+    if(EXISTS \"\${login_dir}/Login.ini\" OR IS_SYMLINK \"\${login_dir}/Login.ini\")
         message(STATUS \"Keeping existing: \${login_dir}/Login.ini\")
     else()
         file(INSTALL DESTINATION \"\${login_dir}\" TYPE FILE FILES \"${SCANCONSOLE_LOGIN_TEMPLATE}\")

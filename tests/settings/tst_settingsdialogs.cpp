@@ -66,7 +66,8 @@ private slots:
         TestEnvironment::resetRecord();
     }
 
-    void addressDialogStoresTypedGroups_data()
+    // The printer address: shown in its four groups, stored without the mask's blanks.
+    void addressDialog_data()
     {
         QTest::addColumn<QString>("keys"); // null: nothing typed
         QTest::addColumn<QString>("button");
@@ -74,16 +75,15 @@ private slots:
         // clang-format off
         QTest::newRow("untouched") << QString() << "btn_Ok" << "192.168.0.1";
         QTest::newRow("four groups") << "10.0.0.5" << "btn_Ok" << "10.0.0.5";
-        // A full group moves the cursor on by itself.
+        // A full group moves the cursor on by itself; the mask takes digits only.
         QTest::newRow("full groups") << "255255255255" << "btn_Ok" << "255.255.255.255";
-        QTest::newRow("last group empty") << "10.0.0" << "btn_Ok" << "10.0.0.";
-        QTest::newRow("second group empty") << "10..0.5" << "btn_Ok" << "10..0.5";
-        QTest::newRow("nothing") << "" << "btn_Ok" << "...";
         QTest::newRow("letters refused") << "a10.b0.0.5" << "btn_Ok" << "10.0.0.5";
+        QTest::newRow("last group empty") << "10.0.0" << "btn_Ok" << "10.0.0.";
+        QTest::newRow("nothing") << "" << "btn_Ok" << "...";
         QTest::newRow("cancel") << "10.0.0.5" << "btn_cancel" << "192.168.0.1";
         // clang-format on
     }
-    void addressDialogStoresTypedGroups()
+    void addressDialog()
     {
         QFETCH(QString, keys);
         QFETCH(QString, button);
@@ -92,7 +92,6 @@ private slots:
         const QByteArray before = readAll(paramFile());
         IPSetting dialog;
         dialog.show();
-        QVERIFY(QTest::qWaitForWindowActive(&dialog));
         auto *edit = dialog.findChild<QLineEdit *>("edit_IP");
         QCOMPARE(edit->displayText(), QString("  192  .  168  .  0    .  1  "));
         if (!keys.isNull()) { // cleared like an operator, then typed from the start
@@ -102,11 +101,9 @@ private slots:
             QTest::keyClicks(edit, keys);
         }
         QTest::mouseClick(dialog.findChild<QPushButton *>(button), Qt::LeftButton);
-        const bool ok = button == "btn_Ok";
-        QCOMPARE(dialog.result(), int(ok ? QDialog::Accepted : QDialog::Rejected));
+        QCOMPARE(dialog.result(), int(button == "btn_Ok" ? QDialog::Accepted : QDialog::Rejected));
         QCOMPARE(p.printerAddress(), stored);
-        QCOMPARE(p.printer_ip, stored);
-        if (ok)
+        if (button == "btn_Ok")
             QCOMPARE(QSettings(paramFile(), QSettings::IniFormat).value("/PRINTER/IP").toString(),
                      stored);
         else
