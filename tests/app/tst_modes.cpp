@@ -1,5 +1,7 @@
 #include "app/MainWindow.h"
 #include "imaging/ImageManager.h"
+#include "log/LogWindow.h"
+#include "preview/PreviewWindow.h"
 #include "settings/ParamSetting.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/RecordFixtures.h"
@@ -400,7 +402,7 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), files);
     }
 
-    void menusOfferSaveAsAndAbout()
+    void menuCommands()
     {
         auto *file = find<QMenu>("menu");
         const QList<QAction *> actions = file->actions();
@@ -415,6 +417,24 @@ private slots:
         QVERIFY(answerer.waitSeen(1));
         QCOMPARE(answerer.seen.at(0).title, QString("关于软件"));
         QVERIFY(answerer.seen.at(0).text.contains("2.0"));
+
+        // The dialog commands open their dialogs; cancelled, they change nothing.
+        const QList<QPair<const char *, QString>> dialogs = {{"action_exportLog", "登入"},
+                                                             {"action_password", "修改密码"},
+                                                             {"action_IPSetting", "IP设置"}};
+        for (const auto &dialog : dialogs) {
+            const int before = answerer.seen.size();
+            answerer.expectReject();
+            find<QAction>(dialog.first)->trigger();
+            QVERIFY(answerer.waitSeen(before + 1));
+            QCOMPARE(answerer.seen.last().title, dialog.second);
+        }
+        QCOMPARE(answerer.seen.size(), 4);
+        QCOMPARE(p.printer_ip, QString("127.0.0.1"));
+        find<QAction>("action_loadLog")->trigger();
+        QVERIFY(w->logWindow()->isVisible());
+        find<QAction>("action_openPreview")->trigger();
+        QVERIFY(w->previewWindow()->isVisible());
     }
 };
 
