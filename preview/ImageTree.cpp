@@ -91,7 +91,10 @@ void ImageTree::addImage(ImageObject *page)
 
 void ImageTree::updateImage(int index)
 {
-    QListWidgetItem *item = m_listWidget->currentItem();
+    // The entry of row `index`, which shows store page `index`. The current item is the same
+    // row after a click, but the arrow keys move it without changing the store's page, and
+    // rebuilding it would then put one page's picture and name into another page's row.
+    QListWidgetItem *item = m_listWidget->item(index);
     const ImageObject *page = ImageManager::Instance()->at(index);
     if (!item || !page)
         return;

@@ -18,7 +18,7 @@ public:
 
     // Appends an entry for `page` (not null).
     void addImage(ImageObject *page);
-    // Rebuilds the current entry from store page `index`, on a white box.
+    // Rebuilds the entry of row `index` from store page `index`, on a white box.
     void updateImage(int index);
     void clearImage();
 

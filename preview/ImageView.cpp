@@ -6,6 +6,7 @@
 #include "settings/ParamSetting.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -168,14 +169,37 @@ void ImageView::SaveScreenshot()
     const QString chosen = QFileDialog::getSaveFileName(
         this, tr("Save Screen Shoot"), param.save_path, QStringLiteral("ALL File(*.*);;"));
     if (!chosen.isEmpty()) {
-        // The configured format decides, whatever the operator typed; a capture is one image,
-        // so the merged PDF format gives a one-page PDF.
-        const int saveType = param.save_type;
-        const QString target = chosen + SaveFormat::suffix(saveType);
-        if (!SaveFormat::isFormat(saveType) || !PageWriter::write(picture, saveType, target))
+        QString target;
+        const int format = captureFormat(chosen, param.save_type, &target);
+        if (format < 0 || !PageWriter::write(picture, format, target))
             reportWriteFailure(target);
     }
     EndScreenshot();
+}
+
+int ImageView::captureFormat(const QString &chosen, int saveType, QString *target)
+{
+    *target = chosen;
+    if (saveType == SaveFormat::Bmp || saveType == SaveFormat::MergedPdf) {
+        // These formats let the typed suffix (as typed, case and all) choose the writer; an
+        // ".ofd" name gets PDF content.
+        const QString typed = QFileInfo(chosen).suffix();
+        const QList<QPair<QString, int>> bySuffix = {
+            {QStringLiteral("jpg"), SaveFormat::Jpg},   {QStringLiteral("png"), SaveFormat::Png},
+            {QStringLiteral("tiff"), SaveFormat::Tiff}, {QStringLiteral("bmp"), SaveFormat::Bmp},
+            {QStringLiteral("pdf"), SaveFormat::Pdf},   {QStringLiteral("ofd"), SaveFormat::Ofd}};
+        for (const auto &entry : bySuffix) {
+            if (typed == entry.first)
+                return entry.second;
+        }
+        // Any other name still gets a file: the configured format with its suffix appended (a
+        // capture is one image, so the merged PDF is a one-page PDF).
+    } else if (!SaveFormat::isFormat(saveType)) {
+        return -1;
+    }
+    // The other formats append their suffix whatever was typed.
+    *target = chosen + SaveFormat::suffix(saveType);
+    return saveType == SaveFormat::MergedPdf ? int(SaveFormat::Pdf) : saveType;
 }
 
 void ImageView::ShowOriginSize()

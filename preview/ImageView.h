@@ -12,14 +12,17 @@ class QImage;
 // The image belongs to the page store; the view only points at it.
 class ImageView : public QWidget
 {
-    Q_OBJECT // for tr() in the ImageView context; the view has no signals or slots
+    // Q_OBJECT only for tr() in the ImageView context; the view has no signals or slots.
+    Q_OBJECT
 
-        public : enum ShotState {
-            ShotNone = 0,
-            ShotArmed = 1,
-            ShotSelecting = 2,
-            ShotDone = 3
-        };
+public:
+    enum ShotState
+    {
+        ShotNone = 0,
+        ShotArmed = 1,
+        ShotSelecting = 2,
+        ShotDone = 3
+    };
 
     explicit ImageView(QWidget *parent = nullptr);
 
@@ -63,6 +66,9 @@ private:
     QSize scaledSize() const;
     void scrollBy(const QPoint &pos);
     void reportWriteFailure(const QString &file);
+    // The format a capture is written in for the name the operator chose, with the file name in
+    // `target`; -1 when the configured format is none.
+    static int captureFormat(const QString &chosen, int saveType, QString *target);
 
     QImage *m_pImage;
     float m_scale;

@@ -97,6 +97,10 @@ void PreviewWindow::InitImageView()
     m_imageView->move(0, 0);
     m_scrollArea->setWidget(m_imageView);
     m_horizontalLayout->addWidget(m_scrollArea);
+    // The view fills and centres within the viewport, which also changes size when a scroll bar
+    // comes or goes; without a new layout then, a page narrower than the viewport would get a
+    // needless horizontal scroll bar and sit off centre.
+    m_scrollArea->viewport()->installEventFilter(this);
 }
 
 void PreviewWindow::InitFile()
@@ -292,4 +296,11 @@ void PreviewWindow::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     m_imageView->UpdateImagePos();
+}
+
+bool PreviewWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_scrollArea->viewport() && event->type() == QEvent::Resize)
+        m_imageView->UpdateImagePos();
+    return QMainWindow::eventFilter(watched, event);
 }
