@@ -75,11 +75,12 @@ void report(const char *format, const QString &text)
     std::fputc('\n', stderr);
 }
 
+// Only the plain decimal form counts: " 300", "+300" or "0300" are as invalid as "300dpi".
 bool oneOf(const QString &text, std::initializer_list<int> allowed, int *value)
 {
     bool ok = false;
     const int v = text.toInt(&ok);
-    if (!ok)
+    if (!ok || QString::number(v) != text)
         return false;
     for (int a : allowed) {
         if (v == a) {
