@@ -9,6 +9,7 @@
 #include "imaging/PageWriter.h"
 #include "imaging/PdfPageWriter.h"
 #include "imaging/SaveFormat.h"
+#include "settings/ParamSetting.h"
 #include "tests/imaging/LiteralAlgorithms.h"
 #include "tests/imaging/TestPages.h"
 
@@ -72,10 +73,11 @@ const char *tag(bool colour)
 
 using Operation = std::function<void(QImage *)>;
 
-// Every correction switched on; `imageType` 0 adds the black-and-white step.
-CorrectionParams everyCorrection(int imageType, int halftone = 0)
+// Every correction switched on in the settings record; `imageType` 0 adds the black-and-white
+// step.
+void setEveryCorrection(int imageType, int halftone = 0)
 {
-    CorrectionParams p;
+    ParamSetting &p = ParamSetting::instance;
     p.angle_correct = 0.5f;
     p.brightness_correct = 4.0f;
     p.contrast_correct = 3.0f;
@@ -93,12 +95,12 @@ CorrectionParams everyCorrection(int imageType, int halftone = 0)
     p.bkg_red = 250;
     p.bkg_green = 245;
     p.bkg_blue = 230;
-    return p;
 }
 
 // The same chain with the literal operations.
-void literalChain(QImage *image, const CorrectionParams &p)
+void literalChain(QImage *image)
 {
+    const ParamSetting &p = ParamSetting::instance;
     for (PageCorrector::Step step : PageCorrector::plan(p)) {
         switch (step) {
         case PageCorrector::Rotation:
@@ -239,22 +241,27 @@ void registerAll(const QString &outDir)
                 }
             })->Iterations(2);
         }
-        const CorrectionParams chain = everyCorrection(colour ? 2 : 1);
-        add("Chain/" + t, [colour, chain](benchmark::State &s) {
-            runOnPage(s, colour, [&](QImage *i) { PageCorrector::correct(i, chain); });
+        const int imageType = colour ? 2 : 1;
+        add("Chain/" + t, [colour, imageType](benchmark::State &s) {
+            setEveryCorrection(imageType);
+            runOnPage(s, colour,
+                      [](QImage *i) { PageCorrector::correct(i, ParamSetting::instance); });
         });
-        add("Chain/" + t + "/literal", [colour, chain](benchmark::State &s) {
-            runOnPage(s, colour, [&](QImage *i) { literalChain(i, chain); });
+        add("Chain/" + t + "/literal", [colour, imageType](benchmark::State &s) {
+            setEveryCorrection(imageType);
+            runOnPage(s, colour, literalChain);
         })->Iterations(1);
         if (!colour) {
             for (int halftone : {0, 1}) {
-                const CorrectionParams bw = everyCorrection(0, halftone);
                 const std::string name = halftone ? "ChainBlackWhiteHalftone" : "ChainBlackWhite";
-                add(name + "/" + t, [bw](benchmark::State &s) {
-                    runOnPage(s, false, [&](QImage *i) { PageCorrector::correct(i, bw); });
+                add(name + "/" + t, [halftone](benchmark::State &s) {
+                    setEveryCorrection(0, halftone);
+                    runOnPage(s, false,
+                              [](QImage *i) { PageCorrector::correct(i, ParamSetting::instance); });
                 });
-                add(name + "/" + t + "/literal", [bw](benchmark::State &s) {
-                    runOnPage(s, false, [&](QImage *i) { literalChain(i, bw); });
+                add(name + "/" + t + "/literal", [halftone](benchmark::State &s) {
+                    setEveryCorrection(0, halftone);
+                    runOnPage(s, false, literalChain);
                 })->Iterations(1);
             }
         }

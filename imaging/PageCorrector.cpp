@@ -7,30 +7,7 @@
 
 #include <QTransform>
 
-CorrectionParams CorrectionParams::fromSettings(const ParamSetting &s)
-{
-    CorrectionParams p;
-    p.angle_correct = s.angle_correct;
-    p.brightness_correct = s.brightness_correct;
-    p.contrast_correct = s.contrast_correct;
-    p.gamma_correct = s.gamma_correct;
-    p.brightness = s.brightness;
-    p.contrast = s.contrast;
-    p.color_curve = s.color_curve;
-    p.filter = s.filter;
-    p.descreen = s.descreen;
-    p.descreen_radius = s.descreen_radius;
-    p.impermeable = s.impermeable;
-    p.image_type = s.image_type;
-    p.halftone = s.halftone;
-    p.change_bkg = s.change_bkg;
-    p.bkg_red = s.bkg_red;
-    p.bkg_green = s.bkg_green;
-    p.bkg_blue = s.bkg_blue;
-    return p;
-}
-
-QVector<PageCorrector::Step> PageCorrector::plan(const CorrectionParams &p)
+QVector<PageCorrector::Step> PageCorrector::plan(const ParamSetting &p)
 {
     QVector<Step> steps;
     if (p.angle_correct != 0.0f)
@@ -57,32 +34,9 @@ QVector<PageCorrector::Step> PageCorrector::plan(const CorrectionParams &p)
 
 namespace {
 
-const char *stepName(PageCorrector::Step step)
-{
-    switch (step) {
-    case PageCorrector::Rotation:
-        return "Rotation";
-    case PageCorrector::ToneAdjust:
-        return "ImageAdjust";
-    case PageCorrector::Filter:
-        return "AddFilter";
-    case PageCorrector::Descreen:
-        return "MedianBlur";
-    case PageCorrector::BleedThrough:
-        return "Impermeability";
-    case PageCorrector::Threshold:
-        return "Threshold";
-    case PageCorrector::Halftoning:
-        return "Halftoning";
-    case PageCorrector::BackgroundColour:
-        return "ChangeBackgroudColor";
-    }
-    return "";
-}
-
 // One step after the rotation, with the arguments the collector derives from the record
 // (exactly those ImageAlgorithm's operation would get).
-bool runStep(PageCorrector::Step step, const MatView &in, const CorrectionParams &p,
+bool runStep(PageCorrector::Step step, const MatView &in, const ParamSetting &p,
              const PageOps::Output &out)
 {
     switch (step) {
@@ -116,11 +70,11 @@ QImage newImage(int rows, int cols, int channels)
 
 } // namespace
 
-QVector<PageCorrector::Step> PageCorrector::correct(QImage *image, const CorrectionParams &p)
+void PageCorrector::correct(QImage *image, const ParamSetting &p)
 {
-    const QVector<Step> steps = plan(p);
     if (!image)
-        return steps;
+        return;
+    const QVector<Step> steps = plan(p);
     int first = 0;
     if (!steps.isEmpty() && steps.first() == Rotation) {
         *image = image->transformed(QTransform().rotate(p.angle_correct), Qt::FastTransformation);
@@ -128,7 +82,7 @@ QVector<PageCorrector::Step> PageCorrector::correct(QImage *image, const Correct
     }
     MatView current(*image);
     if (first == steps.size() || current.isEmpty())
-        return steps; // every operation leaves such a page unchanged
+        return; // every operation leaves such a page unchanged
 
     // The same operations as ImageAlgorithm's, one after another, but each intermediate page
     // goes into one of two reusable buffers instead of a new image (the operations read RGB or
@@ -150,12 +104,12 @@ QVector<PageCorrector::Step> PageCorrector::correct(QImage *image, const Correct
             }
             return produced;
         };
-        if (!PageOps::guarded(stepName(steps.at(i)),
+        if (!PageOps::guarded("PageCorrector",
                               [&] { return runStep(steps.at(i), current, p, out); }))
             continue; // this step left the page as it was
         if (last) {
             *image = result;
-            return steps;
+            return;
         }
         current = MatView(produced, order);
         inScratch = true;
@@ -170,5 +124,4 @@ QVector<PageCorrector::Step> PageCorrector::correct(QImage *image, const Correct
             *image = result;
         }
     }
-    return steps;
 }

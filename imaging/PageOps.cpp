@@ -39,6 +39,8 @@ template <class Call> void writeInto(cv::Mat &dst, Call &&call)
         target.copyTo(dst);
 }
 
+// The grey matrix of a page: the view itself for a grey page, else OpenCV's conversion from the
+// page's RGB or BGRA bytes, which gives the same values as BGR-to-grey on the converted matrix.
 cv::Mat greyOf(const MatView &in)
 {
     if (in.isGrey())
@@ -136,11 +138,6 @@ struct ColourLayout
 };
 
 } // namespace
-
-cv::Mat PageOps::grey(const MatView &in)
-{
-    return greyOf(in);
-}
 
 bool PageOps::guarded(const char *name, const std::function<bool()> &operation)
 {

@@ -33,11 +33,6 @@ public:
     static bool filter(const MatView &in, int type, const Output &out);
     static bool median(const MatView &in, int radius, const Output &out);
 
-    // The grey matrix of a page: the view itself for a grey page, else OpenCV's BGR-to-grey
-    // conversion computed from the page's bytes, in this thread's scratch memory (valid until
-    // the next operation on this thread).
-    static cv::Mat grey(const MatView &in);
-
     // Runs `operation` and turns OpenCV's exceptions (broken preconditions, no memory) into
     // "left unchanged", so a failing correction never takes the collector down.
     static bool guarded(const char *name, const std::function<bool()> &operation);

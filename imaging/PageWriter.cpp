@@ -3,9 +3,32 @@
 #include "imaging/PdfPageWriter.h"
 #include "imaging/SaveFormat.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QSaveFile>
+
+namespace {
+
+bool writeImage(const QImage &image, const QString &target)
+{
+    if (image.isNull())
+        return false;
+    // Encoded in memory first: Qt's TIFF writer does not report a failed write to a file (a full
+    // disk gives a truncated file and "success"), and its seeks clear the file's error. One
+    // plain write of the whole encoding, flushed before the commit (which does not check its own
+    // last flush), fails for certain when the disk does.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!QImageWriter(&buffer, QFileInfo(target).suffix().toLower().toLatin1()).write(image))
+        return false;
+    QSaveFile file(target);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush() &&
+           file.commit();
+}
+
+} // namespace
 
 bool PageWriter::write(const QImage &image, int saveType, const QString &target)
 {
@@ -17,32 +40,9 @@ bool PageWriter::write(const QImage &image, int saveType, const QString &target)
         return writeImage(image, target);
     case SaveFormat::Pdf:
     case SaveFormat::MergedPdf:
-        return PdfPageWriter::write(image, target);
     case SaveFormat::Ofd:
-        return writeOfd(image, target);
+        return PdfPageWriter::write(image, target);
     default:
         return false;
     }
-}
-
-bool PageWriter::writeImage(const QImage &image, const QString &target)
-{
-    if (image.isNull())
-        return false;
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QImageWriter writer(&file, QFileInfo(target).suffix().toLower().toLatin1());
-    if (!writer.write(image)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
-
-bool PageWriter::writeOfd(const QImage &image, const QString &target)
-{
-    // The PDF writer already writes under a temporary name and renames over the target, so the
-    // ".ofd" file is replaced in one step and no intermediate ".pdf" is left behind.
-    return PdfPageWriter::write(image, target);
 }

@@ -1,8 +1,5 @@
 #include "imaging/PdfPageWriter.h"
 
-#include "imaging/PdfFileCheck.h"
-
-#include <QDir>
 #include <QFileInfo>
 #include <QPainter>
 #include <QPrinter>
@@ -15,8 +12,8 @@ namespace {
 // A unique, not yet existing name in the target's folder; the printer writes there.
 QString temporaryNameBeside(const QString &target)
 {
-    QTemporaryFile probe(QFileInfo(target).absolutePath() + QStringLiteral("/.")
-                         + QFileInfo(target).fileName() + QStringLiteral(".XXXXXX"));
+    QTemporaryFile probe(QFileInfo(target).absolutePath() + QStringLiteral("/.") +
+                         QFileInfo(target).fileName() + QStringLiteral(".XXXXXX"));
     if (!probe.open())
         return QString();
     const QString name = probe.fileName();
@@ -24,12 +21,23 @@ QString temporaryNameBeside(const QString &target)
     return name; // removed again when `probe` goes out of scope
 }
 
+// Qt's PDF output does not report a failed write (a full disk, a file size limit): the printer
+// ends "successfully" and leaves a truncated file. A complete file starts with the PDF header
+// and ends with the end-of-file marker, which is written last.
+bool isComplete(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < 16 || !file.read(5).startsWith("%PDF-"))
+        return false;
+    const qint64 tail = 64;
+    return file.seek(qMax<qint64>(0, file.size() - tail)) && file.read(tail).contains("%%EOF");
+}
+
 bool replaceWith(const QString &temporary, const QString &target)
 {
     // rename(2) replaces the target atomically: the old file stays until the new one is whole.
     if (std::rename(QFile::encodeName(temporary).constData(),
-                    QFile::encodeName(target).constData())
-        != 0) {
+                    QFile::encodeName(target).constData()) != 0) {
         QFile::remove(temporary);
         return false;
     }
@@ -81,9 +89,8 @@ bool printPages(const QList<QImage> &images, const QString &target)
             return false;
         }
     }
-    // Qt's PDF output does not report a failed write (full disk, file size limit); only a
-    // complete file may replace the target.
-    if (!PdfFileCheck::isComplete(temporary)) {
+    // Only a complete file may replace the target.
+    if (!isComplete(temporary)) {
         QFile::remove(temporary);
         return false;
     }

@@ -80,16 +80,14 @@ void ReadImageThread::readImages()
         if (!QFile::remove(path))
             qDebug() << "ReadImageThread: could not delete" << path;
 
-        PageCorrector::correct(image, CorrectionParams::fromSettings(ParamSetting::instance));
+        PageCorrector::correct(image, ParamSetting::instance);
         ImageObject *record = ImageManager::Instance()->AddImage(image);
 
         if (!m_saveFlag)
             continue;
         if (saveType == SaveFormat::MergedPdf) {
-            if (image->isNull())
-                noteFailedSave(
-                    ParamSetting::instance.save_path,
-                    QStringLiteral("empty page %1 (left out of the merged PDF)").arg(record->name));
+            if (image->isNull()) // left out of the merged PDF
+                noteFailedSave(ParamSetting::instance.save_path, record->name);
             saveMutiImage();
         } else {
             saveImage(record);
@@ -101,7 +99,7 @@ bool ReadImageThread::makeFolder(const QString &folder)
 {
     if (!folder.isEmpty() && QDir().mkpath(folder))
         return true;
-    noteFailedSave(folder, QStringLiteral("(folder cannot be created)"));
+    noteFailedSave(folder, QStringLiteral("(no folder)"));
     return false;
 }
 
@@ -115,15 +113,10 @@ void ReadImageThread::saveImage(ImageObject *record)
     const int saveType = ParamSetting::instance.save_type;
     const QString target = folder + QLatin1Char('/') + record->name + SaveFormat::suffix(saveType);
     // The page was added in this sweep; the window learns of it only after the sweep, so
-    // nothing else touches it yet.
-    const QImage page = *record->image;
-    if (!PageWriter::write(page, saveType, target)) {
-        noteFailedSave(
-            folder, page.isNull() ? QStringLiteral("empty page %1").arg(record->name)
-                    : !SaveFormat::isFormat(saveType)
-                        ? QStringLiteral("%1 (unknown format %2)").arg(record->name).arg(saveType)
-                        : target);
-    }
+    // nothing else touches it yet. An empty page or an unknown format writes nothing and
+    // counts as a failed save too: the page is not where the operator expects it.
+    if (!PageWriter::write(*record->image, saveType, target))
+        noteFailedSave(folder, record->name);
 }
 
 void ReadImageThread::saveMutiImage()
@@ -144,7 +137,7 @@ void ReadImageThread::saveMutiImage()
     // The file already holds every page so far; the writer replaces it only with a complete
     // new one, so a failed rewrite keeps the pages saved before.
     if (!PdfPageWriter::writeMerged(pages, target))
-        noteFailedSave(folder, target);
+        noteFailedSave(folder, first->name + QStringLiteral(".pdf"));
 }
 
 void ReadImageThread::noteFailedSave(const QString &folder, const QString &what)

@@ -9,9 +9,7 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QImageReader>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,338 +17,238 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-// The page collector on real files in "/tmp/tempimages" and the page writers: sweeps,
-// deletion, storing, saving in every format, failed and partial writes, and files that are no
-// pages.
+// The page collector on real files in "/tmp/tempimages" and the page writers: sweeps, deletion,
+// every output format, empty pages, failed writes and files that are no pages.
 class TestReadImageThread : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir *m_out = nullptr;
+    QTemporaryDir m_dir;
     ParamSetting &p = ParamSetting::instance;
-    ImageManager *store() { return ImageManager::Instance(); }
+    ImageManager *store = ImageManager::Instance();
+    QList<int> m_updates;
 
-    struct Run
-    {
-        QList<int> updates;
-        int finished = 0, failedSaves = 0;
-        QString failedFolder;
-    };
-
-    static QString temp(const QString &name)
-    {
-        return QString::fromLatin1(ReadImageThread::TempDir) + "/" + name;
-    }
-    static void putPage(const QString &name, int width, int height, quint32 seed)
-    {
-        QVERIFY(TestPages::randomImage(QImage::Format_RGB32, width, height, seed)
-                    .save(temp(name), "JPG"));
-    }
+    static QString temp(const QString &name) { return "/tmp/tempimages/" + name; }
+    QString out(const QString &name = "") const { return m_dir.path() + "/out/" + name; }
     static void putFile(const QString &path, const QByteArray &content)
     {
         QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    }
+    static void putPage(const QString &name, int width, int height)
+    {
+        QVERIFY(TestPages::randomImage(QImage::Format_RGB32, width, height, qHash(name))
+                    .save(temp(name), "JPG"));
     }
     static QByteArray readAll(const QString &path)
     {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    // A PDF with `pages` page objects ("/Type /Page", not the "/Type /Pages" tree), all A4.
-    static bool isA4Pdf(const QByteArray &pdf, int pages)
-    {
-        // Only the text right after each key: the rest of the file is mostly image data.
-        const QRegularExpression a4(R"(^/MediaBox\s*\[\s*0\s+0\s+595(\.\d*)?\s+842(\.0*)?\s*\])");
-        int boxes = 0;
-        for (int at = pdf.indexOf("/MediaBox"); at >= 0; at = pdf.indexOf("/MediaBox", at + 1)) {
-            if (!a4.match(QString::fromLatin1(pdf.mid(at, 60))).hasMatch())
-                return false;
-            ++boxes;
-        }
-        return pdf.startsWith("%PDF") && boxes == pages &&
-               pdf.count("/Type /Page") - pdf.count("/Type /Pages") == pages;
-    }
-    QString out(const QString &name = QString()) const
-    {
-        return m_out->path() + "/out" + (name.isEmpty() ? QString() : "/" + name);
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
     static QStringList files(const QString &folder)
     {
         return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     }
-    static void setFileSizeLimit(rlim_t bytes)
+    // The number of pages of a complete PDF whose every page is A4, else -1.
+    static int a4Pages(const QString &path)
     {
-        rlimit limit{bytes, RLIM_INFINITY};
+        const QByteArray pdf = readAll(path);
+        const int a4 = pdf.count("/MediaBox [0 0 595.000000 842.000000]"); // one per page
+        return pdf.startsWith("%PDF-") && pdf.endsWith("%%EOF\n") && pdf.count("/MediaBox") == a4
+                   ? a4
+                   : -1;
+    }
+    static void limitFileSize(rlim_t bytes)
+    {
+        const rlimit limit{bytes, RLIM_INFINITY};
         setrlimit(RLIMIT_FSIZE, &limit);
     }
 
-    // One collector that makes `sweeps` sweeps before it is asked to finish (so one more
-    // follows, as when the scan runner reports its result), or none with sweeps == 0.
-    Run collect(bool save, int sweeps = 1)
+    // One collector, asked to finish (as when the scan runner reports) once the page files are
+    // taken, so one more sweep follows. `between` runs on the GUI thread after the first sweep.
+    // Returns the failed saves, which must be reported for the destination folder.
+    int collect(bool save, const std::function<void()> &between = {})
     {
-        Run run;
         ReadImageThread thread;
         thread.SetSaveFlag(save);
+        m_updates.clear();
         connect(&thread, &ReadImageThread::UpdateImage, this, [&](int first) {
-            run.updates << first;
-            if (run.updates.size() == sweeps)
+            m_updates << first;
+            if (m_updates.size() == 1 && between)
+                between();
+            else if (QDir("/tmp/tempimages", "*.jpg", QDir::Name, QDir::Files).count() == 0)
                 thread.Finish();
         });
-        connect(&thread, &ReadImageThread::ThreadFinished, this, [&] { ++run.finished; });
-        if (sweeps == 0)
-            thread.Finish();
+        bool finished = false;
+        connect(&thread, &ReadImageThread::ThreadFinished, this, [&] { finished = true; });
         thread.start();
-        if (!QTest::qWaitFor([&] { return run.finished > 0; }, 120000))
-            qWarning("collector did not finish");
+        if (!QTest::qWaitFor([&] { return finished; }, 120000))
+            qWarning("the collector did not finish");
+        thread.Finish(); // it has, unless the wait timed out
         thread.wait();
-        QCoreApplication::processEvents();
-        run.failedSaves = thread.failedSaves();
-        run.failedFolder = thread.failedFolder();
-        return run;
-    }
-
-    // The shared clean-up leaves special files (the pipe below); this takes them too.
-    static void clearTempImages()
-    {
-        for (const QString &name : files(ReadImageThread::TempDir))
-            QFile::remove(temp(name));
-        TestEnvironment::clearTempImages();
+        if (thread.failedSaves() > 0 && thread.failedFolder() != p.save_path)
+            QTest::qFail("failed saves reported for another folder", __FILE__, __LINE__);
+        return thread.failedSaves();
     }
 
 private slots:
-    void initTestCase()
-    {
-        // Writes beyond a file size limit fail with EFBIG instead of killing the process.
-        std::signal(SIGXFSZ, SIG_IGN);
-    }
-
+    void initTestCase() { std::signal(SIGXFSZ, SIG_IGN); } // beyond the limit: EFBIG, no signal
     void init()
     {
-        clearTempImages();
+        TestEnvironment::clearTempImages();
         TestEnvironment::resetRecord();
-        store()->ClearImages();
-        m_out = new QTemporaryDir;
-        p.save_path = out();
+        store->ClearImages();
+        QDir(out()).removeRecursively();
+        p.save_path = out().chopped(1);
         p.image_type = 2; // colour: no correction at all
-        p.name = "Page";
     }
-
     void cleanup()
     {
-        setFileSizeLimit(RLIM_INFINITY);
-        clearTempImages();
-        store()->ClearImages();
-        delete m_out;
-        m_out = nullptr;
+        limitFileSize(RLIM_INFINITY);
+        QFile::remove(temp("pipe.jpg")); // the shared clean-up leaves special files
+        TestEnvironment::clearTempImages();
+        store->ClearImages();
     }
 
-    void oneSweepTakesAllFilesInNameOrder()
+    void previewTakesAllFilesOfASweepInNameOrder()
     {
-        putPage("b.jpg", 30, 20, 1);
-        putPage("A.jpg", 40, 20, 2);
-        putPage("c.JPG", 50, 20, 3);
+        putPage("b.jpg", 30, 20);
+        putPage("A.jpg", 40, 20);
+        putPage("c.JPG", 50, 20);
         putFile(temp("note.txt"), "");
         const QImage loaded(temp("A.jpg"));
-        const Run run = collect(false); // a preview
-        QCOMPARE(run.finished, 1);
-        QCOMPARE(run.updates, QList<int>({0, 3})); // count before each sweep
-        QCOMPARE(store()->count(), 3);
-        QCOMPARE(*store()->at(0)->image, loaded); // stored exactly as loaded
-        QCOMPARE(store()->at(1)->image->width(), 30);
-        QCOMPARE(store()->at(2)->image->width(), 50);
-        // Every page file is taken away; other files stay. A preview writes nothing.
-        QCOMPARE(files(ReadImageThread::TempDir), QStringList({"note.txt"}));
-        QVERIFY(!QDir(out()).exists());
-        QCOMPARE(run.failedSaves, 0);
-    }
-
-    void finishBeforeStartMakesNoSweep()
-    {
-        putPage("p.jpg", 10, 10, 5);
-        const Run run = collect(true, 0);
-        QCOMPARE(run.finished, 1);
-        QVERIFY(run.updates.isEmpty());
-        QVERIFY(QFile::exists(temp("p.jpg")));
-        QCOMPARE(store()->count(), 0);
+        QCOMPARE(collect(false), 0);
+        QCOMPARE(m_updates, QList<int>({0, 3})); // the count before each sweep
+        QVERIFY(*store->at(0)->image == loaded); // neutral settings: stored exactly as loaded
+        QCOMPARE(store->at(1)->image->width(), 30);
+        QCOMPARE(store->at(2)->image->width(), 50);
+        QCOMPARE(files("/tmp/tempimages"), QStringList("note.txt")); // page files taken
+        QVERIFY(!QDir(out()).exists());                              // a preview writes nothing
     }
 
     void savesEveryFormat_data()
     {
         QTest::addColumn<int>("saveType");
-        QTest::addColumn<QString>("suffix");
-        QTest::newRow("JPG") << 0 << ".jpg";
-        QTest::newRow("PDF") << 1 << ".pdf";
-        QTest::newRow("TIFF") << 2 << ".tiff";
-        QTest::newRow("OFD") << 3 << ".ofd";
-        QTest::newRow("PNG") << 4 << ".png";
-        QTest::newRow("BMP") << 5 << ".bmp";
+        for (int type = SaveFormat::Jpg; type <= SaveFormat::MergedPdf; ++type)
+            QTest::newRow(qPrintable(QString::number(type) + SaveFormat::suffix(type))) << type;
     }
-
     void savesEveryFormat()
     {
+        // An unreadable first page, then two pages, into a missing folder (created with its
+        // parents). The empty page is written nowhere and reported; the merged PDF is named
+        // after it all the same and holds the two others.
         QFETCH(int, saveType);
-        QFETCH(QString, suffix);
         p.save_type = saveType;
-        p.save_path = out("a/b"); // missing: created with its parents
-        putPage("1.jpg", 320, 200, 6);
-        putPage("2.jpg", 160, 240, 7);
-        QCOMPARE(collect(true).failedSaves, 0);
-        QCOMPARE(store()->count(), 2);
+        p.save_path = out("a/b");
+        putFile(temp("0.jpg"), "");
+        putPage("1.jpg", 320, 200);
+        putPage("2.jpg", 160, 240);
+        QCOMPARE(collect(true), 1);
+        const bool merged = saveType == SaveFormat::MergedPdf;
         QStringList expected;
-        for (int i = 0; i < 2; ++i)
-            expected << store()->at(i)->name + suffix;
-        expected.sort();
-        QCOMPARE(files(out("a/b")), expected); // nothing else, no ".pdf" beside an ".ofd"
-        for (int i = 0; i < 2; ++i) {
-            const QString file = out("a/b/" + store()->at(i)->name + suffix);
-            if (saveType == 1 || saveType == 3)
-                QVERIFY2(isA4Pdf(readAll(file), 1), qPrintable(file));
+        for (int i = merged ? 0 : 1; i < (merged ? 1 : 3); ++i) {
+            const QString file = out("a/b/" + store->at(i)->name + SaveFormat::suffix(saveType));
+            expected << QFileInfo(file).fileName();
+            if (saveType == SaveFormat::Pdf || saveType == SaveFormat::Ofd || merged)
+                QCOMPARE(a4Pages(file), merged ? 2 : 1);
             else
-                QCOMPARE(QImage(file).size(), store()->at(i)->image->size());
+                QCOMPARE(QImage(file).size(), store->at(i)->image->size());
         }
+        QCOMPARE(files(out("a/b")), expected); // nothing else: no ".pdf" beside an ".ofd"
     }
 
-    void mergedPdfLeavesEmptyPagesOut()
+    void failedMergedRewriteKeepsSavedPages()
     {
-        p.save_type = 6;
-        putFile(temp("1.jpg"), ""); // an empty first page: the scale comes from the next one
-        putPage("2.jpg", 300, 400, 8);
-        putPage("3.jpg", 300, 400, 9);
-        putPage("4.jpg", 400, 300, 10);
-        const Run run = collect(true);
-        QCOMPARE(store()->count(), 4);
-        QVERIFY(store()->at(0)->image->isNull());
-        const QString file = store()->at(0)->name + ".pdf"; // named after the first page
-        QCOMPARE(files(out()), QStringList({file}));
-        QVERIFY(isA4Pdf(readAll(out(file)), 3)); // the empty page is left out...
-        QCOMPARE(run.failedSaves, 1);            // ...and reported
-        QCOMPARE(run.failedFolder, out());
+        p.save_type = SaveFormat::MergedPdf;
+        putPage("1.jpg", 400, 500);
+        putPage("2.jpg", 400, 500);
+        QByteArray saved;
+        const int failed = collect(true, [&] {
+            saved = readAll(out(store->at(0)->name + ".pdf"));
+            putPage("3.jpg", 400, 500);
+            limitFileSize(rlim_t(saved.size()) + 2000); // the disk "fills up"
+        });
+        limitFileSize(RLIM_INFINITY);
+        QCOMPARE(failed, 1);
+        QCOMPARE(store->count(), 3);
+        QCOMPARE(files(out()), QStringList(store->at(0)->name + ".pdf")); // no leftovers
+        QCOMPARE(readAll(out(store->at(0)->name + ".pdf")), saved);       // both pages intact
+        QCOMPARE(a4Pages(out(store->at(0)->name + ".pdf")), 2);
     }
 
-    void failedRewriteKeepsSavedPages()
+    void uncreatableFolderIsReported()
     {
-        p.save_type = 6;
-        putPage("1.jpg", 400, 500, 11);
-        putPage("2.jpg", 400, 500, 12);
-        QCOMPARE(collect(true).failedSaves, 0);
-        const QString file = out(store()->at(0)->name + ".pdf");
-        const QByteArray before = readAll(file);
-        QVERIFY(isA4Pdf(before, 2));
-        // The next rewrite cannot be written whole (the disk "fills up"); Qt's PDF output does
-        // not report that itself.
-        putPage("3.jpg", 400, 500, 13);
-        setFileSizeLimit(rlim_t(before.size()) + 2000);
-        const Run run = collect(true);
-        setFileSizeLimit(RLIM_INFINITY);
-        QCOMPARE(store()->count(), 3);
-        QCOMPARE(run.failedSaves, 1);
-        QCOMPARE(readAll(file), before); // the two pages saved so far are intact
-        QCOMPARE(files(out()), QStringList({QFileInfo(file).fileName()})); // no leftovers
-    }
-
-    void unwritableFolderIsReported_data()
-    {
-        QTest::addColumn<int>("saveType");
-        QTest::newRow("PNG") << 4;
-        QTest::newRow("PDF") << 1;
-        QTest::newRow("merged PDF") << 6; // one rewrite per page
-    }
-
-    void unwritableFolderIsReported()
-    {
-        QFETCH(int, saveType);
         QDir().mkpath(out());
         putFile(out("file"), "");
         p.save_path = out("file/pages"); // below a regular file: cannot exist
-        p.save_type = saveType;
-        putPage("1.jpg", 20, 20, 15);
-        putPage("2.jpg", 20, 20, 16);
-        const Run run = collect(true);
-        QCOMPARE(store()->count(), 2); // still collected and shown
-        QCOMPARE(run.failedSaves, 2);
-        QCOMPARE(run.failedFolder, out("file/pages"));
-        QVERIFY(QDir(ReadImageThread::TempDir).isEmpty());
+        for (int type : {SaveFormat::Png, SaveFormat::MergedPdf}) {
+            p.save_type = type;
+            putPage("1.jpg", 20, 20);
+            putPage("2.jpg", 20, 20);
+            QCOMPARE(collect(true), 2);
+        }
+        QCOMPARE(store->count(), 4); // still collected and shown
     }
 
-    void writerErrorIsReported()
+    void failedWriteKeepsExistingFile_data()
     {
-        p.save_type = 4;
+        QTest::addColumn<int>("saveType");
+        for (int type = SaveFormat::Jpg; type <= SaveFormat::MergedPdf; ++type)
+            QTest::newRow(qPrintable(QString::number(type) + SaveFormat::suffix(type))) << type;
+    }
+    void failedWriteKeepsExistingFile()
+    {
+        // A write that fails (an empty page, a full disk) reports it and leaves the file of that
+        // name as it was; with room, the file is replaced.
+        QFETCH(int, saveType);
         QDir().mkpath(out());
-        putPage("1.jpg", 300, 300, 17);
-        setFileSizeLimit(4096); // too small for the PNG
-        const Run run = collect(true);
-        setFileSizeLimit(RLIM_INFINITY);
-        QCOMPARE(run.failedSaves, 1);
-        QVERIFY(files(out()).isEmpty()); // no half-written file
+        const QString target = out("page" + SaveFormat::suffix(saveType));
+        putFile(target, "good");
+        const auto write = [&](const QImage &image) {
+            return saveType == SaveFormat::MergedPdf
+                       ? PdfPageWriter::writeMerged({QImage(), image, image}, target)
+                       : PageWriter::write(image, saveType, target);
+        };
+        QVERIFY(!write(QImage()));
+        limitFileSize(64);
+        for (int side : {300, 12}) // written at once, or kept in the file's buffer until the end
+            QVERIFY(!write(TestPages::randomImage(QImage::Format_RGB888, side, side, 1)));
+        limitFileSize(RLIM_INFINITY);
+        QCOMPARE(files(out()), QStringList(QFileInfo(target).fileName()));
+        QCOMPARE(readAll(target), QByteArray("good"));
+        QVERIFY(write(TestPages::randomImage(QImage::Format_RGB888, 12, 12, 1)));
+        QVERIFY(readAll(target) != "good");
     }
 
-    void writersSkipEmptyPages()
+    void badInput()
     {
-        QDir().mkpath(out());
-        for (int type : {SaveFormat::Jpg, SaveFormat::Pdf, SaveFormat::Tiff, SaveFormat::Ofd,
-                         SaveFormat::Png, SaveFormat::Bmp})
-            QVERIFY(!PageWriter::write(QImage(), type, out("empty" + SaveFormat::suffix(type))));
-        QVERIFY(!PdfPageWriter::write(QImage(), out("empty.pdf")));
-        QVERIFY(files(out()).isEmpty());
-        // Nothing but empty pages: nothing is written, an existing file stays.
-        putFile(out("merged.pdf"), "old");
-        QVERIFY(!PdfPageWriter::writeMerged({QImage(), QImage()}, out("merged.pdf")));
-        QCOMPARE(readAll(out("merged.pdf")), QByteArray("old"));
-    }
-
-    void filesThatAreNoPages()
-    {
-        p.save_type = 0;
+        // Files that are no pages, broken pages and a 600 dpi A3 colour page, corrected (tone,
+        // filter, black and white) and saved as JPEG.
         QDir().mkpath(temp("folder.jpg"));
-        putFile(temp("folder.jpg/inside.txt"), "");
         QCOMPARE(::mkfifo(QFile::encodeName(temp("pipe.jpg")).constData(), 0600), 0);
         putFile(temp("empty.jpg"), "");
         putFile(temp("text.jpg"), "this is no image\n");
-        putPage("whole.jpg", 200, 150, 18);
-        const QByteArray jpeg = readAll(temp("whole.jpg"));
-        putFile(temp("truncated.jpg"), jpeg.left(jpeg.size() / 3));
-
-        const Run run = collect(true);
-        QCOMPARE(run.finished, 1);
-        // The directory and the pipe are left alone; every file is taken.
-        QVERIFY(QFileInfo::exists(temp("folder.jpg/inside.txt")));
-        QVERIFY(QFileInfo::exists(temp("pipe.jpg")));
-        for (const char *name : {"empty.jpg", "text.jpg", "truncated.jpg", "whole.jpg"})
-            QVERIFY2(!QFile::exists(temp(name)), name);
-        // Each file became a page; an unreadable one an empty page, which is not saved.
-        QCOMPARE(store()->count(), 4);
-        int empty = 0;
-        for (int i = 0; i < 4; ++i)
-            empty += store()->at(i)->image->isNull();
-        QVERIFY(store()->at(0)->image->isNull());  // empty.jpg
-        QVERIFY(store()->at(1)->image->isNull());  // text.jpg
-        QVERIFY(!store()->at(3)->image->isNull()); // whole.jpg
-        QCOMPARE(run.failedSaves, empty);
-        QCOMPARE(files(out()).size(), 4 - empty);
-    }
-
-    void hugePage()
-    {
-        // 600 dpi A3 in colour, with corrections and a JPEG to write.
-        QImage page(7016, 9921, QImage::Format_RGB32);
-        QVERIFY(!page.isNull());
-        for (int y = 0; y < page.height(); ++y)
-            for (int x = 0; x < page.width(); ++x)
-                reinterpret_cast<QRgb *>(page.scanLine(y))[x] =
-                    qRgb((x >> 3) & 255, (y >> 3) & 255, ((x ^ y) >> 4) & 255);
-        QVERIFY(page.save(temp("huge.jpg"), "JPG"));
-        page = QImage();
-        p.save_type = 0;
-        p.brightness = 90;
-        p.filter = 1;
-        p.image_type = 0;
-        p.halftone = 0;
-        QCOMPARE(collect(true).failedSaves, 0);
-        QCOMPARE(store()->count(), 1);
-        QCOMPARE(store()->at(0)->image->size(), QSize(7016, 9921));
-        QCOMPARE(store()->at(0)->image->format(), QImage::Format_Indexed8);
-        QCOMPARE(QImageReader(out(store()->at(0)->name + ".jpg")).size(), QSize(7016, 9921));
+        putPage("whole.jpg", 200, 150);
+        putFile(temp("truncated.jpg"), readAll(temp("whole.jpg")).left(2000));
+        QImage huge(7016, 9921, QImage::Format_RGB32);
+        for (int y = 0; y < huge.height(); ++y)
+            for (int x = 0; x < huge.width(); ++x)
+                reinterpret_cast<QRgb *>(huge.scanLine(y))[x] = qRgb(x >> 3, y >> 3, (x ^ y) >> 4);
+        QVERIFY(huge.save(temp("huge.jpg"), "JPG"));
+        huge = QImage();
+        p.brightness = 90, p.filter = 1, p.image_type = 0, p.halftone = 0;
+        const int failed = collect(true);
+        // The directory and the pipe stay; every file is taken and becomes a page, an
+        // unreadable one an empty page, which is not saved but counted.
+        QCOMPARE(files("/tmp/tempimages"), QStringList("pipe.jpg"));
+        QVERIFY(QDir(temp("folder.jpg")).exists());
+        QCOMPARE(store->count(), 5); // empty, huge, text, truncated, whole
+        QVERIFY(store->at(0)->image->isNull() && store->at(2)->image->isNull());
+        QCOMPARE(failed, 2 + int(store->at(3)->image->isNull()));
+        QCOMPARE(files(out()).size(), 5 - failed);
+        QCOMPARE(store->at(1)->image->format(), QImage::Format_Indexed8);
+        QCOMPARE(QImageReader(out(store->at(1)->name + ".jpg")).size(), QSize(7016, 9921));
+        QCOMPARE(QImageReader(out(store->at(4)->name + ".jpg")).size(), QSize(200, 150));
     }
 };
 
