@@ -18,7 +18,7 @@
 const char *const ReadImageThread::TempDir = "/tmp/tempimages";
 
 ReadImageThread::ReadImageThread()
-    : QThread(nullptr), m_finish(false), m_saveFlag(true), m_failedSaves(0)
+    : QThread(nullptr), m_finish(false), m_saveFlag(true), m_taken(0), m_failedSaves(0)
 {
 }
 
@@ -47,12 +47,30 @@ QString ReadImageThread::failedFolder() const
 void ReadImageThread::run()
 {
     // The stop request is looked at between sweeps only, so a sweep always ends whole.
-    while (!m_finish) {
-        const int before = ImageManager::Instance()->count();
-        readImages();
-        emit UpdateImage(before);
+    while (!m_finish)
+        sweep();
+    // The stop request comes after the scan program has ended, so page files still waiting
+    // belong to this run: a collector slower than the feeder (a slow format, a big page) takes
+    // them now instead of leaving them to the next scan. A sweep that could take none ends it.
+    while (pageFilesWaiting() && sweep() > 0) {
     }
     emit ThreadFinished();
+}
+
+int ReadImageThread::sweep()
+{
+    const int before = ImageManager::Instance()->count();
+    readImages();
+    emit UpdateImage(before);
+    return m_taken;
+}
+
+bool ReadImageThread::pageFilesWaiting()
+{
+    // Regular files only: a directory or pipe under a page name is never taken.
+    return !QDir(QString::fromLatin1(TempDir), QStringLiteral("*.jpg"))
+                .entryList(QDir::Files)
+                .isEmpty();
 }
 
 void ReadImageThread::readImages()
@@ -64,6 +82,7 @@ void ReadImageThread::readImages()
     // Gives the scan program time to finish the files just listed, and paces the sweeps.
     QThread::sleep(1);
     const int saveType = ParamSetting::instance.save_type;
+    m_taken = 0;
 
     for (const QString &entry : entries) {
         const QString path = folder + QLatin1Char('/') + entry;
@@ -77,7 +96,9 @@ void ReadImageThread::readImages()
         // An unreadable or half-written file gives a null page; it is still taken away.
         if (!image->load(path))
             qDebug() << "ReadImageThread: could not read" << path;
-        if (!QFile::remove(path))
+        if (QFile::remove(path))
+            ++m_taken;
+        else
             qDebug() << "ReadImageThread: could not delete" << path;
 
         PageCorrector::correct(image, ParamSetting::instance);

@@ -24,7 +24,8 @@ public:
 
     // true: save every page (scan); false: only collect (preview). Set before start().
     void SetSaveFlag(bool save);
-    // Asks the thread to stop after the sweep under way (or before the first one).
+    // Asks the thread to stop after the sweep under way (or before the first one); page files
+    // still waiting then are taken before it ends.
     void Finish();
 
     // One sweep of the page folder (runs in the collector's thread).
@@ -48,11 +49,15 @@ protected:
     void run() override;
 
 private:
+    // One sweep followed by its UpdateImage(); returns the page files it took away.
+    int sweep();
+    static bool pageFilesWaiting();
     void noteFailedSave(const QString &folder, const QString &what);
     bool makeFolder(const QString &folder);
 
     std::atomic<bool> m_finish;
     bool m_saveFlag;
+    int m_taken; // page files the last sweep took away
 
     mutable QMutex m_failureMutex;
     int m_failedSaves;

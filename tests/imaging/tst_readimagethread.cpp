@@ -126,6 +126,28 @@ private slots:
         QVERIFY(!QDir(out()).exists());                              // a preview writes nothing
     }
 
+    void pagesLeftWhenAskedToStopAreTaken()
+    {
+        // The stop request comes before the first sweep: the scan program has ended, so what
+        // it left belongs to this run and is not handed to the next one.
+        putPage("1.jpg", 30, 20);
+        putPage("2.jpg", 40, 20);
+        QDir().mkdir(temp("folder.jpg")); // no page: it must not keep the collector busy
+        ReadImageThread thread;
+        thread.SetSaveFlag(false);
+        m_updates.clear();
+        connect(&thread, &ReadImageThread::UpdateImage, this,
+                [&](int first) { m_updates << first; });
+        thread.Finish();
+        thread.start();
+        QVERIFY(thread.wait(60000));
+        QCoreApplication::processEvents();
+        QCOMPARE(store->count(), 2);
+        QCOMPARE(m_updates, QList<int>({0}));
+        QCOMPARE(files("/tmp/tempimages"), QStringList());
+        QDir().rmdir(temp("folder.jpg"));
+    }
+
     void savesEveryFormat_data()
     {
         QTest::addColumn<int>("saveType");
