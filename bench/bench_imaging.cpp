@@ -11,22 +11,25 @@
 #include "imaging/SaveFormat.h"
 #include "settings/ParamSetting.h"
 #include "tests/imaging/LiteralAlgorithms.h"
-#include "tests/imaging/TestPages.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QBuffer>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLinearGradient>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTransform>
 
 #include <opencv2/core.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <map>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -42,6 +45,41 @@ struct Page
     QImage image; // as the collector loads it: RGB32 in colour, Grayscale8 in grey
 };
 
+// A scanned-looking page: slightly noisy paper, rows of dark glyph strokes, faint strokes
+// showing through from the back and, in colour, a red heading bar and a gradient picture.
+// RGB32 in colour, Grayscale8 in grey.
+QImage documentPage(int width, int height, bool colour, quint32 seed)
+{
+    std::mt19937 rng(seed);
+    QImage page(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const int paper = 236 + int(rng() % 14);
+            reinterpret_cast<QRgb *>(page.scanLine(y))[x] = qRgb(paper, paper, paper - 4);
+        }
+    QPainter painter(&page);
+    const int unit = std::max(1, width / 248); // about 1 mm at 300 dpi
+    for (int y = 15 * unit; y + 4 * unit < height - 15 * unit; y += 5 * unit)
+        for (int x = 15 * unit; x + 3 * unit < width - 15 * unit; x += 3 * unit) {
+            painter.fillRect(width - x, y + 2 * unit, unit, 2 * unit, QColor(214, 212, 210));
+            if (rng() % 6 == 0)
+                continue; // a gap between words
+            const int ink = 25 + int(rng() % 40);
+            painter.fillRect(x, y, std::max(1, unit / 3), 2 * unit, QColor(ink, ink, ink + 5));
+            painter.fillRect(x, y + int(rng() % 2) * unit, 2 * unit, std::max(1, unit / 3),
+                             QColor(ink, ink, ink + 5));
+        }
+    if (colour) {
+        painter.fillRect(15 * unit, 5 * unit, width - 30 * unit, 8 * unit, QColor(190, 30, 40));
+        QLinearGradient gradient(0, height / 2, width / 2, height * 2 / 3);
+        gradient.setColorAt(0, QColor(40, 60, 180));
+        gradient.setColorAt(1, QColor(240, 210, 140));
+        painter.fillRect(15 * unit, height / 2, width / 2, height / 6, gradient);
+    }
+    painter.end();
+    return colour ? page : page.convertToFormat(QImage::Format_Grayscale8);
+}
+
 QByteArray encodeJpeg(const QImage &image)
 {
     QByteArray bytes;
@@ -54,7 +92,7 @@ QByteArray encodeJpeg(const QImage &image)
 Page makePage(bool colour, int width, int height)
 {
     Page p;
-    p.jpeg = encodeJpeg(TestPages::documentPage(width, height, colour, 2024));
+    p.jpeg = encodeJpeg(documentPage(width, height, colour, 2024));
     p.image = QImage::fromData(p.jpeg);
     return p;
 }

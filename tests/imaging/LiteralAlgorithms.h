@@ -1,9 +1,7 @@
 #pragma once
 
-// Plain, literal implementations of the page corrections, written straight from their formulas
-// with per-pixel loops: the reference the product's fast versions must match byte for byte
-// (tests) and the baseline they are measured against (benchmark). They use the same OpenCV
-// primitives (colour conversion, threshold, adaptive threshold, blurs, resize) as the formulas.
+// The page corrections straight from their formulas, per-pixel loops around the formulas' OpenCV
+// primitives: what the product must match byte for byte, and the benchmark's baseline.
 
 #include <QImage>
 
@@ -16,9 +14,8 @@
 
 namespace Literal {
 
-// Image to matrix, pixel by pixel: BGR from RGB888 and the 32-bit formats (whose little-endian
-// words hold blue, green, red, alpha; alpha dropped), the byte itself from the 8-bit ones;
-// empty for any other format.
+// Image to matrix, pixel by pixel: BGR from RGB888 and the 32-bit formats (little-endian words of
+// blue, green, red, alpha; alpha dropped), the byte itself from the 8-bit ones; else empty.
 inline cv::Mat toMat(const QImage &image)
 {
     const QImage::Format f = image.format();
@@ -64,10 +61,9 @@ inline QImage toImage(const cv::Mat &m)
 
 inline cv::Mat grey(const cv::Mat &m)
 {
-    if (m.channels() == 1)
-        return m;
-    cv::Mat g;
-    cv::cvtColor(m, g, cv::COLOR_BGR2GRAY);
+    cv::Mat g = m;
+    if (m.channels() == 3)
+        cv::cvtColor(m, g, cv::COLOR_BGR2GRAY);
     return g;
 }
 
@@ -108,15 +104,13 @@ inline void Halftoning(QImage *image)
     if (m.empty())
         return;
     cv::resize(grey(m), small, cv::Size(m.cols / 3 + 1, m.rows / 3 + 1), 0, 0, cv::INTER_LINEAR);
+    // Each grey cell becomes 3 x 3 pixels, white where its level reaches the position's rank.
     cv::Mat out(small.rows * 3, small.cols * 3, CV_8UC3);
     const int rank[3][3] = {{3, 1, 5}, {8, 9, 6}, {4, 7, 2}};
-    for (int y = 0; y < small.rows; ++y)
-        for (int x = 0; x < small.cols; ++x) {
-            const int level = static_cast<int>(small.at<uchar>(y, x) / 25.50001);
-            for (int i = 0; i < 3; ++i)
-                for (int j = 0; j < 3; ++j)
-                    out.at<cv::Vec3b>(3 * y + i, 3 * x + j) =
-                        cv::Vec3b::all(level >= rank[i][j] ? 255 : 0);
+    for (int y = 0; y < out.rows; ++y)
+        for (int x = 0; x < out.cols; ++x) {
+            const int level = static_cast<int>(small.at<uchar>(y / 3, x / 3) / 25.50001);
+            out.at<cv::Vec3b>(y, x) = cv::Vec3b::all(level >= rank[y % 3][x % 3] ? 255 : 0);
         }
     *image = toImage(out(cv::Rect(0, 0, m.cols, m.rows)));
 }

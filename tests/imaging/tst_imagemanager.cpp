@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QRegularExpression>
-#include <QSet>
 #include <QTest>
 
 #include <thread>
@@ -29,7 +28,7 @@ class TestImageManager : public QObject
 private slots:
     // Runs first: the first page of the program has no number, the second has 2, the counter
     // goes on across clears, and a new document name applies from the next page on.
-    void pageNamesAcrossClears()
+    void pageNamesAndSelection()
     {
         // clang-format off
         const std::tuple<QString, QString, bool> pages[] = {{"Image", "Image", false},
@@ -49,25 +48,13 @@ private slots:
         }
         QCOMPARE(store->count(), 3);
         QVERIFY(store->at(0)->name.startsWith("Image3-")); // earlier pages keep their names
-    }
-
-    void selectionAndClear()
-    {
-        store->ClearImages();
-        QVERIFY(!store->getBackImage() && !store->getCurImage() && !store->at(0));
-        for (int i = 0; i < 3; ++i)
-            store->AddImage(marked(10 + i));
-        QVERIFY(!store->getCurImage()); // adding selects nothing
-        QCOMPARE(value(*store->getBackImage()->image), 12);
+        // An index out of range, and a clear, leave nothing selected.
         store->setCurIndex(1);
-        store->AddImage(marked(13));
-        QCOMPARE(store->getCurImage(), store->at(1));
-        store->setCurIndex(4); // out of range: nothing selected
-        QCOMPARE(store->curIndex(), -1);
+        store->setCurIndex(3);
+        QVERIFY(store->curIndex() == -1 && !store->getCurImage());
         store->setCurIndex(2);
         store->ClearImages();
-        QCOMPARE(store->count(), 0);
-        QCOMPARE(store->curIndex(), -1);
+        QVERIFY(!store->count() && store->curIndex() == -1 && !store->getBackImage());
     }
 
     void appendWhileReading()
@@ -78,8 +65,7 @@ private slots:
             for (int i = 0; i < pages; ++i)
                 store->AddImage(marked(i));
         });
-        // Every page the reader sees is whole and the count never goes back (checked after the
-        // join: a failed check must not leave the thread running).
+        // Every page seen is whole, the count never goes back (checked after the join).
         bool consistent = true;
         for (int seen = 0; seen < pages;) {
             const int n = store->count();
@@ -92,12 +78,8 @@ private slots:
         }
         collector.join();
         QVERIFY(consistent);
-        QSet<QString> names;
-        for (int i = 0; i < pages; ++i) {
+        for (int i = 0; i < pages; ++i)
             QCOMPARE(value(*store->at(i)->image), i & 255); // in order
-            names.insert(store->at(i)->name);
-        }
-        QCOMPARE(names.size(), pages);
     }
 };
 
