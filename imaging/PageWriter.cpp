@@ -1,12 +1,14 @@
 #include "imaging/PageWriter.h"
 
+#include "imaging/FileCommit.h"
+#include "imaging/OfdWriter.h"
 #include "imaging/PdfPageWriter.h"
 #include "imaging/SaveFormat.h"
+#include "imaging/TiffWriter.h"
 
 #include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
-#include <QSaveFile>
 
 namespace {
 
@@ -14,18 +16,17 @@ bool writeImage(const QImage &image, const QString &target)
 {
     if (image.isNull())
         return false;
-    // Encoded in memory first: Qt's TIFF writer does not report a failed write to a file (a full
-    // disk gives a truncated file and "success"), and its seeks clear the file's error. One
-    // plain write of the whole encoding, flushed before the commit (which does not check its own
-    // last flush), fails for certain when the disk does.
+    // Encoded in memory first, then one checked write: a full disk fails for certain instead of
+    // leaving a truncated file. TIFF goes through libtiff for its lossless compressions.
+    const QByteArray format = QFileInfo(target).suffix().toLower().toLatin1();
+    if (format == "tif" || format == "tiff")
+        return FileCommit::write(TiffWriter::encode(image), target);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (!QImageWriter(&buffer, QFileInfo(target).suffix().toLower().toLatin1()).write(image))
+    if (!QImageWriter(&buffer, format).write(image))
         return false;
-    QSaveFile file(target);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush() &&
-           file.commit();
+    return FileCommit::write(bytes, target);
 }
 
 } // namespace
@@ -40,8 +41,9 @@ bool PageWriter::write(const QImage &image, int saveType, const QString &target)
         return writeImage(image, target);
     case SaveFormat::Pdf:
     case SaveFormat::MergedPdf:
-    case SaveFormat::Ofd:
         return PdfPageWriter::write(image, target);
+    case SaveFormat::Ofd:
+        return OfdWriter::write(image, target);
     default:
         return false;
     }

@@ -9,9 +9,9 @@
 class PageWriter
 {
 public:
-    // JPG, TIFF, PNG and BMP through Qt's image writer (format from the target's suffix, default
-    // quality); PDF (also for the merged-PDF index) through the PDF page writer; OFD as PDF
-    // content written straight under the ".ofd" name, so no ".pdf" file is ever left beside it.
+    // JPG, PNG and BMP through Qt's image writer (format from the target's suffix, default
+    // quality); TIFF compressed through the TIFF writer; PDF (also for the merged-PDF index)
+    // through the PDF page writer; OFD as a one-page OFD package.
     // `target` is the complete file name including its suffix. Returns false for a null image,
     // an unknown format or a failed write.
     static bool write(const QImage &image, int saveType, const QString &target);

@@ -8,6 +8,9 @@ PACKAGES=(
     qtbase5-dev qttools5-dev qttools5-dev-tools qttranslations5-l10n
     qt5-image-formats-plugins
     libopencv-dev libbenchmark-dev
+    libzip-dev libtiff-dev
+    libtesseract-dev tesseract-ocr-chi-sim tesseract-ocr-eng
+    poppler-utils
     fonts-wqy-microhei
     iputils-ping xvfb xauth
 )

@@ -29,15 +29,18 @@ bool occupy(const QString &path, bool folder)
     return folder ? QDir().mkdir(path) : f.open(QIODevice::WriteOnly) && f.write("older") == 5;
 }
 
-// `file` holds `image` in the format its suffix names; ".pdf" and ".ofd" hold PDF with `pages`
-// page objects (not counting the "/Type /Pages" tree); JPEG is compared by size only.
+// `file` holds `image` in the format its suffix names; ".pdf" holds PDF with `pages` page
+// objects (not counting the "/Type /Pages" tree), ".ofd" a zip package; JPEG is compared by
+// size only.
 void checkWritten(const QString &file, const QImage &image, int pages)
 {
     QFile f(file);
     const QByteArray suffix = QFileInfo(file).suffix().toLatin1();
     if (suffix == "pdf" || suffix == "ofd") {
         const QByteArray b = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-        QVERIFY(b.startsWith("%PDF") && b.count("/Type /Page") - b.count("/Type /Pages") == pages);
+        QVERIFY(suffix == "ofd" ? b.startsWith("PK\x03\x04")
+                                : b.startsWith("%PDF") &&
+                                      b.count("/Type /Page") - b.count("/Type /Pages") == pages);
         return;
     }
     QImageReader reader(file);
