@@ -3,10 +3,16 @@
 # otherwise idle machine; it prints the load average before and after with its summary table.
 #   bench/run.sh                                  # everything, about four minutes
 #   bench/run.sh --benchmark_filter='Chain|Decode'  # Google Benchmark options pass through
+#   bench/run.sh documents                        # OFD, TIFF, recognition, deskew, blank pages
 # BUILD_DIR chooses the build folder (default: build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}
 cmake -S . -B "$BUILD_DIR" >/dev/null
-cmake --build "$BUILD_DIR" -j"$(nproc)" --target bench_imaging
-exec "$BUILD_DIR/bench/bench_imaging" "$@"
+BENCH=bench_imaging
+if [ "${1:-}" = documents ]; then
+    BENCH=bench_documents
+    shift
+fi
+cmake --build "$BUILD_DIR" -j"$(nproc)" --target "$BENCH"
+exec "$BUILD_DIR/bench/$BENCH" "$@"

@@ -28,7 +28,8 @@ ImageObject *ImageManager::AddImage(QImage *image)
 {
     auto *record = new ImageObject;
     record->image = image;
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("-yyyy-MM-dd-hh-mm-ss"));
+    const QString stamp =
+        QDateTime::currentDateTime().toString(QStringLiteral("-yyyy-MM-dd-hh-mm-ss"));
     const QString document = ParamSetting::instance.name;
 
     QMutexLocker lock(&m_mutex);

@@ -3,6 +3,7 @@
 #include <QFile>
 
 #include <leptonica/allheaders.h>
+#include <omp.h>
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
 
@@ -45,6 +46,9 @@ bool TextRecogniser::recognise(const QString &jpegPath, int dpi, const std::atom
     m_api->SetInputName(path.constData()); // the PDF embeds this JPEG file unchanged
     m_api->SetImage(pix.get());            // copied by the engine
     m_api->SetSourceResolution(dpi);
+    // Tesseract would start OpenMP threads of its own for each page; beside one engine per
+    // worker they only compete for the cores (and spin while they wait). Off for this thread.
+    omp_set_max_active_levels(0);
     tesseract::ETEXT_DESC monitor;
     if (cancel) {
         monitor.cancel = cancelled;
