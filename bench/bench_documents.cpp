@@ -43,10 +43,9 @@ const QImage &page(Kind kind)
         const QImage colour = DocumentPages::page(o, 1);
         o.colour = false;
         const QImage grey = DocumentPages::page(o, 1);
-        QImage bw = grey.copy();
-        for (int y = 0; y < bw.height(); ++y)
-            for (int x = 0; x < bw.width(); ++x)
-                bw.scanLine(y)[x] = bw.scanLine(y)[x] < 128 ? 0 : 255;
+        o.twoLevel = true;
+        const QImage bw = DocumentPages::page(o, 1);
+        o.twoLevel = false;
         o.textLines = 0;
         o.scannerEdge = o.holes = true;
         return std::array<QImage, 4>{colour, grey, bw, DocumentPages::page(o, 2)};

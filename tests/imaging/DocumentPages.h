@@ -27,6 +27,8 @@ struct Options
     bool scannerEdge = false;  // the dark scanner lid showing beyond the paper's top and left
     bool holes = false;        // two punched holes in the left margin
     bool colour = false;       // RGB32 (slightly yellowish paper); Grayscale8 otherwise
+    bool twoLevel = false;     // thresholded at 128 into an Indexed8 grey page, as the console's
+                               // black-and-white mode leaves it
 };
 
 inline int px(double mm, int dpi)
@@ -133,7 +135,20 @@ inline QImage page(const Options &o, quint32 seed)
             }
         }
     }
-    return o.colour ? image : image.convertToFormat(QImage::Format_Grayscale8);
+    if (o.colour)
+        return image;
+    const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+    if (!o.twoLevel)
+        return grey;
+    QImage bw(grey.size(), QImage::Format_Indexed8);
+    for (int i = 0; i < 256; ++i)
+        bw.setColor(i, qRgb(i, i, i));
+    bw.setDotsPerMeterX(grey.dotsPerMeterX());
+    bw.setDotsPerMeterY(grey.dotsPerMeterY());
+    for (int y = 0; y < grey.height(); ++y)
+        for (int x = 0; x < grey.width(); ++x)
+            bw.scanLine(y)[x] = grey.constScanLine(y)[x] < 128 ? 0 : 255;
+    return bw;
 }
 
 } // namespace DocumentPages

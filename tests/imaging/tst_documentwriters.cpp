@@ -304,16 +304,12 @@ private slots:
         DocumentPages::Options text;
         text.noise = true;
         const QImage grey = DocumentPages::page(text, 5); // Grayscale8, 150 dpi
+        const QImage indexed = grey.convertToFormat(QImage::Format_Indexed8);
+        text.twoLevel = true;
+        const QImage twoLevel = DocumentPages::page(text, 5); // as the threshold leaves it
+        text.twoLevel = false;
         text.colour = true;
         const QImage colour = DocumentPages::page(text, 5); // RGB32
-        QImage indexed = grey.convertToFormat(QImage::Format_Indexed8);
-        QImage twoLevel(grey.size(), QImage::Format_Indexed8); // as the threshold leaves it
-        for (int i = 0; i < 256; ++i)
-            twoLevel.setColor(i, qRgb(i, i, i));
-        for (int y = 0; y < grey.height(); ++y)
-            for (int x = 0; x < grey.width(); ++x)
-                twoLevel.scanLine(y)[x] = grey.constScanLine(y)[x] < 128 ? 0 : 255;
-        twoLevel = withDpi(twoLevel, 150, 150);
         QImage almost = twoLevel.copy();
         almost.scanLine(40)[40] = 128;
         const int deflate = COMPRESSION_ADOBE_DEFLATE, g4 = COMPRESSION_CCITTFAX4;

@@ -4,6 +4,7 @@
 
 #include "imaging/BlankPageDetector.h"
 #include "imaging/Deskew.h"
+#include "imaging/TiffWriter.h"
 #include "tests/imaging/DocumentPages.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -20,7 +21,7 @@ namespace {
 constexpr double kMaxError = 0.06;
 
 // The rows share one option string: "text", "short", "noise", "show", "edge", "holes",
-// "colour", "300dpi", each word switching the matching feature on.
+// "colour", "bw" (two-level), "300dpi", each word switching the matching feature on.
 Options options(const QString &features, double skew = 0.0)
 {
     Options o;
@@ -32,6 +33,7 @@ Options options(const QString &features, double skew = 0.0)
     o.scannerEdge = features.contains("edge");
     o.holes = features.contains("holes");
     o.colour = features.contains("colour");
+    o.twoLevel = features.contains("bw");
     o.dpi = features.contains("300dpi") ? 300 : 150;
     return o;
 }
@@ -62,7 +64,8 @@ private slots:
                     {9.0, "text colour show"},
                     {-12.0, "text"},
                     {14.5, "text noise"},
-                    {3.0, "text 300dpi colour"}};
+                    {3.0, "text 300dpi colour"},
+                    {-1.2, "text noise bw"}};
         for (const auto &r : rows) {
             const bool turned = std::abs(r.skew) >= Deskew::kMinDegrees;
             QTest::newRow(qPrintable(QString("%1° %2").arg(r.skew).arg(r.features)))
@@ -85,6 +88,7 @@ private slots:
         QCOMPARE(back != 0.0, turned);
         QCOMPARE(image.size(), before.size());
         QCOMPARE(image.format(), before.format());
+        QCOMPARE(TiffWriter::isTwoLevel(image), page.twoLevel); // black and white stays so
         if (!turned) {
             QCOMPARE(image, before);
             return;
