@@ -343,6 +343,96 @@ private slots:
         }
     }
 
+    // An export of 20 pages is written on another thread while the GUI thread keeps serving its
+    // events; its dialog counts the files and cancels: the files written before the cancel stay
+    // whole, the one in hand and all later ones never appear, and nothing temporary is left.
+    // The longest pause between the GUI thread's timer ticks is reported, not asserted.
+    void exportOffTheGuiThread_data()
+    {
+        QTest::addColumn<int>("cancelAt"); // files written before the cancel; 0: none
+        QTest::newRow("to the end") << 0;
+        QTest::newRow("cancelled") << 3;
+    }
+
+    void exportOffTheGuiThread()
+    {
+        QFETCH(int, cancelAt);
+        const int total = 20;
+        ParamSetting::instance.save_type = 4; // PNG: the slowest encoder, noise hardly packs
+        const QImage source = page(1240, 1754, 7);
+        addPages(QList<QImage>() << source << source << source << source << source << source
+                                 << source << source << source << source << source << source
+                                 << source << source << source << source << source << source
+                                 << source << source);
+        QStringList names;
+        for (int i = 0; i < total; ++i)
+            names << store()->at(i)->name + ".png";
+        auto written = [&] {
+            return QDir(m_dir->path())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                           QDir::Name);
+        };
+
+        QElapsedTimer clock;
+        qint64 last = 0, longest = 0;
+        QTimer tick;
+        tick.setInterval(5);
+        connect(&tick, &QTimer::timeout, [&] {
+            longest = qMax(longest, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        m_answerer->expectFileDialog(m_dir->path());
+        clickTool("action_save"); // returns once the folder is chosen and the save has started
+        clock.start();
+        tick.start();
+        QPointer<PageSaveProgress> job = m_window->findChild<PageSaveProgress *>();
+        QVERIFY(job);
+        std::atomic<int> onGui{0}, offGui{0};
+        connect(
+            job->worker(), &PageSaveThread::UpdateProgress, job->worker(),
+            [&] { (QThread::currentThread() == qApp->thread() ? onGui : offGui)++; },
+            Qt::DirectConnection);
+
+        // The dialog appears while the save runs, modal to the window, and counts the files.
+        QTRY_VERIFY_WITH_TIMEOUT(!job || job->isVisible(), 10000);
+        QVERIFY2(job, "the save ended before its dialog was due");
+        auto *text = job->findChild<QLabel *>("label_saveProgress");
+        QCOMPARE(job->windowTitle(), QString("保存"));
+        QCOMPARE(job->findChild<QPushButton *>("btn_cancelSave")->text(), QString("取消"));
+        QCOMPARE(QApplication::activeModalWidget(), job.data());
+        QVERIFY2(
+            QRegularExpression("^正在保存 ([1-9]|1[0-9]|20)/20$").match(text->text()).hasMatch(),
+            qPrintable(text->text()));
+
+        QStringList atCancel;
+        if (cancelAt) {
+            QTRY_VERIFY_WITH_TIMEOUT(written().size() >= cancelAt, 60000);
+            QTest::mouseClick(job->findChild<QPushButton *>("btn_cancelSave"), Qt::LeftButton);
+            atCancel = written();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!job, 120000);
+        tick.stop();
+        QFile loadavg("/proc/loadavg");
+        loadavg.open(QIODevice::ReadOnly);
+        qInfo("%s: longest pause of the GUI thread %lld ms over %lld ms (load average %s)",
+              QTest::currentDataTag(), longest, clock.elapsed(),
+              loadavg.readAll().trimmed().constData());
+
+        QVERIFY(offGui > 0);
+        QCOMPARE(int(onGui), 0);
+        const QStringList files = written();
+        if (cancelAt) {
+            QCOMPARE(files, atCancel); // nothing came after the cancel
+            QVERIFY(files.size() >= cancelAt && files.size() < total);
+        }
+        QStringList expected = names.mid(0, cancelAt ? files.size() : total);
+        expected.sort();
+        QCOMPARE(files, expected); // the first pages, nothing temporary
+        for (const QString &file : files)
+            QCOMPARE(QImage(m_dir->filePath(file)).convertToFormat(QImage::Format_RGB32), source);
+        QCOMPARE(m_answerer->seen.size(), 1); // the folder dialog; no warning
+    }
+
     // The page shown is the one chosen last, by a new page arriving, a click on its thumbnail or
     // the keys in the list; the rotation commands turn that page and no other.
     void choosingAndRotating_data()
