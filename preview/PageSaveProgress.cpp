@@ -30,6 +30,7 @@ PageSaveProgress::PageSaveProgress(QWidget *window, const QList<PageExport::File
     m_bar->setObjectName(QStringLiteral("progressBar_save"));
     m_bar->setRange(0, files.size());
     m_bar->setValue(0);
+    m_bar->setTextVisible(false); // the label gives the count
     m_cancel = new QPushButton(tr("Cancel"), this);
     m_cancel->setObjectName(QStringLiteral("btn_cancelSave"));
     auto *layout = new QVBoxLayout(this);
