@@ -175,10 +175,7 @@ void PreviewWindow::AddImage(ImageObject *page)
         return;
     m_imageTree->addImage(page);
     // Row i is store page i: the new row is the new page's store index.
-    const int index = m_imageTree->count() - 1;
-    ImageManager::Instance()->setCurIndex(index);
-    m_imageTree->setCurrentRow(index);
-    m_imageView->SetImage(page->image);
+    SetCurImage(m_imageTree->count() - 1);
 }
 
 void PreviewWindow::ClearImage()
