@@ -10,6 +10,7 @@ PACKAGES=(
     libopencv-dev libbenchmark-dev
     fonts-wqy-microhei
     iputils-ping xvfb xauth
+    libsane-dev libsane1 sane-airscan sane-utils libcpp-httplib-dev
 )
 
 missing=()

@@ -1,0 +1,27 @@
+// ScanConsoleApp: the scanning console's scan program. It takes the console's scan command line,
+// drives the scanner through SANE (a network scanner by its address through the sane-airscan
+// backend over eSCL or WSD, or any SANE device by name), leaves one JPEG file per page where
+// the console collects them and exits with the result code the console turns into a message.
+//
+//   ScanConsoleApp -p ADDRESS -t 4 -s SOURCE -c COLOUR -r DPI -f PATH
+//
+// SOURCE 1 flatbed, 2 feeder, 3 feeder duplex; COLOUR 1 grey, 2 colour, 3 black and white;
+// PATH names the folder and the stem of the page files. Settings: ScanConsoleApp.ini beside
+// the program (see DriverSettings). Result codes: see ResultCode and SaneResult.
+#include "device/driver/ScanDriver.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char **argv)
+{
+    // Qt would take options such as "-platform" out of the command line (even where they are
+    // values of ours), so it sees only the program name.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    int qtArgc = 1;
+    QCoreApplication app(qtArgc, argv);
+    ScanDriver driver(QCoreApplication::applicationDirPath() +
+                      QStringLiteral("/ScanConsoleApp.ini"));
+    return driver.run(arguments);
+}
