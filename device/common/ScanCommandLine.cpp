@@ -18,6 +18,14 @@ bool plainNumber(const QString &text, int min, int max, int *value)
 
 } // namespace
 
+QStringList ScanCommandLine::arguments(int argc, char **argv)
+{
+    QStringList list;
+    for (int i = 0; i < argc; ++i)
+        list << QString::fromLocal8Bit(argv[i]);
+    return list;
+}
+
 int ScanCommandLine::parse(const QStringList &arguments, ScanRequest *request, QString *error)
 {
     bool haveOutput = false;

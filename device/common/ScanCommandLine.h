@@ -36,6 +36,11 @@ public:
     // An empty or missing address is not an error here: the caller reports it as unreachable.
     static int parse(const QStringList &arguments, ScanRequest *request, QString *error);
 
+    // The program's arguments, argv[0] first. (Qt's application object would take options
+    // such as "-platform" out of argv, even where they are values of ours, so it is given only
+    // the program name.)
+    static QStringList arguments(int argc, char **argv);
+
     // The resolutions the command line accepts.
     static constexpr int kMinDpi = 50;
     static constexpr int kMaxDpi = 1200;

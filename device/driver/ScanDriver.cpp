@@ -138,40 +138,41 @@ int ScanDriver::openDevice()
     return ResultSuccess;
 }
 
+int ScanDriver::setOffered(int option, const QString &what,
+                           const std::function<QString(const QStringList &)> &choose)
+{
+    const QStringList offered = m_device.strings(option);
+    const QString value = choose(offered);
+    if (value.isEmpty())
+        return fail(ResultParameterError, QStringLiteral("the scanner offers no %1 (it has: %2)")
+                                              .arg(what, offered.join(QStringLiteral(", "))));
+    const SANE_Status status = m_device.setString(option, value);
+    if (status != SANE_STATUS_GOOD)
+        return scanFailure(status, SaneResult::Configuring,
+                           QStringLiteral("the scanner refused '%1'").arg(value));
+    return ResultSuccess;
+}
+
 int ScanDriver::configure()
 {
     const int source = m_device.find(SANE_NAME_SCAN_SOURCE);
-    if (source > 0) {
-        const QStringList offered = m_device.strings(source);
-        const QString value = OptionChoice::source(offered, m_request.source);
-        if (value.isEmpty())
-            return fail(ResultParameterError,
-                        QStringLiteral("the scanner offers no source for -s %1 (it has: %2)")
-                            .arg(m_request.source)
-                            .arg(offered.join(QStringLiteral(", "))));
-        const SANE_Status status = m_device.setString(source, value);
-        if (status != SANE_STATUS_GOOD)
-            return scanFailure(status, SaneResult::Configuring,
-                               QStringLiteral("the scanner refused source '%1'").arg(value));
-    } else if (m_request.source != ScanRequest::Flatbed) {
-        return fail(ResultParameterError,
+    int code = ResultSuccess;
+    if (source > 0)
+        code = setOffered(source, QStringLiteral("source for -s %1").arg(m_request.source),
+                          [this](const QStringList &offered) {
+                              return OptionChoice::source(offered, m_request.source);
+                          });
+    else if (m_request.source != ScanRequest::Flatbed)
+        code = fail(ResultParameterError,
                     QStringLiteral("the scanner has no document feeder (no source option)"));
-    }
-
     const int mode = m_device.find(SANE_NAME_SCAN_MODE);
-    if (mode > 0) {
-        const QStringList offered = m_device.strings(mode);
-        const QString value = OptionChoice::mode(offered, m_request.colour);
-        if (value.isEmpty())
-            return fail(ResultParameterError,
-                        QStringLiteral("the scanner offers no mode for -c %1 (it has: %2)")
-                            .arg(m_request.colour)
-                            .arg(offered.join(QStringLiteral(", "))));
-        const SANE_Status status = m_device.setString(mode, value);
-        if (status != SANE_STATUS_GOOD)
-            return scanFailure(status, SaneResult::Configuring,
-                               QStringLiteral("the scanner refused mode '%1'").arg(value));
-    }
+    if (code == ResultSuccess && mode > 0)
+        code = setOffered(mode, QStringLiteral("mode for -c %1").arg(m_request.colour),
+                          [this](const QStringList &offered) {
+                              return OptionChoice::mode(offered, m_request.colour);
+                          });
+    if (code != ResultSuccess)
+        return code;
 
     m_dpi = m_request.dpi;
     const int resolution = m_device.find(SANE_NAME_SCAN_RESOLUTION);

@@ -10,6 +10,7 @@
 
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -31,6 +32,9 @@ public:
 private:
     int openDevice();
     int configure();
+    // Sets a string option to the value `choose` picks among the offered ones.
+    int setOffered(int option, const QString &what,
+                   const std::function<QString(const QStringList &)> &choose);
     int setArea();
     int scanPages();
     // Reads the frames of one page after its sane_start; 0 or a result code, or -1 when the

@@ -14,11 +14,7 @@
 
 int main(int argc, char **argv)
 {
-    // Qt would take options such as "-platform" out of the command line (even where they are
-    // values of ours), so it sees only the program name.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    const QStringList arguments = ScanCommandLine::arguments(argc, argv);
     int qtArgc = 1;
     QCoreApplication app(qtArgc, argv);
     ScanDriver driver(QCoreApplication::applicationDirPath() +

@@ -17,6 +17,7 @@
 //   [record]/file            ESCL_SCANNER_RECORD          file that gets one line per job, page,
 //                                                         refusal and deletion
 #include "device/common/IniEnvSettings.h"
+#include "device/common/ScanCommandLine.h"
 #include "device/simulator/EsclServer.h"
 
 #include <QCoreApplication>
@@ -50,9 +51,7 @@ int main(int argc, char **argv)
     sigaddset(&stopSignals, SIGINT);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    QStringList args;
-    for (int i = 0; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
+    const QStringList args = ScanCommandLine::arguments(argc, argv);
     int qtArgc = 1;
     QCoreApplication app(qtArgc, argv);
 

@@ -1,13 +1,12 @@
 #include "device/common/PageRenderer.h"
-#include "device/simulator/SimulatedPage.h"
 #include "tests/support/EsclScannerProcess.h"
+#include "tests/support/ScannedPages.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
-#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,6 +15,9 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+using ScannedPages::difference;
+using ScannedPages::expected;
 
 // The scan program ScanConsoleApp as the console runs it, through libsane and sane-airscan to
 // the simulated network scanner on 127.0.0.1 (or to SANE's own test device): the pages it leaves,
@@ -87,46 +89,6 @@ class TestDevice : public QObject
             .entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
     }
     QImage page(const QString &name) const { return QImage(m_out->filePath(name)); }
-
-    // Mean absolute grey difference of two pages shrunk to a quarter of their size (which
-    // evens out the JPEG's small errors).
-    static double difference(const QImage &a, const QImage &b)
-    {
-        if (a.size() != b.size())
-            return 255;
-        const QSize small = a.size() / 4;
-        auto shrink = [small](const QImage &image) {
-            return image.scaled(small, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                .convertToFormat(QImage::Format_Grayscale8);
-        };
-        const QImage x = shrink(a), y = shrink(b);
-        double sum = 0;
-        for (int row = 0; row < small.height(); ++row) {
-            const uchar *p = x.constScanLine(row);
-            const uchar *q = y.constScanLine(row);
-            for (int col = 0; col < small.width(); ++col)
-                sum += std::abs(int(p[col]) - int(q[col]));
-        }
-        return sum / (double(small.width()) * small.height());
-    }
-
-    // The page the simulated scanner draws for page `number` of a job (duplex: two a sheet).
-    static QImage expected(int number, int dpi, bool colour, bool duplex)
-    {
-        EsclXml::ScanSettings s;
-        s.xResolution = s.yResolution = dpi;
-        s.colorMode = colour ? "RGB24" : "Grayscale8";
-        s.width = 2480;
-        s.height = 3508;
-        const int sides = duplex ? 2 : 1;
-        // sane-airscan gives the page its A4 size, filling up what the scanner's page lacks.
-        QImage page(PageRenderer::pageSize(dpi), QImage::Format_RGB32);
-        page.fill(Qt::white);
-        QPainter painter(&page);
-        painter.drawImage(
-            0, 0, SimulatedPage::render(s, number, (number - 1) / sides, (number - 1) % sides));
-        return page;
-    }
 
     // A loopback port with nothing listening on it, or (`listen`) one that takes connections
     // and never answers; the socket stays open until `close(fd)`.

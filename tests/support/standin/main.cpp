@@ -37,9 +37,7 @@ int fail(int code, const QString &cause)
 
 int main(int argc, char **argv)
 {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    const QStringList arguments = ScanCommandLine::arguments(argc, argv);
     int qtArgc = 1;
     QCoreApplication app(qtArgc, argv);
 
