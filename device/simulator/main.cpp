@@ -5,9 +5,10 @@
 //   escl-scanner --port PORT [--settings FILE]
 //
 // PORT 0 lets the system pick a free port. Once it listens it prints
-// "escl-scanner: listening on http://127.0.0.1:PORT/eSCL" on standard output; SIGTERM or SIGINT
-// stop it. Its settings come from FILE (default: escl-scanner.ini beside the program), each key
-// overridden by an environment variable:
+// "escl-scanner: listening on http://127.0.0.1:PORT/eSCL" on standard output. SIGTERM or
+// SIGINT stop it, and so does the end of the process that started it. Its settings come from
+// FILE (default: escl-scanner.ini beside the program), each key overridden by an environment
+// variable:
 //   [feeder]/sheets          ESCL_SCANNER_SHEETS          sheets in the feeder for every feeder
 //                                                         job (default 3; 0: the feeder is empty)
 //   [feeder]/page_delay_ms   ESCL_SCANNER_PAGE_DELAY_MS   time per page (default 500)
@@ -26,6 +27,7 @@
 #include <csignal>
 #include <cstdio>
 #include <pthread.h>
+#include <sys/prctl.h>
 #include <thread>
 
 namespace {
@@ -50,6 +52,9 @@ int main(int argc, char **argv)
     sigaddset(&stopSignals, SIGTERM);
     sigaddset(&stopSignals, SIGINT);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // It also stops when whoever started it ends (a test killed on its time-out, the demo's
+    // script), so it never outlives them.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
 
     const QStringList args = ScanCommandLine::arguments(argc, argv);
     int qtArgc = 1;
