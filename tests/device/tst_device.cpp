@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <arpa/inet.h>
+#include <csignal>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -224,16 +225,24 @@ private slots:
         }
     }
 
-    // SIGTERM in the middle of a feeder batch: the job is deleted on the scanner, the pages so
-    // far stay complete, and the code is 130.
+    // SIGTERM or SIGINT in the middle of a feeder batch: the job is deleted on the scanner, the
+    // pages so far stay complete, and the code is 130.
+    void stopInTheMiddle_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+
     void stopInTheMiddle()
     {
+        QFETCH(int, signal);
         EsclScannerProcess scanner("SHEETS=8 PAGE_DELAY_MS=400");
         QVERIFY(scanner.isListening());
         bool signalled = false;
         const Result result = scanFrom(scanner, args("2 2 200"), [&](QProcess &process) {
             if (!signalled && QDir(m_out->path()).entryList({"*.jpg"}, QDir::Files).size() >= 2) {
-                process.terminate();
+                ::kill(pid_t(process.processId()), signal);
                 signalled = true;
             }
         });
@@ -243,6 +252,8 @@ private slots:
         QVERIFY2(names.size() >= 2 && names.size() < 8, qPrintable(names.join(' ')));
         for (const QString &name : names) {
             QVERIFY(name.endsWith(".jpg"));
+            QFile file(m_out->filePath(name));
+            QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll().endsWith("\xff\xd9"));
             QCOMPARE(page(name).size(), PageRenderer::pageSize(200));
         }
         QTRY_VERIFY(!scanner.record("delete").isEmpty());
