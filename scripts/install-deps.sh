@@ -13,6 +13,7 @@ PACKAGES=(
     poppler-utils
     fonts-wqy-microhei
     iputils-ping xvfb xauth
+    libsane-dev libsane1 sane-airscan sane-utils libcpp-httplib-dev
 )
 
 missing=()
