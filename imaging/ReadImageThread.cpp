@@ -5,17 +5,17 @@
 #include "imaging/PageWriter.h"
 #include "imaging/PdfPageWriter.h"
 #include "imaging/SaveFormat.h"
+#include "scan/PageFolder.h"
 #include "settings/ParamSetting.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QMutexLocker>
 
 #include <algorithm>
 
-const char *const ReadImageThread::TempDir = "/tmp/tempimages";
+const char *const ReadImageThread::TempDir = PageFolder::DefaultPath;
 
 ReadImageThread::ReadImageThread()
     : QThread(nullptr), m_finish(false), m_saveFlag(true), m_taken(0), m_failedSaves(0)
@@ -67,39 +67,31 @@ int ReadImageThread::sweep()
 
 bool ReadImageThread::pageFilesWaiting()
 {
-    // Regular files only: a directory or pipe under a page name is never taken.
-    return !QDir(QString::fromLatin1(TempDir), QStringLiteral("*.jpg"))
-                .entryList(QDir::Files)
-                .isEmpty();
+    // Regular files only: a directory, link or pipe under a page name is never taken.
+    return !PageFolder(QString::fromLatin1(TempDir)).pageNames().isEmpty();
 }
 
 void ReadImageThread::readImages()
 {
-    const QString folder = QString::fromLatin1(TempDir);
-    // Default listing: by name ignoring case. Files written from now on belong to the next
-    // sweep.
-    const QStringList entries = QDir(folder, QStringLiteral("*.jpg")).entryList();
+    // A folder that is not ours (a link, someone else's) gives no names: nothing in it is read
+    // or deleted. Files written from now on belong to the next sweep.
+    const PageFolder folder(QString::fromLatin1(TempDir));
+    const QStringList entries = folder.pageNames();
     // Gives the scan program time to finish the files just listed, and paces the sweeps.
     QThread::sleep(1);
     const int saveType = ParamSetting::instance.save_type;
     m_taken = 0;
 
     for (const QString &entry : entries) {
-        const QString path = folder + QLatin1Char('/') + entry;
-        // A directory (or pipe, or a file gone since the listing) under a page name is no
-        // page: opening a pipe would block the collector, and a directory must not be deleted.
-        if (!QFileInfo(path).isFile()) {
-            qDebug() << "ReadImageThread: skipping" << path << "(not a regular file)";
+        const PageFolder::Page file = folder.take(entry, m_kept);
+        if (file.state == PageFolder::Page::NoPage || file.state == PageFolder::Page::Known)
             continue;
-        }
+        if (file.state == PageFolder::Page::Taken)
+            ++m_taken;
         auto *image = new QImage;
         // An unreadable or half-written file gives a null page; it is still taken away.
-        if (!image->load(path))
-            qDebug() << "ReadImageThread: could not read" << path;
-        if (QFile::remove(path))
-            ++m_taken;
-        else
-            qDebug() << "ReadImageThread: could not delete" << path;
+        if (!image->loadFromData(file.bytes))
+            qDebug() << "ReadImageThread: could not read" << entry;
 
         PageCorrector::correct(image, ParamSetting::instance);
         ImageObject *record = ImageManager::Instance()->AddImage(image);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QMutex>
+#include <QSet>
 #include <QString>
 #include <QThread>
 
@@ -58,6 +60,8 @@ private:
     std::atomic<bool> m_finish;
     bool m_saveFlag;
     int m_taken; // page files the last sweep took away
+    // Page files taken that could not be deleted: each is taken once only.
+    QSet<QByteArray> m_kept;
 
     mutable QMutex m_failureMutex;
     int m_failedSaves;

@@ -14,7 +14,8 @@ public:
     // Results of the runner's own, beside the program's exit codes (which are never negative).
     // The program is missing, could not be started or crashed.
     static constexpr int ResultProgramFailed = -1;
-    // The temporary page folder can neither be found nor created.
+    // The temporary page folder can neither be found nor created, or it is not ours (a symbolic
+    // link, another user's folder, one that others may write to).
     static constexpr int ResultTempDirFailed = -2;
 
     ScanningThread();

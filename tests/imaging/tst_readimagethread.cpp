@@ -13,9 +13,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <csignal>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 // The page collector on real files in "/tmp/tempimages" and the page writers: sweeps, deletion,
 // corrections, files that are no pages, every output format, empty pages and failed writes.
@@ -49,31 +55,49 @@ class TestReadImageThread : public QObject
     {
         return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     }
+    // The file system's "cannot be deleted or renamed" flag; false where it is not available.
+    static bool setImmutable(const QString &path, bool on)
+    {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+        int flags = 0;
+        const bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                          (flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL,
+                           ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+        if (fd >= 0)
+            ::close(fd);
+        return done;
+    }
     static void limitFileSize(rlim_t bytes)
     {
         const rlimit limit{bytes, RLIM_INFINITY};
         setrlimit(RLIMIT_FSIZE, &limit);
     }
 
-    // One collector, asked to stop (as by the scan runner) once no page file is left, or before
-    // it starts. Returns the failed saves, which must be reported for the destination folder.
-    int collect(bool save, bool stopAtOnce = false)
+    // One collector, asked to stop (as by the scan runner) after `sweeps` sweeps, or once no
+    // page file is left (0), or before it starts (-1). Returns the failed saves, which must be
+    // reported for the destination folder. A collector that does not finish in time (blocked)
+    // fails the test, after `unblock` has been given the chance to free it.
+    int collect(bool save, int sweeps = 0, const std::function<void()> &unblock = {})
     {
         ReadImageThread thread;
         thread.SetSaveFlag(save);
         m_updates.clear();
         connect(&thread, &ReadImageThread::UpdateImage, this, [&](int first) {
             m_updates << first;
-            if (QDir("/tmp/tempimages", "*.jpg", QDir::Name, QDir::Files).count() == 0)
+            if (sweeps > 0 ? m_updates.size() >= sweeps
+                           : QDir("/tmp/tempimages", "*.jpg", QDir::Name, QDir::Files).count() == 0)
                 thread.Finish();
         });
         bool finished = false;
         connect(&thread, &ReadImageThread::ThreadFinished, this, [&] { finished = true; });
-        if (stopAtOnce)
+        if (sweeps < 0)
             thread.Finish();
         thread.start();
-        if (!QTest::qWaitFor([&] { return finished; }, 120000))
-            qWarning("the collector did not finish");
+        if (!QTest::qWaitFor([&] { return finished; }, unblock ? 20000 : 120000)) {
+            QTest::qFail("the collector did not finish", __FILE__, __LINE__);
+            if (unblock)
+                unblock();
+        }
         thread.Finish();
         thread.wait();
         if (thread.failedSaves() > 0 && thread.failedFolder() != p.save_path)
@@ -94,7 +118,13 @@ private slots:
     void cleanup()
     {
         limitFileSize(RLIM_INFINITY);
-        QFile::remove(temp("pipe.jpg")); // the shared clean-up leaves special files
+        // What a case made of the folder itself: a link, another owner, an open mode.
+        QFileInfo folder("/tmp/tempimages");
+        if (folder.isSymLink())
+            QFile::remove(folder.filePath());
+        ::chown("/tmp/tempimages", getuid(), getgid());
+        ::chmod("/tmp/tempimages", 0700);
+        setImmutable(temp("fixed.jpg"), false);
         TestEnvironment::clearTempImages();
         store->ClearImages();
     }
@@ -118,13 +148,125 @@ private slots:
         QCOMPARE(::mkfifo(QFile::encodeName(temp("pipe.jpg")).constData(), 0600), 0);
         QImage first(temp("A.jpg"));
         ImageAlgorithm::Threshold(&first);
-        QCOMPARE(collect(false, stopAtOnce), 0);
+        QCOMPARE(collect(false, stopAtOnce ? -1 : 0), 0);
         QCOMPARE(m_updates, stopAtOnce ? QList<int>{0} : QList<int>({0, 3})); // count before
         QVERIFY(*store->at(0)->image == first);
         QVERIFY(store->count() == 3 && store->at(1)->image->width() == 30 &&
                 store->at(2)->image->width() == 50);
         QCOMPARE(files("/tmp/tempimages"), QStringList({"note.txt", "pipe.jpg"}));
         QVERIFY(QDir().rmdir(temp("folder.jpg")) && !QDir(out()).exists()); // nothing written
+    }
+
+    void onlyAFolderOfOursIsUsed_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("symbolic link") << "link";
+        QTest::newRow("others may write") << "open";
+        QTest::newRow("another user's") << "foreign";
+    }
+    void onlyAFolderOfOursIsUsed()
+    {
+        // Nothing in a folder that is not ours is read or deleted, and its pages are never ours.
+        QFETCH(QString, folder);
+        QString pages = "/tmp/tempimages";
+        if (folder == "link") {
+            pages = out("elsewhere");
+            QVERIFY(QDir().mkpath(pages) && QDir("/tmp/tempimages").removeRecursively());
+            QVERIFY(QFile::link(pages, "/tmp/tempimages"));
+        } else if (folder == "open") {
+            QCOMPARE(::chmod("/tmp/tempimages", 0777), 0);
+        } else if (getuid() != 0 || ::chown("/tmp/tempimages", 65534, 65534) != 0) {
+            QSKIP("only root can give the folder to another user");
+        }
+        putPage("page.jpg", 30, 20);
+        QCOMPARE(collect(false, 2), 0);
+        QCOMPARE(store->count(), 0);
+        QCOMPARE(files(pages), QStringList{"page.jpg"});
+    }
+
+    void linksAndUndeletableFiles()
+    {
+        // A link named like a page is no page; a page that cannot be deleted is taken once.
+        const QString outside = out("outside.jpg");
+        QVERIFY(QDir().mkpath(out()));
+        QVERIFY(TestPages::randomImage(QImage::Format_RGB32, 40, 30, 7).save(outside, "JPG"));
+        QVERIFY(QFile::link(outside, temp("x.jpg")));
+        putPage("fixed.jpg", 30, 20);
+        const bool immutable = setImmutable(temp("fixed.jpg"), true);
+        if (!immutable) // without the flag: a folder we may not write to (root ignores that)
+            QCOMPARE(::chmod("/tmp/tempimages", 0500), 0);
+        QCOMPARE(collect(false, 3), 0);
+        setImmutable(temp("fixed.jpg"), false);
+        ::chmod("/tmp/tempimages", 0700);
+        if (!immutable && getuid() == 0)
+            QSKIP("no immutable flag here, and root deletes from any folder");
+        QCOMPARE(store->count(), 1);
+        QCOMPARE(store->at(0)->image->width(), 30);
+        QCOMPARE(files("/tmp/tempimages"), QStringList({"fixed.jpg", "x.jpg"}));
+        QVERIFY(QFileInfo(temp("x.jpg")).isSymLink() && QFile::exists(outside));
+    }
+
+    void swappedPipeNeitherBlocksNorIsDeleted()
+    {
+        // Four page names flip between a page file and a pipe while the collector runs. The
+        // collector must neither block on a pipe nor delete one. Each pipe keeps exactly one
+        // name (the flipper only moves it), so a pipe without a name was deleted; our open end
+        // of it keeps it observable and lets a blocked reader go.
+        const int names = 4;
+        const QString side = out("side/");
+        QVERIFY(QDir().mkpath(side));
+        QVector<int> pipes;
+        for (int i = 0; i < names; ++i) {
+            const QString n = QString::number(i);
+            QVERIFY(TestPages::randomImage(QImage::Format_RGB32, 700, 700, i)
+                        .save(side + "page" + n, "JPG"));
+            QCOMPARE(::mkfifo(QFile::encodeName(side + "pipe" + n).constData(), 0600), 0);
+            pipes << ::open(QFile::encodeName(side + "pipe" + n).constData(), O_RDWR | O_NONBLOCK);
+            QVERIFY(pipes.last() >= 0 && QFile::link(side + "page" + n, temp(n + ".jpg")));
+        }
+        std::atomic<bool> stop(false);
+        std::thread flipper([&] {
+            const auto path = [](const QString &p) { return QFile::encodeName(p); };
+            while (!stop) {
+                for (int i = 0; i < names; ++i) // the pipe replaces the page file's name
+                    ::rename(path(side + "pipe" + QString::number(i)),
+                             path(temp(QString::number(i) + ".jpg")));
+                usleep(300);
+                for (int i = 0; i < names; ++i) { // the pipe moves out, a page file comes back
+                    const QString n = QString::number(i), name = temp(n + ".jpg");
+                    struct stat atName, pipe;
+                    if (::lstat(path(name), &atName) == 0 && ::fstat(pipes[i], &pipe) == 0 &&
+                        atName.st_ino == pipe.st_ino)
+                        ::rename(path(name), path(side + "pipe" + n));
+                    ::link(path(side + "page" + n), path(side + "new"));
+                    if (renameat2(AT_FDCWD, path(side + "new"), AT_FDCWD, path(name),
+                                  RENAME_NOREPLACE) != 0)
+                        ::unlink(path(side + "new"));
+                }
+                usleep(300);
+            }
+        });
+        QVector<int> links(names, -1);
+        const auto linksOfPipes = [&] {
+            for (int i = 0; i < names; ++i) {
+                struct stat st;
+                if (pipes[i] >= 0 && ::fstat(pipes[i], &st) == 0 && S_ISFIFO(st.st_mode))
+                    links[i] = int(st.st_nlink);
+            }
+        };
+        collect(false, 3, [&] { // a blocked reader sees the end once our ends are closed
+            stop = true;
+            linksOfPipes();
+            for (int &fd : pipes)
+                ::close(fd), fd = -1;
+        });
+        stop = true;
+        flipper.join();
+        linksOfPipes();
+        for (int fd : pipes)
+            ::close(fd);
+        QCOMPARE(links, QVector<int>(names, 1));
+        QVERIFY(store->count() > 0); // pages were taken meanwhile
     }
 
     void savesEveryFormat_data()
