@@ -6,7 +6,6 @@
 #include "imaging/PdfPageWriter.h"
 #include "imaging/SaveFormat.h"
 #include "scan/PageFolder.h"
-#include "settings/ParamSetting.h"
 
 #include <QDebug>
 #include <QDir>
@@ -17,8 +16,9 @@
 
 const char *const ReadImageThread::TempDir = PageFolder::DefaultPath;
 
-ReadImageThread::ReadImageThread()
-    : QThread(nullptr), m_finish(false), m_saveFlag(true), m_taken(0), m_failedSaves(0)
+ReadImageThread::ReadImageThread(const ScanSettings &settings)
+    : QThread(nullptr), m_settings(settings), m_finish(false), m_saveFlag(true), m_taken(0),
+      m_failedSaves(0)
 {
 }
 
@@ -79,7 +79,7 @@ void ReadImageThread::readImages()
     const QStringList entries = folder.pageNames();
     // Gives the scan program time to finish the files just listed, and paces the sweeps.
     QThread::sleep(1);
-    const int saveType = ParamSetting::instance.save_type;
+    const int saveType = m_settings.save_type;
     m_taken = 0;
 
     for (const QString &entry : entries) {
@@ -93,14 +93,14 @@ void ReadImageThread::readImages()
         if (!image->loadFromData(file.bytes))
             qDebug() << "ReadImageThread: could not read" << entry;
 
-        PageCorrector::correct(image, ParamSetting::instance);
-        ImageObject *record = ImageManager::Instance()->AddImage(image);
+        PageCorrector::correct(image, m_settings);
+        ImageObject *record = ImageManager::Instance()->AddImage(image, m_settings.name);
 
         if (!m_saveFlag)
             continue;
         if (saveType == SaveFormat::MergedPdf) {
             if (image->isNull()) // left out of the merged PDF
-                noteFailedSave(ParamSetting::instance.save_path, record->name);
+                noteFailedSave(m_settings.save_path, record->name);
             saveMutiImage();
         } else {
             saveImage(record);
@@ -120,10 +120,10 @@ void ReadImageThread::saveImage(ImageObject *record)
 {
     if (!record || !record->image)
         return;
-    const QString folder = ParamSetting::instance.save_path;
+    const QString folder = m_settings.save_path;
     if (!makeFolder(folder))
         return;
-    const int saveType = ParamSetting::instance.save_type;
+    const int saveType = m_settings.save_type;
     const QString target = folder + QLatin1Char('/') + record->name + SaveFormat::suffix(saveType);
     // The page was added in this sweep; the window learns of it only after the sweep, so
     // nothing else touches it yet. An empty page or an unknown format writes nothing and
@@ -134,7 +134,7 @@ void ReadImageThread::saveImage(ImageObject *record)
 
 void ReadImageThread::saveMutiImage()
 {
-    const QString folder = ParamSetting::instance.save_path;
+    const QString folder = m_settings.save_path;
     if (!makeFolder(folder))
         return;
     ImageManager *store = ImageManager::Instance();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/ScanSettings.h"
+
 #include <QByteArray>
 #include <QMutex>
 #include <QSet>
@@ -13,7 +15,8 @@ struct ImageObject;
 // Collects the page files the scan program leaves in "/tmp/tempimages" while a scan or preview
 // runs: about once a second it loads every "*.jpg" there, deletes the file, corrects the page
 // as the settings record says, adds it to the page store and, for a scan, saves it to the
-// destination folder. One object serves one run; it reports through its signals, and the
+// destination folder. One object serves one run, on the settings it was given (never the
+// record, which the window may change meanwhile); it reports through its signals, and the
 // number of pages it could not save can be read once it has finished.
 class ReadImageThread : public QThread
 {
@@ -22,7 +25,8 @@ class ReadImageThread : public QThread
 public:
     static const char *const TempDir;
 
-    ReadImageThread();
+    // `settings`: the run's own copy, taken when it starts.
+    explicit ReadImageThread(const ScanSettings &settings);
 
     // true: save every page (scan); false: only collect (preview). Set before start().
     void SetSaveFlag(bool save);
@@ -32,7 +36,7 @@ public:
 
     // One sweep of the page folder (runs in the collector's thread).
     void readImages();
-    // Writes one page in the record's single-page format.
+    // Writes one page in the run's single-page format.
     void saveImage(ImageObject *record);
     // Rewrites the merged PDF from every page in the store.
     void saveMutiImage();
@@ -57,6 +61,7 @@ private:
     void noteFailedSave(const QString &folder, const QString &what);
     bool makeFolder(const QString &folder);
 
+    const ScanSettings m_settings;
     std::atomic<bool> m_finish;
     bool m_saveFlag;
     int m_taken; // page files the last sweep took away

@@ -2,14 +2,14 @@
 
 #include "scan/PageFolder.h"
 #include "scan/ScanArguments.h"
-#include "settings/ParamSetting.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QProcess>
 
-ScanningThread::ScanningThread()
-    : QThread(nullptr), m_tempDir(QString::fromLatin1(PageFolder::DefaultPath) + QLatin1Char('/')),
+ScanningThread::ScanningThread(const ScanSettings &settings, const QString &printerAddress)
+    : QThread(nullptr), m_settings(settings), m_printerAddress(printerAddress),
+      m_tempDir(QString::fromLatin1(PageFolder::DefaultPath) + QLatin1Char('/')),
       m_settleDelay(2000)
 {
 }
@@ -53,16 +53,12 @@ void ScanningThread::run()
 
 int ScanningThread::execCmd()
 {
-    ParamSetting &param = ParamSetting::instance;
-    const QString address = param.printerAddress();
-    const int source = param.source_type;
-    const int colour = param.image_type;
-    const int resolution = param.resolution;
-
     const QString program =
         QCoreApplication::applicationDirPath() + QStringLiteral("/ScanConsoleApp");
     const QString outputPath = m_tempDir + QStringLiteral("tempImage.jpg");
-    const QStringList args = ScanArguments::build(address, source, colour, resolution, outputPath);
+    const QStringList args =
+        ScanArguments::build(m_printerAddress, m_settings.source_type, m_settings.image_type,
+                             m_settings.resolution, outputPath);
     qDebug() << outputPath;
 
     QProcess process;

@@ -6,7 +6,6 @@
 #include <QSettings>
 #include <QVariant>
 
-
 ParamSetting ParamSetting::instance;
 
 namespace {
@@ -61,11 +60,7 @@ const VisibleKey kVisibleKeys[] = {
 
 ParamSetting::ParamSetting()
 {
-    save_path = QString();
-    name = QString();
-    log_file_name = QString();
-    printer_ip = QString();
-    initParamSetting();
+    // The scan fields start at their defaults (ScanSettings).
     printer_ip = QStringLiteral("192.168.0.1");
     user_model = 1;
     initUserModel(1);
@@ -75,33 +70,7 @@ ParamSetting::~ParamSetting() = default;
 
 void ParamSetting::initParamSetting()
 {
-    save_path = QStringLiteral("/home/image");
-    name = QStringLiteral("Image");
-    resolution = 2;
-    save_type = 0;
-    source_type = 1;
-    image_type = 0;
-    paper_size = 0;
-    paper_thickness = 0.5f;
-    paper_material = 0;
-    halftone = 0;
-    filter = 0;
-    brightness = 100;
-    contrast = 100;
-    color_curve = 100;
-    descreen = false;
-    descreen_radius = 5.0f;
-    angle_correct = 0.0f;
-    gamma_correct = 1.0f;
-    brightness_correct = 0.0f;
-    contrast_correct = 0.0f;
-    impermeable = 0;
-    eco_mode = false;
-    progress = false;
-    change_bkg = false;
-    bkg_red = 255;
-    bkg_green = 255;
-    bkg_blue = 255;
+    static_cast<ScanSettings &>(*this) = ScanSettings();
 }
 
 void ParamSetting::initUserModel(int)

@@ -1,12 +1,16 @@
 #pragma once
 
+#include "settings/ScanSettings.h"
+
 #include <QMutex>
 #include <QString>
 
-// The one record of everything the console keeps between runs: scan parameters, interface
-// mode, visibility flags of the custom mode, printer address and the work-log file name.
-// Fields are public and read directly; the ini files change only through the save calls.
-class ParamSetting
+// The one record of everything the console keeps between runs: scan parameters (the fields of
+// ScanSettings), interface mode, visibility flags of the custom mode, printer address and the
+// work-log file name. Fields are public and read directly on the GUI thread; the ini files
+// change only through the save calls. A scan or preview works on its own copy of the scan
+// fields (scanSettings()), never on the record.
+class ParamSetting : public ScanSettings
 {
 public:
     ParamSetting();
@@ -30,37 +34,11 @@ public:
     QString printerAddress() const;
     void setPrinterAddress(const QString &address);
 
+    // The scan fields as they are now: the copy a run works on.
+    ScanSettings scanSettings() const { return *this; }
+
     static QString paramFilePath(const QString &path);
     static QString visibleFilePath();
-
-    // Scan fields.
-    QString save_path;
-    QString name;
-    int resolution;
-    int save_type;
-    int source_type;
-    int image_type;
-    int paper_size;
-    float paper_thickness;
-    int paper_material;
-    int halftone;
-    int filter;
-    int brightness;
-    int contrast;
-    int color_curve;
-    bool descreen;
-    float descreen_radius;
-    float angle_correct;
-    float gamma_correct;
-    float brightness_correct;
-    float contrast_correct;
-    int impermeable;
-    bool eco_mode;
-    bool progress;
-    bool change_bkg;
-    int bkg_red;
-    int bkg_green;
-    int bkg_blue;
 
     int user_model;
 

@@ -79,7 +79,7 @@ class TestReadImageThread : public QObject
     // fails the test, after `unblock` has been given the chance to free it.
     int collect(bool save, int sweeps = 0, const std::function<void()> &unblock = {})
     {
-        ReadImageThread thread;
+        ReadImageThread thread(p.scanSettings());
         thread.SetSaveFlag(save);
         m_updates.clear();
         connect(&thread, &ReadImageThread::UpdateImage, this, [&](int first) {

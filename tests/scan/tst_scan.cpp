@@ -111,7 +111,7 @@ private slots:
         if (QTest::currentDataTag() == QLatin1String("foreign") &&
             (::mkdir(where, 0700) != 0 || ::chown(where, 65534, 65534) != 0))
             QSKIP("only root can give a folder to another user");
-        ScanningThread thread;
+        ScanningThread thread(p.scanSettings(), address);
         if (!folder.isEmpty()) {
             thread.setTempDir(folder);
             thread.setSettleDelay(0);
