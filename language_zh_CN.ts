@@ -778,6 +778,14 @@
         <translation>%1 页未能保存到 %2</translation>
     </message>
     <message>
+        <source>%1 page(s) could not be read</source>
+        <translation>%1 页无法读取</translation>
+    </message>
+    <message>
+        <source>The template could not be imported</source>
+        <translation>模板文件无法导入</translation>
+    </message>
+    <message>
         <source>Could not write %1</source>
         <translation>无法写入 %1</translation>
     </message>

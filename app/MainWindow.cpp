@@ -608,10 +608,12 @@ void MainWindow::onFinishReadImageThread()
     }
     m_logWindow->ReadLog();
 
+    int unreadable = 0;
     int failed = 0;
     QString folder;
     if (m_readThread) {
         m_readThread->wait();
+        unreadable = m_readThread->failedPages();
         failed = m_readThread->failedSaves();
         folder = m_readThread->failedFolder();
         delete m_readThread;
@@ -620,6 +622,9 @@ void MainWindow::onFinishReadImageThread()
     if (!m_scanThread)
         setScanControlsEnabled(true);
 
+    if (unreadable > 0)
+        QMessageBox::warning(nullptr, tr("Warning"),
+                             tr("%1 page(s) could not be read").arg(unreadable), QMessageBox::Ok);
     if (failed > 0)
         QMessageBox::warning(nullptr, tr("Warning"),
                              tr("%1 page(s) could not be saved to %2").arg(failed).arg(folder),
@@ -715,8 +720,14 @@ void MainWindow::onImportParam()
         QFileDialog::getOpenFileName(this, tr("Open File"), QString(), QStringLiteral("*.ini"));
     if (file.isEmpty())
         return;
-    ParamSetting::instance.loadParamSettings(file);
-    ParamSetting::instance.loadIPSettings(file);
+    // A file the settings class must not read (too large, or holding data no template has)
+    // changes nothing.
+    if (!ParamSetting::instance.loadParamSettings(file) ||
+        !ParamSetting::instance.loadIPSettings(file)) {
+        QMessageBox::warning(nullptr, tr("Warning"), tr("The template could not be imported"),
+                             QMessageBox::Ok);
+        return;
+    }
     InitParameter();
     InitVisibility();
     UpdateFilterCtrl();

@@ -2,6 +2,7 @@
 
 #include "imaging/ImageManager.h"
 #include "imaging/PageCorrector.h"
+#include "imaging/PageDecoder.h"
 #include "imaging/PageWriter.h"
 #include "imaging/PdfPageWriter.h"
 #include "imaging/SaveFormat.h"
@@ -18,7 +19,7 @@ const char *const ReadImageThread::TempDir = PageFolder::DefaultPath;
 
 ReadImageThread::ReadImageThread(const ScanSettings &settings)
     : QThread(nullptr), m_settings(settings), m_finish(false), m_saveFlag(true), m_taken(0),
-      m_failedSaves(0)
+      m_failedPages(0), m_failedSaves(0)
 {
 }
 
@@ -30,6 +31,12 @@ void ReadImageThread::SetSaveFlag(bool save)
 void ReadImageThread::Finish()
 {
     m_finish = true;
+}
+
+int ReadImageThread::failedPages() const
+{
+    QMutexLocker lock(&m_failureMutex);
+    return m_failedPages;
 }
 
 int ReadImageThread::failedSaves() const
@@ -89,22 +96,26 @@ void ReadImageThread::readImages()
         if (file.state == PageFolder::Page::Taken)
             ++m_taken;
         auto *image = new QImage;
-        // An unreadable or half-written file gives a null page; it is still taken away.
-        if (!image->loadFromData(file.bytes))
-            qDebug() << "ReadImageThread: could not read" << entry;
+        // A page that cannot be read (or is far too large to be one) is a failed page: it is
+        // still taken away and stays an empty page in the store, reported, and the sweep goes on.
+        if (file.oversized)
+            noteFailedPage(entry, "too large a file");
+        else if (PageDecoder::decode(file.bytes, image) == PageDecoder::TooLarge)
+            noteFailedPage(entry, "too many pixels");
+        else if (image->isNull())
+            noteFailedPage(entry, "unreadable");
 
         PageCorrector::correct(image, m_settings);
         ImageObject *record = ImageManager::Instance()->AddImage(image, m_settings.name);
 
         if (!m_saveFlag)
             continue;
-        if (saveType == SaveFormat::MergedPdf) {
-            if (image->isNull()) // left out of the merged PDF
-                noteFailedSave(m_settings.save_path, record->name);
+        if (image->isNull()) // counted as a failed page already
+            continue;
+        if (saveType == SaveFormat::MergedPdf)
             saveMutiImage();
-        } else {
+        else
             saveImage(record);
-        }
     }
 }
 
@@ -151,6 +162,13 @@ void ReadImageThread::saveMutiImage()
     // new one, so a failed rewrite keeps the pages saved before.
     if (!PdfPageWriter::writeMerged(pages, target))
         noteFailedSave(folder, first->name + QStringLiteral(".pdf"));
+}
+
+void ReadImageThread::noteFailedPage(const QString &file, const char *why)
+{
+    qDebug() << "ReadImageThread: failed page" << file << "-" << why;
+    QMutexLocker lock(&m_failureMutex);
+    ++m_failedPages;
 }
 
 void ReadImageThread::noteFailedSave(const QString &folder, const QString &what)

@@ -41,9 +41,11 @@ public:
     // Rewrites the merged PDF from every page in the store.
     void saveMutiImage();
 
-    // Saves that failed during the run (folder not creatable, writer error, empty page,
-    // unknown format), and the destination folder they were meant for. Safe to read from any
-    // thread; meant for the ThreadFinished() slot.
+    // Page files that gave no page (unreadable, cut off, too large): each is an empty page in
+    // the store. Safe to read from any thread; meant for the ThreadFinished() slot.
+    int failedPages() const;
+    // Saves of pages that failed during the run (folder not creatable, writer error, unknown
+    // format), and the destination folder they were meant for. Same rules.
     int failedSaves() const;
     QString failedFolder() const;
 
@@ -58,6 +60,7 @@ private:
     // One sweep followed by its UpdateImage(); returns the page files it took away.
     int sweep();
     static bool pageFilesWaiting();
+    void noteFailedPage(const QString &file, const char *why);
     void noteFailedSave(const QString &folder, const QString &what);
     bool makeFolder(const QString &folder);
 
@@ -69,6 +72,7 @@ private:
     QSet<QByteArray> m_kept;
 
     mutable QMutex m_failureMutex;
+    int m_failedPages;
     int m_failedSaves;
     QString m_failedFolder;
 };

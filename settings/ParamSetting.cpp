@@ -91,8 +91,32 @@ QString ParamSetting::visibleFilePath()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/config/VisibleSetting.ini");
 }
 
-void ParamSetting::loadParamSettings(QString path)
+bool ParamSetting::isReadable(const QString &file)
 {
+    const QFileInfo info(file);
+    if (!info.exists())
+        return true;
+    if (!info.isFile() || info.size() > MaxFileBytes)
+        return false;
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return true; // the settings class cannot read it either
+    const QByteArray text = f.read(MaxFileBytes + 1);
+    // The settings class writes a float as "@Variant(\0\0\0\x87...)"; "@@" starts a text
+    // that only begins with "@".
+    static const QByteArray variant = "@Variant(";
+    static const QByteArray floatValue = "@Variant(\\0\\0\\0\\x87";
+    for (int at = text.indexOf(variant); at >= 0; at = text.indexOf(variant, at + 1)) {
+        if ((at == 0 || text.at(at - 1) != '@') && text.mid(at, floatValue.size()) != floatValue)
+            return false;
+    }
+    return text.size() <= MaxFileBytes;
+}
+
+bool ParamSetting::loadParamSettings(QString path)
+{
+    if (!isReadable(paramFilePath(path)))
+        return false;
     QSettings s(paramFilePath(path), QSettings::IniFormat);
 
     auto readInt = [&s](const char *key, int &field, bool (*accept)(int)) {
@@ -146,6 +170,7 @@ void ParamSetting::loadParamSettings(QString path)
     readInt("/ORTHER/bkg_green", bkg_green, [](int v) { return inRange(v, 255); });
     readInt("/ORTHER/bkg_blue", bkg_blue, [](int v) { return inRange(v, 255); });
     readBool("/ORTHER/progress", progress);
+    return true;
 }
 
 bool ParamSetting::saveParamSettings(QString path)
@@ -182,10 +207,13 @@ bool ParamSetting::saveParamSettings(QString path)
     return syncedToFile(s);
 }
 
-void ParamSetting::loadIPSettings(QString path)
+bool ParamSetting::loadIPSettings(QString path)
 {
+    if (!isReadable(paramFilePath(path)))
+        return false;
     QSettings s(paramFilePath(path), QSettings::IniFormat);
     setPrinterAddress(s.value(QStringLiteral("/PRINTER/IP"), printerAddress()).toString());
+    return true;
 }
 
 bool ParamSetting::saveIPSettings(QString path)
@@ -195,11 +223,14 @@ bool ParamSetting::saveIPSettings(QString path)
     return syncedToFile(s);
 }
 
-void ParamSetting::loadVisibleSettings()
+bool ParamSetting::loadVisibleSettings()
 {
+    if (!isReadable(visibleFilePath()))
+        return false;
     QSettings s(visibleFilePath(), QSettings::IniFormat);
     for (const VisibleKey &entry : kVisibleKeys)
         this->*entry.flag = s.value(QLatin1String(entry.key), true).toBool();
+    return true;
 }
 
 bool ParamSetting::saveVisibleSettings()

@@ -21,12 +21,14 @@ public:
     void initParamSetting();
     void initUserModel(int model);
 
-    void loadParamSettings(QString path);
+    // The loads refuse a file the settings class must not read (see isReadable) and then
+    // return false with nothing changed; a missing file loads nothing and is fine.
+    bool loadParamSettings(QString path);
     // Returns true only when the file was really written.
     bool saveParamSettings(QString path);
-    void loadIPSettings(QString path);
+    bool loadIPSettings(QString path);
     bool saveIPSettings(QString path);
-    void loadVisibleSettings();
+    bool loadVisibleSettings();
     bool saveVisibleSettings();
 
     // printer_ip is copied by the reachability monitor's thread while the GUI thread may replace
@@ -36,6 +38,12 @@ public:
 
     // The scan fields as they are now: the copy a run works on.
     ScanSettings scanSettings() const { return *this; }
+
+    // Settings files are small. One larger than this, one that is no plain file (a pipe would
+    // block), or one holding an encoded value other than a float (an image, say, which the
+    // settings class would decode on reading) is not read at all.
+    static constexpr qint64 MaxFileBytes = 1024 * 1024;
+    static bool isReadable(const QString &file);
 
     static QString paramFilePath(const QString &path);
     static QString visibleFilePath();

@@ -1,5 +1,6 @@
 #include "imaging/ImageAlgorithm.h"
 #include "imaging/ImageManager.h"
+#include "imaging/PageDecoder.h"
 #include "imaging/PageWriter.h"
 #include "imaging/PdfPageWriter.h"
 #include "imaging/ReadImageThread.h"
@@ -9,6 +10,7 @@
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,6 +35,7 @@ class TestReadImageThread : public QObject
     ParamSetting &p = ParamSetting::instance;
     ImageManager *store = ImageManager::Instance();
     QList<int> m_updates;
+    int m_failedPages = 0; // of the last collect()
 
     static QString temp(const QString &name) { return "/tmp/tempimages/" + name; }
     QString out(const QString &name = "") const { return m_dir.path() + "/out/" + name; }
@@ -100,6 +103,7 @@ class TestReadImageThread : public QObject
         }
         thread.Finish();
         thread.wait();
+        m_failedPages = thread.failedPages();
         if (thread.failedSaves() > 0 && thread.failedFolder() != p.save_path)
             QTest::qFail("failed saves reported for another folder", __FILE__, __LINE__);
         return thread.failedSaves();
@@ -155,6 +159,34 @@ private slots:
                 store->at(2)->image->width() == 50);
         QCOMPARE(files("/tmp/tempimages"), QStringList({"note.txt", "pipe.jpg"}));
         QVERIFY(QDir().rmdir(temp("folder.jpg")) && !QDir(out()).exists()); // nothing written
+    }
+
+    void headerAnnouncingTooManyPixels()
+    {
+        // A few hundred bytes claiming 60000 x 60000 pixels: a failed page, never decoded; the
+        // page after it is collected and saved as usual.
+        QImage small(8, 8, QImage::Format_Grayscale8);
+        small.fill(128);
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && small.save(&buffer, "JPG"));
+        const int sof = jpeg.indexOf("\xff\xc0");
+        QVERIFY(sof > 0);
+        for (int at : {sof + 5, sof + 7}) // height, width
+            jpeg[at] = char(0xea), jpeg[at + 1] = char(0x60);
+        putFile(temp("0.jpg"), jpeg);
+        putPage("1.jpg", 30, 20);
+        QCOMPARE(collect(true), 0);
+        QCOMPARE(m_failedPages, 1);
+        QVERIFY(store->count() == 2 && store->at(0)->image->isNull());
+        QCOMPARE(files(out()), QStringList{store->at(1)->name + ".jpg"});
+        // Just over the largest page, either way round.
+        QImage page;
+        for (QSize size : {QSize(7101, 10000), QSize(10000, 7101)}) {
+            jpeg[sof + 5] = char(size.height() >> 8), jpeg[sof + 6] = char(size.height());
+            jpeg[sof + 7] = char(size.width() >> 8), jpeg[sof + 8] = char(size.width());
+            QCOMPARE(PageDecoder::decode(jpeg, &page), PageDecoder::TooLarge);
+        }
     }
 
     void onlyAFolderOfOursIsUsed_data()
@@ -278,15 +310,17 @@ private slots:
     void savesEveryFormat()
     {
         // An unreadable page and two pages into a missing folder, then a page on a full disk:
-        // neither the empty nor the last is written, both are reported, the files before stay
-        // whole. The merged PDF is named after the empty page and holds the two good ones.
+        // neither the empty nor the last is written, the first is reported as a failed page,
+        // the last as a failed save, the files before stay whole. The merged PDF is named after the
+        // empty page and holds the two good ones.
         QFETCH(int, saveType);
         p.save_type = saveType;
         p.save_path = out("a/b");
-        putFile(temp("0.jpg"), "");
+        putFile(temp("0.jpg"), "no image");
         putPage("1.jpg", 320, 200);
         putPage("2.jpg", 160, 240);
-        QCOMPARE(collect(true), 1);
+        QCOMPARE(collect(true), 0);
+        QCOMPARE(m_failedPages, 1);
         putPage("3.jpg", 12, 12);
         limitFileSize(64);
         QCOMPARE(collect(true), 1);

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+
+// Turns the bytes of a page file into a page image. The header is read first: a page that
+// announces more pixels than the device's largest page (A3 at 600 dpi, 7016 x 9921) is not
+// decoded at all, so a few hundred bytes can never cost gigabytes.
+class PageDecoder
+{
+public:
+    static constexpr qint64 MaxPixels = 7100LL * 10000;
+
+    enum Result
+    {
+        Decoded,
+        TooLarge,  // the header announces more than MaxPixels
+        Unreadable // no image, or one its decoder could not read
+    };
+
+    // On Decoded, `page` holds the image; otherwise it is null.
+    static Result decode(const QByteArray &bytes, QImage *page);
+};
