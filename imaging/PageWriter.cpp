@@ -5,6 +5,7 @@
 
 #include <QBuffer>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QSaveFile>
 
@@ -18,10 +19,17 @@ bool writeImage(const QImage &image, const QString &target)
     // disk gives a truncated file and "success"), and its seeks clear the file's error. One
     // plain write of the whole encoding, flushed before the commit (which does not check its own
     // last flush), fails for certain when the disk does.
+    const QByteArray format = QFileInfo(target).suffix().toLower().toLatin1();
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (!QImageWriter(&buffer, QFileInfo(target).suffix().toLower().toLatin1()).write(image))
+    if (!QImageWriter(&buffer, format).write(image))
+        return false;
+    // When an encoder cannot get its own copy of the page (memory), Qt's BMP writer still writes
+    // a header around an empty image and reports success: the encoding must hold this page.
+    buffer.close();
+    buffer.open(QIODevice::ReadOnly);
+    if (QImageReader(&buffer, format).size() != image.size())
         return false;
     QSaveFile file(target);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush() &&

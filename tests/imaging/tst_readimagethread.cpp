@@ -189,6 +189,47 @@ private slots:
         }
     }
 
+    void nothingSavedUnderMemoryPressure_data()
+    {
+        // JPG, TIFF and PNG: Qt's encoders end the process there instead (std::bad_alloc).
+        QTest::addColumn<int>("saveType");
+        for (int type : {SaveFormat::Pdf, SaveFormat::Ofd, SaveFormat::Bmp, SaveFormat::MergedPdf})
+            QTest::newRow(qPrintable(QString::number(type) + SaveFormat::suffix(type))) << type;
+    }
+    void nothingSavedUnderMemoryPressure()
+    {
+        // The writer's own copy of the page cannot be had: Qt's BMP and PDF writers still write
+        // a file around an empty image. That is no saved page, and no file is left.
+#ifdef __SANITIZE_ADDRESS__
+        QSKIP("the address sanitizer's allocator does not run under a data limit");
+#endif
+        QFETCH(int, saveType);
+        QImage page(5000, 5000, QImage::Format_RGB888); // 75 MB; a 32-bit copy needs 100 MB
+        page.fill(Qt::darkCyan);
+        const QString target = out("page" + SaveFormat::suffix(saveType));
+        QVERIFY(QDir().mkpath(out()));
+        QFile status("/proc/self/status");
+        QVERIFY(status.open(QIODevice::ReadOnly));
+        const QByteArray text = status.readAll();
+        const int at = text.indexOf("VmData:");
+        const rlim_t data = text.mid(at + 7, text.indexOf('\n', at) - at - 7)
+                                .trimmed()
+                                .split(' ')
+                                .first()
+                                .toULongLong() *
+                            1024;
+        rlimit old;
+        getrlimit(RLIMIT_DATA, &old);
+        const rlimit tight{data + 24 * 1024 * 1024, old.rlim_max};
+        setrlimit(RLIMIT_DATA, &tight);
+        const bool saved = saveType == SaveFormat::MergedPdf
+                               ? PdfPageWriter::writeMerged({page}, target)
+                               : PageWriter::write(page, saveType, target);
+        setrlimit(RLIMIT_DATA, &old);
+        QVERIFY(!saved);
+        QCOMPARE(files(out()), QStringList());
+    }
+
     void onlyAFolderOfOursIsUsed_data()
     {
         QTest::addColumn<QString>("folder");
@@ -240,11 +281,11 @@ private slots:
 
     void swappedPipeNeitherBlocksNorIsDeleted()
     {
-        // Four page names flip between a page file and a pipe while the collector runs. The
+        // Eight page names flip between a page file and a pipe while the collector runs. The
         // collector must neither block on a pipe nor delete one. Each pipe keeps exactly one
         // name (the flipper only moves it), so a pipe without a name was deleted; our open end
         // of it keeps it observable and lets a blocked reader go.
-        const int names = 4;
+        const int names = 8;
         const QString side = out("side/");
         QVERIFY(QDir().mkpath(side));
         QVector<int> pipes;
@@ -254,7 +295,8 @@ private slots:
                         .save(side + "page" + n, "JPG"));
             QCOMPARE(::mkfifo(QFile::encodeName(side + "pipe" + n).constData(), 0600), 0);
             pipes << ::open(QFile::encodeName(side + "pipe" + n).constData(), O_RDWR | O_NONBLOCK);
-            QVERIFY(pipes.last() >= 0 && QFile::link(side + "page" + n, temp(n + ".jpg")));
+            QVERIFY(pipes.last() >= 0 && ::link(QFile::encodeName(side + "page" + n),
+                                                QFile::encodeName(temp(n + ".jpg"))) == 0);
         }
         std::atomic<bool> stop(false);
         std::thread flipper([&] {
@@ -263,7 +305,7 @@ private slots:
                 for (int i = 0; i < names; ++i) // the pipe replaces the page file's name
                     ::rename(path(side + "pipe" + QString::number(i)),
                              path(temp(QString::number(i) + ".jpg")));
-                usleep(300);
+                usleep(200);
                 for (int i = 0; i < names; ++i) { // the pipe moves out, a page file comes back
                     const QString n = QString::number(i), name = temp(n + ".jpg");
                     struct stat atName, pipe;
@@ -275,7 +317,7 @@ private slots:
                                   RENAME_NOREPLACE) != 0)
                         ::unlink(path(side + "new"));
                 }
-                usleep(300);
+                usleep(600);
             }
         });
         QVector<int> links(names, -1);
