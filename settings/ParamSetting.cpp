@@ -1,5 +1,7 @@
 #include "settings/ParamSetting.h"
 
+#include "imaging/SaveFormat.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QMutexLocker>
@@ -132,14 +134,14 @@ bool ParamSetting::loadParamSettings(QString path)
     auto readBool = [&s](const char *key, bool &field) {
         field = s.value(QLatin1String(key), field).toBool();
     };
-    auto any = [](int) { return true; };
-
-    readInt("/HELP/user_model", user_model, any);
+    // Every number has its range: an index within its combo box's items, a value within its
+    // spin box's; anything else keeps the field's current value.
+    readInt("/HELP/user_model", user_model, [](int v) { return inRange(v, 2); });
     const QString path_ = s.value(QStringLiteral("/BASE/save_path"), save_path).toString();
     if (!path_.isEmpty())
         save_path = path_;
     readInt("/BASE/resolution", resolution, [](int v) { return inRange(v, 4); });
-    readInt("/BASE/save_type", save_type, any);
+    readInt("/BASE/save_type", save_type, [](int v) { return SaveFormat::isFormat(v); });
     readInt("/BASE/source_type", source_type, [](int v) { return inRange(v, 2); });
     readInt("/BASE/image_type", image_type, [](int v) { return inRange(v, 2); });
     readInt("/BASE/paper_size", paper_size, [](int v) { return inRange(v, 16); });
@@ -149,21 +151,21 @@ bool ParamSetting::loadParamSettings(QString path)
     readInt("/IMAGE/halftone", halftone, [](int v) { return inRange(v, 1); });
     readInt("/IMAGE/brightness", brightness, [](int v) { return inRange(v, 100); });
     readInt("/IMAGE/contrast", contrast, [](int v) { return inRange(v, 100); });
-    readInt("/IMAGE/color_curve", color_curve, any);
+    readInt("/IMAGE/color_curve", color_curve, [](int v) { return inRange(v, 100); });
     readBool("/IMAGE/descreen", descreen);
     readFloat("/IMAGE/descreen_radius", descreen_radius,
               [](float v) { return v > 0.99999f && static_cast<double>(v) < 10.00001; });
     readFloat("/CORRECT/angle_correct", angle_correct,
               [](float v) { return v > -180.0f && v < 180.0f; });
     readFloat("/CORRECT/gamma_correct", gamma_correct,
-              [](float v) { return v > -0.000001f && v < 4.000001f; });
+              [](float v) { return v > 0.099999f && v < 4.000001f; });
     readFloat("/CORRECT/brightness_correct", brightness_correct,
               [](float v) { return v > -20.0f && v < 20.0f; });
     readFloat("/CORRECT/contrast_correct", contrast_correct,
               [](float v) { return v > -20.0f && v < 20.0f; });
     readInt("/ORTHER/filter", filter, [](int v) { return inRange(v, 4); });
     name = s.value(QStringLiteral("/ORTHER/name"), name).toString();
-    readInt("/ORTHER/impermeable", impermeable, any);
+    readInt("/ORTHER/impermeable", impermeable, [](int v) { return inRange(v, 3); });
     readBool("/ORTHER/eco_mode", eco_mode);
     readBool("/ORTHER/change_bkg", change_bkg);
     readInt("/ORTHER/bkg_red", bkg_red, [](int v) { return inRange(v, 255); });
