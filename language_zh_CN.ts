@@ -199,6 +199,10 @@
         <source>Delete</source>
         <translation>清除</translation>
     </message>
+    <message>
+        <source>Only the newest %1 records are shown; older ones are in the log file</source>
+        <translation>仅显示最新的 %1 条记录，更早的记录在日志文件中</translation>
+    </message>
 </context>
 <context>
     <name>LoginDialog</name>
