@@ -17,5 +17,25 @@ PageDecoder::Result PageDecoder::decode(const QByteArray &bytes, QImage *page)
         return TooLarge;
     if (!reader.read(page))
         return Unreadable;
-    return Decoded;
+    *page = normalised(*page);
+    return page->isNull() ? Unreadable : Decoded;
+}
+
+QImage PageDecoder::normalised(const QImage &image)
+{
+    switch (image.format()) {
+    case QImage::Format_Grayscale8:
+    case QImage::Format_RGB32:
+        return image;
+    case QImage::Format_Grayscale16:
+        return image.convertToFormat(QImage::Format_Grayscale8);
+    case QImage::Format_Mono:
+    case QImage::Format_MonoLSB:
+    case QImage::Format_Indexed8:
+        // Only the palette is looked at.
+        return image.convertToFormat(image.allGray() ? QImage::Format_Grayscale8
+                                                     : QImage::Format_RGB32);
+    default:
+        return image.convertToFormat(QImage::Format_RGB32);
+    }
 }

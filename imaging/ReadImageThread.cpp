@@ -100,6 +100,8 @@ void ReadImageThread::readImages()
         // still taken away and stays an empty page in the store, reported, and the sweep goes on.
         if (file.oversized)
             noteFailedPage(entry, "too large a file");
+        else if (!file.complete)
+            noteFailedPage(entry, "cut off");
         else if (PageDecoder::decode(file.bytes, image) == PageDecoder::TooLarge)
             noteFailedPage(entry, "too many pixels");
         else if (image->isNull())

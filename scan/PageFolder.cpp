@@ -2,8 +2,10 @@
 
 #include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 
 #include <algorithm>
 
@@ -178,7 +180,7 @@ QStringList PageFolder::pageNames() const
     return names;
 }
 
-PageFolder::Page PageFolder::take(const QString &name, QSet<QByteArray> &kept) const
+PageFolder::Page PageFolder::take(const QString &name, QSet<QByteArray> &kept, int waitMs) const
 {
     Page page;
     if (m_fd < 0)
@@ -204,7 +206,15 @@ PageFolder::Page PageFolder::take(const QString &name, QSet<QByteArray> &kept) c
     if (st.st_size > MaxPageBytes) {
         page.oversized = true;
     } else {
-        page.complete = readMore(fd, page.bytes);
+        bool readable = readMore(fd, page.bytes);
+        QElapsedTimer waited;
+        waited.start();
+        while (readable && !looksComplete(page.bytes) && waited.elapsed() < waitMs &&
+               page.bytes.size() <= MaxPageBytes) {
+            QThread::msleep(100);
+            readable = readMore(fd, page.bytes);
+        }
+        page.complete = readable && looksComplete(page.bytes);
         fstat(fd, &st);
     }
     ::close(fd);
@@ -221,4 +231,17 @@ PageFolder::Page PageFolder::take(const QString &name, QSet<QByteArray> &kept) c
         break;
     }
     return page;
+}
+
+bool PageFolder::looksComplete(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return false;
+    if (!bytes.startsWith("\xff\xd8"))
+        return true;
+    // Some writers pad the file after the marker with zero bytes.
+    int end = bytes.size();
+    while (end > 0 && bytes.at(end - 1) == '\0')
+        --end;
+    return end >= 4 && bytes.at(end - 2) == '\xff' && bytes.at(end - 1) == '\xd9';
 }

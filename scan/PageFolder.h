@@ -44,14 +44,20 @@ public:
         };
         State state = NoPage;
         QByteArray bytes;
-        // False when the file could not be read whole.
+        // False for a file that could not be read whole, and for a JPEG without its
+        // end-of-image marker even after the wait: cut off.
         bool complete = false;
         // Larger than MaxPageBytes: taken away unread.
         bool oversized = false;
     };
-    // Takes the page file `name`: reads it whole and deletes it. `kept` remembers the files
-    // that could not be deleted, so that each is taken once only.
-    Page take(const QString &name, QSet<QByteArray> &kept) const;
+    // Takes the page file `name`: reads it whole (a file that looks cut off is waited for up to
+    // `waitMs`, as the scan program may still be writing it) and deletes it. `kept` remembers
+    // the files that could not be deleted, so that each is taken once only.
+    Page take(const QString &name, QSet<QByteArray> &kept, int waitMs = 5000) const;
+
+    // True when `bytes` can be a whole page file: not empty, and a JPEG ends with its
+    // end-of-image marker. Other formats are judged by their decoder.
+    static bool looksComplete(const QByteArray &bytes);
 
 private:
     int m_fd;

@@ -230,6 +230,52 @@ private slots:
         QCOMPARE(files(out()), QStringList());
     }
 
+    void cutOffJpegIsAFailedPage()
+    {
+        // A JPEG without its end-of-image marker is waited for, then a failed page; the page
+        // after it is taken as usual.
+        putPage("1.jpg", 30, 20);
+        const QByteArray whole = readAll(temp("1.jpg"));
+        putFile(temp("0.jpg"), whole.left(whole.size() * 2 / 3));
+        QCOMPARE(collect(true), 0);
+        QCOMPARE(m_failedPages, 1);
+        QVERIFY(store->count() == 2 && store->at(0)->image->isNull());
+        QCOMPARE(files(out()), QStringList{store->at(1)->name + ".jpg"});
+    }
+
+    void pagesOfEveryKindAreCorrected_data()
+    {
+        // Black and white pages (the record's default) of formats the decoder does not give as
+        // 8-bit grey or 32-bit colour: thresholded by their grey values like any other page.
+        QTest::addColumn<QImage>("page");
+        QImage palette = TestPages::randomImage(QImage::Format_Indexed8, 64, 48, 5);
+        for (int i = 0; i < 256; ++i) // index i shows grey 255 - i
+            palette.setColor(i, qRgb(255 - i, 255 - i, 255 - i));
+        QTest::newRow("palette") << palette;
+        QImage grey16(64, 48, QImage::Format_Grayscale16);
+        for (int y = 0; y < grey16.height(); ++y)
+            for (int x = 0; x < grey16.width(); ++x)
+                reinterpret_cast<quint16 *>(grey16.scanLine(y))[x] =
+                    quint16((x * 997 + y * 131) * 53);
+        QTest::newRow("16-bit grey") << grey16;
+        QTest::newRow("1-bit") << TestPages::randomImage(QImage::Format_Mono, 64, 48, 6)
+                                      .convertToFormat(QImage::Format_Mono,
+                                                       {qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    }
+    void pagesOfEveryKindAreCorrected()
+    {
+        QFETCH(QImage, page);
+        QVERIFY(page.save(temp("page.jpg"), "PNG")); // a PNG under the scan program's name
+        QImage expected = QImage(temp("page.jpg")).convertToFormat(QImage::Format_Grayscale8);
+        QVERIFY(!expected.isNull());
+        ImageAlgorithm::Threshold(&expected);
+        QCOMPARE(collect(false), 0);
+        QCOMPARE(store->count(), 1);
+        QCOMPARE(store->at(0)->image->format(), expected.format()); // the black and white result
+        QCOMPARE(store->at(0)->image->convertToFormat(QImage::Format_Grayscale8),
+                 expected.convertToFormat(QImage::Format_Grayscale8));
+    }
+
     void onlyAFolderOfOursIsUsed_data()
     {
         QTest::addColumn<QString>("folder");
