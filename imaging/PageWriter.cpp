@@ -8,6 +8,7 @@
 
 #include <QBuffer>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QImageWriter>
 
 namespace {
@@ -25,6 +26,12 @@ bool writeImage(const QImage &image, const QString &target)
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     if (!QImageWriter(&buffer, format).write(image))
+        return false;
+    // When an encoder cannot get its own copy of the page (memory), Qt's BMP writer still writes
+    // a header around an empty image and reports success: the encoding must hold this page.
+    buffer.close();
+    buffer.open(QIODevice::ReadOnly);
+    if (QImageReader(&buffer, format).size() != image.size())
         return false;
     return FileCommit::write(bytes, target);
 }
