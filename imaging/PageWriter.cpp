@@ -1,15 +1,13 @@
 #include "imaging/PageWriter.h"
 
 #include "imaging/FileCommit.h"
+#include "imaging/ImageEncoder.h"
 #include "imaging/OfdWriter.h"
 #include "imaging/PdfPageWriter.h"
 #include "imaging/SaveFormat.h"
 #include "imaging/TiffWriter.h"
 
-#include <QBuffer>
 #include <QFileInfo>
-#include <QImageReader>
-#include <QImageWriter>
 
 namespace {
 
@@ -22,18 +20,7 @@ bool writeImage(const QImage &image, const QString &target)
     const QByteArray format = QFileInfo(target).suffix().toLower().toLatin1();
     if (format == "tif" || format == "tiff")
         return FileCommit::write(TiffWriter::encode(image), target);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!QImageWriter(&buffer, format).write(image))
-        return false;
-    // When an encoder cannot get its own copy of the page (memory), Qt's BMP writer still writes
-    // a header around an empty image and reports success: the encoding must hold this page.
-    buffer.close();
-    buffer.open(QIODevice::ReadOnly);
-    if (QImageReader(&buffer, format).size() != image.size())
-        return false;
-    return FileCommit::write(bytes, target);
+    return FileCommit::write(ImageEncoder::encode(image, format), target);
 }
 
 } // namespace
