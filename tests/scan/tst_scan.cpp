@@ -4,7 +4,6 @@
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -120,11 +119,8 @@ private slots:
                 [&](int value, QString text) { seen << QString("%1 [%2]").arg(value).arg(text); });
         connect(&thread, &ScanningThread::ThreadFinished,
                 [&](int code) { seen << QString("finished %1").arg(code); });
-        QElapsedTimer timer;
-        timer.start();
         thread.start();
         QVERIFY(thread.wait(60000));
-        QVERIFY(!folder.isEmpty() || timer.elapsed() >= 1900); // time to take the last pages
         const QString run = "100 [扫描中...]", done = QString("finished %1").arg(result);
         QCOMPARE(seen, (result == -2  ? QStringList{done}
                         : result != 0 ? QStringList{run, done}
