@@ -1,10 +1,23 @@
 #include "device/driver/PageAssembler.h"
 
+#include <cstring>
+#include <type_traits>
+
 namespace {
 
-bool colourPlane(SANE_Frame format)
+// The frame type as the number the backend sent. A backend may send a type this program does
+// not know (SANE_FRAME_JPEG and others of later SANE versions); such a number is no valid
+// SANE_Frame in C++, so it is read and compared as a plain integer.
+int frameType(const SANE_Parameters &p)
 {
-    return format == SANE_FRAME_RED || format == SANE_FRAME_GREEN || format == SANE_FRAME_BLUE;
+    std::underlying_type_t<SANE_Frame> type;
+    std::memcpy(&type, &p.format, sizeof type);
+    return int(type);
+}
+
+bool colourPlane(int type)
+{
+    return type == SANE_FRAME_RED || type == SANE_FRAME_GREEN || type == SANE_FRAME_BLUE;
 }
 
 } // namespace
@@ -20,15 +33,15 @@ PageAssembler::Outcome PageAssembler::begin(const SANE_Parameters &p, QString *e
 {
     m_frame = p;
     m_data.clear();
-    const bool knownFormat =
-        p.format == SANE_FRAME_GRAY || p.format == SANE_FRAME_RGB || colourPlane(p.format);
-    const int samples = p.format == SANE_FRAME_RGB ? 3 : 1;
+    const int type = frameType(p);
+    const bool knownFormat = type == SANE_FRAME_GRAY || type == SANE_FRAME_RGB || colourPlane(type);
+    const int samples = type == SANE_FRAME_RGB ? 3 : 1;
     const bool knownDepth = p.depth == 1 || p.depth == 8 || p.depth == 16;
     if (!knownFormat || !knownDepth || p.pixels_per_line <= 0 ||
         p.bytes_per_line < (qint64(p.pixels_per_line) * samples * p.depth + 7) / 8) {
         *error = QStringLiteral("the device sends frames this program cannot read (format %1, "
                                 "depth %2, %3 pixels in %4 bytes a line)")
-                     .arg(p.format)
+                     .arg(type)
                      .arg(p.depth)
                      .arg(p.pixels_per_line)
                      .arg(p.bytes_per_line);
@@ -36,7 +49,7 @@ PageAssembler::Outcome PageAssembler::begin(const SANE_Parameters &p, QString *e
     }
     if (p.lines > 0)
         m_data.reserve(int(qMin<qint64>(qint64(p.lines) * p.bytes_per_line, 1 << 30)));
-    if (colourPlane(p.format) && !m_page.isNull() &&
+    if (colourPlane(type) && !m_page.isNull() &&
         (m_page.width() != p.pixels_per_line || (p.lines > 0 && m_page.height() != p.lines))) {
         *error = QStringLiteral("the colour planes of a page differ in size");
         return Unsupported;

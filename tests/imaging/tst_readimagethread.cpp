@@ -387,7 +387,20 @@ private slots:
         for (int fd : pipes)
             ::close(fd);
         QCOMPARE(links, QVector<int>(names, 1));
-        QVERIFY(store->count() > 0); // pages were taken meanwhile
+
+        // Nothing is stuck: once every name holds a page file again, the next run takes them all.
+        for (int i = 0; i < names; ++i) {
+            const QString n = QString::number(i);
+            const QByteArray name = QFile::encodeName(temp(n + ".jpg"));
+            struct stat st;
+            if (::lstat(name, &st) == 0 && S_ISFIFO(st.st_mode))
+                QCOMPARE(::rename(name, QFile::encodeName(side + "pipe" + n)), 0);
+            if (::lstat(name, &st) != 0)
+                QCOMPARE(::link(QFile::encodeName(side + "page" + n), name), 0);
+        }
+        const int before = store->count();
+        QCOMPARE(collect(false), 0);
+        QCOMPARE(store->count(), before + names);
     }
 
     void savesEveryFormat_data()
