@@ -3,7 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
-./scripts/build.sh
+# The benchmarks are built by bench/run.sh only.
+./scripts/build.sh -DSCANCONSOLE_BENCHMARKS=OFF
 ./scripts/prepare-demo.sh build/bin
 
 # The console logs every printer poll to Qt's debug stream; keep the terminal quiet unless the
