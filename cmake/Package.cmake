@@ -58,7 +58,13 @@ add_custom_command(
     COMMAND gzip -9nc ${PKG_SRC}/changelog > ${PKG_STAGE}/changelog.gz
     DEPENDS ${PKG_SRC}/changelog
     COMMENT "Compressing the package changelog")
-add_custom_target(scanconsole_package_files ALL DEPENDS ${PKG_ICONS} ${PKG_STAGE}/changelog.gz)
+add_custom_command(
+    OUTPUT ${PKG_STAGE}/veldrin-scan.1.gz
+    COMMAND gzip -9nc ${PKG_SRC}/veldrin-scan.1 > ${PKG_STAGE}/veldrin-scan.1.gz
+    DEPENDS ${PKG_SRC}/veldrin-scan.1
+    COMMENT "Compressing the manual page")
+add_custom_target(scanconsole_package_files ALL
+    DEPENDS ${PKG_ICONS} ${PKG_STAGE}/changelog.gz ${PKG_STAGE}/veldrin-scan.1.gz)
 
 foreach(size ${PKG_ICON_SIZES})
     install(FILES ${PKG_STAGE}/icons/${size}x${size}/apps/veldrin-scan.png
@@ -66,6 +72,7 @@ foreach(size ${PKG_ICON_SIZES})
 endforeach()
 install(FILES ${PKG_SRC}/copyright ${PKG_STAGE}/changelog.gz
     DESTINATION usr/share/doc/${SCANCONSOLE_PACKAGE} COMPONENT deb)
+install(FILES ${PKG_STAGE}/veldrin-scan.1.gz DESTINATION usr/share/man/man1 COMPONENT deb)
 install(FILES ${PKG_SRC}/lintian-overrides
     DESTINATION usr/share/lintian/overrides RENAME ${SCANCONSOLE_PACKAGE} COMPONENT deb)
 
@@ -76,10 +83,10 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Veldrin")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "scanning console for TX7700-Series network scanners")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Desktop console of the TX7700-Series multifunction printers: set the scan parameters in\n"
-    "one window, scan or preview, and get corrected pages in a preview window and in the\n"
-    "destination folder as JPG, PDF, TIFF, OFD, PNG, BMP or one merged PDF. Settings are\n"
-    "shared by the members of the group scanner.")
+    "Desktop console of the TX7700-Series multifunction printers: set the scan\n"
+    "parameters in one window, scan or preview, and get corrected pages in a preview\n"
+    "window and in the destination folder as JPG, PDF, TIFF, OFD, PNG, BMP or one\n"
+    "merged PDF. Settings are shared by the members of the group scanner.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGE_CONTACT "Veldrin scanning console team <scan-console@veldrin.example>")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/")

@@ -207,6 +207,7 @@ private slots:
             {"usr/share/doc/veldrin-scan/copyright", 0644},
             {"usr/share/doc/veldrin-scan/changelog.gz", 0644},
             {"usr/share/lintian/overrides/veldrin-scan", 0644},
+            {"usr/share/man/man1/veldrin-scan.1.gz", 0644},
         };
         if (SCANCONSOLE_HAS_SIMULATOR)
             expected.insert(kAppDir + "/escl-scanner", 0755);
