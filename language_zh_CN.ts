@@ -791,6 +791,29 @@
     </message>
 </context>
 <context>
+    <name>PageSaveProgress</name>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Saving %1/%2</source>
+        <translation>正在保存 %1/%2</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>Could not write %1</source>
+        <translation>无法写入 %1</translation>
+    </message>
+</context>
+<context>
     <name>PasswordDialog</name>
     <message>
         <source>Change Password</source>
@@ -894,6 +917,10 @@
     <message>
         <source>100%</source>
         <translation>图像原始大小</translation>
+    </message>
+    <message>
+        <source>Fit to window</source>
+        <translation>适合窗口</translation>
     </message>
     <message>
         <source>the file has exited,do you want to replace it?</source>

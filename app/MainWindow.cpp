@@ -9,6 +9,7 @@
 #include "log/LogOutput.h"
 #include "log/LogWindow.h"
 #include "preview/PageExport.h"
+#include "preview/PageSaveProgress.h"
 #include "preview/PreviewWindow.h"
 #include "scan/DetectThread.h"
 #include "scan/ScanningThread.h"
@@ -721,13 +722,11 @@ void MainWindow::onSaveAs()
     if (folder.isEmpty())
         return;
 
-    ImageManager *store = ImageManager::Instance();
-    QList<PageExport::Page> pages;
-    for (int i = 0; i < store->count(); ++i) {
-        if (const ImageObject *page = store->at(i))
-            pages.append({page->name, store->imageAt(i)});
-    }
-    const PageExport exporter(folder, ui->combox_saveType->currentIndex(), pages);
+    const PageExport exporter(folder, ui->combox_saveType->currentIndex(),
+                              PageExport::storePages());
+    const QList<PageExport::File> files = exporter.files();
+    if (files.isEmpty())
+        return;
 
     // One question for the whole command; its answer applies to every page.
     bool replace = false;
@@ -737,10 +736,8 @@ void MainWindow::onSaveAs()
                                            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
                   == QMessageBox::Yes;
 
-    const QStringList failed = exporter.write(replace);
-    if (!failed.isEmpty())
-        QMessageBox::warning(nullptr, tr("Warning"), tr("Could not write %1").arg(failed.first()),
-                             QMessageBox::Ok);
+    // Written on a worker thread with its progress dialog; failures are reported when it ends.
+    PageSaveProgress::start(this, files, replace);
 }
 
 // ---- Interface modes --------------------------------------------------------------------------

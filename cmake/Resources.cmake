@@ -31,7 +31,7 @@ add_executable(draw_images res/draw_images.cpp)
 target_link_libraries(draw_images PRIVATE Qt5::Gui)
 set_target_properties(draw_images PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
 set(RES_IMAGES MainWin.jpg SaveFile.png Screenshot.png rotate_ccw.png rotate_cw.png resize.png
-    remove.png MainWin64.png combox.png)
+    fit.png remove.png MainWin64.png combox.png)
 list(TRANSFORM RES_IMAGES PREPEND ${RES_STAGE}/res/ OUTPUT_VARIABLE RES_IMAGE_FILES)
 add_custom_command(
     OUTPUT ${RES_IMAGE_FILES}

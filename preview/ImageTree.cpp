@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPixmap>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -37,6 +38,7 @@ ImageTree::ImageTree(QWidget *parent) : QWidget(parent)
     setWindowTitle(tr("ImageTree"));
     QMetaObject::connectSlotsByName(this);
     connect(m_listWidget, &QListWidget::itemClicked, this, &ImageTree::slotItemClickedSlot);
+    connect(m_listWidget, &QListWidget::currentRowChanged, this, &ImageTree::slotCurrentRowChanged);
 
     m_listWidget->setStyleSheet(QStringLiteral(
         "QListWidget{border:1px solid gray; color:black; }"
@@ -91,9 +93,7 @@ void ImageTree::addImage(ImageObject *page)
 
 void ImageTree::updateImage(int index)
 {
-    // The entry of row `index`, which shows store page `index`. The current item is the same
-    // row after a click, but the arrow keys move it without changing the store's page, and
-    // rebuilding it would then put one page's picture and name into another page's row.
+    // The entry of row `index`, which shows store page `index`, whichever row is current.
     QListWidgetItem *item = m_listWidget->item(index);
     const ImageObject *page = ImageManager::Instance()->at(index);
     if (!item || !page)
@@ -107,6 +107,23 @@ void ImageTree::updateImage(int index)
 void ImageTree::clearImage()
 {
     m_listWidget->clear();
+}
+
+int ImageTree::count() const
+{
+    return m_listWidget->count();
+}
+
+void ImageTree::setCurrentRow(int row)
+{
+    const QSignalBlocker quiet(m_listWidget);
+    m_listWidget->setCurrentRow(row);
+}
+
+void ImageTree::slotCurrentRowChanged(int row)
+{
+    if (row >= 0 && PreviewWindow::m_Instance)
+        PreviewWindow::m_Instance->SetCurImage(row);
 }
 
 void ImageTree::slotItemClickedSlot(QListWidgetItem *item)

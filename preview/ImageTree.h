@@ -8,7 +8,8 @@ class QVBoxLayout;
 struct ImageObject;
 
 // The thumbnail strip of the preview window: one entry per store page, in store order, so that
-// row i of the list is store index i. Clicking an entry makes that page the current one.
+// row i of the list is store index i. Clicking an entry, or moving to it with the arrow or page
+// keys, makes that page the current one and shows it.
 class ImageTree : public QWidget
 {
     Q_OBJECT
@@ -21,9 +22,14 @@ public:
     // Rebuilds the entry of row `index` from store page `index`, on a white box.
     void updateImage(int index);
     void clearImage();
+    int count() const;
+    // Marks row `row` as the current one (the page the window shows) without calling back.
+    void setCurrentRow(int row);
 
 public slots:
     void slotItemClickedSlot(QListWidgetItem *item);
+    // The keys moved the current row: that page is shown.
+    void slotCurrentRowChanged(int row);
 
 private:
     QWidget *createEntry(const ImageObject *page, const QString &pictureStyle);

@@ -1,7 +1,7 @@
 #include "preview/ImageView.h"
 
-#include "imaging/PageWriter.h"
 #include "imaging/SaveFormat.h"
+#include "preview/PageSaveProgress.h"
 #include "preview/PreviewWindow.h"
 #include "settings/ParamSetting.h"
 
@@ -22,8 +22,8 @@
 
 ImageView::ImageView(QWidget *parent)
     : QWidget(parent), m_pImage(nullptr), m_scale(1.0f), m_offsetX(0.0f), m_offsetY(0.0f),
-      m_minScale(0.2f), m_maxScale(5.0f), m_moving(false), m_movePos(0, 0), m_shotState(ShotNone),
-      m_shotStart(0, 0), m_shotEnd(0, 0)
+      m_minScale(0.2f), m_maxScale(5.0f), m_fitToView(true), m_moving(false), m_movePos(0, 0),
+      m_shotState(ShotNone), m_shotStart(0, 0), m_shotEnd(0, 0)
 {
     QPalette pal = palette();
     pal.setBrush(QPalette::All, QPalette::Window, QBrush(QColor(230, 230, 230)));
@@ -47,7 +47,8 @@ void ImageView::SetImage(QImage *image)
     // allowed. An empty image divides by zero, which the clamps turn into 1.0 and 10.0.
     m_minScale = std::clamp(50.0f / std::min(w, h), 0.001f, 1.0f);
     m_maxScale = std::clamp(20000.0f / std::max(w, h), 1.0f, 10.0f);
-    m_scale = 1.0f;
+    // A page is first seen whole; the operator zooms from there.
+    m_fitToView = true;
     UpdateImagePos();
 }
 
@@ -59,8 +60,30 @@ QSize ImageView::scaledSize() const
                  static_cast<int>(m_pImage->height() * m_scale));
 }
 
+QScrollArea *ImageView::scrollArea() const
+{
+    return parentWidget() ? qobject_cast<QScrollArea *>(parentWidget()->parentWidget()) : nullptr;
+}
+
+float ImageView::fitScale() const
+{
+    if (!m_pImage || m_pImage->isNull())
+        return 1.0f;
+    // The viewport without scroll bars: a fitted page needs none.
+    QScrollArea *area = scrollArea();
+    const QSize room = area ? area->maximumViewportSize()
+                            : (parentWidget() ? parentWidget()->size() : QSize(0, 0));
+    const float fit = std::min(static_cast<float>(room.width()) / m_pImage->width(),
+                               static_cast<float>(room.height()) / m_pImage->height());
+    // Kept inside the zoom limits, where the layout (and every later zoom step) works.
+    return std::clamp(std::min(fit, 1.0f), m_minScale, m_maxScale);
+}
+
 void ImageView::UpdateImagePos()
 {
+    // A fitted page follows the size of the window.
+    if (m_fitToView)
+        m_scale = fitScale();
     if (!m_pImage || m_scale < m_minScale || m_scale > m_maxScale)
         return;
     const QSize viewport = parentWidget() ? parentWidget()->size() : QSize(0, 0);
@@ -171,8 +194,10 @@ void ImageView::SaveScreenshot()
     if (!chosen.isEmpty()) {
         QString target;
         const int format = captureFormat(chosen, param.save_type, &target);
-        if (format < 0 || !PageWriter::write(picture, format, target))
+        if (format < 0)
             reportWriteFailure(target);
+        else // written on a worker thread, like an export; a failure is reported when it ends
+            PageSaveProgress::start(window(), {{target, format, {picture}}}, true);
     }
     EndScreenshot();
 }
@@ -206,6 +231,7 @@ void ImageView::ShowOriginSize()
 {
     if (!m_pImage)
         return;
+    m_fitToView = false;
     m_scale = 1.0f;
     UpdateImagePos();
 }
@@ -215,6 +241,7 @@ void ImageView::EnlargeView()
     const float candidate = static_cast<float>(m_scale * 1.2);
     if (candidate < m_minScale || candidate > m_maxScale)
         return;
+    m_fitToView = false;
     m_scale = candidate;
     UpdateImagePos();
 }
@@ -224,20 +251,16 @@ void ImageView::ShrinkView()
     const float candidate = static_cast<float>(m_scale * 0.8);
     if (candidate < m_minScale || candidate > m_maxScale)
         return;
+    m_fitToView = false;
     m_scale = candidate;
     UpdateImagePos();
 }
 
 void ImageView::FitView()
 {
-    if (!m_pImage || m_pImage->isNull() || !parentWidget())
+    if (!m_pImage || m_pImage->isNull())
         return;
-    const QSize viewport = parentWidget()->size();
-    float fit = std::min(static_cast<float>(viewport.width()) / m_pImage->width(),
-                         static_cast<float>(viewport.height()) / m_pImage->height());
-    fit = std::min(fit, 1.0f);
-    // Kept inside the zoom limits, where the layout (and every later zoom step) works.
-    m_scale = std::clamp(fit, m_minScale, m_maxScale);
+    m_fitToView = true;
     UpdateImagePos();
 }
 
@@ -278,8 +301,7 @@ void ImageView::mouseReleaseEvent(QMouseEvent *event)
 
 void ImageView::scrollBy(const QPoint &pos)
 {
-    auto *area =
-        parentWidget() ? qobject_cast<QScrollArea *>(parentWidget()->parentWidget()) : nullptr;
+    QScrollArea *area = scrollArea();
     if (!area)
         return;
     const QSize scaled = scaledSize();
@@ -330,8 +352,28 @@ void ImageView::wheelEvent(QWheelEvent *event)
     const float candidate = (static_cast<float>(delta) * 0.001f + 1.0f) * m_scale;
     if (candidate < m_minScale || candidate > m_maxScale)
         return;
+    // The image point under the cursor, and where the cursor is in the viewport: after the zoom
+    // the same point is scrolled back under the cursor.
+    const QPointF at = event->position();
+    const QPointF imagePoint((at.x() - static_cast<int>(m_offsetX)) / m_scale,
+                             (at.y() - static_cast<int>(m_offsetY)) / m_scale);
+    const QPointF viewportPos = at + QPointF(pos());
+    m_fitToView = false;
     m_scale = (candidate > 0.95f && candidate < 1.05f) ? 1.0f : candidate;
     UpdateImagePos();
+    scrollImagePointTo(imagePoint, viewportPos);
+}
+
+void ImageView::scrollImagePointTo(const QPointF &imagePoint, const QPointF &viewportPos)
+{
+    QScrollArea *area = scrollArea();
+    if (!area)
+        return;
+    // The view sits at minus the scroll values in the viewport; the bars clamp to their range.
+    const QPointF inView(imagePoint.x() * m_scale + static_cast<int>(m_offsetX),
+                         imagePoint.y() * m_scale + static_cast<int>(m_offsetY));
+    area->horizontalScrollBar()->setValue(qRound(inView.x() - viewportPos.x()));
+    area->verticalScrollBar()->setValue(qRound(inView.y() - viewportPos.y()));
 }
 
 void ImageView::keyPressEvent(QKeyEvent *event)

@@ -5,10 +5,13 @@
 #include <QWidget>
 
 class QImage;
+class QScrollArea;
 
-// Shows one page large inside the preview window's scroll area: Ctrl + wheel zoom between limits
-// derived from the image size, centring of an image smaller than the viewport, panning with the
-// middle button, and a region capture (arm, click two corners, Return saves, Escape ends).
+// Shows one page large inside the preview window's scroll area: a new page fitted to the
+// viewport (and kept fitted while the window changes size, until the operator zooms), Ctrl + wheel
+// zoom about the point under the cursor between limits derived from the image size, centring of
+// an image smaller than the viewport, panning with the middle button, and a region capture (arm,
+// click two corners, Return saves, Escape ends).
 // The image belongs to the page store; the view only points at it.
 class ImageView : public QWidget
 {
@@ -26,6 +29,7 @@ public:
 
     explicit ImageView(QWidget *parent = nullptr);
 
+    // Shows `image` (null: none) fitted to the viewport.
     void SetImage(QImage *image);
     void UpdateImagePos();
 
@@ -41,6 +45,7 @@ public:
     void ShowOriginSize();
     void EnlargeView();
     void ShrinkView();
+    // Fits the image to the viewport, and keeps it fitted until the next zoom.
     void FitView();
 
     // Read access for the window and for tests.
@@ -52,6 +57,7 @@ public:
     QPoint shotStart() const { return m_shotStart; }
     QPoint shotEnd() const { return m_shotEnd; }
     bool isMoving() const { return m_moving; }
+    bool isFitted() const { return m_fitToView; }
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -64,6 +70,13 @@ protected:
 private:
     // Image size at the current scale, each side truncated.
     QSize scaledSize() const;
+    // The scale at which the whole image fits the scroll area (never above 100 %, within the
+    // zoom limits).
+    float fitScale() const;
+    QScrollArea *scrollArea() const;
+    // Scrolls so that image point `imagePoint` lies at `viewportPos` of the viewport, as far as
+    // the scroll bars reach.
+    void scrollImagePointTo(const QPointF &imagePoint, const QPointF &viewportPos);
     void scrollBy(const QPoint &pos);
     void reportWriteFailure(const QString &file);
     // The format a capture is written in for the name the operator chose, with the file name in
@@ -76,6 +89,7 @@ private:
     float m_offsetY;
     float m_minScale;
     float m_maxScale;
+    bool m_fitToView;
     bool m_moving;
     QPoint m_movePos;
     int m_shotState;

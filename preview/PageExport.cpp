@@ -1,5 +1,6 @@
 #include "preview/PageExport.h"
 
+#include "imaging/ImageManager.h"
 #include "imaging/PageWriter.h"
 #include "imaging/PdfPageWriter.h"
 #include "imaging/SaveFormat.h"
@@ -11,68 +12,67 @@ PageExport::PageExport(const QString &folder, int saveType, const QList<Page> &p
 {
 }
 
+QList<PageExport::Page> PageExport::storePages()
+{
+    ImageManager *store = ImageManager::Instance();
+    QList<Page> pages;
+    const int count = store->count();
+    for (int i = 0; i < count; ++i) {
+        if (const ImageObject *record = store->at(i))
+            pages.append({record->name, store->imageAt(i)});
+    }
+    return pages;
+}
+
 QString PageExport::targetOf(const QString &pageName) const
 {
     return m_folder + QStringLiteral("/") + pageName + SaveFormat::suffix(m_saveType);
 }
 
-QStringList PageExport::targets() const
+QList<PageExport::File> PageExport::files() const
 {
-    QStringList files;
-    if (!SaveFormat::isFormat(m_saveType) || m_pages.isEmpty())
+    QList<File> files;
+    if (!SaveFormat::isFormat(m_saveType))
         return files;
     if (m_saveType == SaveFormat::MergedPdf) {
+        File merged{QString(), m_saveType, {}};
         for (const Page &page : m_pages) {
-            if (!page.image.isNull()) {
-                files.append(targetOf(m_pages.first().name));
-                break;
-            }
+            if (!page.image.isNull())
+                merged.images.append(page.image);
+        }
+        if (!merged.images.isEmpty()) {
+            merged.target = targetOf(m_pages.first().name);
+            files.append(merged);
         }
         return files;
     }
     for (const Page &page : m_pages) {
         if (!page.image.isNull())
-            files.append(targetOf(page.name));
+            files.append({targetOf(page.name), m_saveType, {page.image}});
     }
     return files;
 }
 
+QStringList PageExport::targets() const
+{
+    QStringList names;
+    for (const File &file : files())
+        names.append(file.target);
+    return names;
+}
+
 QString PageExport::firstExistingTarget() const
 {
-    const QStringList files = targets();
-    for (const QString &file : files) {
-        if (QFileInfo::exists(file))
-            return file;
+    for (const QString &target : targets()) {
+        if (QFileInfo::exists(target))
+            return target;
     }
     return QString();
 }
 
-QStringList PageExport::write(bool overwrite) const
+bool PageExport::write(const File &file, const QString &path)
 {
-    QStringList failed;
-    if (!SaveFormat::isFormat(m_saveType))
-        return failed;
-
-    if (m_saveType == SaveFormat::MergedPdf) {
-        const QStringList files = targets();
-        if (files.isEmpty() || (!overwrite && QFileInfo::exists(files.first())))
-            return failed;
-        QList<QImage> images;
-        for (const Page &page : m_pages)
-            images.append(page.image);
-        if (!PdfPageWriter::writeMerged(images, files.first()))
-            failed.append(files.first());
-        return failed;
-    }
-
-    for (const Page &page : m_pages) {
-        if (page.image.isNull())
-            continue;
-        const QString target = targetOf(page.name);
-        if (!overwrite && QFileInfo::exists(target))
-            continue;
-        if (!PageWriter::write(page.image, m_saveType, target))
-            failed.append(target);
-    }
-    return failed;
+    if (file.format == SaveFormat::MergedPdf)
+        return PdfPageWriter::writeMerged(file.images, path);
+    return file.images.size() == 1 && PageWriter::write(file.images.first(), file.format, path);
 }

@@ -4,6 +4,7 @@
 #include "preview/ImageTree.h"
 #include "preview/ImageView.h"
 #include "preview/PageExport.h"
+#include "preview/PageSaveProgress.h"
 #include "settings/ParamSetting.h"
 
 #include <QAction>
@@ -146,26 +147,35 @@ void PreviewWindow::InitEdit()
     m_actionResize->setObjectName(QStringLiteral("action_resize"));
     connect(m_actionResize, &QAction::triggered, this, &PreviewWindow::slotResize);
 
+    m_actionFit = new QAction(QIcon(QStringLiteral(":/PreviewWindow/res/fit.png")),
+                              tr("Fit to window"), this);
+    m_actionFit->setObjectName(QStringLiteral("action_fit"));
+    m_actionFit->setShortcut(QKeySequence(Qt::Key_F));
+    connect(m_actionFit, &QAction::triggered, this, &PreviewWindow::slotFit);
+
     m_menuEdit = m_menuBar->addMenu(tr("Edit(&E)"));
     m_menuEdit->setObjectName(QStringLiteral("menu_edit"));
     m_menuEdit->addAction(m_actionRotateCCW);
     m_menuEdit->addAction(m_actionRotateCW);
     m_menuEdit->addAction(m_actionScreenshot);
     m_menuEdit->addAction(m_actionResize);
+    m_menuEdit->addAction(m_actionFit);
 
     m_mainToolBar->addSeparator();
     m_mainToolBar->addAction(m_actionRotateCCW);
     m_mainToolBar->addAction(m_actionRotateCW);
     m_mainToolBar->addAction(m_actionScreenshot);
     m_mainToolBar->addAction(m_actionResize);
+    m_mainToolBar->addAction(m_actionFit);
 }
 
 void PreviewWindow::AddImage(ImageObject *page)
 {
     if (!page)
         return;
-    m_imageView->SetImage(page->image);
     m_imageTree->addImage(page);
+    // Row i is store page i: the new row is the new page's store index.
+    SetCurImage(m_imageTree->count() - 1);
 }
 
 void PreviewWindow::ClearImage()
@@ -180,9 +190,12 @@ void PreviewWindow::SetCurImage(int index)
     if (index < 0)
         return;
     ImageManager *store = ImageManager::Instance();
+    ImageObject *page = store->at(index);
+    if (!page)
+        return;
     store->setCurIndex(index);
-    if (ImageObject *page = store->at(index))
-        m_imageView->SetImage(page->image);
+    m_imageTree->setCurrentRow(index);
+    m_imageView->SetImage(page->image);
 }
 
 void PreviewWindow::UpdateStatueScale(int scale)
@@ -198,16 +211,10 @@ void PreviewWindow::slotExport()
     if (folder.isEmpty())
         return;
 
-    ImageManager *store = ImageManager::Instance();
-    const int count = store->count();
-    QList<PageExport::Page> pages;
-    for (int i = 0; i < count; ++i) {
-        const ImageObject *record = store->at(i);
-        if (!record)
-            continue;
-        pages.append({record->name, store->imageAt(i)});
-    }
-    const PageExport job(folder, ParamSetting::instance.save_type, pages);
+    const PageExport job(folder, ParamSetting::instance.save_type, PageExport::storePages());
+    const QList<PageExport::File> files = job.files();
+    if (files.isEmpty())
+        return;
 
     // One question for the whole export, asked at the first file that would be replaced.
     bool overwrite = false;
@@ -220,10 +227,8 @@ void PreviewWindow::slotExport()
         else if (answer != QMessageBox::No)
             return;
     }
-
-    const QStringList failed = job.write(overwrite);
-    if (!failed.isEmpty())
-        QMessageBox::warning(nullptr, tr("Warning"), tr("Could not write %1").arg(failed.first()));
+    // Written on a worker thread with its progress dialog; failures are reported when it ends.
+    PageSaveProgress::start(this, files, overwrite);
 }
 
 void PreviewWindow::slotQuit()
@@ -273,6 +278,12 @@ void PreviewWindow::slotResize()
 {
     m_imageView->EndScreenshot();
     m_imageView->ShowOriginSize();
+}
+
+void PreviewWindow::slotFit()
+{
+    m_imageView->EndScreenshot();
+    m_imageView->FitView();
 }
 
 void PreviewWindow::keyPressEvent(QKeyEvent *event)

@@ -16,8 +16,10 @@ class QToolBar;
 struct ImageObject;
 
 // The window in which the scanned pages are looked at: thumbnails in a dock on the left, one
-// page large in the centre, File and Edit commands (export, rotation, region capture, 100 %)
-// and the zoom percentage in the status bar. The pages live in the page store.
+// page large in the centre, File and Edit commands (export, rotation, region capture, 100 %, fit
+// to window) and the zoom percentage in the status bar. The pages live in the page store.
+// The page shown is always the store's current page and the list's current row: a new page, a
+// click or the arrow keys in the list choose it, and the rotation commands turn it.
 class PreviewWindow : public QMainWindow
 {
     Q_OBJECT
@@ -29,8 +31,10 @@ public:
     // The one preview window; the thumbnail list and the view call back through it.
     static PreviewWindow *m_Instance;
 
+    // Appends `page` (the store's newest) to the list and shows it.
     void AddImage(ImageObject *page);
     void ClearImage();
+    // Shows store page `index` and makes it the current page; a negative index does nothing.
     void SetCurImage(int index);
     void UpdateStatueScale(int scale);
 
@@ -42,6 +46,7 @@ public slots:
     void slotRotateCW180();
     void slotScreenshot();
     void slotResize();
+    void slotFit();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -71,5 +76,6 @@ private:
     QAction *m_actionRotateCW;
     QAction *m_actionRotateCCW;
     QAction *m_actionResize;
+    QAction *m_actionFit;
     QLabel *m_labelZoom;
 };

@@ -327,6 +327,49 @@ QImage drawResizeIcon()
     return image;
 }
 
+// Fit to window: a whole page inside the corners of a frame, with arrows from the page out to
+// the corners.
+QImage drawFitIcon()
+{
+    QImage image = transparentImage(64, 64);
+    QPainter p(&image);
+    beginPainting(p);
+
+    // The frame's four corners.
+    p.setPen(roundPen(kDark, 5));
+    p.setBrush(Qt::NoBrush);
+    const qreal lo = 5, hi = 59, arm = 14;
+    for (const QPointF &c : {QPointF(lo, lo), QPointF(hi, lo), QPointF(lo, hi), QPointF(hi, hi)}) {
+        const qreal dx = c.x() == lo ? arm : -arm, dy = c.y() == lo ? arm : -arm;
+        QPolygonF corner;
+        corner << QPointF(c.x() + dx, c.y()) << c << QPointF(c.x(), c.y() + dy);
+        p.drawPolyline(corner);
+    }
+
+    // The page, whole, in the middle.
+    drawPage(p, QRectF(22, 17, 20, 30), 6, Qt::white,
+             QPen(kMid, 2, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+    p.setPen(roundPen(kLight, 2));
+    p.drawLine(QPointF(26, 29), QPointF(38, 29));
+    p.drawLine(QPointF(26, 34), QPointF(38, 34));
+    p.drawLine(QPointF(26, 39), QPointF(34, 39));
+
+    // Diagonal arrows from the page's corners towards the frame's.
+    for (const QPointF &dir : {QPointF(-1, -1), QPointF(1, -1), QPointF(-1, 1), QPointF(1, 1)}) {
+        const QPointF from(32 + dir.x() * 13, 32 + dir.y() * 18);
+        const QPointF tip = from + dir * 7;
+        p.setPen(roundPen(kAccentDark, 2.5));
+        p.drawLine(from, tip);
+        QPolygonF head;
+        head << tip + dir * 2.5 << tip - QPointF(dir.x() * 3.5, 0)
+             << tip - QPointF(0, dir.y() * 3.5);
+        p.setPen(roundPen(kAccentDark, 1.5));
+        p.setBrush(kAccentDark);
+        p.drawPolygon(head);
+    }
+    return image;
+}
+
 // The log window's delete action: a grey waste bin.
 QImage drawRemoveIcon()
 {
@@ -518,6 +561,7 @@ int main(int argc, char **argv)
     ok = save(dir, "rotate_cw.png", drawRotateIcon(true)) && ok;
     ok = save(dir, "rotate_ccw.png", drawRotateIcon(false)) && ok;
     ok = save(dir, "resize.png", drawResizeIcon()) && ok;
+    ok = save(dir, "fit.png", drawFitIcon()) && ok;
     ok = save(dir, "combox.png", toPalette(drawComboArrow())) && ok;
 
     const QString removePath = dir + QStringLiteral("/remove.png");

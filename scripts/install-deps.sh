@@ -18,6 +18,7 @@ PACKAGES=(
     poppler-utils
     fonts-wqy-microhei
     iputils-ping xvfb xauth
+    libsane-dev libsane1 sane-airscan sane-utils libcpp-httplib-dev
     # The package test: builds the .deb (dpkg-dev comes with build-essential) and checks its
     # desktop entry and AppStream file.
     desktop-file-utils appstream

@@ -1,17 +1,37 @@
 #!/usr/bin/env bash
-# Gives a fresh application directory settings to scan with right away: the printer address on
-# loopback (the built-in scanner simulator needs no network) and a destination folder the
-# operator can write. An existing ParamSetting.ini is left as it is.
+# Gives a fresh application directory settings to scan with right away:
+#  - config/ParamSetting.ini: the printer address on loopback and a destination folder the
+#    operator can write;
+#  - ScanConsoleApp.ini: the scan program reaches the simulated network scanner (escl-scanner)
+#    that ./run.sh starts on 127.0.0.1:PORT.
+# Files that already exist are left as they are: an operator's own settings always win.
 set -euo pipefail
 APP_DIR=${1:?application directory}
+PORT=${2:?simulated scanner port}
+
 INI="$APP_DIR/config/ParamSetting.ini"
-[ -f "$INI" ] && exit 0
-mkdir -p "$APP_DIR/config" "$HOME/Scans"
-cat > "$INI" <<INI
+if [ ! -f "$INI" ]; then
+    mkdir -p "$APP_DIR/config" "$HOME/Scans"
+    cat > "$INI" <<INI
 [BASE]
 save_path=$HOME/Scans
 
 [PRINTER]
 IP=127.0.0.1
 INI
-echo "Created $INI (printer 127.0.0.1, pages saved to $HOME/Scans)."
+    echo "Created $INI (printer 127.0.0.1, pages saved to $HOME/Scans)."
+fi
+
+DEVICE_INI="$APP_DIR/ScanConsoleApp.ini"
+if [ ! -f "$DEVICE_INI" ]; then
+    cat > "$DEVICE_INI" <<INI
+; Written for the demo: the scan program reaches the simulated network scanner that ./run.sh
+; starts on 127.0.0.1:$PORT. To scan from a real scanner, see the README ("Scanning from a real
+; scanner"): delete this file or change [device]/url.
+[device]
+url=http://%1:$PORT/eSCL
+protocol=escl
+timeout_s=20
+INI
+    echo "Created $DEVICE_INI (scan program -> simulated scanner on 127.0.0.1:$PORT)."
+fi

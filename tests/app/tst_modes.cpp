@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "imaging/ImageManager.h"
 #include "log/LogWindow.h"
+#include "preview/PageSaveProgress.h"
 #include "preview/PreviewWindow.h"
 #include "settings/ParamSetting.h"
 #include "tests/support/ModalAnswerer.h"
@@ -374,7 +375,8 @@ private slots:
                 answerer.expectMessageBox(answer);
             find<QAction>("action_saveAs")->trigger();
             QVERIFY(answerer.waitSeen(1));
-            QTest::qWait(50);
+            // Written on a worker thread; its progress object goes when the save has ended.
+            QTRY_VERIFY(!w->findChild<PageSaveProgress *>());
         };
         saveAs(QMessageBox::NoButton); // nothing exists yet: no question
         QCOMPARE(answerer.seen.size(), 1);

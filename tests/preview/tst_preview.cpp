@@ -1,5 +1,7 @@
 #include "imaging/ImageManager.h"
 #include "preview/ImageView.h"
+#include "preview/PageSaveProgress.h"
+#include "preview/PageSaveThread.h"
 #include "preview/PreviewWindow.h"
 #include "settings/ParamSetting.h"
 #include "tests/support/ModalAnswerer.h"
@@ -9,6 +11,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <atomic>
 #include <memory>
 
 namespace {
@@ -50,10 +53,11 @@ void checkWritten(const QString &file, const QImage &image, int pages)
 }
 
 // Spontaneous, as from the window system, so an ignored event travels on to the scroll area.
-void wheel(QWidget *w, int delta, Qt::KeyboardModifiers mods = Qt::ControlModifier)
+void wheel(QWidget *w, int delta, Qt::KeyboardModifiers mods = Qt::ControlModifier,
+           QPoint at = QPoint(5, 5))
 {
-    QWheelEvent event(QPointF(5, 5), QPointF(w->mapToGlobal(QPoint(5, 5))), QPoint(),
-                      QPoint(0, delta), Qt::NoButton, mods, Qt::NoScrollPhase, false);
+    QWheelEvent event(at, QPointF(w->mapToGlobal(at)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      mods, Qt::NoScrollPhase, false);
     QSpontaneKeyEvent::setSpontaneous(&event);
     qApp->notify(w, &event);
 }
@@ -84,6 +88,12 @@ class TestPreview : public QObject
         for (const QImage &image : images)
             m_window->AddImage(store()->AddImage(new QImage(image)));
         QCoreApplication::processEvents(); // the scroll area lays out its bars on posted events
+    }
+    // Waits until the window's save has ended (its progress object deletes itself then).
+    bool saveEnded(int timeoutMs = 5000)
+    {
+        return QTest::qWaitFor([&] { return !m_window->findChild<PageSaveProgress *>(); },
+                               timeoutMs);
     }
     void clickTool(const char *name)
     {
@@ -123,6 +133,7 @@ private slots:
         QTest::addColumn<float>("minScale");
         QTest::addColumn<float>("maxScale");
         QTest::newRow("A4 300 dpi") << QSize(2480, 3508) << 50.0f / 2480 << 20000.0f / 3508;
+        QTest::newRow("landscape") << QSize(3508, 2480) << 50.0f / 2480 << 20000.0f / 3508;
         QTest::newRow("100 x 100") << QSize(100, 100) << 0.5f << 10.0f;
         QTest::newRow("200 x 150") << QSize(200, 150) << 1.0f / 3 << 10.0f; // height the shorter
         QTest::newRow("10 x 40000") << QSize(10, 40000) << 1.0f << 1.0f;
@@ -136,6 +147,33 @@ private slots:
         addPages({page(size.width(), size.height())});
         QCOMPARE(view()->minScale(), minScale);
         QCOMPARE(view()->maxScale(), maxScale);
+        // A new page is seen whole: as large as the scroll area allows without bars, never
+        // enlarged, never below the lowest zoom; and so it stays while the window changes size.
+        auto checkFitted = [&] {
+            const QSize room = area()->maximumViewportSize();
+            const float fit = qBound(minScale,
+                                     qMin(1.0f, qMin(float(room.width()) / size.width(),
+                                                     float(room.height()) / size.height())),
+                                     maxScale);
+            QVERIFY(view()->isFitted());
+            QCOMPARE(view()->scale(), fit);
+            QCOMPARE(zoomText(), QString::number(int(100 * fit)) + "%");
+            if (fit > minScale) {
+                QCOMPARE(area()->horizontalScrollBar()->maximum(), 0);
+                QCOMPARE(area()->verticalScrollBar()->maximum(), 0);
+            }
+        };
+        checkFitted();
+        for (QSize step : {QSize(160, 120), QSize(-160, -120)}) {
+            const QSize room = area()->maximumViewportSize();
+            m_window->resize(m_window->size() + step);
+            QTRY_VERIFY(area()->maximumViewportSize() != room);
+            checkFitted();
+        }
+
+        clickTool("action_resize");
+        QCOMPARE(zoomText(), QString("100%"));
+        QVERIFY(!view()->isFitted());
         const QSize margin = area()->viewport()->size() - size; // a smaller image is centred
         QCOMPARE(view()->P2V({0, 0}),
                  QPoint(qMax(0, margin.width()), qMax(0, margin.height())) / 2);
@@ -158,6 +196,52 @@ private slots:
         for (int i = 0; i < 80; ++i)
             wheel(view(), -120);
         QVERIFY(view()->scale() >= minScale && view()->scale() * 0.88f < minScale);
+        // The tool button and the key F bring the whole page back.
+        clickTool("action_fit");
+        checkFitted();
+        clickTool("action_resize");
+        QTest::keyClick(list(), Qt::Key_F);
+        checkFitted();
+    }
+
+    // Ctrl + wheel keeps the image point under the cursor where it is, wherever the cursor is
+    // (where the scroll bars can reach).
+    void zoomAboutCursor_data()
+    {
+        QTest::addColumn<QPoint>("cursor"); // in the viewport
+        QTest::addColumn<int>("delta");
+        QTest::addColumn<int>("notches");
+        QTest::newRow("in, centre") << QPoint(150, 100) << 120 << 1;
+        QTest::newRow("in, top left") << QPoint(20, 15) << 120 << 3;
+        QTest::newRow("in, bottom right") << QPoint(260, 170) << 120 << 2;
+        QTest::newRow("out, left") << QPoint(30, 120) << -120 << 1;
+        QTest::newRow("out, bottom") << QPoint(200, 180) << -120 << 3;
+    }
+
+    void zoomAboutCursor()
+    {
+        QFETCH(QPoint, cursor);
+        QFETCH(int, delta);
+        QFETCH(int, notches);
+        addPages({page(2480, 3508)});
+        clickTool("action_resize");
+        for (QScrollBar *bar : {area()->horizontalScrollBar(), area()->verticalScrollBar()})
+            bar->setValue(bar->maximum() / 2);
+        QVERIFY(QRect(QPoint(), area()->viewport()->size()).contains(cursor));
+        for (int i = 0; i < notches; ++i) {
+            const float before = view()->scale();
+            const QPoint at = cursor - view()->pos(); // the cursor over the view
+            const QPoint underCursor = view()->V2P(at);
+            wheel(view(), delta, Qt::ControlModifier, at);
+            QVERIFY(view()->scale() != before);
+            const QPoint now = view()->V2P(cursor - view()->pos());
+            QVERIFY2((now - underCursor).manhattanLength() <= 1,
+                     qPrintable(QString("(%1, %2) moved to (%3, %4)")
+                                    .arg(underCursor.x())
+                                    .arg(underCursor.y())
+                                    .arg(now.x())
+                                    .arg(now.y())));
+        }
     }
 
     // Both ways of writing files. A capture saves a region of the shown page under the typed name
@@ -240,6 +324,7 @@ private slots:
         else
             clickTool("action_save");
         QCOMPARE(view()->shotState(), 0); // an export ends the capture
+        QVERIFY(saveEnded());             // the files are written on a worker thread
         QStringList boxes, expected{capture ? "截取|" : "保存|",
                                     !capture && existing ? "提示|文件已存在，是否替换？" : "",
                                     folders ? "警告|无法写入 " + target(0) : ""};
@@ -258,31 +343,155 @@ private slots:
         }
     }
 
-    void thumbnailsAndRotation()
+    // An export of 20 pages is written on another thread while the GUI thread keeps serving its
+    // events; its dialog counts the files and cancels: the files written before the cancel stay
+    // whole, the one in hand and all later ones never appear, and nothing temporary is left.
+    // The longest pause between the GUI thread's timer ticks is reported, not asserted.
+    void exportOffTheGuiThread_data()
     {
-        const QList<QImage> sources{page(120, 80, 1), page(90, 60, 2), page(2480, 3508)};
+        QTest::addColumn<int>("cancelAt"); // files written before the cancel; 0: none
+        QTest::newRow("to the end") << 0;
+        QTest::newRow("cancelled") << 3;
+    }
+
+    void exportOffTheGuiThread()
+    {
+        QFETCH(int, cancelAt);
+        const int total = 20;
+        ParamSetting::instance.save_type = 4; // PNG: the slowest encoder, noise hardly packs
+        const QImage source = page(1240, 1754, 7);
+        addPages(QList<QImage>() << source << source << source << source << source << source
+                                 << source << source << source << source << source << source
+                                 << source << source << source << source << source << source
+                                 << source << source);
+        QStringList names;
+        for (int i = 0; i < total; ++i)
+            names << store()->at(i)->name + ".png";
+        auto written = [&] {
+            return QDir(m_dir->path())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                           QDir::Name);
+        };
+
+        QElapsedTimer clock;
+        qint64 last = 0, longest = 0;
+        QTimer tick;
+        tick.setInterval(5);
+        connect(&tick, &QTimer::timeout, [&] {
+            longest = qMax(longest, clock.elapsed() - last);
+            last = clock.elapsed();
+        });
+        m_answerer->expectFileDialog(m_dir->path());
+        clickTool("action_save"); // returns once the folder is chosen and the save has started
+        clock.start();
+        tick.start();
+        QPointer<PageSaveProgress> job = m_window->findChild<PageSaveProgress *>();
+        QVERIFY(job);
+        std::atomic<int> onGui{0}, offGui{0};
+        connect(
+            job->worker(), &PageSaveThread::UpdateProgress, job->worker(),
+            [&] { (QThread::currentThread() == qApp->thread() ? onGui : offGui)++; },
+            Qt::DirectConnection);
+
+        // The dialog appears while the save runs, modal to the window, and counts the files.
+        QTRY_VERIFY_WITH_TIMEOUT(!job || job->isVisible(), 10000);
+        QVERIFY2(job, "the save ended before its dialog was due");
+        auto *text = job->findChild<QLabel *>("label_saveProgress");
+        QCOMPARE(job->windowTitle(), QString("保存"));
+        QCOMPARE(job->findChild<QPushButton *>("btn_cancelSave")->text(), QString("取消"));
+        QCOMPARE(QApplication::activeModalWidget(), job.data());
+        QVERIFY2(
+            QRegularExpression("^正在保存 ([1-9]|1[0-9]|20)/20$").match(text->text()).hasMatch(),
+            qPrintable(text->text()));
+
+        QStringList atCancel;
+        if (cancelAt) {
+            QTRY_VERIFY_WITH_TIMEOUT(written().size() >= cancelAt, 60000);
+            QTest::mouseClick(job->findChild<QPushButton *>("btn_cancelSave"), Qt::LeftButton);
+            atCancel = written();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!job, 120000);
+        tick.stop();
+        QFile loadavg("/proc/loadavg");
+        loadavg.open(QIODevice::ReadOnly);
+        qInfo("%s: longest pause of the GUI thread %lld ms over %lld ms (load average %s)",
+              QTest::currentDataTag(), longest, clock.elapsed(),
+              loadavg.readAll().trimmed().constData());
+
+        QVERIFY(offGui > 0);
+        QCOMPARE(int(onGui), 0);
+        const QStringList files = written();
+        if (cancelAt) {
+            QCOMPARE(files, atCancel); // nothing came after the cancel
+            QVERIFY(files.size() >= cancelAt && files.size() < total);
+        }
+        QStringList expected = names.mid(0, cancelAt ? files.size() : total);
+        expected.sort();
+        QCOMPARE(files, expected); // the first pages, nothing temporary
+        for (const QString &file : files)
+            QCOMPARE(QImage(m_dir->filePath(file)).convertToFormat(QImage::Format_RGB32), source);
+        QCOMPARE(m_answerer->seen.size(), 1); // the folder dialog; no warning
+    }
+
+    // The page shown is the one chosen last, by a new page arriving, a click on its thumbnail or
+    // the keys in the list; the rotation commands turn that page and no other.
+    void choosingAndRotating_data()
+    {
+        QTest::addColumn<int>("click"); // row clicked first, -1: none
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<int>("row"); // the page shown then
+        QTest::newRow("the newest page") << -1 << QList<int>{} << 3;
+        QTest::newRow("a click") << 1 << QList<int>{} << 1;
+        QTest::newRow("click, Down") << 1 << QList<int>{Qt::Key_Down} << 2;
+        QTest::newRow("click, Up, Up") << 2 << QList<int>{Qt::Key_Up, Qt::Key_Up} << 0;
+        QTest::newRow("Up from the newest") << -1 << QList<int>{Qt::Key_Up} << 2;
+        QTest::newRow("PageUp") << -1 << QList<int>{Qt::Key_PageUp} << 2;
+        QTest::newRow("click, PageDown") << 0 << QList<int>{Qt::Key_PageDown} << 1;
+        QTest::newRow("Home, Down, End")
+            << -1 << QList<int>{Qt::Key_Home, Qt::Key_Down, Qt::Key_End} << 3;
+    }
+
+    void choosingAndRotating()
+    {
+        QFETCH(int, click);
+        QFETCH(QList<int>, keys);
+        QFETCH(int, row);
+        const QList<QImage> sources{page(120, 80, 1), page(90, 60, 2), page(70, 140, 3),
+                                    page(100, 130, 4)};
         addPages(sources);
-        clickTool("action_rotateCW"); // no thumbnail clicked yet: nothing turns
-        QCOMPARE(stored(2), sources.at(2));
-        const QRect second = list()->visualItemRect(list()->item(1));
-        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, second.center());
-        QCOMPARE(store()->curIndex(), 1);
-        QTest::keyClick(list()->viewport(), Qt::Key_Down); // moves the list's row, not the page
+        if (click >= 0) {
+            list()->scrollToItem(list()->item(click));
+            const QRect entry = list()->visualItemRect(list()->item(click));
+            QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, entry.center());
+        }
+        for (int key : keys)
+            QTest::keyClick(list(), Qt::Key(key));
+        QCOMPARE(store()->curIndex(), row);
+        QCOMPARE(list()->currentRow(), row);
+        QCOMPARE(view()->image(), store()->at(row)->image);
+        QVERIFY(view()->isFitted());
+
         clickTool("action_rotateCW");
         // Turned clockwise: new (x, y) = old (y, h - 1 - x); the other pages unchanged.
-        QCOMPARE(stored(1).size(), QSize(60, 90));
-        for (int i = 0; i < 60 * 90; ++i)
-            QCOMPARE(stored(1).pixel(i % 60, i / 60), sources.at(1).pixel(i / 60, 59 - i % 60));
-        QVERIFY(stored(0) == sources.at(0) && stored(2) == sources.at(2));
-        QCOMPARE(view()->image(), store()->at(1)->image);
+        const QImage &turned = stored(row), &source = sources.at(row);
+        QCOMPARE(turned.size(), source.size().transposed());
+        for (int i = 0; i < turned.width() * turned.height(); ++i) {
+            const int x = i % turned.width(), y = i / turned.width();
+            QCOMPARE(turned.pixel(x, y), source.pixel(y, source.height() - 1 - x));
+        }
+        for (int i = 0; i < sources.size(); ++i)
+            QVERIFY(i == row || stored(i) == sources.at(i));
+        QCOMPARE(view()->image(), store()->at(row)->image);
+        QVERIFY(view()->isFitted());
         // Row i still shows store page i; only the turned entry is rebuilt, on a white box.
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < sources.size(); ++i)
             QCOMPARE(label(i, "LableName")->text(), store()->at(i)->name);
-        QCOMPARE(label(1)->pixmap(Qt::ReturnByValue).size(), QSize(133, 200));
-        QCOMPARE(label(1)->grab().toImage().pixelColor(2, 100), QColor(Qt::white));
-        QCOMPARE(label(0)->grab().toImage().pixelColor(100, 2).alpha(), 0);
+        QCOMPARE(label(row)->pixmap(Qt::ReturnByValue).size(),
+                 turned.size().scaled(200, 200, Qt::KeepAspectRatio));
+        QCOMPARE(label(row)->grab().toImage().pixelColor(2, 2), QColor(Qt::white));
+        QCOMPARE(label((row + 1) % 4)->grab().toImage().pixelColor(2, 2).alpha(), 0);
         clickTool("action_rotateCCW");
-        QCOMPARE(stored(1), sources.at(1));
+        QCOMPARE(stored(row), sources.at(row));
     }
 
     // An image exactly as tall as the scroll area: the vertical bar has a range, yet a drag (sent
@@ -290,6 +499,8 @@ private slots:
     void panning()
     {
         addPages({page(2000, area()->height())});
+        clickTool("action_resize");
+        QCoreApplication::processEvents(); // the bars settle on posted events
         QScrollBar *vbar = area()->verticalScrollBar(), *hbar = area()->horizontalScrollBar();
         QVERIFY(vbar->maximum() > 0);
         vbar->setValue(vbar->maximum());

@@ -20,6 +20,10 @@ public:
         quint32 backSeed = 2; // layout of the other side, seen through the paper
     };
 
+    // Side `side` (0 front, 1 back) of sheet `sheet` (0 the first) of a batch, numbered
+    // `number`: every side has a layout of its own, the other side of the sheet shows through,
+    // and the same sheet gives the same pixels every time.
+    static Page sheetSide(int sheet, int side, int dpi, bool colour, int number);
     // A4 at the given resolution: 300 dpi gives 2480 x 3508.
     static QSize pageSize(int dpi);
     // Format_RGB32 for a colour page, Format_Grayscale8 otherwise.

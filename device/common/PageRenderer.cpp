@@ -334,6 +334,17 @@ void drawSide(Canvas &canvas, quint32 seed, int number, bool colour)
 
 } // namespace
 
+PageRenderer::Page PageRenderer::sheetSide(int sheet, int side, int dpi, bool colour, int number)
+{
+    Page page;
+    page.dpi = dpi;
+    page.colour = colour;
+    page.number = number;
+    page.seed = 1000u + quint32(sheet) * 2u + quint32(side);
+    page.backSeed = 1000u + quint32(sheet) * 2u + quint32(1 - side);
+    return page;
+}
+
 QSize PageRenderer::pageSize(int dpi)
 {
     return QSize(int(std::lround(210.0 / 25.4 * dpi)), int(std::lround(297.0 / 25.4 * dpi)));

@@ -1,0 +1,22 @@
+#include "device/driver/DriverSettings.h"
+
+#include "device/common/IniEnvSettings.h"
+
+bool DriverSettings::read(const IniEnvSettings &source, DriverSettings *s, QString *error)
+{
+    s->urlTemplate = source.text("device/url", "SCANCONSOLE_DEVICE_URL", s->urlTemplate);
+    s->protocol =
+        source.text("device/protocol", "SCANCONSOLE_DEVICE_PROTOCOL", s->protocol).toLower();
+    s->saneDevice = source.text("device/sane_device", "SCANCONSOLE_SANE_DEVICE", QString());
+    s->timeoutS = source.number("device/timeout_s", "SCANCONSOLE_TIMEOUT_S", 1, 3600, s->timeoutS);
+    if (s->protocol != QLatin1String("escl") && s->protocol != QLatin1String("wsd")) {
+        *error = QStringLiteral("unknown device protocol '%1' (escl or wsd)").arg(s->protocol);
+        return false;
+    }
+    if (s->saneDevice.isEmpty() && !s->urlTemplate.contains(QLatin1String("%1"))) {
+        *error =
+            QStringLiteral("the device URL '%1' has no %1 for the address").arg(s->urlTemplate);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The state an eSCL device reports for its scan service (pwg:State in ScannerStatus: Idle,
+// Processing, Testing, Stopped or Down). sane-airscan turns a stopped service into a busy or
+// failed job without saying so; asking the device tells the two apart.
+class EsclStatus
+{
+public:
+    // pwg:State of a ScannerStatus document; empty when the document has none.
+    static QString stateOf(const QByteArray &scannerStatus);
+    // GET <esclUrl>/ScannerStatus, waiting at most `timeoutS` seconds; its pwg:State, or empty
+    // when the device does not answer it.
+    static QString ask(const QString &esclUrl, int timeoutS);
+    // Whether the state means that the scan service is stopped.
+    static bool stopped(const QString &state);
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+// SIGTERM and SIGINT as a request to stop, taken by a thread of its own: the constructor blocks
+// both signals in the calling thread, which every thread started later inherits (libsane's
+// backends start their own), and watch() starts the thread that waits for them and then calls
+// `onStop` there, outside any signal handler, where it may lock and call into SANE.
+class StopSignals
+{
+public:
+    StopSignals();
+    ~StopSignals();
+
+    void watch(std::function<void()> onStop);
+    bool requested() const { return m_requested; }
+
+private:
+    std::atomic<bool> m_requested{false};
+    std::atomic<bool> m_quit{false};
+    std::thread m_thread;
+};
+
+// Ends the process with a result code when a blocking step takes longer than allowed, since a
+// SANE call that waits for a silent device cannot be interrupted.
+class Watchdog
+{
+public:
+    // Calls `onExpiry` from its own thread after `seconds` unless disarmed before.
+    Watchdog(int seconds, std::function<void()> onExpiry);
+    ~Watchdog(); // disarms
+
+private:
+    std::atomic<bool> m_disarmed{false};
+    std::thread m_thread;
+};

@@ -1,0 +1,23 @@
+// ScanConsoleApp: the scanning console's scan program. It takes the console's scan command line,
+// drives the scanner through SANE (a network scanner by its address through the sane-airscan
+// backend over eSCL or WSD, or any SANE device by name), leaves one JPEG file per page where
+// the console collects them and exits with the result code the console turns into a message.
+//
+//   ScanConsoleApp -p ADDRESS -t 4 -s SOURCE -c COLOUR -r DPI -f PATH
+//
+// SOURCE 1 flatbed, 2 feeder, 3 feeder duplex; COLOUR 1 grey, 2 colour, 3 black and white;
+// PATH names the folder and the stem of the page files. Settings: ScanConsoleApp.ini beside
+// the program (see DriverSettings). Result codes: see ResultCode and SaneResult.
+#include "device/driver/ScanDriver.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char **argv)
+{
+    const QStringList arguments = ScanCommandLine::arguments(argc, argv);
+    int qtArgc = 1;
+    QCoreApplication app(qtArgc, argv);
+    ScanDriver driver(QCoreApplication::applicationDirPath() +
+                      QStringLiteral("/ScanConsoleApp.ini"));
+    return driver.run(arguments);
+}

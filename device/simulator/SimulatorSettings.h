@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+class IniEnvSettings;
+
+// What the simulated scanner is told to be: its feeder, its pace and the fault it shows.
+struct SimulatorSettings
+{
+    enum Fault
+    {
+        NoFault,
+        Busy,      // refuses every job with 503, its status says Processing
+        Stopped,   // refuses every job with 503, its status says Stopped
+        Jam,       // the feeder jams after `faultAfter` pages of a job
+        CoverOpen, // the feeder's cover is open: a feeder job fails after `faultAfter` pages
+        CutPage,   // page `faultAfter` + 1 of a job is cut off in the middle of its transfer
+    };
+
+    int sheets = 3;        // sheets in the feeder at the start of every feeder job
+    int pageDelayMs = 500; // time the scanner takes for each page
+    Fault fault = NoFault;
+    int faultAfter = 0; // pages delivered before a jam, an open cover or a cut-off page
+    QString recordPath; // where received jobs are recorded; empty: nowhere
+
+    // [feeder]/sheets, [feeder]/page_delay_ms, [fault]/kind, [fault]/after_pages, [record]/file,
+    // overridden by ESCL_SCANNER_SHEETS, _PAGE_DELAY_MS, _FAULT, _FAULT_AFTER, _RECORD.
+    static SimulatorSettings read(const IniEnvSettings &source, QString *error);
+    static QString faultName(Fault fault);
+};

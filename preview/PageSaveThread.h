@@ -1,0 +1,51 @@
+#pragma once
+
+#include "preview/PageExport.h"
+
+#include <QMutex>
+#include <QStringList>
+#include <QThread>
+
+// Writes a list of files off the GUI thread, one after the other. Each file is written under a
+// hidden name in its folder and renamed to its target only when complete, so a file is either
+// whole or absent. Finish() stops the run between files: the file being written when it comes
+// is discarded, the files already in place stay, and no later file is started.
+class PageSaveThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    // `overwrite` clear: a target that already exists is left as it is.
+    PageSaveThread(const QList<PageExport::File> &files, bool overwrite);
+    // Stops the run and waits for it: the thread never outlives its object.
+    ~PageSaveThread() override;
+
+    // Asks the run to stop. Once this returns, no further file is put in place.
+    void Finish();
+
+signals:
+    // File `number` (from 1) of `total` is being written.
+    void UpdateProgress(int number, int total);
+    // The run has ended: the targets that could not be written, and whether it was stopped.
+    void SaveFinished(const QStringList &failed, bool cancelled);
+
+protected:
+    void run() override;
+
+private:
+    enum class Commit
+    {
+        Done,
+        Failed,
+        Cancelled
+    };
+    bool finishRequested();
+    // Renames `staged` to `target` unless a stop was asked for; `staged` never remains.
+    Commit commit(const QString &staged, const QString &target);
+
+    const QList<PageExport::File> m_files;
+    const bool m_overwrite;
+    // Makes the stop test and the rename one step, so Finish() has a clear before and after.
+    QMutex m_mutex;
+    bool m_finish;
+};

@@ -1,0 +1,727 @@
+#include "device/common/IniEnvSettings.h"
+#include "device/common/PageFileWriter.h"
+#include "device/common/ResultCode.h"
+#include "device/common/ScanCommandLine.h"
+#include "device/driver/DeviceTarget.h"
+#include "device/driver/EsclStatus.h"
+#include "device/driver/OptionChoice.h"
+#include "device/driver/PageAssembler.h"
+#include "device/driver/SaneConfigDir.h"
+#include "device/driver/SaneResult.h"
+#include "device/simulator/EsclXml.h"
+#include "device/simulator/ScanJobBook.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+Q_DECLARE_METATYPE(ScanRequest::Source)
+Q_DECLARE_METATYPE(ScanRequest::Colour)
+Q_DECLARE_METATYPE(SANE_Status)
+Q_DECLARE_METATYPE(SANE_Parameters)
+Q_DECLARE_METATYPE(SaneResult::Stage)
+
+// The parts of the scan program and of the simulated scanner, each on its own: the command
+// line, the page files, the choice of option values, frames to pages, result codes, device
+// names, settings, and the simulated scanner's jobs.
+class TestDeviceParts : public QObject
+{
+    Q_OBJECT
+
+    static SANE_Parameters frame(SANE_Frame format, int depth, int width, int lines, int bpl,
+                                 bool last = true)
+    {
+        SANE_Parameters p;
+        p.format = format;
+        p.last_frame = last;
+        p.bytes_per_line = bpl;
+        p.pixels_per_line = width;
+        p.lines = lines;
+        p.depth = depth;
+        return p;
+    }
+
+    static QByteArray words(std::initializer_list<quint16> values)
+    {
+        QByteArray bytes;
+        for (quint16 v : values)
+            bytes.append(reinterpret_cast<const char *>(&v), 2); // the machine's byte order
+        return bytes;
+    }
+
+    static QString pixels(const QImage &image)
+    {
+        QStringList list;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb c = image.pixel(x, y);
+                list << (image.format() == QImage::Format_Grayscale8
+                             ? QString::number(qGray(c))
+                             : QString("%1/%2/%3").arg(qRed(c)).arg(qGreen(c)).arg(qBlue(c)));
+            }
+        }
+        return list.join(' ');
+    }
+
+    static QString scanSettings(const QString &body)
+    {
+        return "<?xml version=\"1.0\"?><scan:ScanSettings "
+               "xmlns:scan=\"http://schemas.hp.com/imaging/escl/2011/05/03\" "
+               "xmlns:pwg=\"http://www.pwg.org/schemas/2010/12/sm\">" +
+               body + "</scan:ScanSettings>";
+    }
+
+    static QByteArray job(const QString &source, const QString &mode = "RGB24", int dpi = 300,
+                          bool duplex = false)
+    {
+        return scanSettings(QString("<pwg:Version>2.0</pwg:Version><pwg:ScanRegions>"
+                                    "<pwg:ScanRegion><pwg:Height>3508</pwg:Height>"
+                                    "<pwg:Width>2480</pwg:Width><pwg:XOffset>0</pwg:XOffset>"
+                                    "<pwg:YOffset>0</pwg:YOffset></pwg:ScanRegion>"
+                                    "</pwg:ScanRegions><pwg:InputSource>%1</pwg:InputSource>"
+                                    "<scan:ColorMode>%2</scan:ColorMode>"
+                                    "<scan:XResolution>%3</scan:XResolution>"
+                                    "<scan:YResolution>%3</scan:YResolution>%4"
+                                    "<pwg:DocumentFormat>image/jpeg</pwg:DocumentFormat>")
+                                .arg(source, mode)
+                                .arg(dpi)
+                                .arg(duplex ? "<scan:Duplex>true</scan:Duplex>" : ""))
+            .toUtf8();
+    }
+
+    static QString uuidOf(const ScanJobBook::Reply &reply)
+    {
+        return reply.location.section('/', -1);
+    }
+
+private slots:
+    // ----- the command line -----
+
+    void commandLine_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("parsed"); // address source colour dpi path
+        QTest::newRow("console's order")
+            << "-p 10.0.0.7 -t 4 -s 1 -c 2 -r 300 -f /t/a.jpg" << 0 << "10.0.0.7 1 2 300 /t/a.jpg";
+        QTest::newRow("any order, no -t")
+            << "-f /t/a.jpg -r 600 -c 3 -s 3 -p h" << 0 << "h 3 3 600 /t/a.jpg";
+        QTest::newRow("empty address is the caller's")
+            << "-p  -s 2 -c 1 -r 200 -f a.jpg" << 0 << " 2 1 200 a.jpg";
+        for (const char *bad : {"-s 0", "-s 4", "-s +1", "-s 01", "-c 4", "-c x", "-r 49",
+                                "-r 1201", "-r 300dpi", "-r  300", "-t 5", "-x 1", "-s"}) {
+            QTest::addRow("%s", bad)
+                << QString("-p a -s 1 -c 1 -r 300 -f a.jpg %1").arg(bad) << 4 << "";
+        }
+        QTest::newRow("no -f") << "-p a -s 1 -c 1 -r 300" << 4 << "";
+        QTest::newRow("-f a folder") << "-p a -s 1 -c 1 -r 300 -f /tmp/" << 4 << "";
+    }
+
+    void commandLine()
+    {
+        QFETCH(QString, line);
+        QFETCH(int, code);
+        QFETCH(QString, parsed);
+        ScanRequest r;
+        QString error;
+        QCOMPARE(
+            ScanCommandLine::parse(QStringList{"ScanConsoleApp"} + line.split(' '), &r, &error),
+            code);
+        QCOMPARE(error.isEmpty(), code == 0);
+        if (code == 0)
+            QCOMPARE(QString("%1 %2 %3 %4 %5")
+                         .arg(r.address)
+                         .arg(r.source)
+                         .arg(r.colour)
+                         .arg(r.dpi)
+                         .arg(r.outputPath),
+                     parsed);
+    }
+
+    // ----- page files -----
+
+    // Numbers go on after the highest page (or temporary page) already there; every page
+    // appears complete under its final name, with the resolution in its header.
+    void pageFiles()
+    {
+        QTemporaryDir dir;
+        for (const char *name : {"tempImage-000007.jpg", ".tempImage-000009.part", "other-12.jpg",
+                                 "tempImage-x.jpg"}) {
+            QFile f(dir.filePath(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        PageFileWriter writer(dir.filePath("new/../tempImage.jpg"));
+        QString error, path;
+        QVERIFY(writer.prepare(&error));
+        QImage grey(40, 50, QImage::Format_Grayscale8);
+        grey.fill(90);
+        QVERIFY(writer.write(grey, 300, &path, &error));
+        QCOMPARE(path, dir.filePath("tempImage-000010.jpg"));
+        QVERIFY(writer.write(QImage(8, 8, QImage::Format_RGB32), 600, &path, &error));
+        QCOMPARE(QFileInfo(path).fileName(), QString("tempImage-000011.jpg"));
+        QCOMPARE(writer.pagesWritten(), 2);
+        const QImage first(dir.filePath("tempImage-000010.jpg"));
+        QCOMPARE(first.size(), QSize(40, 50));
+        QCOMPARE(qRound(first.dotsPerMeterX() * 0.0254), 300);
+        QCOMPARE(qRound(QImage(path).dotsPerMeterY() * 0.0254), 600);
+        QVERIFY(!QDir(dir.path())
+                     .entryList({"*.part"}, QDir::Files | QDir::Hidden)
+                     .contains(".tempImage-000010.part"));
+        QVERIFY(!writer.write(QImage(), 300, &path, &error)); // nothing to encode
+    }
+
+    void pageFilesUnwritable_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("a file as the folder") << "file/tempImage.jpg";
+        QTest::newRow("below a file") << "file/sub/tempImage.jpg";
+        QTest::newRow("a read-only file system") << "/proc/tempImage.jpg";
+    }
+
+    void pageFilesUnwritable()
+    {
+        QFETCH(QString, path);
+        QTemporaryDir dir;
+        QFile file(dir.filePath("file"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        PageFileWriter writer(path.startsWith('/') ? path : dir.filePath(path));
+        QString error;
+        QVERIFY(!writer.prepare(&error));
+        QVERIFY(!error.isEmpty());
+    }
+
+    // ----- choosing option values -----
+
+    void sources_data()
+    {
+        QTest::addColumn<QStringList>("offered");
+        QTest::addColumn<QString>("flatbed");
+        QTest::addColumn<QString>("feeder");
+        QTest::addColumn<QString>("duplex");
+        QTest::newRow("sane-airscan") << QStringList{"Flatbed", "ADF", "ADF Duplex"} << "Flatbed"
+                                      << "ADF"
+                                      << "ADF Duplex";
+        QTest::newRow("SANE test")
+            << QStringList{"Flatbed", "Automatic Document Feeder"} << "Flatbed"
+            << "Automatic Document Feeder"
+            << "";
+        QTest::newRow("front and back") << QStringList{"ADF Front", "ADF Back", "ADF Duplex"} << ""
+                                        << "ADF Front"
+                                        << "ADF Duplex";
+        QTest::newRow("platen, feeder, both sides")
+            << QStringList{"Platen", "Document Feeder", "Document Feeder (both sides)"} << "Platen"
+            << "Document Feeder"
+            << "Document Feeder (both sides)";
+        QTest::newRow("flatbed only") << QStringList{"Flatbed"} << "Flatbed"
+                                      << ""
+                                      << "";
+    }
+
+    void sources()
+    {
+        QFETCH(QStringList, offered);
+        QFETCH(QString, flatbed);
+        QFETCH(QString, feeder);
+        QFETCH(QString, duplex);
+        QCOMPARE(OptionChoice::source(offered, ScanRequest::Flatbed), flatbed);
+        QCOMPARE(OptionChoice::source(offered, ScanRequest::Feeder), feeder);
+        QCOMPARE(OptionChoice::source(offered, ScanRequest::Duplex), duplex);
+    }
+
+    void modes_data()
+    {
+        QTest::addColumn<QStringList>("offered");
+        QTest::addColumn<QString>("grey");
+        QTest::addColumn<QString>("colour");
+        QTest::addColumn<QString>("blackAndWhite");
+        QTest::newRow("sane-airscan") << QStringList{"Color", "Gray"} << "Gray"
+                                      << "Color"
+                                      << "Gray";
+        QTest::newRow("with line-art")
+            << QStringList{"Lineart", "Halftone", "Gray", "Color"} << "Gray"
+            << "Color"
+            << "Lineart";
+        QTest::newRow("colour line-art first")
+            << QStringList{"Color Lineart", "Color", "Binary", "Grey"} << "Grey"
+            << "Color"
+            << "Binary";
+        QTest::newRow("colour only") << QStringList{"Color"} << ""
+                                     << "Color"
+                                     << "";
+    }
+
+    void modes()
+    {
+        QFETCH(QStringList, offered);
+        QFETCH(QString, grey);
+        QFETCH(QString, colour);
+        QFETCH(QString, blackAndWhite);
+        QCOMPARE(OptionChoice::mode(offered, ScanRequest::Grey), grey);
+        QCOMPARE(OptionChoice::mode(offered, ScanRequest::FullColour), colour);
+        QCOMPARE(OptionChoice::mode(offered, ScanRequest::BlackAndWhite), blackAndWhite);
+    }
+
+    void nearest_data()
+    {
+        QTest::addColumn<QString>("offer"); // "list a b c" or "range min max quant"
+        QTest::addColumn<double>("wanted");
+        QTest::addColumn<double>("chosen");
+        QTest::newRow("offered") << "list 200 300 400 600" << 300.0 << 300.0;
+        QTest::newRow("between, nearer above") << "list 200 300 400 600" << 380.0 << 400.0;
+        QTest::newRow("halfway takes the lower") << "list 200 300 400 600" << 500.0 << 400.0;
+        QTest::newRow("below all") << "list 200 300" << 150.0 << 200.0;
+        QTest::newRow("above all") << "list 75 150" << 600.0 << 150.0;
+        QTest::newRow("in a range") << "range 1 1200 1" << 300.0 << 300.0;
+        QTest::newRow("range, off step") << "range 50 1200 100" << 310.0 << 350.0;
+        QTest::newRow("range, last step") << "range 0 215.9 0" << 297.0 << 215.9;
+        QTest::newRow("range, not past max") << "range 100 950 300" << 940.0 << 700.0;
+    }
+
+    void nearest()
+    {
+        QFETCH(QString, offer);
+        QFETCH(double, wanted);
+        QFETCH(double, chosen);
+        const QStringList parts = offer.split(' ');
+        OptionChoice::Numbers numbers;
+        numbers.range = parts[0] == "range";
+        for (const QString &n : parts.mid(1))
+            numbers.list << n.toDouble();
+        if (numbers.range) {
+            numbers.min = numbers.list[0];
+            numbers.max = numbers.list[1];
+            numbers.quant = numbers.list[2];
+        }
+        QCOMPARE(OptionChoice::nearest(numbers, wanted), chosen);
+    }
+
+    // ----- frames to pages -----
+
+    void frames_data()
+    {
+        QTest::addColumn<QList<SANE_Parameters>>("frames");
+        QTest::addColumn<QList<QByteArray>>("data");
+        QTest::addColumn<QString>("page");
+        const QByteArray rgb("\x10\x20\x30\x40\x50\x60\xff\x00\x7f", 9);
+        QTest::newRow("grey 8") << QList<SANE_Parameters>{frame(SANE_FRAME_GRAY, 8, 2, 2, 3)}
+                                << QList<QByteArray>{QByteArray("\x01\x02\xee\x03\x04\xee", 6)}
+                                << "1 2 3 4";
+        QTest::newRow("grey 16") << QList<SANE_Parameters>{frame(SANE_FRAME_GRAY, 16, 3, 1, 6)}
+                                 << QList<QByteArray>{words({0x12ff, 0xff00, 0x00ff})}
+                                 << "18 255 0";
+        QTest::newRow("line-art, 1 is black")
+            << QList<SANE_Parameters>{frame(SANE_FRAME_GRAY, 1, 10, 1, 2)}
+            << QList<QByteArray>{QByteArray("\xa0\x40", 2)} << "0 255 0 255 255 255 255 255 255 0";
+        QTest::newRow("rgb 8") << QList<SANE_Parameters>{frame(SANE_FRAME_RGB, 8, 3, 1, 9)}
+                               << QList<QByteArray>{rgb} << "16/32/48 64/80/96 255/0/127";
+        QTest::newRow("rgb 16") << QList<SANE_Parameters>{frame(SANE_FRAME_RGB, 16, 1, 1, 6)}
+                                << QList<QByteArray>{words({0x1000, 0x20ff, 0xff01})}
+                                << "16/32/255";
+        QTest::newRow("rgb 1, set is bright")
+            << QList<SANE_Parameters>{frame(SANE_FRAME_RGB, 1, 2, 1, 1)}
+            << QList<QByteArray>{QByteArray("\xa4", 1)} << "255/0/255 0/0/255";
+        QTest::newRow("three-pass, blue first")
+            << QList<SANE_Parameters>{frame(SANE_FRAME_BLUE, 8, 2, 1, 2, false),
+                                      frame(SANE_FRAME_RED, 8, 2, 1, 2, false),
+                                      frame(SANE_FRAME_GREEN, 8, 2, 1, 2, true)}
+            << QList<QByteArray>{"\x03\x06", "\x01\x04", "\x02\x05"} << "1/2/3 4/5/6";
+        QTest::newRow("unknown height, half a line dropped")
+            << QList<SANE_Parameters>{frame(SANE_FRAME_GRAY, 8, 2, -1, 2)}
+            << QList<QByteArray>{QByteArray("\x05\x06\x07\x08\x09", 5)} << "5 6 7 8";
+        QTest::newRow("cut off") << QList<SANE_Parameters>{frame(SANE_FRAME_GRAY, 8, 2, 3, 2)}
+                                 << QList<QByteArray>{QByteArray("\x05\x06\x07\x08\x09", 5)}
+                                 << "short";
+        QTest::newRow("nothing at all")
+            << QList<SANE_Parameters>{frame(SANE_FRAME_GRAY, 8, 2, -1, 2)}
+            << QList<QByteArray>{QByteArray()} << "short";
+        QTest::newRow("JPEG frame (0x0b)")
+            << QList<SANE_Parameters>{frame(SANE_Frame(0x0b), 8, 2, 1, 2)} << QList<QByteArray>{}
+            << "unsupported";
+        QTest::newRow("4 bits") << QList<SANE_Parameters>{frame(SANE_FRAME_GRAY, 4, 2, 1, 1)}
+                                << QList<QByteArray>{} << "unsupported";
+        QTest::newRow("line shorter than its pixels")
+            << QList<SANE_Parameters>{frame(SANE_FRAME_RGB, 8, 4, 1, 11)} << QList<QByteArray>{}
+            << "unsupported";
+        QTest::newRow("planes of two sizes")
+            << QList<SANE_Parameters>{frame(SANE_FRAME_RED, 8, 2, 1, 2, false),
+                                      frame(SANE_FRAME_GREEN, 8, 3, 1, 3, true)}
+            << QList<QByteArray>{"\x01\x04"} << "unsupported";
+    }
+
+    void frames()
+    {
+        QFETCH(QList<SANE_Parameters>, frames);
+        QFETCH(QList<QByteArray>, data);
+        QFETCH(QString, page);
+        PageAssembler assembler;
+        QString error;
+        for (int i = 0; i < frames.size(); ++i) {
+            if (assembler.begin(frames[i], &error) == PageAssembler::Unsupported) {
+                QCOMPARE(QString("unsupported"), page);
+                return;
+            }
+            // In small pieces, as sane_read may hand them over.
+            for (int at = 0; at < data.value(i).size(); at += 2)
+                assembler.append(data.value(i).mid(at, 2));
+            if (assembler.end(&error) == PageAssembler::ShortFrame) {
+                QCOMPARE(QString("short"), page);
+                QVERIFY(!error.isEmpty());
+                return;
+            }
+        }
+        QCOMPARE(pixels(assembler.page()), page);
+        QCOMPARE(assembler.page().format() == QImage::Format_Grayscale8,
+                 frames[0].format == SANE_FRAME_GRAY);
+    }
+
+    // ----- result codes -----
+
+    void resultCodes_data()
+    {
+        QTest::addColumn<SANE_Status>("status");
+        QTest::addColumn<SaneResult::Stage>("stage");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("askDevice");
+        const SaneResult::Stage open = SaneResult::Opening, set = SaneResult::Configuring,
+                                scan = SaneResult::Scanning;
+        QTest::newRow("open: I/O error") << SANE_STATUS_IO_ERROR << open << 1 << true;
+        QTest::newRow("open: no such device") << SANE_STATUS_INVAL << open << 1 << false;
+        QTest::newRow("open: access denied") << SANE_STATUS_ACCESS_DENIED << open << 1 << false;
+        QTest::newRow("open: busy") << SANE_STATUS_DEVICE_BUSY << open << 2 << true;
+        QTest::newRow("open: no memory") << SANE_STATUS_NO_MEM << open << 8 << false;
+        QTest::newRow("option refused") << SANE_STATUS_INVAL << set << 4 << false;
+        QTest::newRow("option unsupported") << SANE_STATUS_UNSUPPORTED << set << 4 << false;
+        QTest::newRow("busy") << SANE_STATUS_DEVICE_BUSY << scan << 2 << true;
+        QTest::newRow("value refused at start") << SANE_STATUS_INVAL << scan << 4 << false;
+        QTest::newRow("no documents") << SANE_STATUS_NO_DOCS << scan << 5 << false;
+        QTest::newRow("I/O error") << SANE_STATUS_IO_ERROR << scan << 6 << true;
+        QTest::newRow("jammed") << SANE_STATUS_JAMMED << scan << 8 << false;
+        QTest::newRow("cover open") << SANE_STATUS_COVER_OPEN << scan << 8 << false;
+        QTest::newRow("no memory") << SANE_STATUS_NO_MEM << scan << 8 << false;
+        QTest::newRow("cancelled elsewhere") << SANE_STATUS_CANCELLED << scan << 8 << false;
+        QTest::newRow("warming up (12)") << SANE_Status(12) << scan << 8 << false;
+        QTest::newRow("good") << SANE_STATUS_GOOD << scan << 0 << false;
+    }
+
+    void resultCodes()
+    {
+        QFETCH(SANE_Status, status);
+        QFETCH(SaneResult::Stage, stage);
+        QFETCH(int, code);
+        QFETCH(bool, askDevice);
+        QCOMPARE(SaneResult::code(status, stage), code);
+        QCOMPARE(SaneResult::mayHideStoppedService(status), askDevice);
+    }
+
+    void esclState_data()
+    {
+        QTest::addColumn<QString>("document");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<bool>("stopped");
+        for (const char *state : {"Idle", "Processing", "Testing", "Stopped", "Down"}) {
+            QTest::addRow("%s", state)
+                << QString::fromUtf8(EsclXml::status(state, "ScannerAdfLoaded", {})) << state
+                << (QString(state) == "Stopped" || QString(state) == "Down");
+        }
+        EsclXml::JobInfo stoppedJob;
+        stoppedJob.state = "Stopped";
+        QTest::newRow("a job's state is not the scanner's")
+            << QString::fromUtf8(EsclXml::status("Idle", "ScannerAdfJam", {stoppedJob})) << "Idle"
+            << false;
+        QTest::newRow("state after the jobs")
+            << "<ScannerStatus><Jobs><JobInfo><State>Down</State></JobInfo></Jobs>"
+               "<State>Stopped</State></ScannerStatus>"
+            << "Stopped" << true;
+        QTest::newRow("not a status") << "<ScannerCapabilities><State>Stopped</State>"
+                                         "</ScannerCapabilities>"
+                                      << "" << false;
+        QTest::newRow("not XML") << "503 Service Unavailable"
+                                 << "" << false;
+    }
+
+    void esclState()
+    {
+        QFETCH(QString, document);
+        QFETCH(QString, state);
+        QFETCH(bool, stopped);
+        QCOMPARE(EsclStatus::stateOf(document.toUtf8()), state);
+        QCOMPARE(EsclStatus::stopped(state), stopped);
+    }
+
+    // ----- which device, with which settings -----
+
+    void deviceTarget_data()
+    {
+        QTest::addColumn<QString>("settings"); // url protocol sane_device
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("name"); // empty: refused
+        QTest::addColumn<QString>("escl");
+        QTest::newRow("default") << "http://%1/eSCL escl -"
+                                 << "192.168.3.9"
+                                 << "airscan:escl:Scanner:http://192.168.3.9/eSCL"
+                                 << "http://192.168.3.9/eSCL";
+        QTest::newRow("port and https") << "https://%1:8443/eSCL escl -"
+                                        << "10.1.1.1"
+                                        << "airscan:escl:Scanner:https://10.1.1.1:8443/eSCL"
+                                        << "https://10.1.1.1:8443/eSCL";
+        QTest::newRow("wsd") << "http://%1:5358/WSDScanner wsd -"
+                             << "10.1.1.1"
+                             << "airscan:wsd:Scanner:http://10.1.1.1:5358/WSDScanner"
+                             << "";
+        QTest::newRow("host name") << "http://%1/eSCL escl -"
+                                   << "mfp-3.example"
+                                   << "airscan:escl:Scanner:http://mfp-3.example/eSCL"
+                                   << "http://mfp-3.example/eSCL";
+        QTest::newRow("SANE device wins") << "http://%1/eSCL escl genesys:libusb:001:004"
+                                          << ""
+                                          << "genesys:libusb:001:004"
+                                          << "";
+        for (const char *bad :
+             {"10.0.0.1/admin", "a b", "user@10.0.0.1", "10.0.0.1:80", "-x", "[::1]", "x..y"})
+            QTest::addRow("refused: %s", bad) << "http://%1/eSCL escl -" << bad << ""
+                                              << "";
+    }
+
+    void deviceTarget()
+    {
+        QFETCH(QString, settings);
+        QFETCH(QString, address);
+        QFETCH(QString, name);
+        QFETCH(QString, escl);
+        const QStringList s = settings.split(' ');
+        DriverSettings driver;
+        driver.urlTemplate = s[0];
+        driver.protocol = s[1];
+        driver.saneDevice = s[2] == "-" ? QString() : s[2];
+        DeviceTarget target;
+        QString error;
+        QCOMPARE(DeviceTarget::make(driver, address, &target, &error), !name.isEmpty());
+        QCOMPARE(error.isEmpty(), !name.isEmpty());
+        if (name.isEmpty())
+            return;
+        QCOMPARE(target.saneName(), name);
+        QCOMPARE(target.esclUrl(), escl);
+        QCOMPARE(target.byAddress(), driver.saneDevice.isEmpty());
+    }
+
+    // The ini file beside the program, each key overridden by its environment variable; wrong
+    // values are refused or ignored.
+    void driverSettings_data()
+    {
+        QTest::addColumn<QString>("ini");
+        QTest::addColumn<QStringList>("env");
+        QTest::addColumn<QString>("read"); // url protocol sane_device timeout, or "refused"
+        QTest::newRow("defaults") << "" << QStringList() << "http://%1/eSCL escl - 20";
+        QTest::newRow("ini") << "url=http://%1:8080/eSCL\nprotocol=WSD\ntimeout_s=5\n"
+                             << QStringList() << "http://%1:8080/eSCL wsd - 5";
+        QTest::newRow("environment wins")
+            << "url=http://%1:8080/eSCL\nsane_device=test:0\n"
+            << QStringList{"SCANCONSOLE_DEVICE_URL=http://%1:9/eSCL", "SCANCONSOLE_TIMEOUT_S=7",
+                           "SCANCONSOLE_SANE_DEVICE=test:1"}
+            << "http://%1:9/eSCL escl test:1 7";
+        QTest::newRow("time-out out of range") << "timeout_s=0\n"
+                                               << QStringList() << "http://%1/eSCL escl - 20";
+        QTest::newRow("unknown protocol") << "protocol=ipp\n" << QStringList() << "refused";
+        QTest::newRow("URL without the address") << "url=http://scanner/eSCL\n"
+                                                 << QStringList() << "refused";
+    }
+
+    void driverSettings()
+    {
+        QFETCH(QString, ini);
+        QFETCH(QStringList, env);
+        QFETCH(QString, read);
+        QTemporaryDir dir;
+        QFile file(dir.filePath("ScanConsoleApp.ini"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[device]\n" + ini.toUtf8());
+        file.close();
+        for (const QString &pair : env)
+            qputenv(pair.section('=', 0, 0).toUtf8(), pair.section('=', 1).toUtf8());
+        DriverSettings s;
+        QString error;
+        const bool ok = DriverSettings::read(IniEnvSettings(file.fileName(), "test"), &s, &error);
+        for (const QString &pair : env)
+            qunsetenv(pair.section('=', 0, 0).toUtf8());
+        QCOMPARE(ok, read != "refused");
+        if (ok)
+            QCOMPARE(
+                QStringList({s.urlTemplate, s.protocol, s.saneDevice.isEmpty() ? "-" : s.saneDevice,
+                             QString::number(s.timeoutS)})
+                    .join(' '),
+                read);
+    }
+
+    // The scan program's own SANE folder loads sane-airscan alone and discovers nothing; it is
+    // gone with the object.
+    void saneConfigDir()
+    {
+        const QByteArray before = qgetenv("SANE_CONFIG_DIR");
+        QString path, error;
+        {
+            SaneConfigDir dir;
+            QVERIFY(dir.create(&error));
+            path = dir.path();
+            QCOMPARE(qgetenv("SANE_CONFIG_DIR"), QFile::encodeName(path));
+            QFile dll(path + "/dll.conf"), airscan(path + "/airscan.conf");
+            QVERIFY(dll.open(QIODevice::ReadOnly) && airscan.open(QIODevice::ReadOnly));
+            QCOMPARE(dll.readAll(), QByteArray("airscan\n"));
+            const QByteArray conf = airscan.readAll();
+            QVERIFY(conf.contains("discovery = disable") && conf.contains("ws-discovery = off"));
+        }
+        QVERIFY(!QFileInfo::exists(path));
+        qputenv("SANE_CONFIG_DIR", before);
+    }
+
+    // ----- the simulated scanner -----
+
+    void scanSettings_data()
+    {
+        QTest::addColumn<QString>("document");
+        QTest::addColumn<QString>("parsed"); // source duplex mode x y region format
+        QTest::newRow("sane-airscan") << QString::fromUtf8(job("Feeder", "Grayscale8", 200, true))
+                                      << "Feeder 1 Grayscale8 200 200 0,0,2480,3508 image/jpeg";
+        QTest::newRow("other nesting and order")
+            << scanSettings("<scan:ColorMode>RGB24</scan:ColorMode><pwg:InputSource>Platen"
+                            "</pwg:InputSource><scan:XResolution>300</scan:XResolution>"
+                            "<scan:YResolution>600</scan:YResolution><pwg:ScanRegions "
+                            "pwg:MustHonor=\"true\"><pwg:ScanRegion><pwg:XOffset>10</pwg:XOffset>"
+                            "<pwg:YOffset>20</pwg:YOffset><pwg:Width>100</pwg:Width>"
+                            "<pwg:Height>200</pwg:Height></pwg:ScanRegion></pwg:ScanRegions>"
+                            "<scan:DocumentFormatExt>image/jpeg</scan:DocumentFormatExt>"
+                            "<pwg:DocumentFormat>application/octet-stream</pwg:DocumentFormat>")
+            << "Platen 0 RGB24 300 600 10,20,100,200 image/jpeg";
+        QTest::newRow("not ScanSettings") << "<scan:ScanJob/>"
+                                          << "";
+        QTest::newRow("broken") << scanSettings("<scan:ColorMode>RGB24") << "";
+    }
+
+    void scanSettings()
+    {
+        QFETCH(QString, document);
+        QFETCH(QString, parsed);
+        EsclXml::ScanSettings s;
+        QCOMPARE(EsclXml::parseScanSettings(document.toUtf8(), &s), !parsed.isEmpty());
+        if (!parsed.isEmpty())
+            QCOMPARE(QString("%1 %2 %3 %4 %5 %6,%7,%8,%9 %10")
+                         .arg(s.inputSource)
+                         .arg(s.duplex)
+                         .arg(s.colorMode)
+                         .arg(s.xResolution)
+                         .arg(s.yResolution)
+                         .arg(s.xOffset)
+                         .arg(s.yOffset)
+                         .arg(s.width)
+                         .arg(s.height)
+                         .arg(s.documentFormat),
+                     parsed);
+    }
+
+    // A job's pages and faults, HTTP status by HTTP status: "c" a new job, "n" its next
+    // document ("n+" a page cut off), "d" deleting it; and the scanner's state afterwards.
+    void jobs_data()
+    {
+        QTest::addColumn<QString>("settings"); // sheets fault after
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("status"); // pwg:State and AdfState at the end
+        QTest::newRow("flatbed, one page") << "3 none 0" << job("Platen") << "c201 n200 n404"
+                                           << "Idle ScannerAdfLoaded";
+        QTest::newRow("feeder") << "2 none 0" << job("Feeder") << "c201 n200 n200 n404 n404"
+                                << "Idle ScannerAdfLoaded";
+        QTest::newRow("duplex") << "2 none 0" << job("Feeder", "RGB24", 300, true)
+                                << "c201 n200 n200 n200 n200 n404"
+                                << "Idle ScannerAdfLoaded";
+        QTest::newRow("empty feeder") << "0 none 0" << job("Feeder") << "c201 n404"
+                                      << "Idle ScannerAdfEmpty";
+        QTest::newRow("flatbed with an empty feeder")
+            << "0 none 0" << job("Platen") << "c201 n200 n404"
+            << "Idle ScannerAdfEmpty";
+        QTest::newRow("busy") << "3 busy 0" << job("Platen") << "c503"
+                              << "Processing ScannerAdfLoaded";
+        QTest::newRow("stopped") << "3 stopped 0" << job("Feeder") << "c503"
+                                 << "Stopped ScannerAdfLoaded";
+        QTest::newRow("jam after 2") << "5 jam 2" << job("Feeder") << "c201 n200 n200 n503 n404"
+                                     << "Idle ScannerAdfJam";
+        QTest::newRow("jam spares the flatbed") << "5 jam 0" << job("Platen") << "c201 n200 n404"
+                                                << "Idle ScannerAdfLoaded";
+        QTest::newRow("no jam after the last sheet")
+            << "2 jam 2" << job("Feeder") << "c201 n200 n200 n404"
+            << "Idle ScannerAdfLoaded";
+        QTest::newRow("cover open") << "5 cover_open 0" << job("Feeder") << "c201 n503"
+                                    << "Idle ScannerAdfDoorOpen";
+        QTest::newRow("second page cut off") << "5 cut 1" << job("Feeder") << "c201 n200 n200+ n404"
+                                             << "Idle ScannerAdfLoaded";
+        QTest::newRow("deleted in the middle")
+            << "5 none 0" << job("Feeder") << "c201 n200 d200 n404 d200"
+            << "Idle ScannerAdfLoaded";
+        QTest::newRow("colour mode not offered")
+            << "3 none 0" << job("Platen", "BlackAndWhite1") << "c409"
+            << "Idle ScannerAdfLoaded";
+        QTest::newRow("resolution not offered")
+            << "3 none 0" << job("Platen", "RGB24", 150) << "c409"
+            << "Idle ScannerAdfLoaded";
+        QTest::newRow("not a scan settings document") << "3 none 0" << QByteArray("<x/>") << "c400"
+                                                      << "Idle ScannerAdfLoaded";
+    }
+
+    void jobs()
+    {
+        QFETCH(QString, settings);
+        QFETCH(QByteArray, request);
+        QFETCH(QString, steps);
+        QFETCH(QString, status);
+        QTemporaryDir dir;
+        SimulatorSettings s;
+        s.sheets = settings.section(' ', 0, 0).toInt();
+        const QStringList faults{"none", "busy", "stopped", "jam", "cover_open", "cut"};
+        s.fault = SimulatorSettings::Fault(faults.indexOf(settings.section(' ', 1, 1)));
+        s.faultAfter = settings.section(' ', 2).toInt();
+        s.recordPath = dir.filePath("record");
+        ScanJobBook book(s);
+        QString uuid;
+        QStringList seen;
+        int pages = 0;
+        for (const QString &step : steps.split(' ')) {
+            if (step[0] == 'c') {
+                const ScanJobBook::Reply reply = book.create(request, "http://h:1/eSCL/ScanJobs");
+                uuid = uuidOf(reply);
+                seen << QString("c%1").arg(reply.status);
+                if (reply.status == 201)
+                    QVERIFY(reply.location.startsWith("http://h:1/eSCL/ScanJobs/"));
+            } else if (step[0] == 'n') {
+                const ScanJobBook::Page page = book.next(uuid);
+                seen << QString("n%1%2").arg(page.status).arg(page.cutOff ? "+" : "");
+                if (page.status == 200) {
+                    ++pages;
+                    QCOMPARE(page.number, pages);
+                    const bool duplex = page.settings.duplex;
+                    QCOMPARE(page.sheet, duplex ? (pages - 1) / 2 : pages - 1);
+                    QCOMPARE(page.side, duplex ? (pages - 1) % 2 : 0);
+                }
+            } else {
+                seen << QString("d%1").arg(book.remove(uuid));
+            }
+        }
+        QCOMPARE(seen.join(' '), steps);
+        const QByteArray state = book.status();
+        QCOMPARE(EsclStatus::stateOf(state), status.section(' ', 0, 0));
+        QVERIFY(state.contains("<scan:AdfState>" + status.section(' ', 1).toUtf8() + "<"));
+        // The record has a line for every job, page, refusal and deletion.
+        QFile record(s.recordPath);
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        const QString lines = QString::fromUtf8(record.readAll());
+        QCOMPARE(lines.count("\npage ") + lines.startsWith("page "), pages);
+        QCOMPARE(lines.count("delete "), steps.count('d'));
+        QCOMPARE(lines.count("refused "),
+                 steps.count("c4") + steps.count("c5") + steps.count("n503"));
+        QCOMPARE(lines.count("job "), steps.count("c201"));
+        QCOMPARE(book.next("no-such-job").status, 404);
+        QCOMPARE(book.remove("no-such-job"), 404);
+    }
+};
+
+SCANCONSOLE_TEST_MAIN(TestDeviceParts)
+#include "tst_deviceparts.moc"

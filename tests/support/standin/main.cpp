@@ -1,0 +1,84 @@
+// The console tests' stand-in for the scan program ScanConsoleApp: no scanner, no SANE. It takes
+// the same command line, leaves synthetic document pages the same way (see PageFileWriter) and
+// exits with whatever result code a test asks for, so the console's reaction to each code can be
+// tested without a scanner. Copied into a test's application directory as "ScanConsoleApp".
+//
+// Pages: one from the flatbed (-s 1), one per sheet from the feeder (-s 2), front and back of
+// every sheet in duplex (-s 3); A4 at the requested resolution, grey for -c 1 and 3, colour for 2.
+//
+// Settings: ScanConsoleApp.ini beside the program, each overridden by an environment variable:
+//   [feeder]/sheets          SCANCONSOLE_SHEETS          sheets in the feeder (default 3)
+//   [feeder]/page_delay_ms   SCANCONSOLE_PAGE_DELAY_MS   time per page (default 1000)
+//   [result]/exit_code       SCANCONSOLE_EXIT_CODE       forced exit code 0..255 (default none)
+//
+// Exit codes: 0 success; 1 empty address; 4 parameter error; 5 feeder scan with no sheets; 7 a
+// page could not be written; otherwise the forced code, returned after all pages have been
+// written, except a forced 1 or 4, which (like the failures they stand for) write nothing.
+#include "device/common/IniEnvSettings.h"
+#include "device/common/PageFileWriter.h"
+#include "device/common/PageRenderer.h"
+#include "device/common/ResultCode.h"
+#include "device/common/ScanCommandLine.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include <cstdio>
+
+namespace {
+
+int fail(int code, const QString &cause)
+{
+    std::fprintf(stderr, "ScanConsoleApp (stand-in): %s\n", qPrintable(cause));
+    return code;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const QStringList arguments = ScanCommandLine::arguments(argc, argv);
+    int qtArgc = 1;
+    QCoreApplication app(qtArgc, argv);
+
+    ScanRequest request;
+    QString error;
+    if (ScanCommandLine::parse(arguments, &request, &error) != ResultSuccess)
+        return fail(ResultParameterError, error);
+    if (request.address.isEmpty())
+        return fail(ResultUnreachable, QStringLiteral("no printer address"));
+
+    const IniEnvSettings ini(QCoreApplication::applicationDirPath() +
+                                 QStringLiteral("/ScanConsoleApp.ini"),
+                             QStringLiteral("ScanConsoleApp (stand-in)"));
+    const int sheets = ini.number("feeder/sheets", "SCANCONSOLE_SHEETS", 0, 100000, 3);
+    const int delayMs =
+        ini.number("feeder/page_delay_ms", "SCANCONSOLE_PAGE_DELAY_MS", 0, 3600000, 1000);
+    const int forced = ini.number("result/exit_code", "SCANCONSOLE_EXIT_CODE", 0, 255, -1);
+    if (forced == ResultUnreachable || forced == ResultParameterError)
+        return fail(forced, QStringLiteral("forced result code"));
+
+    PageFileWriter writer(request.outputPath);
+    if (!writer.prepare(&error))
+        return fail(ResultWriteError, error);
+    const int pageSheets = request.source == ScanRequest::Flatbed ? 1 : sheets;
+    const int sides = request.source == ScanRequest::Duplex ? 2 : 1;
+    if (pageSheets == 0)
+        return fail(forced >= 0 ? forced : ResultNoDocuments,
+                    QStringLiteral("the feeder is empty"));
+
+    for (int sheet = 0; sheet < pageSheets; ++sheet) {
+        for (int side = 0; side < sides; ++side) {
+            QThread::msleep(static_cast<unsigned long>(delayMs));
+            const PageRenderer::Page page = PageRenderer::sheetSide(
+                sheet, side, request.dpi, request.colour == ScanRequest::FullColour,
+                writer.pagesWritten() + 1);
+            QString path;
+            if (!writer.write(PageRenderer::render(page), request.dpi, &path, &error))
+                return fail(ResultWriteError, error);
+            std::printf("page %d: %s\n", writer.pagesWritten(), qPrintable(path));
+            std::fflush(stdout);
+        }
+    }
+    return forced >= 0 ? forced : ResultSuccess;
+}
