@@ -19,9 +19,10 @@ PACKAGES=(
     fonts-wqy-microhei
     iputils-ping xvfb xauth
     libsane-dev libsane1 sane-airscan sane-utils libcpp-httplib-dev
-    # The package test: builds the .deb (dpkg-dev comes with build-essential) and checks its
-    # desktop entry and AppStream file.
-    desktop-file-utils appstream
+    # The package test: builds the .deb (dpkg-dev comes with build-essential; CPack needs
+    # `file` to find the binaries for dpkg-shlibdeps) and checks its desktop entry and
+    # AppStream file.
+    file desktop-file-utils appstream
 )
 PACKAGES+=("$@")
 
