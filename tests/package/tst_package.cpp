@@ -388,11 +388,13 @@ private slots:
         const QString appDir = root + '/' + kAppDir;
         QCOMPARE(maintainerScript("postinst", root, {"configure"}).exitCode, 0);
         QVERIFY(writeFile(appDir + "/config/ParamSetting.ini", "[PRINTER]\nIP=127.0.0.1\n"));
+        QVERIFY(writeFile(appDir + "/ScanConsoleApp.ini", "[device]\nsane_device=test:0\n"));
 
         QCOMPARE(maintainerScript("postrm", root, {"remove"}).exitCode, 0);
         QCOMPARE(readAll(appDir + "/config/ParamSetting.ini"),
                  QByteArray("[PRINTER]\nIP=127.0.0.1\n"));
         QVERIFY(QFile::exists(appDir + "/config/Login.ini"));
+        QVERIFY(QFile::exists(appDir + "/ScanConsoleApp.ini"));
 
         // A reinstall keeps them too.
         QCOMPARE(maintainerScript("postinst", root, {"configure"}).exitCode, 0);
