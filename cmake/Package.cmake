@@ -8,6 +8,7 @@
 #   usr/share/applications/          desktop entry
 #   usr/share/icons/hicolor/         application icon, drawn by res/draw_images.cpp
 #   usr/share/metainfo/              AppStream metadata
+#   usr/share/man/man1/              manual page of the launcher
 #   usr/share/veldrin-scan/config/   the initial Login.ini, copied into config/ on first install
 #
 # Everything the package carries is installed in the component `deb`. The package's settings
@@ -24,17 +25,19 @@ set(PKG_STAGE ${CMAKE_BINARY_DIR}/packaging)
 install(TARGETS veldrin-scan ScanConsoleApp
     RUNTIME DESTINATION ${SCANCONSOLE_INSTALL_APPDIR} COMPONENT deb)
 # The simulated network scanner, where the build has one.
-foreach(program escl-scanner)
-    if(TARGET ${program})
-        install(TARGETS ${program} RUNTIME DESTINATION ${SCANCONSOLE_INSTALL_APPDIR} COMPONENT deb)
-    endif()
-endforeach()
+if(TARGET escl-scanner)
+    install(TARGETS escl-scanner RUNTIME DESTINATION ${SCANCONSOLE_INSTALL_APPDIR} COMPONENT deb)
+endif()
 
 install(PROGRAMS ${PKG_SRC}/veldrin-scan DESTINATION usr/bin COMPONENT deb)
 install(FILES ${PKG_SRC}/${SCANCONSOLE_DESKTOP_ID}.desktop
     DESTINATION usr/share/applications COMPONENT deb)
 install(FILES ${PKG_SRC}/${SCANCONSOLE_DESKTOP_ID}.metainfo.xml
     DESTINATION usr/share/metainfo COMPONENT deb)
+# The initial Login.ini as Config.cmake makes it for the build tree.
+if(NOT SCANCONSOLE_LOGIN_TEMPLATE)
+    message(FATAL_ERROR "Package.cmake: include it after Config.cmake (SCANCONSOLE_LOGIN_TEMPLATE)")
+endif()
 install(FILES ${SCANCONSOLE_LOGIN_TEMPLATE}
     DESTINATION usr/share/${SCANCONSOLE_PACKAGE}/config COMPONENT deb)
 
