@@ -199,6 +199,10 @@
         <source>Delete</source>
         <translation>清除</translation>
     </message>
+    <message>
+        <source>Only the newest %1 records are shown; older ones are in the log file</source>
+        <translation>仅显示最新的 %1 条记录，更早的记录在日志文件中</translation>
+    </message>
 </context>
 <context>
     <name>LoginDialog</name>
@@ -776,6 +780,14 @@
     <message>
         <source>%1 page(s) could not be saved to %2</source>
         <translation>%1 页未能保存到 %2</translation>
+    </message>
+    <message>
+        <source>%1 page(s) could not be read</source>
+        <translation>%1 页无法读取</translation>
+    </message>
+    <message>
+        <source>The template could not be imported</source>
+        <translation>模板文件无法导入</translation>
     </message>
     <message>
         <source>Could not write %1</source>

@@ -3,6 +3,7 @@
 
 #include "account/LoginStore.h"
 #include "account/MD5.h"
+#include "account/PasswordDigest.h"
 
 #include <QMessageBox>
 
@@ -33,7 +34,7 @@ void LoginDialog::onLogin()
 
     // Only digests are compared; the entered password is never kept or written anywhere.
     if (MD5::Encry(user) == LoginStore::storedUser() &&
-        MD5::Encry(password) == LoginStore::storedPassword()) {
+        PasswordDigest::matches(password, LoginStore::storedPassword())) {
         accept();
         return;
     }

@@ -1,6 +1,7 @@
 #include "account/LoginStore.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -37,12 +38,15 @@ QString storedPassword()
 bool writePassword(const QString &digest)
 {
     const QString path = filePath();
+    // The rewrite takes the file's mode; a new file is made private afterwards.
+    const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
+    QFile::setPermissions(path, ownerOnly);
     QSettings settings(path, QSettings::IniFormat);
     const QVariant previous = settings.value(QLatin1String(kPasswordKey));
     settings.setValue(QLatin1String(kPasswordKey), digest);
     settings.sync();
     if (settings.status() == QSettings::NoError && QFileInfo::exists(path))
-        return true;
+        return QFile::setPermissions(path, ownerOnly);
 
     // Qt keeps an unwritten value in its per-process cache of the file, where the next login
     // would find it; put the stored one back so the change is undone everywhere.

@@ -2,7 +2,7 @@
 #include "ui_PasswordDialog.h"
 
 #include "account/LoginStore.h"
-#include "account/MD5.h"
+#include "account/PasswordDigest.h"
 
 PasswordDialog::PasswordDialog(QWidget *parent) : QDialog(parent), ui(new Ui::PasswordDialog)
 {
@@ -48,7 +48,7 @@ void PasswordDialog::onOk()
     // Counted in characters: a character outside the basic plane takes two UTF-16 units.
     const int length = newPassword.toUcs4().size();
 
-    if (MD5::Encry(oldPassword) != stored) {
+    if (!PasswordDigest::matches(oldPassword, stored)) {
         complain(tr("Old password is not corrected, please try again!"));
         return;
     }
@@ -74,7 +74,7 @@ void PasswordDialog::onOk()
     }
 
     // A change that did not reach the file must not be reported as done.
-    if (!LoginStore::writePassword(MD5::Encry(newPassword))) {
+    if (!LoginStore::writePassword(PasswordDigest::make(newPassword))) {
         complain(tr("Failed to save the new password"));
         return;
     }

@@ -75,7 +75,8 @@ QList<VisibleGroup> visibilityTable(Ui::MainWindow *ui)
              {&P::visible_filter, {ui->label_filter, ui->combox_filter}},
              {&P::visible_brightness,
               {ui->label_brightness, ui->slider_brightness, ui->spinBox_brightness}},
-             {&P::visible_contrast, {ui->label_contrast, ui->slider_contrast, ui->spinBox_contrast}},
+             {&P::visible_contrast,
+              {ui->label_contrast, ui->slider_contrast, ui->spinBox_contrast}},
              {&P::visible_color_curve,
               {ui->label_colorCurve, ui->slider_colorCurve, ui->spinBox_colorCurve}},
              {&P::visible_descreen,
@@ -99,7 +100,9 @@ QList<VisibleGroup> visibilityTable(Ui::MainWindow *ui)
          {
              {&P::visible_impermeable, {ui->label_impermeability, ui->combox_impermeability}},
              {&P::visible_eco_mode, {ui->label_ECO, ui->combox_ECO}},
-             {&P::visible_change_bkg, {ui->checkBox_bkgColor}, ui->checkBox_bkgColor,
+             {&P::visible_change_bkg,
+              {ui->checkBox_bkgColor},
+              ui->checkBox_bkgColor,
               {ui->btn_bkgColor}},
              {&P::visible_progress, {ui->checkBox_progress}},
          }},
@@ -134,8 +137,8 @@ QString bkgStyle(int red, int green, int blue)
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent), ui(new Ui::MainWindow), m_busy(false), m_progressLoopEnded(false),
       m_printerReachable(true), m_progressDialog(nullptr), m_scanThread(nullptr),
-      m_readThread(nullptr), m_previewWindow(nullptr), m_logWindow(nullptr),
-      m_statusLabel(nullptr), m_detectThread(nullptr)
+      m_readThread(nullptr), m_previewWindow(nullptr), m_logWindow(nullptr), m_statusLabel(nullptr),
+      m_detectThread(nullptr)
 {
     ui->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/PreviewWindow/res/MainWin.jpg")));
@@ -484,12 +487,15 @@ void MainWindow::startRun(bool saveFiles)
     ImageManager::Instance()->ClearImages();
     m_busy = true;
 
-    m_scanThread = new ScanningThread();
+    // The run works on its own copy of the settings: nothing done to the record from now on
+    // reaches its threads.
+    const ScanSettings settings = ParamSetting::instance.scanSettings();
+    m_scanThread = new ScanningThread(settings, ParamSetting::instance.printerAddress());
     connect(m_scanThread, &ScanningThread::UpdateProgress, this, &MainWindow::onUpdateProcess);
     connect(m_scanThread, &ScanningThread::ThreadFinished, this, &MainWindow::onFinishProcess);
     m_scanThread->start(QThread::InheritPriority);
 
-    m_readThread = new ReadImageThread();
+    m_readThread = new ReadImageThread(settings);
     m_readThread->SetSaveFlag(saveFiles);
     connect(m_readThread, &ReadImageThread::UpdateImage, this, &MainWindow::onUpdateImage);
     connect(m_readThread, &ReadImageThread::ThreadFinished, this,
@@ -510,9 +516,9 @@ void MainWindow::startRun(bool saveFiles)
         m_progressDialog->setLabelText(tr("Scanning..."));
         m_progressDialog->setCancelButton(nullptr);
         m_progressDialog->setRange(0, 100);
-        m_progressDialog->setWindowFlags(m_progressDialog->windowFlags()
-                                         & ~Qt::WindowCloseButtonHint
-                                         & ~Qt::WindowContextHelpButtonHint);
+        m_progressDialog->setWindowFlags(m_progressDialog->windowFlags() &
+                                         ~Qt::WindowCloseButtonHint &
+                                         ~Qt::WindowContextHelpButtonHint);
         m_progressDialog->show();
     }
     runProgressLoop();
@@ -539,10 +545,15 @@ void MainWindow::runProgressLoop()
 
 void MainWindow::setScanControlsEnabled(bool enabled)
 {
-    ui->action_scan->setEnabled(enabled);
-    ui->btn_scan->setEnabled(enabled);
-    ui->btn_viewer->setEnabled(enabled);
-    ui->action_preview->setEnabled(enabled);
+    // Scan and preview, and with them every command that changes the settings record: while a
+    // run is under way none of them may start a second run or change what the panel shows.
+    for (QPushButton *button :
+         {ui->btn_scan, ui->btn_viewer, ui->btn_resetParam, ui->btn_saveParam})
+        button->setEnabled(enabled);
+    for (QAction *action : {ui->action_scan, ui->action_preview, ui->action_saveparam,
+                            ui->action_importparam, ui->action_customSetting, ui->action_IPSetting,
+                            ui->action_base, ui->action_major, ui->action_custom})
+        action->setEnabled(enabled);
 }
 
 void MainWindow::onUpdateProcess(int, QString text)
@@ -598,10 +609,12 @@ void MainWindow::onFinishReadImageThread()
     }
     m_logWindow->ReadLog();
 
+    int unreadable = 0;
     int failed = 0;
     QString folder;
     if (m_readThread) {
         m_readThread->wait();
+        unreadable = m_readThread->failedPages();
         failed = m_readThread->failedSaves();
         folder = m_readThread->failedFolder();
         delete m_readThread;
@@ -610,6 +623,9 @@ void MainWindow::onFinishReadImageThread()
     if (!m_scanThread)
         setScanControlsEnabled(true);
 
+    if (unreadable > 0)
+        QMessageBox::warning(nullptr, tr("Warning"),
+                             tr("%1 page(s) could not be read").arg(unreadable), QMessageBox::Ok);
     if (failed > 0)
         QMessageBox::warning(nullptr, tr("Warning"),
                              tr("%1 page(s) could not be saved to %2").arg(failed).arg(folder),
@@ -681,9 +697,9 @@ void MainWindow::onIPSetting()
 
 void MainWindow::onAbout()
 {
-    QMessageBox::about(this, tr("About"),
-                       tr("Veldrin scanning console, version %1")
-                           .arg(QStringLiteral(SCANCONSOLE_VERSION)));
+    QMessageBox::about(
+        this, tr("About"),
+        tr("Veldrin scanning console, version %1").arg(QStringLiteral(SCANCONSOLE_VERSION)));
 }
 
 void MainWindow::onSaveParam()
@@ -705,8 +721,14 @@ void MainWindow::onImportParam()
         QFileDialog::getOpenFileName(this, tr("Open File"), QString(), QStringLiteral("*.ini"));
     if (file.isEmpty())
         return;
-    ParamSetting::instance.loadParamSettings(file);
-    ParamSetting::instance.loadIPSettings(file);
+    // A file the settings class must not read (too large, or holding data no template has)
+    // changes nothing.
+    if (!ParamSetting::instance.loadParamSettings(file) ||
+        !ParamSetting::instance.loadIPSettings(file)) {
+        QMessageBox::warning(nullptr, tr("Warning"), tr("The template could not be imported"),
+                             QMessageBox::Ok);
+        return;
+    }
     InitParameter();
     InitVisibility();
     UpdateFilterCtrl();
@@ -716,9 +738,9 @@ void MainWindow::onImportParam()
 
 void MainWindow::onSaveAs()
 {
-    const QString folder = QFileDialog::getExistingDirectory(
-        this, tr("Save as"), QString(),
-        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    const QString folder = QFileDialog::getExistingDirectory(this, tr("Save as"), QString(),
+                                                             QFileDialog::ShowDirsOnly |
+                                                                 QFileDialog::DontResolveSymlinks);
     if (folder.isEmpty())
         return;
 
@@ -733,8 +755,8 @@ void MainWindow::onSaveAs()
     if (!exporter.firstExistingTarget().isEmpty())
         replace = QMessageBox::information(nullptr, tr("Infomation"),
                                            tr("the file has exited,do you want to replace it?"),
-                                           QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes)
-                  == QMessageBox::Yes;
+                                           QMessageBox::Yes | QMessageBox::No,
+                                           QMessageBox::Yes) == QMessageBox::Yes;
 
     // Written on a worker thread with its progress dialog; failures are reported when it ends.
     PageSaveProgress::start(this, files, replace);

@@ -1,6 +1,6 @@
 # Files the application directory's config/ folder starts with.
 #
-# Login.ini holds the administrator's digests. The change-password command rewrites it, so it is
+# Login.ini holds the administrator's digests and is readable by its owner only (mode 0600). The change-password command rewrites it, so it is
 # put in place only where none exists yet: copying it unconditionally would reset a changed
 # password on every build or install.
 #
@@ -14,8 +14,13 @@ if(CMAKE_SCRIPT_MODE_FILE)
     endif()
     if(NOT EXISTS "${TARGET}" AND NOT IS_SYMLINK "${TARGET}")
         get_filename_component(target_dir "${TARGET}" DIRECTORY)
+        get_filename_component(source_name "${SOURCE}" NAME)
         file(MAKE_DIRECTORY "${target_dir}")
-        configure_file("${SOURCE}" "${TARGET}" COPYONLY)
+        # Readable by its owner only: it holds the password's digest.
+        file(COPY "${SOURCE}" DESTINATION "${target_dir}" FILE_PERMISSIONS OWNER_READ OWNER_WRITE)
+        if(NOT "${target_dir}/${source_name}" STREQUAL "${TARGET}")
+            file(RENAME "${target_dir}/${source_name}" "${TARGET}")
+        endif()
         message(STATUS "Installed initial ${TARGET}")
     endif()
     return()
@@ -46,6 +51,7 @@ install(CODE "
     if(EXISTS \"\${login_dir}/Login.ini\" OR IS_SYMLINK \"\${login_dir}/Login.ini\")
         message(STATUS \"Keeping existing: \${login_dir}/Login.ini\")
     else()
-        file(INSTALL DESTINATION \"\${login_dir}\" TYPE FILE FILES \"${SCANCONSOLE_LOGIN_TEMPLATE}\")
+        file(INSTALL DESTINATION \"\${login_dir}\" TYPE FILE FILES \"${SCANCONSOLE_LOGIN_TEMPLATE}\"
+             FILE_PERMISSIONS OWNER_READ OWNER_WRITE)
     endif()
 ")

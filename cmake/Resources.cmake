@@ -35,7 +35,8 @@ set(RES_IMAGES MainWin.jpg SaveFile.png Screenshot.png rotate_ccw.png rotate_cw.
 list(TRANSFORM RES_IMAGES PREPEND ${RES_STAGE}/res/ OUTPUT_VARIABLE RES_IMAGE_FILES)
 add_custom_command(
     OUTPUT ${RES_IMAGE_FILES}
-    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen $<TARGET_FILE:draw_images> ${RES_STAGE}/res
+    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ${SCANCONSOLE_SANITIZER_ENVIRONMENT}
+        $<TARGET_FILE:draw_images> ${RES_STAGE}/res
     DEPENDS draw_images
     COMMENT "Drawing the console's images")
 

@@ -26,11 +26,15 @@ ImageManager::~ImageManager()
 
 ImageObject *ImageManager::AddImage(QImage *image)
 {
+    return AddImage(image, ParamSetting::instance.name);
+}
+
+ImageObject *ImageManager::AddImage(QImage *image, const QString &document)
+{
     auto *record = new ImageObject;
     record->image = image;
     const QString stamp =
         QDateTime::currentDateTime().toString(QStringLiteral("-yyyy-MM-dd-hh-mm-ss"));
-    const QString document = ParamSetting::instance.name;
 
     QMutexLocker lock(&m_mutex);
     // The first page of the program's life carries no number; the counter then runs on across

@@ -15,8 +15,10 @@ class ImageManager
 public:
     static ImageManager *Instance();
 
-    // Takes ownership of `image`, names the page and appends it. Returns the new record.
+    // Takes ownership of `image`, names the page after `document` (the record's document name
+    // when none is given) and appends it. Returns the new record.
     ImageObject *AddImage(QImage *image);
+    ImageObject *AddImage(QImage *image, const QString &document);
     void ClearImages();
     ImageObject *getCurImage() const;
     ImageObject *getBackImage() const;

@@ -1,10 +1,9 @@
 #include "imaging/OfdWriter.h"
 
 #include "imaging/FileCommit.h"
+#include "imaging/ImageEncoder.h"
 #include "imaging/PageResolution.h"
 
-#include <QBuffer>
-#include <QImageWriter>
 #include <QUuid>
 #include <QXmlStreamWriter>
 
@@ -246,10 +245,7 @@ OfdWriter::Page OfdWriter::page(const QImage &image)
     Page page{QByteArray(), image.size(), PageResolution::dpi(image)};
     if (image.isNull())
         return page;
-    QBuffer buffer(&page.jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    if (!QImageWriter(&buffer, "jpeg").write(image))
-        page.jpeg.clear();
+    page.jpeg = ImageEncoder::encode(image, "jpeg");
     return page;
 }
 

@@ -3,11 +3,11 @@
 #include "imaging/MatView.h"
 #include "imaging/PageOps.h"
 #include "imaging/ScratchBuffers.h"
-#include "settings/ParamSetting.h"
+#include "settings/ScanSettings.h"
 
 #include <QTransform>
 
-QVector<PageCorrector::Step> PageCorrector::plan(const ParamSetting &p)
+QVector<PageCorrector::Step> PageCorrector::plan(const ScanSettings &p)
 {
     QVector<Step> steps;
     if (p.angle_correct != 0.0f)
@@ -36,7 +36,7 @@ namespace {
 
 // One step after the rotation, with the arguments the collector derives from the record
 // (exactly those ImageAlgorithm's operation would get).
-bool runStep(PageCorrector::Step step, const MatView &in, const ParamSetting &p,
+bool runStep(PageCorrector::Step step, const MatView &in, const ScanSettings &p,
              const PageOps::Output &out)
 {
     switch (step) {
@@ -70,7 +70,7 @@ QImage newImage(int rows, int cols, int channels)
 
 } // namespace
 
-void PageCorrector::correct(QImage *image, const ParamSetting &p)
+void PageCorrector::correct(QImage *image, const ScanSettings &p)
 {
     if (!image)
         return;

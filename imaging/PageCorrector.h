@@ -3,9 +3,9 @@
 #include <QImage>
 #include <QVector>
 
-class ParamSetting;
+class ScanSettings;
 
-// Corrects one scanned page as the settings record asks, in the fixed order: rotation, tone
+// Corrects one scanned page as the run's settings ask, in the fixed order: rotation, tone
 // adjustment, artistic filter, descreening, bleed-through suppression, black and white,
 // background colour; each step only when its fields call for it.
 class PageCorrector
@@ -23,9 +23,9 @@ public:
         BackgroundColour
     };
 
-    // The steps the record's current values call for, in order.
-    static QVector<Step> plan(const ParamSetting &settings);
+    // The steps the settings call for, in order.
+    static QVector<Step> plan(const ScanSettings &settings);
     // Applies them to `image`: the same bytes as ImageAlgorithm's operations called one after
     // another. A null image stays null; with no step the image is not touched at all.
-    static void correct(QImage *image, const ParamSetting &settings);
+    static void correct(QImage *image, const ScanSettings &settings);
 };

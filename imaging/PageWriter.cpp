@@ -1,14 +1,13 @@
 #include "imaging/PageWriter.h"
 
 #include "imaging/FileCommit.h"
+#include "imaging/ImageEncoder.h"
 #include "imaging/OfdWriter.h"
 #include "imaging/PdfPageWriter.h"
 #include "imaging/SaveFormat.h"
 #include "imaging/TiffWriter.h"
 
-#include <QBuffer>
 #include <QFileInfo>
-#include <QImageWriter>
 
 namespace {
 
@@ -21,12 +20,7 @@ bool writeImage(const QImage &image, const QString &target)
     const QByteArray format = QFileInfo(target).suffix().toLower().toLatin1();
     if (format == "tif" || format == "tiff")
         return FileCommit::write(TiffWriter::encode(image), target);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!QImageWriter(&buffer, format).write(image))
-        return false;
-    return FileCommit::write(bytes, target);
+    return FileCommit::write(ImageEncoder::encode(image, format), target);
 }
 
 } // namespace

@@ -33,6 +33,27 @@ bool isComplete(const QString &path)
     return file.seek(qMax<qint64>(0, file.size() - tail)) && file.read(tail).contains("%%EOF");
 }
 
+// Qt's PDF output writes an empty image when its own copy of a page cannot be had (memory) and
+// still reports success. Every image is written as an object that states its size, so a saved
+// page is one whose image is there at its real size.
+bool holdsImages(const QString &path, const QList<QImage> &images)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const uchar *mapped = file.map(0, file.size());
+    const QByteArray content =
+        mapped ? QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), int(file.size()))
+               : file.readAll();
+    for (const QImage &image : images) {
+        const QByteArray object = "/Subtype /Image\n/Width " + QByteArray::number(image.width()) +
+                                  "\n/Height " + QByteArray::number(image.height()) + "\n";
+        if (!image.isNull() && !content.contains(object))
+            return false;
+    }
+    return true;
+}
+
 bool replaceWith(const QString &temporary, const QString &target)
 {
     // rename(2) replaces the target atomically: the old file stays until the new one is whole.
@@ -89,8 +110,8 @@ bool printPages(const QList<QImage> &images, const QString &target)
             return false;
         }
     }
-    // Only a complete file may replace the target.
-    if (!isComplete(temporary)) {
+    // Only a complete file holding every page may replace the target.
+    if (!isComplete(temporary) || !holdsImages(temporary, images)) {
         QFile::remove(temporary);
         return false;
     }

@@ -2,23 +2,24 @@
 
 #include "imaging/ImageManager.h"
 #include "imaging/PageCorrector.h"
+#include "imaging/PageDecoder.h"
 #include "imaging/PageWriter.h"
 #include "imaging/PdfPageWriter.h"
 #include "imaging/SaveFormat.h"
-#include "settings/ParamSetting.h"
+#include "scan/PageFolder.h"
 
 #include <QDebug>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QMutexLocker>
 
 #include <algorithm>
 
-const char *const ReadImageThread::TempDir = "/tmp/tempimages";
+const char *const ReadImageThread::TempDir = PageFolder::DefaultPath;
 
-ReadImageThread::ReadImageThread()
-    : QThread(nullptr), m_finish(false), m_saveFlag(true), m_taken(0), m_failedSaves(0)
+ReadImageThread::ReadImageThread(const ScanSettings &settings)
+    : QThread(nullptr), m_settings(settings), m_finish(false), m_saveFlag(true), m_taken(0),
+      m_failedPages(0), m_failedSaves(0)
 {
 }
 
@@ -30,6 +31,12 @@ void ReadImageThread::SetSaveFlag(bool save)
 void ReadImageThread::Finish()
 {
     m_finish = true;
+}
+
+int ReadImageThread::failedPages() const
+{
+    QMutexLocker lock(&m_failureMutex);
+    return m_failedPages;
 }
 
 int ReadImageThread::failedSaves() const
@@ -67,52 +74,50 @@ int ReadImageThread::sweep()
 
 bool ReadImageThread::pageFilesWaiting()
 {
-    // Regular files only: a directory or pipe under a page name is never taken.
-    return !QDir(QString::fromLatin1(TempDir), QStringLiteral("*.jpg"))
-                .entryList(QDir::Files)
-                .isEmpty();
+    // Regular files only: a directory, link or pipe under a page name is never taken.
+    return !PageFolder(QString::fromLatin1(TempDir)).pageNames().isEmpty();
 }
 
 void ReadImageThread::readImages()
 {
-    const QString folder = QString::fromLatin1(TempDir);
-    // Default listing: by name ignoring case. Files written from now on belong to the next
-    // sweep.
-    const QStringList entries = QDir(folder, QStringLiteral("*.jpg")).entryList();
+    // A folder that is not ours (a link, someone else's) gives no names: nothing in it is read
+    // or deleted. Files written from now on belong to the next sweep.
+    const PageFolder folder(QString::fromLatin1(TempDir));
+    const QStringList entries = folder.pageNames();
     // Gives the scan program time to finish the files just listed, and paces the sweeps.
     QThread::sleep(1);
-    const int saveType = ParamSetting::instance.save_type;
+    const int saveType = m_settings.save_type;
     m_taken = 0;
 
     for (const QString &entry : entries) {
-        const QString path = folder + QLatin1Char('/') + entry;
-        // A directory (or pipe, or a file gone since the listing) under a page name is no
-        // page: opening a pipe would block the collector, and a directory must not be deleted.
-        if (!QFileInfo(path).isFile()) {
-            qDebug() << "ReadImageThread: skipping" << path << "(not a regular file)";
+        const PageFolder::Page file = folder.take(entry, m_kept);
+        if (file.state == PageFolder::Page::NoPage || file.state == PageFolder::Page::Known)
             continue;
-        }
-        auto *image = new QImage;
-        // An unreadable or half-written file gives a null page; it is still taken away.
-        if (!image->load(path))
-            qDebug() << "ReadImageThread: could not read" << path;
-        if (QFile::remove(path))
+        if (file.state == PageFolder::Page::Taken)
             ++m_taken;
-        else
-            qDebug() << "ReadImageThread: could not delete" << path;
+        auto *image = new QImage;
+        // A page that cannot be read (or is far too large to be one) is a failed page: it is
+        // still taken away and stays an empty page in the store, reported, and the sweep goes on.
+        if (file.oversized)
+            noteFailedPage(entry, "too large a file");
+        else if (!file.complete)
+            noteFailedPage(entry, "cut off");
+        else if (PageDecoder::decode(file.bytes, image) == PageDecoder::TooLarge)
+            noteFailedPage(entry, "too many pixels");
+        else if (image->isNull())
+            noteFailedPage(entry, "unreadable");
 
-        PageCorrector::correct(image, ParamSetting::instance);
-        ImageObject *record = ImageManager::Instance()->AddImage(image);
+        PageCorrector::correct(image, m_settings);
+        ImageObject *record = ImageManager::Instance()->AddImage(image, m_settings.name);
 
         if (!m_saveFlag)
             continue;
-        if (saveType == SaveFormat::MergedPdf) {
-            if (image->isNull()) // left out of the merged PDF
-                noteFailedSave(ParamSetting::instance.save_path, record->name);
+        if (image->isNull()) // counted as a failed page already
+            continue;
+        if (saveType == SaveFormat::MergedPdf)
             saveMutiImage();
-        } else {
+        else
             saveImage(record);
-        }
     }
 }
 
@@ -128,10 +133,10 @@ void ReadImageThread::saveImage(ImageObject *record)
 {
     if (!record || !record->image)
         return;
-    const QString folder = ParamSetting::instance.save_path;
+    const QString folder = m_settings.save_path;
     if (!makeFolder(folder))
         return;
-    const int saveType = ParamSetting::instance.save_type;
+    const int saveType = m_settings.save_type;
     const QString target = folder + QLatin1Char('/') + record->name + SaveFormat::suffix(saveType);
     // The page was added in this sweep; the window learns of it only after the sweep, so
     // nothing else touches it yet. An empty page or an unknown format writes nothing and
@@ -142,7 +147,7 @@ void ReadImageThread::saveImage(ImageObject *record)
 
 void ReadImageThread::saveMutiImage()
 {
-    const QString folder = ParamSetting::instance.save_path;
+    const QString folder = m_settings.save_path;
     if (!makeFolder(folder))
         return;
     ImageManager *store = ImageManager::Instance();
@@ -159,6 +164,13 @@ void ReadImageThread::saveMutiImage()
     // new one, so a failed rewrite keeps the pages saved before.
     if (!PdfPageWriter::writeMerged(pages, target))
         noteFailedSave(folder, first->name + QStringLiteral(".pdf"));
+}
+
+void ReadImageThread::noteFailedPage(const QString &file, const char *why)
+{
+    qDebug() << "ReadImageThread: failed page" << file << "-" << why;
+    QMutexLocker lock(&m_failureMutex);
+    ++m_failedPages;
 }
 
 void ReadImageThread::noteFailedSave(const QString &folder, const QString &what)

@@ -1,6 +1,10 @@
 #pragma once
 
+#include "settings/ScanSettings.h"
+
+#include <QByteArray>
 #include <QMutex>
+#include <QSet>
 #include <QString>
 #include <QThread>
 
@@ -11,7 +15,8 @@ struct ImageObject;
 // Collects the page files the scan program leaves in "/tmp/tempimages" while a scan or preview
 // runs: about once a second it loads every "*.jpg" there, deletes the file, corrects the page
 // as the settings record says, adds it to the page store and, for a scan, saves it to the
-// destination folder. One object serves one run; it reports through its signals, and the
+// destination folder. One object serves one run, on the settings it was given (never the
+// record, which the window may change meanwhile); it reports through its signals, and the
 // number of pages it could not save can be read once it has finished.
 class ReadImageThread : public QThread
 {
@@ -20,7 +25,8 @@ class ReadImageThread : public QThread
 public:
     static const char *const TempDir;
 
-    ReadImageThread();
+    // `settings`: the run's own copy, taken when it starts.
+    explicit ReadImageThread(const ScanSettings &settings);
 
     // true: save every page (scan); false: only collect (preview). Set before start().
     void SetSaveFlag(bool save);
@@ -30,14 +36,16 @@ public:
 
     // One sweep of the page folder (runs in the collector's thread).
     void readImages();
-    // Writes one page in the record's single-page format.
+    // Writes one page in the run's single-page format.
     void saveImage(ImageObject *record);
     // Rewrites the merged PDF from every page in the store.
     void saveMutiImage();
 
-    // Saves that failed during the run (folder not creatable, writer error, empty page,
-    // unknown format), and the destination folder they were meant for. Safe to read from any
-    // thread; meant for the ThreadFinished() slot.
+    // Page files that gave no page (unreadable, cut off, too large): each is an empty page in
+    // the store. Safe to read from any thread; meant for the ThreadFinished() slot.
+    int failedPages() const;
+    // Saves of pages that failed during the run (folder not creatable, writer error, unknown
+    // format), and the destination folder they were meant for. Same rules.
     int failedSaves() const;
     QString failedFolder() const;
 
@@ -52,14 +60,19 @@ private:
     // One sweep followed by its UpdateImage(); returns the page files it took away.
     int sweep();
     static bool pageFilesWaiting();
+    void noteFailedPage(const QString &file, const char *why);
     void noteFailedSave(const QString &folder, const QString &what);
     bool makeFolder(const QString &folder);
 
+    const ScanSettings m_settings;
     std::atomic<bool> m_finish;
     bool m_saveFlag;
     int m_taken; // page files the last sweep took away
+    // Page files taken that could not be deleted: each is taken once only.
+    QSet<QByteArray> m_kept;
 
     mutable QMutex m_failureMutex;
+    int m_failedPages;
     int m_failedSaves;
     QString m_failedFolder;
 };

@@ -1,13 +1,12 @@
 #include "imaging/SearchablePdfJob.h"
 
 #include "imaging/FileCommit.h"
+#include "imaging/ImageEncoder.h"
 #include "imaging/PageResolution.h"
 #include "imaging/SearchablePdfWriter.h"
 #include "imaging/TextRecogniser.h"
 
-#include <QBuffer>
 #include <QDeadlineTimer>
-#include <QImageWriter>
 #include <QThread>
 
 #include <cmath>
@@ -38,13 +37,9 @@ bool SearchablePdfJob::addPage(const QImage &image, const QByteArray &jpeg)
 {
     if (image.isNull() || !m_files.isValid())
         return false;
-    QByteArray bytes = jpeg;
-    if (bytes.isEmpty()) {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        if (!QImageWriter(&buffer, "jpeg").write(image))
-            return false;
-    }
+    const QByteArray bytes = jpeg.isEmpty() ? ImageEncoder::encode(image, "jpeg") : jpeg;
+    if (bytes.isEmpty())
+        return false;
     QMutexLocker lock(&m_mutex);
     if (m_finishing)
         return false;

@@ -21,11 +21,19 @@ bool appendToLog(const QByteArray &bytes)
         return false;
     const QString path =
         QString::fromLatin1(kLogDir) + QLatin1Char('/') + ParamSetting::instance.log_file_name;
+    // A record starts on a line of its own, also after a last line that was cut off (a crash
+    // while writing, a full disk): otherwise it would become the end of that line.
+    QByteArray record = bytes;
+    QFile last(path);
+    if (last.open(QIODevice::ReadOnly) && last.size() > 0 && last.seek(last.size() - 1) &&
+        last.read(1) != "\n")
+        record.prepend('\n');
+    last.close();
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return false;
     // One write per record, so a record is never split by another writer's.
-    const bool ok = file.write(bytes) == bytes.size();
+    const bool ok = file.write(record) == record.size();
     file.close();
     return ok;
 }

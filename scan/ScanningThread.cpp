@@ -1,15 +1,16 @@
 #include "scan/ScanningThread.h"
 
+#include "scan/PageFolder.h"
 #include "scan/ScanArguments.h"
-#include "settings/ParamSetting.h"
 
 #include <QCoreApplication>
 #include <QDebug>
-#include <QDir>
 #include <QProcess>
 
-ScanningThread::ScanningThread()
-    : QThread(nullptr), m_tempDir(QStringLiteral("/tmp/tempimages/")), m_settleDelay(2000)
+ScanningThread::ScanningThread(const ScanSettings &settings, const QString &printerAddress)
+    : QThread(nullptr), m_settings(settings), m_printerAddress(printerAddress),
+      m_tempDir(QString::fromLatin1(PageFolder::DefaultPath) + QLatin1Char('/')),
+      m_settleDelay(2000)
 {
 }
 
@@ -30,10 +31,11 @@ void ScanningThread::setSettleDelay(int ms)
 
 void ScanningThread::run()
 {
-    // Without the folder the program has nowhere to put its pages; the window still needs a
+    // Without a folder of our own the program has nowhere safe to put its pages (a folder
+    // someone else owns or can write to could feed us their files); the window still needs a
     // result to leave its scanning state.
-    if (!QDir(m_tempDir).exists() && !QDir().mkpath(m_tempDir)) {
-        qDebug() << "ScanningThread: cannot create" << m_tempDir;
+    if (!PageFolder::prepare(m_tempDir)) {
+        qDebug() << "ScanningThread: cannot use" << m_tempDir;
         emit ThreadFinished(ResultTempDirFailed);
         return;
     }
@@ -51,16 +53,12 @@ void ScanningThread::run()
 
 int ScanningThread::execCmd()
 {
-    ParamSetting &param = ParamSetting::instance;
-    const QString address = param.printerAddress();
-    const int source = param.source_type;
-    const int colour = param.image_type;
-    const int resolution = param.resolution;
-
     const QString program =
         QCoreApplication::applicationDirPath() + QStringLiteral("/ScanConsoleApp");
     const QString outputPath = m_tempDir + QStringLiteral("tempImage.jpg");
-    const QStringList args = ScanArguments::build(address, source, colour, resolution, outputPath);
+    const QStringList args =
+        ScanArguments::build(m_printerAddress, m_settings.source_type, m_settings.image_type,
+                             m_settings.resolution, outputPath);
     qDebug() << outputPath;
 
     QProcess process;

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "settings/ScanSettings.h"
+
 #include <QString>
 #include <QThread>
 
-// Runs one scan: starts the application directory's ScanConsoleApp with the record's scan
+// Runs one scan: starts the application directory's ScanConsoleApp with the run's scan
 // parameters, waits for it to end and reports its exit code as the scan's result code.
-// One object serves exactly one run; it reports only through its signals.
+// One object serves exactly one run, on the settings it was given; it reports only through its
+// signals.
 class ScanningThread : public QThread
 {
     Q_OBJECT
@@ -14,10 +17,12 @@ public:
     // Results of the runner's own, beside the program's exit codes (which are never negative).
     // The program is missing, could not be started or crashed.
     static constexpr int ResultProgramFailed = -1;
-    // The temporary page folder can neither be found nor created.
+    // The temporary page folder can neither be found nor created, or it is not ours (a symbolic
+    // link, another user's folder, one that others may write to).
     static constexpr int ResultTempDirFailed = -2;
 
-    ScanningThread();
+    // `settings` and `printerAddress`: the run's own copies, taken when it starts.
+    ScanningThread(const ScanSettings &settings, const QString &printerAddress);
 
     // The page folder handed to the program; "/tmp/tempimages/" unless a test points it
     // elsewhere. Set before start().
@@ -39,6 +44,8 @@ protected:
     void run() override;
 
 private:
+    const ScanSettings m_settings;
+    const QString m_printerAddress;
     QString m_tempDir;
     int m_settleDelay;
 };

@@ -1,11 +1,12 @@
 #include "settings/ParamSetting.h"
 
+#include "imaging/SaveFormat.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QMutexLocker>
 #include <QSettings>
 #include <QVariant>
-
 
 ParamSetting ParamSetting::instance;
 
@@ -61,11 +62,7 @@ const VisibleKey kVisibleKeys[] = {
 
 ParamSetting::ParamSetting()
 {
-    save_path = QString();
-    name = QString();
-    log_file_name = QString();
-    printer_ip = QString();
-    initParamSetting();
+    // The scan fields start at their defaults (ScanSettings).
     printer_ip = QStringLiteral("192.168.0.1");
     user_model = 1;
     initUserModel(1);
@@ -75,33 +72,7 @@ ParamSetting::~ParamSetting() = default;
 
 void ParamSetting::initParamSetting()
 {
-    save_path = QStringLiteral("/home/image");
-    name = QStringLiteral("Image");
-    resolution = 2;
-    save_type = 0;
-    source_type = 1;
-    image_type = 0;
-    paper_size = 0;
-    paper_thickness = 0.5f;
-    paper_material = 0;
-    halftone = 0;
-    filter = 0;
-    brightness = 100;
-    contrast = 100;
-    color_curve = 100;
-    descreen = false;
-    descreen_radius = 5.0f;
-    angle_correct = 0.0f;
-    gamma_correct = 1.0f;
-    brightness_correct = 0.0f;
-    contrast_correct = 0.0f;
-    impermeable = 0;
-    eco_mode = false;
-    progress = false;
-    change_bkg = false;
-    bkg_red = 255;
-    bkg_green = 255;
-    bkg_blue = 255;
+    static_cast<ScanSettings &>(*this) = ScanSettings();
 }
 
 void ParamSetting::initUserModel(int)
@@ -122,8 +93,32 @@ QString ParamSetting::visibleFilePath()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/config/VisibleSetting.ini");
 }
 
-void ParamSetting::loadParamSettings(QString path)
+bool ParamSetting::isReadable(const QString &file)
 {
+    const QFileInfo info(file);
+    if (!info.exists())
+        return true;
+    if (!info.isFile() || info.size() > MaxFileBytes)
+        return false;
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return true; // the settings class cannot read it either
+    const QByteArray text = f.read(MaxFileBytes + 1);
+    // The settings class writes a float as "@Variant(\0\0\0\x87...)"; "@@" starts a text
+    // that only begins with "@".
+    static const QByteArray variant = "@Variant(";
+    static const QByteArray floatValue = "@Variant(\\0\\0\\0\\x87";
+    for (int at = text.indexOf(variant); at >= 0; at = text.indexOf(variant, at + 1)) {
+        if ((at == 0 || text.at(at - 1) != '@') && text.mid(at, floatValue.size()) != floatValue)
+            return false;
+    }
+    return text.size() <= MaxFileBytes;
+}
+
+bool ParamSetting::loadParamSettings(QString path)
+{
+    if (!isReadable(paramFilePath(path)))
+        return false;
     QSettings s(paramFilePath(path), QSettings::IniFormat);
 
     auto readInt = [&s](const char *key, int &field, bool (*accept)(int)) {
@@ -139,14 +134,14 @@ void ParamSetting::loadParamSettings(QString path)
     auto readBool = [&s](const char *key, bool &field) {
         field = s.value(QLatin1String(key), field).toBool();
     };
-    auto any = [](int) { return true; };
-
-    readInt("/HELP/user_model", user_model, any);
+    // Every number has its range: an index within its combo box's items, a value within its
+    // spin box's; anything else keeps the field's current value.
+    readInt("/HELP/user_model", user_model, [](int v) { return inRange(v, 2); });
     const QString path_ = s.value(QStringLiteral("/BASE/save_path"), save_path).toString();
     if (!path_.isEmpty())
         save_path = path_;
     readInt("/BASE/resolution", resolution, [](int v) { return inRange(v, 4); });
-    readInt("/BASE/save_type", save_type, any);
+    readInt("/BASE/save_type", save_type, [](int v) { return SaveFormat::isFormat(v); });
     readInt("/BASE/source_type", source_type, [](int v) { return inRange(v, 2); });
     readInt("/BASE/image_type", image_type, [](int v) { return inRange(v, 2); });
     readInt("/BASE/paper_size", paper_size, [](int v) { return inRange(v, 16); });
@@ -156,27 +151,28 @@ void ParamSetting::loadParamSettings(QString path)
     readInt("/IMAGE/halftone", halftone, [](int v) { return inRange(v, 1); });
     readInt("/IMAGE/brightness", brightness, [](int v) { return inRange(v, 100); });
     readInt("/IMAGE/contrast", contrast, [](int v) { return inRange(v, 100); });
-    readInt("/IMAGE/color_curve", color_curve, any);
+    readInt("/IMAGE/color_curve", color_curve, [](int v) { return inRange(v, 100); });
     readBool("/IMAGE/descreen", descreen);
     readFloat("/IMAGE/descreen_radius", descreen_radius,
               [](float v) { return v > 0.99999f && static_cast<double>(v) < 10.00001; });
     readFloat("/CORRECT/angle_correct", angle_correct,
               [](float v) { return v > -180.0f && v < 180.0f; });
     readFloat("/CORRECT/gamma_correct", gamma_correct,
-              [](float v) { return v > -0.000001f && v < 4.000001f; });
+              [](float v) { return v > 0.099999f && v < 4.000001f; });
     readFloat("/CORRECT/brightness_correct", brightness_correct,
               [](float v) { return v > -20.0f && v < 20.0f; });
     readFloat("/CORRECT/contrast_correct", contrast_correct,
               [](float v) { return v > -20.0f && v < 20.0f; });
     readInt("/ORTHER/filter", filter, [](int v) { return inRange(v, 4); });
     name = s.value(QStringLiteral("/ORTHER/name"), name).toString();
-    readInt("/ORTHER/impermeable", impermeable, any);
+    readInt("/ORTHER/impermeable", impermeable, [](int v) { return inRange(v, 3); });
     readBool("/ORTHER/eco_mode", eco_mode);
     readBool("/ORTHER/change_bkg", change_bkg);
     readInt("/ORTHER/bkg_red", bkg_red, [](int v) { return inRange(v, 255); });
     readInt("/ORTHER/bkg_green", bkg_green, [](int v) { return inRange(v, 255); });
     readInt("/ORTHER/bkg_blue", bkg_blue, [](int v) { return inRange(v, 255); });
     readBool("/ORTHER/progress", progress);
+    return true;
 }
 
 bool ParamSetting::saveParamSettings(QString path)
@@ -213,10 +209,13 @@ bool ParamSetting::saveParamSettings(QString path)
     return syncedToFile(s);
 }
 
-void ParamSetting::loadIPSettings(QString path)
+bool ParamSetting::loadIPSettings(QString path)
 {
+    if (!isReadable(paramFilePath(path)))
+        return false;
     QSettings s(paramFilePath(path), QSettings::IniFormat);
     setPrinterAddress(s.value(QStringLiteral("/PRINTER/IP"), printerAddress()).toString());
+    return true;
 }
 
 bool ParamSetting::saveIPSettings(QString path)
@@ -226,11 +225,14 @@ bool ParamSetting::saveIPSettings(QString path)
     return syncedToFile(s);
 }
 
-void ParamSetting::loadVisibleSettings()
+bool ParamSetting::loadVisibleSettings()
 {
+    if (!isReadable(visibleFilePath()))
+        return false;
     QSettings s(visibleFilePath(), QSettings::IniFormat);
     for (const VisibleKey &entry : kVisibleKeys)
         this->*entry.flag = s.value(QLatin1String(entry.key), true).toBool();
+    return true;
 }
 
 bool ParamSetting::saveVisibleSettings()

@@ -1,12 +1,16 @@
 #pragma once
 
+#include "settings/ScanSettings.h"
+
 #include <QMutex>
 #include <QString>
 
-// The one record of everything the console keeps between runs: scan parameters, interface
-// mode, visibility flags of the custom mode, printer address and the work-log file name.
-// Fields are public and read directly; the ini files change only through the save calls.
-class ParamSetting
+// The one record of everything the console keeps between runs: scan parameters (the fields of
+// ScanSettings), interface mode, visibility flags of the custom mode, printer address and the
+// work-log file name. Fields are public and read directly on the GUI thread; the ini files
+// change only through the save calls. A scan or preview works on its own copy of the scan
+// fields (scanSettings()), never on the record.
+class ParamSetting : public ScanSettings
 {
 public:
     ParamSetting();
@@ -17,12 +21,14 @@ public:
     void initParamSetting();
     void initUserModel(int model);
 
-    void loadParamSettings(QString path);
+    // The loads refuse a file the settings class must not read (see isReadable) and then
+    // return false with nothing changed; a missing file loads nothing and is fine.
+    bool loadParamSettings(QString path);
     // Returns true only when the file was really written.
     bool saveParamSettings(QString path);
-    void loadIPSettings(QString path);
+    bool loadIPSettings(QString path);
     bool saveIPSettings(QString path);
-    void loadVisibleSettings();
+    bool loadVisibleSettings();
     bool saveVisibleSettings();
 
     // printer_ip is copied by the reachability monitor's thread while the GUI thread may replace
@@ -30,37 +36,17 @@ public:
     QString printerAddress() const;
     void setPrinterAddress(const QString &address);
 
+    // The scan fields as they are now: the copy a run works on.
+    ScanSettings scanSettings() const { return *this; }
+
+    // Settings files are small. One larger than this, one that is no plain file (a pipe would
+    // block), or one holding an encoded value other than a float (an image, say, which the
+    // settings class would decode on reading) is not read at all.
+    static constexpr qint64 MaxFileBytes = 1024 * 1024;
+    static bool isReadable(const QString &file);
+
     static QString paramFilePath(const QString &path);
     static QString visibleFilePath();
-
-    // Scan fields.
-    QString save_path;
-    QString name;
-    int resolution;
-    int save_type;
-    int source_type;
-    int image_type;
-    int paper_size;
-    float paper_thickness;
-    int paper_material;
-    int halftone;
-    int filter;
-    int brightness;
-    int contrast;
-    int color_curve;
-    bool descreen;
-    float descreen_radius;
-    float angle_correct;
-    float gamma_correct;
-    float brightness_correct;
-    float contrast_correct;
-    int impermeable;
-    bool eco_mode;
-    bool progress;
-    bool change_bkg;
-    int bkg_red;
-    int bkg_green;
-    int bkg_blue;
 
     int user_model;
 

@@ -4,10 +4,12 @@
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageAuthenticationCode>
 #include <QProcess>
 #include <QSettings>
 #include <QTest>
@@ -60,6 +62,29 @@ class TestAccount : public QObject
     {
         LoginDialog dialog;
         return press(dialog, {"edit_user", "edit_password", "btn_Login"}, {user, password});
+    }
+    static QStringList change(const QString &from, const QString &to)
+    {
+        PasswordDialog dialog;
+        return press(dialog,
+                     {"edit_OldPassword", "edit_NewPassword", "edit_ConfirmPassword", "btn_Ok"},
+                     {from, to, to});
+    }
+    static int mode(const QString &path) { return int(QFileInfo(path).permissions()); }
+    static const int kOwnerOnly =
+        int(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    // PBKDF2 with HMAC-SHA256 as RFC 8018 writes it, for one 32-byte block.
+    static QByteArray pbkdf2(const QByteArray &password, const QByteArray &salt, int iterations)
+    {
+        QByteArray u = QMessageAuthenticationCode::hash(salt + QByteArray("\0\0\0\1", 4), password,
+                                                        QCryptographicHash::Sha256);
+        QByteArray t = u;
+        for (int j = 1; j < iterations; ++j) {
+            u = QMessageAuthenticationCode::hash(u, password, QCryptographicHash::Sha256);
+            for (int k = 0; k < t.size(); ++k)
+                t[k] = char(t[k] ^ u[k]);
+        }
+        return t;
     }
 
 private slots:
@@ -133,6 +158,40 @@ private slots:
         QVERIFY(!readAll(loginIni()).contains(typed[1].toUtf8())); // digests only
         QCOMPARE(login(kUser, kPassword) == kAccepted, !message.isEmpty());
         QCOMPARE(login(kUser, typed[1]) == kAccepted, message.isEmpty() || typed[1] == kPassword);
+    }
+
+    void passwordFileAfterAChange()
+    {
+        // Installed for its owner only, with the installation's plain MD5 digest, which logs in.
+        QCOMPARE(mode(loginIni()), kOwnerOnly);
+        const QString user =
+            QSettings(loginIni(), QSettings::IniFormat).value("/LOGIN/User").toString();
+        QCOMPARE(login(kUser, kPassword), kAccepted);
+        // A change (of a file an older installation left readable by all) stores a salted
+        // PBKDF2-SHA256 digest in a form that says so, for the owner only; the user stays.
+        QVERIFY(QFile::setPermissions(loginIni(), QFile::ReadOwner | QFile::WriteOwner |
+                                                      QFile::ReadGroup | QFile::ReadOther));
+        QStringList salts;
+        for (const QString next : {"NewPass99", "NewPass98"}) {
+            const QString previous = salts.isEmpty() ? kPassword : "NewPass99";
+            QCOMPARE(change(previous, next).first(), QString("accepted"));
+            QSettings file(loginIni(), QSettings::IniFormat);
+            const QStringList stored = file.value("/LOGIN/Password").toString().split('$');
+            QCOMPARE(stored.size(), 4);
+            QCOMPARE(stored[0], QString("pbkdf2-sha256"));
+            QVERIFY(stored[1].toInt() >= 100000);
+            QCOMPARE(stored[2].size(), 32); // 16 bytes of salt
+            QCOMPARE(stored[3], QString::fromLatin1(
+                                    pbkdf2(next.toUtf8(), QByteArray::fromHex(stored[2].toLatin1()),
+                                           stored[1].toInt())
+                                        .toHex()));
+            QCOMPARE(file.value("/LOGIN/User").toString(), user);
+            QCOMPARE(mode(loginIni()), kOwnerOnly);
+            salts << stored[2];
+            QCOMPARE(login(kUser, next), kAccepted);
+            QVERIFY(login(kUser, previous) != kAccepted);
+        }
+        QVERIFY(salts[0] != salts[1]);
     }
 
     void exportLog_data()

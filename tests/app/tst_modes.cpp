@@ -334,6 +334,26 @@ private slots:
         QCOMPARE(find<QComboBox>("combox_source")->currentIndex(), 0);
     }
 
+    void oversizedTemplateIsRefused()
+    {
+        // A template the settings class must not read changes nothing and says so.
+        QTemporaryDir dir;
+        const QString file = dir.filePath("big.ini");
+        QByteArray content = "[BASE]\nresolution=4\n[PAD]\n";
+        content += "pad=" + QByteArray(int(ParamSetting::MaxFileBytes), 'x') + "\n";
+        writeFile(file, content);
+        find<QComboBox>("combox_resolution")->setCurrentIndex(1);
+        ModalAnswerer answerer;
+        answerer.expectFileDialog(file);
+        answerer.expectMessageBox();
+        find<QAction>("action_importparam")->trigger();
+        QVERIFY(answerer.waitSeen(2));
+        QCOMPARE(answerer.seen.at(1).title, QString("警告"));
+        QCOMPARE(answerer.seen.at(1).text, QString("模板文件无法导入"));
+        QCOMPARE(find<QComboBox>("combox_resolution")->currentIndex(), 1);
+        QCOMPARE(p.resolution, 2);
+    }
+
     void templateExportFailureIsReported()
     {
         QTemporaryDir dir;

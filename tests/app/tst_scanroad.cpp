@@ -71,6 +71,43 @@ private:
     }
     QString scanProgram() const { return TestEnvironment::appDir() + "/ScanConsoleApp"; }
 
+    // Puts a stand-in in place of the scan program: it waits (at most a minute) until release()
+    // and then leaves one colour page. The real one comes back at cleanup().
+    QTemporaryDir m_hold;
+    void holdScanProgram()
+    {
+        QVERIFY(QFile::rename(scanProgram(), scanProgram() + ".parked"));
+        QImage page(200, 300, QImage::Format_RGB32);
+        page.fill(QColor(200, 40, 40));
+        QVERIFY(page.save(m_hold.filePath("page.jpg"), "JPG"));
+        QFile::remove(m_hold.filePath("release"));
+        QFile script(scanProgram());
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(QString("#!/bin/sh\ni=0\n"
+                             "while [ ! -e '%1/release' ] && [ $i -lt 600 ]; do\n"
+                             "  sleep 0.1; i=$((i+1))\ndone\n"
+                             "cp '%1/page.jpg' /tmp/tempimages/.held\n"
+                             "mv /tmp/tempimages/.held /tmp/tempimages/held.jpg\n")
+                         .arg(m_hold.path())
+                         .toUtf8());
+        script.close();
+        QVERIFY(script.setPermissions(script.permissions() | QFile::ExeOwner));
+    }
+    void release() { QFile(m_hold.filePath("release")).open(QIODevice::WriteOnly); }
+    // The names of those commands (buttons or actions) that are enabled.
+    QStringList enabled(const QStringList &names)
+    {
+        QStringList on;
+        for (const QString &name : names) {
+            QObject *object = w->findChild<QObject *>(name);
+            auto *widget = qobject_cast<QWidget *>(object);
+            auto *action = qobject_cast<QAction *>(object);
+            if ((widget && widget->isEnabled()) || (action && action->isEnabled()))
+                on << name;
+        }
+        return on;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -95,7 +132,12 @@ private slots:
 
     void cleanup()
     {
+        release();
         waitIdle();
+        if (QFile::exists(scanProgram() + ".parked")) {
+            QFile::remove(scanProgram());
+            QFile::rename(scanProgram() + ".parked", scanProgram());
+        }
         delete w;
         w = nullptr;
         delete dest;
@@ -244,27 +286,48 @@ private slots:
 
     void progressDialogStaysAt99UntilTheResult()
     {
+        // The scan program waits for the test, so the start command's progress loop has ended
+        // when the click returns: the dialog then stands at 99 until the result arrives.
         configure(1, 0, false);
-        qputenv("SCANCONSOLE_PAGE_DELAY_MS", "700");
-        bool dialogSeen = false;
-        int valueDuringScan = -1;
-        QString title, label;
-        QTimer::singleShot(1600, this, [&] {
-            if (auto *dialog = w->findChild<QProgressDialog *>("progressDialog")) {
-                dialogSeen = dialog->isVisible();
-                valueDuringScan = dialog->value();
-                title = dialog->windowTitle();
-                label = dialog->labelText();
-            }
-        });
+        holdScanProgram();
         QTest::mouseClick(find<QPushButton>("btn_scan"), Qt::LeftButton);
+        auto *dialog = w->findChild<QProgressDialog *>("progressDialog");
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->windowTitle(), QString("请等待"));
+        QCOMPARE(dialog->labelText(), QString("扫描中..."));
+        QCOMPARE(dialog->value(), 99);
+        release();
         QVERIFY(waitIdle());
-        qputenv("SCANCONSOLE_PAGE_DELAY_MS", "0");
-        QVERIFY(dialogSeen);
-        QCOMPARE(title, QString("请等待"));
-        QCOMPARE(label, QString("扫描中..."));
-        QCOMPARE(valueDuringScan, 99);
         QTRY_VERIFY(w->findChild<QProgressDialog *>("progressDialog") == nullptr);
+    }
+
+    void aRunKeepsItsSettingsAndLocksTheRecord()
+    {
+        // While a run is under way (no progress dialog in the way) every command that changes
+        // the settings record is disabled; a change made to the record all the same does not
+        // reach the run, which saves where and how it was started.
+        configure(0, 0);
+        holdScanProgram();
+        const QStringList commands{"btn_scan",         "btn_viewer",         "btn_resetParam",
+                                   "btn_saveParam",    "action_scan",        "action_preview",
+                                   "action_saveparam", "action_importparam", "action_customSetting",
+                                   "action_IPSetting", "action_base",        "action_major",
+                                   "action_custom"};
+        QTest::mouseClick(find<QPushButton>("btn_scan"), Qt::LeftButton);
+        QCOMPARE(enabled(commands), QStringList());
+        QTemporaryDir elsewhere;
+        p.initParamSetting(); // as the reset would: black and white, another folder and name
+        p.save_path = elsewhere.path();
+        p.name = "Changed";
+        release();
+        QVERIFY(waitIdle());
+        QCOMPARE(enabled(commands), commands);
+        const QStringList files = filesIn(dest->path());
+        QCOMPARE(files.size(), 1);
+        QVERIFY2(files.first().startsWith("Image") && files.first().endsWith(".jpg"),
+                 qPrintable(files.first()));
+        QVERIFY(filesIn(elsewhere.path()).isEmpty());
+        QVERIFY(!ImageManager::Instance()->at(0)->image->isGrayscale()); // not thresholded
     }
 
     void hiddenProgressShowsNoDialog()

@@ -5,6 +5,7 @@
 #include "tests/support/TestEnvironment.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QTableWidget>
 #include <QToolBar>
 #include <QtTest>
@@ -116,6 +117,71 @@ private slots:
         w.ReadLog();
         QCOMPARE(rows(w).mid(1), shown);
         QVERIFY(rows(w).at(0).startsWith("5|") && rows(w).at(0).endsWith("|Fail"));
+    }
+
+    void recordAfterACutOffLine()
+    {
+        // The last record was cut off while being written: the next one still gets its own line.
+        writeLog(record("ann", "/s/A.jpg", "Success") + "ben /s/B.pdf TX77");
+        LogOutput::WriteFile(true);
+        const QList<QByteArray> lines = readLog().split('\n');
+        QCOMPARE(lines.size(), 4);
+        QCOMPARE(lines.at(1), QByteArray("ben /s/B.pdf TX77"));
+        QVERIFY(lines.at(2).endsWith(" Success ") && lines.at(3).isEmpty());
+        LogWindow w;
+        QCOMPARE(rows(w).size(), 3);
+        QCOMPARE(rows(w).at(1), QString("2|ben|/s/B.pdf|TX77||"));
+        QVERIFY(rows(w).at(0).startsWith("3|") && rows(w).at(0).endsWith("|Success"));
+    }
+
+    void viewerReadsOnlyWhatWasAppended()
+    {
+        writeLog(record("ann", "/s/A.jpg", "Success") + record("ben", "/s/B.pdf", "Fail"));
+        LogWindow w;
+        // The start of the file changes in place: a viewer that read it all again would show it.
+        QFile file("./logFiles/logs.txt");
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.write("amy") == 3);
+        file.close();
+        const auto append = [](const QByteArray &bytes) {
+            QFile log("./logFiles/logs.txt");
+            QVERIFY(log.open(QIODevice::Append) && log.write(bytes) == bytes.size());
+        };
+        append(record("cat", "/s/C.png", "Success") + "dan /s/D.jpg"); // still being written
+        w.ReadLog();
+        const QString ann = "1|ann|/s/A.jpg|TX7700-Series|2024-01-01,08:00:00|Success";
+        QCOMPARE(rows(w).size(), 4);
+        QCOMPARE(rows(w).at(0), QString("4|dan|/s/D.jpg|||"));
+        QCOMPARE(rows(w).at(3), ann);
+        append(" TX7700-Series Unknown 2024-01-01,08:00:00 Fail \n");
+        w.ReadLog();
+        QCOMPARE(rows(w).size(), 4);
+        QCOMPARE(rows(w).at(0), QString("4|dan|/s/D.jpg|TX7700-Series|2024-01-01,08:00:00|Fail"));
+        QVERIFY(rows(w).at(1).startsWith("3|cat|") && rows(w).at(3) == ann);
+    }
+
+    void viewerShowsTheNewestRecordsOnly()
+    {
+        const int count = LogWindow::MaxRows + 50;
+        QByteArray log;
+        for (int i = 1; i <= count; ++i)
+            log += record("u" + QByteArray::number(i), "/s/A.jpg", "Success");
+        writeLog(log);
+        LogWindow w;
+        auto *note = w.findChild<QLabel *>("label_olderRecords");
+        QVERIFY(note && !note->isHidden());
+        QCOMPARE(note->text(), QString("仅显示最新的 10000 条记录，更早的记录在日志文件中"));
+        QStringList shown = rows(w);
+        QCOMPARE(shown.size(), LogWindow::MaxRows);
+        QVERIFY(shown.first().startsWith("10050|u10050|") && shown.last().startsWith("51|u51|"));
+        LogOutput::WriteFile(true);
+        w.ReadLog();
+        shown = rows(w);
+        QCOMPARE(shown.size(), LogWindow::MaxRows);
+        QVERIFY(shown.first().startsWith("10051|") && shown.last().startsWith("52|u52|"));
+        QTest::mouseClick(w.findChild<QToolBar *>("toolBar")->widgetForAction(
+                              w.findChild<QAction *>("action_delete")),
+                          Qt::LeftButton);
+        QVERIFY(rows(w).isEmpty() && note->isHidden());
     }
 
     void deleteAndReload()

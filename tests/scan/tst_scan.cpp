@@ -4,12 +4,13 @@
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
 #include <csignal>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class TestScan : public QObject
 {
@@ -47,6 +48,9 @@ private slots:
     void init()
     {
         TestEnvironment::resetRecord();
+        for (const char *folder : {"link", "open", "foreign"})
+            QFile::remove(m_work.filePath(folder)),
+                QDir(m_work.filePath(folder)).removeRecursively();
         for (const QString &file : {m_work.filePath("args"), m_work.filePath("pids"), m_program})
             QFile::remove(file);
     }
@@ -80,6 +84,9 @@ private slots:
         QTest::newRow("missing") << lo << normal << QString() << pages << -1;
         QTest::newRow("crashes") << lo << normal << "ulimit -c 0\nkill -SEGV $$\n" << pages << -1;
         QTest::newRow("no folder") << lo << normal << ok << m_work.filePath("file/sub") << -2;
+        // Only a folder of ours is used: not a link, not one others may write to or own.
+        for (const char *folder : {"link", "open", "foreign"})
+            QTest::newRow(folder) << lo << normal << ok << m_work.filePath(folder) << -2;
     }
 
     void scan()
@@ -95,7 +102,15 @@ private slots:
         p.setPrinterAddress(address);
         p.source_type = f[0].toInt(), p.image_type = f[1].toInt(), p.resolution = f[2].toInt();
         QStringList seen; // in the order sent; the window gets them queued, in the same order
-        ScanningThread thread;
+        const QByteArray where = QFile::encodeName(folder);
+        if (QTest::currentDataTag() == QLatin1String("link"))
+            QVERIFY(QFile::link(m_work.path(), folder));
+        if (QTest::currentDataTag() == QLatin1String("open"))
+            QVERIFY(::mkdir(where, 0700) == 0 && ::chmod(where, 0770) == 0);
+        if (QTest::currentDataTag() == QLatin1String("foreign") &&
+            (::mkdir(where, 0700) != 0 || ::chown(where, 65534, 65534) != 0))
+            QSKIP("only root can give a folder to another user");
+        ScanningThread thread(p.scanSettings(), address);
         if (!folder.isEmpty()) {
             thread.setTempDir(folder);
             thread.setSettleDelay(0);
@@ -104,16 +119,17 @@ private slots:
                 [&](int value, QString text) { seen << QString("%1 [%2]").arg(value).arg(text); });
         connect(&thread, &ScanningThread::ThreadFinished,
                 [&](int code) { seen << QString("finished %1").arg(code); });
-        QElapsedTimer timer;
-        timer.start();
         thread.start();
         QVERIFY(thread.wait(60000));
-        QVERIFY(!folder.isEmpty() || timer.elapsed() >= 1900); // time to take the last pages
         const QString run = "100 [扫描中...]", done = QString("finished %1").arg(result);
         QCOMPARE(seen, (result == -2  ? QStringList{done}
                         : result != 0 ? QStringList{run, done}
                                       : QStringList{run, "100 []", done}));
         const QString page = (folder.isEmpty() ? "/tmp/tempimages" : folder) + "/tempImage.jpg";
+        if (result != -2) // made (or kept) for our eyes only
+            QCOMPARE(int(QFile::permissions(QFileInfo(page).path())),
+                     int(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser |
+                         QFile::WriteUser | QFile::ExeUser));
         QCOMPARE(recorded("args"),
                  (body.isEmpty() || result == -2 ? QStringList()
                                                  : QStringList{"-p", address, "-t", "4"} +

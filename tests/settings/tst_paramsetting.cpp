@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -68,14 +70,14 @@ private slots:
             {"/IMAGE/brightness", 11, "0", "101"},
             {"/IMAGE/contrast", 12, "50", "-1"},
             {"/ORTHER/bkg_red", 24, "0", "256 -1"},
-            {"/BASE/save_type", 3, "9", ""},
-            {"/ORTHER/impermeable", 20, "7", ""},
-            {"/IMAGE/color_curve", 13, "-5", ""},
-            {"/HELP/user_model", 27, "5", ""},
+            {"/BASE/save_type", 3, "0 6", "7 -1"},
+            {"/ORTHER/impermeable", 20, "3", "4 -1"},
+            {"/IMAGE/color_curve", 13, "0 100", "101 -5"},
+            {"/HELP/user_model", 27, "0 2", "3 -5"},
             {"/BASE/paper_thickness", 7, "9.99", "0 10 thick"},
             {"/IMAGE/descreen_radius", 15, "1 10", "0.9 10.1"},
             {"/CORRECT/angle_correct", 16, "179.5", "180 -180 nan"},
-            {"/CORRECT/gamma_correct", 17, "0 4", "4.01 -0.1"},
+            {"/CORRECT/gamma_correct", 17, "0.1 4", "0.09 0 -5e-07 4.01"},
             {"/CORRECT/brightness_correct", 18, "19.5", "20 -20"},
             {"/CORRECT/contrast_correct", 19, "-19.9", "20"},
             {"/BASE/save_path", 0, "/srv/scans", "''"},
@@ -126,6 +128,43 @@ private slots:
         p.loadVisibleSettings();
         QCOMPARE(p.resolution, 3);
         QCOMPARE(p.printer_ip, QString("127.0.0.1"));
+    }
+
+    void filesTheSettingsClassMustNotRead_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QByteArray large = "[BASE]\nresolution=4\npaper_size=3\n[PAD]\n";
+        for (int i = 0; large.size() <= ParamSetting::MaxFileBytes; ++i)
+            large += "key" + QByteArray::number(i) + "=" + QByteArray(100, 'x') + "\n";
+        QTest::newRow("over 1 MB") << large;
+        // An image value would be decoded by the settings class as it reads the file.
+        QTest::newRow("image value") << QByteArray();
+    }
+    void filesTheSettingsClassMustNotRead()
+    {
+        // None of the three loads reads such a file: the record keeps what it holds.
+        QFETCH(QByteArray, content);
+        if (content.isEmpty()) {
+            QSettings s(paramFile(), QSettings::IniFormat);
+            s.setValue("/BASE/resolution", 4);
+            s.setValue("/BASE/paper_size", 3);
+            s.setValue("/ORTHER/logo", QImage(64, 64, QImage::Format_Mono));
+            s.sync();
+            QVERIFY(QFileInfo(paramFile()).size() < 4096);
+        } else {
+            QFile f(paramFile());
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+        }
+        QVERIFY(QFile::copy(paramFile(), visibleFile()));
+        p.visible_resolution = false;
+        const QVariantList before = RecordFixtures::scanFields(p);
+        QVERIFY(!p.loadParamSettings(QString()));
+        QVERIFY(!p.loadIPSettings(QString()));
+        QVERIFY(!p.loadVisibleSettings());
+        QCOMPARE(RecordFixtures::scanFields(p), before);
+        QCOMPARE(p.printer_ip, QString("127.0.0.1"));
+        QVERIFY(!p.visible_resolution);
+        QFile::remove(visibleFile());
     }
 
     void roundTripThroughTemplate()

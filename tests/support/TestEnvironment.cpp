@@ -9,6 +9,8 @@
 #include <QSettings>
 #include <QTranslator>
 
+#include <sys/stat.h>
+
 namespace TestEnvironment {
 
 namespace {
@@ -52,8 +54,8 @@ QString writeFakeProgram(const QString &name, const QString &script)
         file.write(script.toUtf8());
         file.close();
     }
-    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-                        | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                        QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
     return path;
 }
 
@@ -80,17 +82,18 @@ void clearTempImages()
 {
     QDir dir(QStringLiteral("/tmp/tempimages"));
     if (dir.exists()) {
-        const QStringList entries = dir.entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot
-                                                  | QDir::Hidden);
+        // Pipes and dangling links are "system" entries; a link is removed, never followed.
+        const QStringList entries = dir.entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot |
+                                                  QDir::Hidden | QDir::System);
         for (const QString &entry : entries) {
             QFileInfo info(dir.filePath(entry));
-            if (info.isDir())
+            if (info.isDir() && !info.isSymLink())
                 QDir(info.filePath()).removeRecursively();
             else
                 QFile::remove(info.filePath());
         }
     } else {
-        QDir().mkpath(dir.path());
+        ::mkdir("/tmp/tempimages", 0700); // as the scan runner makes it
     }
 }
 

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+// The folder the scan program leaves its page files in ("/tmp/tempimages"). Every process on
+// the machine can reach that path, so it is used only while it is ours: a real directory (not
+// a symbolic link) owned by this process's user that nobody else may write to. Page files are
+// opened without following links and without blocking and are checked on the open descriptor,
+// so nothing but our own regular files is ever read, and only the very file that was read is
+// ever deleted.
+class PageFolder
+{
+public:
+    static const char *const DefaultPath;
+
+    // Makes the folder (mode 0700, parents as needed) when it is missing and takes group and
+    // others' access from a folder of ours. True when the folder can be used.
+    static bool prepare(const QString &path);
+
+    // Opens the folder for one sweep; isUsable() is false when it is missing or not ours.
+    explicit PageFolder(const QString &path);
+    ~PageFolder();
+    PageFolder(const PageFolder &) = delete;
+    PageFolder &operator=(const PageFolder &) = delete;
+
+    bool isUsable() const { return m_fd >= 0; }
+    // The regular "*.jpg" entries (suffix in any letter case), by name ignoring case.
+    QStringList pageNames() const;
+
+    // Page files larger than this are not read (no page of the device comes near it).
+    static constexpr qint64 MaxPageBytes = 512LL * 1024 * 1024;
+
+    struct Page
+    {
+        enum State
+        {
+            NoPage, // gone, a link, a pipe, a folder, someone else's file: left alone
+            Known,  // a file taken before that could not be deleted: not taken again
+            Taken,  // read and deleted
+            Kept    // read, but it could not be deleted (taken this once)
+        };
+        State state = NoPage;
+        QByteArray bytes;
+        // False for a file that could not be read whole, and for a JPEG without its
+        // end-of-image marker even after the wait: cut off.
+        bool complete = false;
+        // Larger than MaxPageBytes: taken away unread.
+        bool oversized = false;
+    };
+    // Takes the page file `name`: reads it whole (a file that looks cut off is waited for up to
+    // `waitMs`, as the scan program may still be writing it) and deletes it. `kept` remembers
+    // the files that could not be deleted, so that each is taken once only.
+    Page take(const QString &name, QSet<QByteArray> &kept, int waitMs = 5000) const;
+
+    // True when `bytes` can be a whole page file: not empty, and a JPEG ends with its
+    // end-of-image marker. Other formats are judged by their decoder.
+    static bool looksComplete(const QByteArray &bytes);
+
+private:
+    int m_fd;
+};
