@@ -49,7 +49,7 @@ foreach(size ${PKG_ICON_SIZES})
 endforeach()
 add_custom_command(
     OUTPUT ${PKG_ICONS}
-    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ${SCANCONSOLE_SANITIZER_ENVIRONMENT}
         $<TARGET_FILE:draw_images> --icons ${PKG_STAGE}/icons
     DEPENDS draw_images
     COMMENT "Drawing the desktop icons")
