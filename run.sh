@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
-./scripts/build.sh
+# The benchmarks are built by bench/run.sh only.
+./scripts/build.sh -DSCANCONSOLE_BENCHMARKS=OFF
 # A fixed unprivileged port below the range the system hands out for outgoing connections.
 SCANNER_PORT=${SCANNER_PORT:-18095}
 ./scripts/prepare-demo.sh build/bin "$SCANNER_PORT"

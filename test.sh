@@ -3,6 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
-./scripts/build.sh
+# The benchmarks are built by bench/run.sh only.
+./scripts/build.sh -DSCANCONSOLE_BENCHMARKS=OFF
 cd build
 ctest --output-on-failure -j"$(nproc)" "$@"

