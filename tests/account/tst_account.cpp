@@ -14,6 +14,8 @@
 #include <QSettings>
 #include <QTest>
 
+#include <sys/stat.h>
+
 // The administrator account: installed Login.ini, login, password change, guarded log export.
 class TestAccount : public QObject
 {
@@ -192,6 +194,31 @@ private slots:
             QVERIFY(login(kUser, previous) != kAccepted);
         }
         QVERIFY(salts[0] != salts[1]);
+    }
+
+    void passwordFileKeepsAGroupThatMayWriteIt_data()
+    {
+        // An installation may share Login.ini with a group of operators who all may change the
+        // password (group read and write): a change must leave it theirs. Any other access of
+        // the group or of others is taken away.
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("after");
+        QTest::newRow("owner only") << 0600 << 0600;
+        QTest::newRow("readable by all") << 0644 << 0600;
+        QTest::newRow("group reads") << 0640 << 0600;
+        QTest::newRow("group shares it") << 0660 << 0660;
+        QTest::newRow("group shares it, others read") << 0664 << 0660;
+    }
+    void passwordFileKeepsAGroupThatMayWriteIt()
+    {
+        QFETCH(int, before);
+        QFETCH(int, after);
+        const QByteArray path = QFile::encodeName(loginIni());
+        QCOMPARE(::chmod(path.constData(), mode_t(before)), 0);
+        QCOMPARE(change(kPassword, "NewPass99").first(), QString("accepted"));
+        struct stat st;
+        QCOMPARE(::stat(path.constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 0777), after);
     }
 
     void exportLog_data()

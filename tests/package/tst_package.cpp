@@ -1,7 +1,6 @@
 // The Debian package as dpkg gets it: made by CPack into a scratch folder, unpacked with
 // dpkg-deb, and checked there. The maintainer scripts run against scratch roots (DPKG_ROOT) with
 // stand-ins for the group tools, so the test needs no root and changes nothing on the system.
-#include "account/LoginStore.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>
@@ -406,24 +405,6 @@ private slots:
         QVERIFY(!QFileInfo::exists(appDir));
         QVERIFY(QFileInfo::exists(root + "/usr/share/veldrin-scan")); // dpkg's, not the script's
         QVERIFY(calls().isEmpty()); // purge leaves the shared group alone
-    }
-
-    // Every member of the group may change the administrator password, so a change must leave
-    // the installed Login.ini the group's (0660), as postinst made it.
-    void passwordChangeKeepsLoginIniShared()
-    {
-        const QString config = TestEnvironment::configDir();
-        QVERIFY(QFile::setPermissions(config, QFile::permissions(config) | QFile::WriteGroup));
-        const QString login = LoginStore::filePath();
-        QFile::remove(login);
-        QVERIFY(QFile::copy(m_root + '/' + kLoginTemplate, login));
-        QVERIFY(QFile::setPermissions(login, QFile::ReadOwner | QFile::WriteOwner |
-                                                 QFile::ReadGroup | QFile::WriteGroup));
-        QVERIFY(LoginStore::writePassword(QStringLiteral("changed-digest")));
-        QCOMPARE(LoginStore::storedPassword(), QStringLiteral("changed-digest"));
-        QEXPECT_FAIL("", "LoginStore::writePassword makes Login.ini owner-only (0600)", Continue);
-        QCOMPARE(modeOf(login), 0660);
-        QFile::remove(login);
     }
 
     // The unpacked console starts with its application directory in the scratch root: it reads
