@@ -4,8 +4,9 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
-# The benchmarks are built by bench/run.sh only.
-./scripts/build.sh -DSCANCONSOLE_BENCHMARKS=OFF
+# The console, its scan program and the simulated scanner; the tests are built by ./test.sh and
+# the benchmarks by bench/run.sh.
+BUILD_TARGETS="veldrin-scan escl-scanner" ./scripts/build.sh -DSCANCONSOLE_BENCHMARKS=OFF
 # A fixed unprivileged port below the range the system hands out for outgoing connections.
 SCANNER_PORT=${SCANNER_PORT:-18095}
 ./scripts/prepare-demo.sh build/bin "$SCANNER_PORT"

@@ -1,8 +1,8 @@
 # Files the application directory's config/ folder starts with.
 #
-# Login.ini holds the administrator's digests and is readable by its owner only (mode 0600). The change-password command rewrites it, so it is
-# put in place only where none exists yet: copying it unconditionally would reset a changed
-# password on every build or install.
+# Login.ini holds the administrator's digests and is readable by its owner only (mode 0600).
+# The change-password command rewrites it, so it is put in place only where none exists yet:
+# copying it unconditionally would reset a changed password on every build or install.
 #
 # This file has two roles. Included from the top-level CMakeLists.txt it makes the template and
 # the build and install rules. Run as a script (cmake -DSOURCE=... -DTARGET=... -P Config.cmake)
