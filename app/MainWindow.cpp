@@ -589,8 +589,11 @@ void MainWindow::onFinishReadImageThread()
     if (!m_run || !m_run->isFinished())
         return;
     const RunReport report = m_run->report();
-    // Its threads have ended; it goes once this signal of its own has been delivered.
-    m_run.release()->deleteLater();
+    // Its threads have ended; it goes once this signal of its own has been delivered (or with
+    // the window).
+    ScanRun *ended = m_run.release();
+    ended->setParent(this);
+    ended->deleteLater();
     delete m_progressDialog;
     m_progressDialog = nullptr;
     statusBar()->clearMessage();
