@@ -203,6 +203,14 @@
         <source>Only the newest %1 records are shown; older ones are in the log file</source>
         <translation>仅显示最新的 %1 条记录，更早的记录在日志文件中</translation>
     </message>
+    <message>
+        <source>Information</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Delete every record of the work log? This cannot be undone.</source>
+        <translation>确定删除全部工作日志记录吗？删除后无法恢复。</translation>
+    </message>
 </context>
 <context>
     <name>LoginDialog</name>
@@ -646,12 +654,12 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Scanning...</source>
-        <translation>扫描中...</translation>
+        <source>取消扫描</source>
+        <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Please wait</source>
-        <translation>请等待</translation>
+        <source>Cancelling...</source>
+        <translation>正在取消...</translation>
     </message>
     <message>
         <source>Warning</source>
@@ -960,6 +968,83 @@
     <message>
         <source>预览</source>
         <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>RunProgressDialog</name>
+    <message>
+        <source>Scanning...</source>
+        <translation>扫描中...</translation>
+    </message>
+    <message>
+        <source>Please wait</source>
+        <translation>请等待</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Cancelling...</source>
+        <translation>正在取消...</translation>
+    </message>
+</context>
+<context>
+    <name>RunReport</name>
+    <message>
+        <source>%1 page(s) scanned</source>
+        <translation>已扫描 %1 页</translation>
+    </message>
+    <message>
+        <source>%1 page(s) saved to %2</source>
+        <translation>已保存 %1 页到 %2</translation>
+    </message>
+    <message>
+        <source>Scan cancelled, %1 page(s) saved</source>
+        <translation>扫描已取消，已保存 %1 页</translation>
+    </message>
+    <message>
+        <source>Scan cancelled, %1 page(s) scanned</source>
+        <translation>扫描已取消，已扫描 %1 页</translation>
+    </message>
+</context>
+<context>
+    <name>ScanTargetCheck</name>
+    <message>
+        <source>The document name is empty</source>
+        <translation>文档名称为空</translation>
+    </message>
+    <message>
+        <source>The document name must not contain &quot;/&quot;</source>
+        <translation>文档名称不能包含“/”</translation>
+    </message>
+    <message>
+        <source>The document name must not contain control characters</source>
+        <translation>文档名称不能包含控制字符</translation>
+    </message>
+    <message>
+        <source>The document name must not be &quot;.&quot; or &quot;..&quot;</source>
+        <translation>文档名称不能是“.”或“..”</translation>
+    </message>
+    <message>
+        <source>The document name is longer than %1 bytes</source>
+        <translation>文档名称超过 %1 字节</translation>
+    </message>
+    <message>
+        <source>No destination folder is set</source>
+        <translation>未设置保存路径</translation>
+    </message>
+    <message>
+        <source>The destination folder %1 cannot be created</source>
+        <translation>无法创建保存文件夹 %1</translation>
+    </message>
+    <message>
+        <source>The destination %1 is not a folder</source>
+        <translation>保存路径 %1 不是文件夹</translation>
+    </message>
+    <message>
+        <source>The destination folder %1 is not writable</source>
+        <translation>保存文件夹 %1 不可写入</translation>
     </message>
 </context>
 <context>

@@ -3,27 +3,27 @@
 #include "account/LogExport.h"
 #include "account/PasswordDialog.h"
 #include "app/PaperSizeCheck.h"
-#include "app/ScanResultText.h"
+#include "app/RunProgressDialog.h"
+#include "app/ScanRun.h"
+#include "app/ScanTargetCheck.h"
 #include "imaging/ImageManager.h"
-#include "imaging/ReadImageThread.h"
 #include "log/LogOutput.h"
 #include "log/LogWindow.h"
 #include "preview/PageExport.h"
 #include "preview/PageSaveProgress.h"
 #include "preview/PreviewWindow.h"
 #include "scan/DetectThread.h"
-#include "scan/ScanningThread.h"
 #include "settings/CustomDialog.h"
 #include "settings/IPSetting.h"
 #include "settings/ParamSetting.h"
 
 #include "ui_MainWindow.h"
 
+#include <QCloseEvent>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
-#include <QProgressDialog>
 #include <QStyle>
 #include <QThread>
 
@@ -135,10 +135,9 @@ QString bkgStyle(int red, int green, int blue)
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), ui(new Ui::MainWindow), m_busy(false), m_progressLoopEnded(false),
-      m_printerReachable(true), m_progressDialog(nullptr), m_scanThread(nullptr),
-      m_readThread(nullptr), m_previewWindow(nullptr), m_logWindow(nullptr), m_statusLabel(nullptr),
-      m_detectThread(nullptr)
+    : QMainWindow(parent), ui(new Ui::MainWindow), m_printerReachable(true), m_quitRequested(false),
+      m_closeRequested(false), m_progressDialog(nullptr), m_previewWindow(nullptr),
+      m_logWindow(nullptr), m_statusLabel(nullptr), m_resultLabel(nullptr), m_detectThread(nullptr)
 {
     ui->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/PreviewWindow/res/MainWin.jpg")));
@@ -161,6 +160,12 @@ MainWindow::MainWindow(QWidget *parent)
 
     connectSignals();
 
+    m_resultLabel = new QLabel(this);
+    m_resultLabel->setObjectName(QStringLiteral("label_runResult"));
+    // A long folder name is cut at the window's edge (the tool tip has it whole), never widens
+    // the window.
+    m_resultLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    statusBar()->addWidget(m_resultLabel, 1);
     m_statusLabel = new QLabel(this);
     m_statusLabel->setObjectName(QStringLiteral("label_status"));
     statusBar()->addPermanentWidget(m_statusLabel, 0);
@@ -173,17 +178,9 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    // Pages still on their way are collected and saved before the window goes.
-    if (m_readThread)
-        m_readThread->Finish();
-    if (m_scanThread) {
-        m_scanThread->wait();
-        delete m_scanThread;
-    }
-    if (m_readThread) {
-        m_readThread->wait();
-        delete m_readThread;
-    }
+    // A scan still under way is cancelled; the pages it wrote are collected and saved before
+    // the window goes.
+    m_run.reset();
     m_detectThread->Finish();
     m_detectThread->wait();
     delete m_detectThread;
@@ -199,6 +196,7 @@ void MainWindow::connectSignals()
     connect(ui->btn_scan, &QPushButton::clicked, this, &MainWindow::onStartScan);
     connect(ui->action_preview, &QAction::triggered, this, &MainWindow::onPreview);
     connect(ui->btn_viewer, &QPushButton::clicked, this, &MainWindow::onPreview);
+    connect(ui->action_cancelScan, &QAction::triggered, this, &MainWindow::onCancelScan);
 
     connect(ui->action_openPreview, &QAction::triggered, this, &MainWindow::onOpenPreview);
     connect(ui->action_saveAs, &QAction::triggered, this, &MainWindow::onSaveAs);
@@ -473,7 +471,7 @@ void MainWindow::onPreview()
 void MainWindow::startRun(bool saveFiles)
 {
     // One run at a time: the controls come back only when both workers of a run have finished.
-    if (m_busy || isRunActive())
+    if (m_run)
         return;
     UpdateParam();
 
@@ -482,65 +480,47 @@ void MainWindow::startRun(bool saveFiles)
                              QMessageBox::Ok);
         return;
     }
+    if (!checkScanTarget(saveFiles))
+        return;
 
     m_previewWindow->ClearImage();
     ImageManager::Instance()->ClearImages();
-    m_busy = true;
+    m_resultLabel->clear();
 
     // The run works on its own copy of the settings: nothing done to the record from now on
     // reaches its threads.
-    const ScanSettings settings = ParamSetting::instance.scanSettings();
-    m_scanThread = new ScanningThread(settings, ParamSetting::instance.printerAddress());
-    connect(m_scanThread, &ScanningThread::UpdateProgress, this, &MainWindow::onUpdateProcess);
-    connect(m_scanThread, &ScanningThread::ThreadFinished, this, &MainWindow::onFinishProcess);
-    m_scanThread->start(QThread::InheritPriority);
-
-    m_readThread = new ReadImageThread(settings);
-    m_readThread->SetSaveFlag(saveFiles);
-    connect(m_readThread, &ReadImageThread::UpdateImage, this, &MainWindow::onUpdateImage);
-    connect(m_readThread, &ReadImageThread::ThreadFinished, this,
-            &MainWindow::onFinishReadImageThread);
-    m_readThread->start(QThread::InheritPriority);
+    const ParamSetting &p = ParamSetting::instance;
+    m_run.reset(new ScanRun(p.scanSettings(), p.printerAddress(), saveFiles));
+    connect(m_run.get(), &ScanRun::UpdateProgress, this, &MainWindow::onUpdateProcess);
+    connect(m_run.get(), &ScanRun::ScanFinished, this, &MainWindow::onFinishProcess);
+    connect(m_run.get(), &ScanRun::UpdateImage, this, &MainWindow::onUpdateImage);
+    connect(m_run.get(), &ScanRun::PagesCounted, this, &MainWindow::onUpdatePageCount);
+    connect(m_run.get(), &ScanRun::RunFinished, this, &MainWindow::onFinishReadImageThread);
+    m_run->start();
 
     setScanControlsEnabled(false);
+    ui->action_cancelScan->setEnabled(true);
 
-    if (ParamSetting::instance.progress)
-        return;
-
-    if (!m_progressDialog) {
-        m_progressDialog = new QProgressDialog(this);
-        m_progressDialog->setObjectName(QStringLiteral("progressDialog"));
-        m_progressDialog->setWindowModality(Qt::WindowModal);
-        m_progressDialog->setMinimumDuration(5);
-        m_progressDialog->setWindowTitle(tr("Please wait"));
-        m_progressDialog->setLabelText(tr("Scanning..."));
-        m_progressDialog->setCancelButton(nullptr);
-        m_progressDialog->setRange(0, 100);
-        m_progressDialog->setWindowFlags(m_progressDialog->windowFlags() &
-                                         ~Qt::WindowCloseButtonHint &
-                                         ~Qt::WindowContextHelpButtonHint);
-        m_progressDialog->show();
-    }
-    runProgressLoop();
+    if (p.progress)
+        return; // the status bar and the cancel action serve instead
+    m_progressDialog = new RunProgressDialog(this);
+    connect(m_progressDialog, &RunProgressDialog::canceled, this, &MainWindow::onCancelScan);
+    m_progressDialog->show();
 }
 
-void MainWindow::runProgressLoop()
+bool MainWindow::checkScanTarget(bool saveFiles)
 {
-    // Setting the value of the modal dialog processes events, so the workers' signals (and the
-    // result itself) are handled inside this loop.
-    m_progressLoopEnded = false;
-    for (int i = 1; i <= 99; ++i) {
-        QThread::msleep(10);
-        if (m_progressDialog)
-            m_progressDialog->setValue(i);
-        if (!m_busy) {
-            delete m_progressDialog;
-            m_progressDialog = nullptr;
-            m_progressLoopEnded = true;
-            return;
-        }
-    }
-    m_progressLoopEnded = true;
+    // The name is the stem of every page file, also of those the preview exports later; the
+    // folder matters only to a scan, which writes into it.
+    const ParamSetting &p = ParamSetting::instance;
+    QString warning = ScanTargetCheck::nameWarning(ScanTargetCheck::checkName(p.name));
+    if (warning.isEmpty() && saveFiles)
+        warning =
+            ScanTargetCheck::folderWarning(ScanTargetCheck::checkFolder(p.save_path), p.save_path);
+    if (warning.isEmpty())
+        return true;
+    QMessageBox::warning(nullptr, tr("Warning"), warning, QMessageBox::Ok);
+    return false;
 }
 
 void MainWindow::setScanControlsEnabled(bool enabled)
@@ -556,32 +536,40 @@ void MainWindow::setScanControlsEnabled(bool enabled)
         action->setEnabled(enabled);
 }
 
+void MainWindow::onCancelScan()
+{
+    // Once the scan program has ended there is nothing left to stop: the last pages are being
+    // saved.
+    if (!m_run || m_run->scanEnded() || m_run->isCancelled())
+        return;
+    m_run->cancel();
+    ui->action_cancelScan->setEnabled(false);
+    if (m_progressDialog)
+        m_progressDialog->setCancelling();
+    statusBar()->showMessage(tr("Cancelling..."));
+}
+
 void MainWindow::onUpdateProcess(int, QString text)
 {
     statusBar()->showMessage(text);
 }
 
-void MainWindow::onFinishProcess(int code)
+void MainWindow::onUpdatePageCount(int pages)
 {
-    statusBar()->clearMessage();
-    if (m_progressLoopEnded && m_progressDialog) {
-        delete m_progressDialog;
-        m_progressDialog = nullptr;
-    }
-    if (m_scanThread) {
-        m_scanThread->wait();
-        delete m_scanThread;
-        m_scanThread = nullptr;
-    }
-    m_busy = false;
-    if (m_readThread)
-        m_readThread->Finish();
-    else
-        setScanControlsEnabled(true);
+    if (m_progressDialog)
+        m_progressDialog->setPagesScanned(pages);
+    const QString count = RunReport::pagesScannedText(pages);
+    statusBar()->showMessage(m_run && m_run->isCancelled() ? tr("Cancelling...") + ' ' + count
+                                                           : count);
+}
 
-    const QString message = ScanResultText::message(code);
-    if (!message.isEmpty())
-        QMessageBox::warning(nullptr, tr("Warning"), message, QMessageBox::Ok);
+void MainWindow::onFinishProcess(int)
+{
+    // The scan program has ended; the run ends when the collector has taken the last pages.
+    statusBar()->clearMessage();
+    ui->action_cancelScan->setEnabled(false);
+    if (m_progressDialog)
+        m_progressDialog->setFinishing();
 }
 
 void MainWindow::onUpdateImage(int first)
@@ -598,38 +586,51 @@ void MainWindow::onUpdateImage(int first)
 
 void MainWindow::onFinishReadImageThread()
 {
+    if (!m_run || !m_run->isFinished())
+        return;
+    const RunReport report = m_run->report();
+    // Its threads have ended; it goes once this signal of its own has been delivered (or with
+    // the window).
+    ScanRun *ended = m_run.release();
+    ended->setParent(this);
+    ended->deleteLater();
+    delete m_progressDialog;
+    m_progressDialog = nullptr;
+    statusBar()->clearMessage();
+    setScanControlsEnabled(true);
+    ui->action_cancelScan->setEnabled(false);
+
     ImageManager *store = ImageManager::Instance();
     if (store->count() >= 1) {
         m_previewWindow->show();
         m_previewWindow->activateWindow();
-        LogOutput::WriteFile(true);
-        checkPaperSize(store->getBackImage());
-    } else {
-        LogOutput::WriteFile(false);
     }
+    LogOutput::WriteFile(report.logResult(), report.logPath());
     m_logWindow->ReadLog();
+    m_resultLabel->setText(report.statusText());
+    m_resultLabel->setToolTip(report.statusText());
+    if (store->count() >= 1)
+        checkPaperSize(store->getBackImage());
 
-    int unreadable = 0;
-    int failed = 0;
-    QString folder;
-    if (m_readThread) {
-        m_readThread->wait();
-        unreadable = m_readThread->failedPages();
-        failed = m_readThread->failedSaves();
-        folder = m_readThread->failedFolder();
-        delete m_readThread;
-        m_readThread = nullptr;
-    }
-    if (!m_scanThread)
-        setScanControlsEnabled(true);
-
-    if (unreadable > 0)
+    const QString result = report.resultWarning();
+    if (!result.isEmpty())
+        QMessageBox::warning(nullptr, tr("Warning"), result, QMessageBox::Ok);
+    const PageTally::Counts &counts = report.counts;
+    if (counts.failedPages > 0)
         QMessageBox::warning(nullptr, tr("Warning"),
-                             tr("%1 page(s) could not be read").arg(unreadable), QMessageBox::Ok);
-    if (failed > 0)
-        QMessageBox::warning(nullptr, tr("Warning"),
-                             tr("%1 page(s) could not be saved to %2").arg(failed).arg(folder),
+                             tr("%1 page(s) could not be read").arg(counts.failedPages),
                              QMessageBox::Ok);
+    if (counts.failedSaves > 0)
+        QMessageBox::warning(nullptr, tr("Warning"),
+                             tr("%1 page(s) could not be saved to %2")
+                                 .arg(counts.failedSaves)
+                                 .arg(counts.failedFolder),
+                             QMessageBox::Ok);
+
+    if (m_quitRequested)
+        quitAll();
+    else if (m_closeRequested)
+        close();
 }
 
 void MainWindow::checkPaperSize(ImageObject *page)
@@ -666,7 +667,32 @@ void MainWindow::onLoadLog()
 
 void MainWindow::onQuit()
 {
+    // A scan under way is cancelled first; its pages are saved, and then everything closes.
+    if (m_run) {
+        m_quitRequested = true;
+        onCancelScan();
+        return;
+    }
+    quitAll();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_run) {
+        event->ignore();
+        m_closeRequested = true;
+        onCancelScan();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::quitAll()
+{
+    m_previewWindow->close();
+    m_logWindow->close();
     close();
+    QCoreApplication::quit();
 }
 
 void MainWindow::onExportLog()

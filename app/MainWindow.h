@@ -2,22 +2,25 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
 class DetectThread;
 struct ImageObject;
 class LogWindow;
 class PreviewWindow;
+class QCloseEvent;
 class QLabel;
-class QProgressDialog;
 class QWidget;
-class ReadImageThread;
-class ScanningThread;
+class RunProgressDialog;
+class ScanRun;
 
 namespace Ui {
 class MainWindow;
 }
 
 // The scan console: the parameter panel, the scan and preview commands with their progress and
-// results, the menus, and the three interface modes.
+// results, the menus, and the three interface modes. A scan or preview is a ScanRun; the
+// window starts it, shows its progress and what it reports, and offers its cancel.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -40,7 +43,12 @@ public:
     PreviewWindow *previewWindow() const { return m_previewWindow; }
     LogWindow *logWindow() const { return m_logWindow; }
     // A scan or preview is under way: its runner or its collector has not finished yet.
-    bool isRunActive() const { return m_scanThread || m_readThread; }
+    bool isRunActive() const { return m_run != nullptr; }
+
+protected:
+    // Closed during a run, the window first cancels it and stays until its pages are saved and
+    // its record written.
+    void closeEvent(QCloseEvent *event) override;
 
 private slots:
     void onStartScan();
@@ -79,25 +87,29 @@ private slots:
     void onFinishReadImageThread();
     void onUpdateStatus(int status);
     void onAbout();
+    void onCancelScan();
+    void onUpdatePageCount(int pages);
 
 private:
     void startRun(bool saveFiles);
+    bool checkScanTarget(bool saveFiles);
     void setScanControlsEnabled(bool enabled);
-    void runProgressLoop();
+    void quitAll();
     void connectSignals();
     void placeGroupBoxes(bool oneColumn);
     void showParamSaveResult(bool written);
 
     Ui::MainWindow *ui;
 
-    bool m_busy;
-    bool m_progressLoopEnded;
     bool m_printerReachable;
-    QProgressDialog *m_progressDialog;
-    ScanningThread *m_scanThread;
-    ReadImageThread *m_readThread;
+    bool m_quitRequested;
+    bool m_closeRequested;
+    std::unique_ptr<ScanRun> m_run;
+    RunProgressDialog *m_progressDialog;
     PreviewWindow *m_previewWindow;
     LogWindow *m_logWindow;
     QLabel *m_statusLabel;
+    // What the last run kept, under the status bar's passing messages.
+    QLabel *m_resultLabel;
     DetectThread *m_detectThread;
 };

@@ -2,6 +2,7 @@
 
 #include "imaging/MatView.h"
 #include "imaging/PageOps.h"
+#include "imaging/PageResolution.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -29,8 +30,10 @@ void applyTo(QImage *image, const char *name, const Operation &operation)
             return MatView::wrap(result);
         });
     });
-    if (changed && !result.isNull())
+    if (changed && !result.isNull()) {
+        PageResolution::keep(*image, &result);
         *image = result;
+    }
 }
 
 } // namespace

@@ -6,9 +6,9 @@
 
 // The page corrections. Each operation replaces the content of the given image with its
 // result (the pointer stays the same): grey results are Indexed8 images with a grey palette,
-// colour results RGB888. A null pointer, a null image or a format without a conversion
-// (anything but RGB888, Indexed8, Grayscale8 and the 32-bit RGB formats) is left unchanged,
-// and so is the image when memory for the result cannot be had.
+// colour results RGB888, each with the page's dots per metre. A null pointer, a null image or a
+// format without a conversion (anything but RGB888, Indexed8, Grayscale8 and the 32-bit RGB
+// formats) is left unchanged, and so is the image when memory for the result cannot be had.
 class ImageAlgorithm
 {
 public:

@@ -2,6 +2,7 @@
 
 #include "imaging/MatView.h"
 #include "imaging/PageOps.h"
+#include "imaging/PageResolution.h"
 #include "imaging/ScratchBuffers.h"
 #include "settings/ScanSettings.h"
 
@@ -77,7 +78,10 @@ void PageCorrector::correct(QImage *image, const ScanSettings &p)
     const QVector<Step> steps = plan(p);
     int first = 0;
     if (!steps.isEmpty() && steps.first() == Rotation) {
-        *image = image->transformed(QTransform().rotate(p.angle_correct), Qt::FastTransformation);
+        QImage turned =
+            image->transformed(QTransform().rotate(p.angle_correct), Qt::FastTransformation);
+        PageResolution::keep(*image, &turned);
+        *image = turned;
         first = 1;
     }
     MatView current(*image);
@@ -108,6 +112,7 @@ void PageCorrector::correct(QImage *image, const ScanSettings &p)
                               [&] { return runStep(steps.at(i), current, p, out); }))
             continue; // this step left the page as it was
         if (last) {
+            PageResolution::keep(*image, &result);
             *image = result;
             return;
         }
@@ -121,6 +126,7 @@ void PageCorrector::correct(QImage *image, const ScanSettings &p)
         cv::Mat target = MatView::wrap(result);
         if (!target.empty()) {
             current.mat().copyTo(target);
+            PageResolution::keep(*image, &result);
             *image = result;
         }
     }

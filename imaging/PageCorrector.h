@@ -26,6 +26,7 @@ public:
     // The steps the settings call for, in order.
     static QVector<Step> plan(const ScanSettings &settings);
     // Applies them to `image`: the same bytes as ImageAlgorithm's operations called one after
-    // another. A null image stays null; with no step the image is not touched at all.
+    // another, and the page's dots per metre kept. A null image stays null; with no step the
+    // image is not touched at all.
     static void correct(QImage *image, const ScanSettings &settings);
 };

@@ -26,3 +26,11 @@ QSizeF PageResolution::millimetres(const QSize &pixels, const QPointF &dpi)
 {
     return {pixels.width() / dpi.x() * 25.4, pixels.height() / dpi.y() * 25.4};
 }
+
+void PageResolution::keep(const QImage &source, QImage *result)
+{
+    if (!result || result->isNull())
+        return;
+    result->setDotsPerMeterX(source.dotsPerMeterX());
+    result->setDotsPerMeterY(source.dotsPerMeterY());
+}

@@ -14,4 +14,7 @@ public:
     static QPointF dpi(const QImage &image);
     // The page size in millimetres: pixels / dpi x 25.4 in each direction.
     static QSizeF millimetres(const QSize &pixels, const QPointF &dpi);
+    // Gives `result` (a corrected page) the dots per metre of the page it was made from: a
+    // correction changes the pixels, never the page's resolution.
+    static void keep(const QImage &source, QImage *result);
 };

@@ -11,15 +11,13 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
-#include <QMutexLocker>
 
 #include <algorithm>
 
 const char *const ReadImageThread::TempDir = PageFolder::DefaultPath;
 
 ReadImageThread::ReadImageThread(const ScanSettings &settings)
-    : QThread(nullptr), m_settings(settings), m_finish(false), m_saveFlag(true), m_taken(0),
-      m_failedPages(0), m_failedSaves(0)
+    : QThread(nullptr), m_settings(settings), m_finish(false), m_saveFlag(true), m_taken(0)
 {
 }
 
@@ -31,24 +29,6 @@ void ReadImageThread::SetSaveFlag(bool save)
 void ReadImageThread::Finish()
 {
     m_finish = true;
-}
-
-int ReadImageThread::failedPages() const
-{
-    QMutexLocker lock(&m_failureMutex);
-    return m_failedPages;
-}
-
-int ReadImageThread::failedSaves() const
-{
-    QMutexLocker lock(&m_failureMutex);
-    return m_failedSaves;
-}
-
-QString ReadImageThread::failedFolder() const
-{
-    QMutexLocker lock(&m_failureMutex);
-    return m_failedFolder;
 }
 
 void ReadImageThread::run()
@@ -109,6 +89,7 @@ void ReadImageThread::readImages()
 
         PageCorrector::correct(image, m_settings);
         ImageObject *record = ImageManager::Instance()->AddImage(image, m_settings.name);
+        m_tally.pageCollected();
 
         if (!m_saveFlag)
             continue;
@@ -141,7 +122,9 @@ void ReadImageThread::saveImage(ImageObject *record)
     // The page was added in this sweep; the window learns of it only after the sweep, so
     // nothing else touches it yet. An empty page or an unknown format writes nothing and
     // counts as a failed save too: the page is not where the operator expects it.
-    if (!PageWriter::write(*record->image, saveType, target))
+    if (PageWriter::write(*record->image, saveType, target))
+        m_tally.pageSaved(target);
+    else
         noteFailedSave(folder, record->name);
 }
 
@@ -158,25 +141,26 @@ void ReadImageThread::saveMutiImage()
     const QList<QImage> pages = store->images();
     // Empty pages are left out (and counted when they arrive); with nothing but empty pages
     // there is nothing to write yet.
-    if (std::all_of(pages.begin(), pages.end(), [](const QImage &p) { return p.isNull(); }))
+    const int written =
+        int(std::count_if(pages.begin(), pages.end(), [](const QImage &p) { return !p.isNull(); }));
+    if (written == 0)
         return;
     // The file already holds every page so far; the writer replaces it only with a complete
     // new one, so a failed rewrite keeps the pages saved before.
-    if (!PdfPageWriter::writeMerged(pages, target))
+    if (PdfPageWriter::writeMerged(pages, target))
+        m_tally.documentSaved(target, written);
+    else
         noteFailedSave(folder, first->name + QStringLiteral(".pdf"));
 }
 
 void ReadImageThread::noteFailedPage(const QString &file, const char *why)
 {
     qDebug() << "ReadImageThread: failed page" << file << "-" << why;
-    QMutexLocker lock(&m_failureMutex);
-    ++m_failedPages;
+    m_tally.pageFailed();
 }
 
 void ReadImageThread::noteFailedSave(const QString &folder, const QString &what)
 {
     qDebug() << "ReadImageThread: could not save" << what << "in" << folder;
-    QMutexLocker lock(&m_failureMutex);
-    ++m_failedSaves;
-    m_failedFolder = folder;
+    m_tally.saveFailed(folder);
 }

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "imaging/PageTally.h"
 #include "settings/ScanSettings.h"
 
 #include <QByteArray>
-#include <QMutex>
 #include <QSet>
 #include <QString>
 #include <QThread>
@@ -16,8 +16,8 @@ struct ImageObject;
 // runs: about once a second it loads every "*.jpg" there, deletes the file, corrects the page
 // as the settings record says, adds it to the page store and, for a scan, saves it to the
 // destination folder. One object serves one run, on the settings it was given (never the
-// record, which the window may change meanwhile); it reports through its signals, and the
-// number of pages it could not save can be read once it has finished.
+// record, which the window may change meanwhile); it reports through its signals and its tally
+// (pages collected, saved, the first file written, failures).
 class ReadImageThread : public QThread
 {
     Q_OBJECT
@@ -41,13 +41,16 @@ public:
     // Rewrites the merged PDF from every page in the store.
     void saveMutiImage();
 
+    // What the run did with its pages so far. Safe to read from any thread; its Counted()
+    // signal follows each page.
+    const PageTally *tally() const { return &m_tally; }
     // Page files that gave no page (unreadable, cut off, too large): each is an empty page in
-    // the store. Safe to read from any thread; meant for the ThreadFinished() slot.
-    int failedPages() const;
+    // the store.
+    int failedPages() const { return m_tally.counts().failedPages; }
     // Saves of pages that failed during the run (folder not creatable, writer error, unknown
-    // format), and the destination folder they were meant for. Same rules.
-    int failedSaves() const;
-    QString failedFolder() const;
+    // format), and the destination folder they were meant for.
+    int failedSaves() const { return m_tally.counts().failedSaves; }
+    QString failedFolder() const { return m_tally.counts().failedFolder; }
 
 signals:
     void UpdateImage(int firstNewIndex);
@@ -71,8 +74,5 @@ private:
     // Page files taken that could not be deleted: each is taken once only.
     QSet<QByteArray> m_kept;
 
-    mutable QMutex m_failureMutex;
-    int m_failedPages;
-    int m_failedSaves;
-    QString m_failedFolder;
+    PageTally m_tally;
 };

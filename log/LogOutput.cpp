@@ -47,12 +47,18 @@ QByteArray LogOutput::currentUser()
     return LogRecord::userField(entry ? entry->pw_name : nullptr, uid);
 }
 
+void LogOutput::WriteFile(LogRecord::Result result, const QString &documentPath)
+{
+    ParamSetting::instance.log_file_name = QStringLiteral("logs.txt");
+    appendToLog(
+        LogRecord::format(currentUser(), documentPath, QDateTime::currentDateTime(), result));
+}
+
 void LogOutput::WriteFile(bool success)
 {
-    ParamSetting &p = ParamSetting::instance;
-    p.log_file_name = QStringLiteral("logs.txt");
-    const QString path = LogRecord::documentPath(p.save_path, p.name, p.save_type);
-    appendToLog(LogRecord::format(currentUser(), path, QDateTime::currentDateTime(), success));
+    const ParamSetting &p = ParamSetting::instance;
+    WriteFile(success ? LogRecord::Success : LogRecord::Fail,
+              LogRecord::documentPath(p.save_path, p.name, p.save_type));
 }
 
 void LogOutput::WriteFile(QString text)

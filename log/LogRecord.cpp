@@ -25,8 +25,21 @@ QString text(const QByteArray &bytes)
 
 } // namespace
 
+const char *LogRecord::resultText(Result result)
+{
+    switch (result) {
+    case Success:
+        return "Success";
+    case Cancel:
+        return "Cancel";
+    case Fail:
+        break;
+    }
+    return "Fail";
+}
+
 QByteArray LogRecord::format(const QByteArray &user, const QString &path, const QDateTime &when,
-                             bool success)
+                             Result result)
 {
     QByteArray line;
     line += user;
@@ -39,7 +52,7 @@ QByteArray LogRecord::format(const QByteArray &user, const QString &path, const 
     line += ' ';
     line += timeText(when).toLatin1();
     line += ' ';
-    line += success ? "Success" : "Fail";
+    line += resultText(result);
     line += ' ';
     line += '\n';
     return line;

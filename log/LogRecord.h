@@ -17,10 +17,20 @@ public:
     QString time;
     QString status;
 
+    // How a scan job ended: every page it collected saved (a preview: collected), none or the
+    // run failed, or the operator cancelled it.
+    enum Result
+    {
+        Success,
+        Fail,
+        Cancel
+    };
+    static const char *resultText(Result result);
+
     // The whole line, ending with the last field's blank and a line feed. `user` is written as
     // stored, the path in the local 8-bit encoding, the time as "yyyy-MM-dd,hh:mm:ss".
     static QByteArray format(const QByteArray &user, const QString &path, const QDateTime &when,
-                             bool success);
+                             Result result);
 
     // Reads a line back by its fields: the user up to the first blank, the last four fields from
     // the right, the path is what lies between. A line with fewer fields fills them from the

@@ -1,5 +1,6 @@
 #include "log/LogWindow.h"
 
+#include "account/LoginDialog.h"
 #include "log/LogRecord.h"
 #include "ui_LogWindow.h"
 
@@ -9,6 +10,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QList>
+#include <QMessageBox>
 #include <QStatusBar>
 #include <QTableWidgetItem>
 
@@ -182,6 +184,18 @@ void LogWindow::forget()
 
 void LogWindow::slotDelete()
 {
+    // The log is the record of who scanned what: only the administrator may erase it, and only
+    // after saying so once more.
+    {
+        LoginDialog login(nullptr);
+        if (login.exec() != QDialog::Accepted)
+            return;
+    }
+    if (QMessageBox::question(nullptr, tr("Information"),
+                              tr("Delete every record of the work log? This cannot be undone."),
+                              QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes)
+        return;
     forget();
     QFile::remove(QString::fromLatin1(kLogFile));
 }

@@ -12,10 +12,10 @@ class LogWindow;
 }
 
 // The work log as a table, newest record first, with a tool-bar command that clears the table
-// and deletes the log file. The log only grows, so each reload reads just what was appended
-// since the last one, and the table keeps the newest MaxRows records (a note in the status bar
-// says when older ones are left in the file): showing the log after a scan costs the same
-// whatever the file's size.
+// and deletes the log file (after the administrator's login and a confirmation). The log only
+// grows, so each reload reads just what was appended since the last one, and the table keeps the
+// newest MaxRows records (a note in the status bar says when older ones are left in the file):
+// showing the log after a scan costs the same whatever the file's size.
 class LogWindow : public QMainWindow
 {
     Q_OBJECT

@@ -5,12 +5,13 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QProcess>
 
 ScanningThread::ScanningThread(const ScanSettings &settings, const QString &printerAddress)
     : QThread(nullptr), m_settings(settings), m_printerAddress(printerAddress),
       m_tempDir(QString::fromLatin1(PageFolder::DefaultPath) + QLatin1Char('/')),
-      m_settleDelay(2000)
+      m_settleDelay(2000), m_stopTimeout(10000), m_cancel(false)
 {
 }
 
@@ -27,6 +28,16 @@ QString ScanningThread::tempDir() const
 void ScanningThread::setSettleDelay(int ms)
 {
     m_settleDelay = ms;
+}
+
+void ScanningThread::setStopTimeout(int ms)
+{
+    m_stopTimeout = ms;
+}
+
+void ScanningThread::cancel()
+{
+    m_cancel = true;
 }
 
 void ScanningThread::run()
@@ -61,17 +72,37 @@ int ScanningThread::execCmd()
                              m_settings.resolution, outputPath);
     qDebug() << outputPath;
 
+    if (m_cancel)
+        return ResultCancelled;
     QProcess process;
     process.start(program, args, QIODevice::ReadWrite);
     process.waitForStarted(30000);
-    // A feeder full of pages may take minutes: no time-out.
-    process.waitForFinished(-1);
+    // A feeder full of pages may take minutes: no time-out, but a cancel is looked at every
+    // tenth of a second. The program stops on SIGTERM after the page in hand and keeps the
+    // pages it has written; one that does not stop in time is killed.
+    QElapsedTimer stopping;
+    while (process.state() != QProcess::NotRunning && !process.waitForFinished(100)) {
+        if (!m_cancel)
+            continue;
+        if (!stopping.isValid()) {
+            qDebug() << "ScanningThread: stopping" << program;
+            process.terminate();
+            stopping.start();
+        } else if (stopping.hasExpired(qMax(0, m_stopTimeout))) {
+            qDebug() << "ScanningThread:" << program << "did not stop; killed";
+            process.kill();
+            process.waitForFinished(-1);
+        }
+    }
 
     // The collector sweeps about once a second; give it time for the last pages.
     msleep(static_cast<unsigned long>(qMax(0, m_settleDelay)));
 
     // A program that never ran or died of a signal has no exit code of its own; reporting the
-    // process object's 0 would turn a failed scan into a success.
+    // process object's 0 would turn a failed scan into a success. One that died of our own stop
+    // signals was cancelled.
+    if (m_cancel && process.exitStatus() == QProcess::CrashExit)
+        return ResultCancelled;
     if (process.error() == QProcess::FailedToStart || process.exitStatus() == QProcess::CrashExit ||
         process.state() != QProcess::NotRunning) {
         qDebug() << "ScanningThread:" << program << "failed:" << process.errorString();

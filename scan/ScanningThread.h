@@ -5,6 +5,8 @@
 #include <QString>
 #include <QThread>
 
+#include <atomic>
+
 // Runs one scan: starts the application directory's ScanConsoleApp with the run's scan
 // parameters, waits for it to end and reports its exit code as the scan's result code.
 // One object serves exactly one run, on the settings it was given; it reports only through its
@@ -20,6 +22,10 @@ public:
     // The temporary page folder can neither be found nor created, or it is not ours (a symbolic
     // link, another user's folder, one that others may write to).
     static constexpr int ResultTempDirFailed = -2;
+    // The program's own code for "stopped by SIGTERM or SIGINT, the pages so far kept"; the
+    // runner gives it too for a cancelled program that died of the signal or had to be killed,
+    // and for a cancel that came before the program was started.
+    static constexpr int ResultCancelled = 130;
 
     // `settings` and `printerAddress`: the run's own copies, taken when it starts.
     ScanningThread(const ScanSettings &settings, const QString &printerAddress);
@@ -31,6 +37,13 @@ public:
     // The pause after the program has ended, which lets the page collector take the last
     // pages (2000 ms). Only tests shorten it.
     void setSettleDelay(int ms);
+    // How long a cancelled program may take to stop before it is killed (10000 ms).
+    void setStopTimeout(int ms);
+
+    // Stops the scan: the program gets SIGTERM (and SIGKILL when it has not ended after the
+    // stop timeout); the run then ends as usual with the program's exit code. Safe to call
+    // from any thread, any number of times.
+    void cancel();
 
     // Builds the argument list, runs ScanConsoleApp to its end and returns its exit code,
     // or ResultProgramFailed. Called only from run().
@@ -48,4 +61,6 @@ private:
     const QString m_printerAddress;
     QString m_tempDir;
     int m_settleDelay;
+    int m_stopTimeout;
+    std::atomic<bool> m_cancel;
 };

@@ -1,6 +1,9 @@
 #include "app/MainWindow.h"
 #include "app/ScanResultText.h"
+#include "app/ScanTargetCheck.h"
 #include "imaging/ImageManager.h"
+#include "imaging/PageResolution.h"
+#include "log/LogRecord.h"
 #include "log/LogWindow.h"
 #include "preview/PreviewWindow.h"
 #include "settings/ParamSetting.h"
@@ -16,16 +19,22 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+
+#include <zip.h>
 
 // The whole scan road from the main window, with the stand-in scan program in the test's
 // application directory: pages in the store, the preview and the destination folder, result
-// messages, the work log and the printer status.
+// messages, the work log and the printer status; cancel, the page count, the checks before a
+// scan, the resolution of the files, and Quit.
 class TestScanRoad : public QObject
 {
     Q_OBJECT
@@ -107,6 +116,60 @@ private:
         }
         return on;
     }
+    // One entry of a zip package, empty when it is missing.
+    static QByteArray zipEntry(const QString &file, const char *name)
+    {
+        int error = 0;
+        zip_t *archive = zip_open(QFile::encodeName(file).constData(), ZIP_RDONLY, &error);
+        QByteArray bytes;
+        zip_stat_t stat;
+        if (archive && zip_stat(archive, name, 0, &stat) == 0) {
+            bytes.resize(int(stat.size));
+            zip_file_t *entry = zip_fopen(archive, name, 0);
+            if (!entry || zip_fread(entry, bytes.data(), stat.size) != zip_int64_t(stat.size))
+                bytes.clear();
+            if (entry)
+                zip_fclose(entry);
+        }
+        if (archive)
+            zip_close(archive);
+        return bytes;
+    }
+    // The texts of the message boxes among the modal windows seen.
+    static QStringList messageBoxes(const ModalAnswerer &answerer)
+    {
+        QStringList texts;
+        for (const ModalAnswerer::Seen &window : answerer.seen)
+            if (window.className == "QMessageBox")
+                texts << window.text;
+        return texts;
+    }
+    // Every command a run locks, which must be back exactly as before when it has ended.
+    const QStringList m_commands{"btn_scan",         "btn_viewer",         "btn_resetParam",
+                                 "btn_saveParam",    "action_scan",        "action_preview",
+                                 "action_saveparam", "action_importparam", "action_customSetting",
+                                 "action_IPSetting", "action_base",        "action_major",
+                                 "action_custom"};
+    // The last work-log record, by its fields.
+    LogRecord lastRecord()
+    {
+        return LogRecord::parse(logLines().value(logLines().size() - 1).toUtf8());
+    }
+    QString runResult() { return find<QLabel>("label_runResult")->text(); }
+    // Saves a picture of `widget` when SCANCONSOLE_SCREENSHOTS names a folder (to look at, never
+    // compared).
+    static void screenshot(QWidget *widget, const QString &name)
+    {
+        const QString folder = qEnvironmentVariable("SCANCONSOLE_SCREENSHOTS");
+        if (!folder.isEmpty() && QDir().mkpath(folder))
+            widget->grab().save(folder + '/' + name + ".png");
+    }
+    // The stand-in scans `sheets` sheets from the feeder, one each `delayMs`.
+    void slowFeeder(int sheets, int delayMs)
+    {
+        qputenv("SCANCONSOLE_SHEETS", QByteArray::number(sheets));
+        qputenv("SCANCONSOLE_PAGE_DELAY_MS", QByteArray::number(delayMs));
+    }
 
 private slots:
     void initTestCase()
@@ -125,6 +188,7 @@ private slots:
         TestEnvironment::resetRecord();
         qunsetenv("SCANCONSOLE_EXIT_CODE");
         qputenv("SCANCONSOLE_SHEETS", "3");
+        qputenv("SCANCONSOLE_PAGE_DELAY_MS", "0");
         dest = new QTemporaryDir;
         w = new MainWindow();
         w->show();
@@ -172,7 +236,10 @@ private slots:
         const QStringList lines = logLines();
         QCOMPARE(lines.size(), recordsBefore + 1);
         QVERIFY(lines.last().endsWith(" Success "));
-        QVERIFY(lines.last().contains(dest->path() + "/Image.jpg"));
+        // The record names the first page's file, which is there.
+        QCOMPARE(lastRecord().path, dest->filePath(ImageManager::Instance()->at(0)->name + ".jpg"));
+        QCOMPARE(runResult(), "已保存 3 页到 " + dest->path());
+        screenshot(w, "statusbar-finished");
         QCOMPARE(w->logWindow()->findChild<QTableWidget *>("tableWidget")->rowCount(),
                  lines.size());
         QVERIFY(find<QPushButton>("btn_scan")->isEnabled());
@@ -284,21 +351,326 @@ private slots:
         QCOMPARE(ImageManager::Instance()->count(), 1);
     }
 
-    void progressDialogStaysAt99UntilTheResult()
+    void progressCountsPagesAsTheyArrive_data()
     {
-        // The scan program waits for the test, so the start command's progress loop has ended
-        // when the click returns: the dialog then stands at 99 until the result arrives.
-        configure(1, 0, false);
-        holdScanProgram();
+        QTest::addColumn<bool>("dialog");
+        QTest::newRow("dialog") << true;
+        QTest::newRow("status bar") << false;
+    }
+    void progressCountsPagesAsTheyArrive()
+    {
+        // A feeder batch: the pages scanned so far, one by one as they arrive, in the dialog and
+        // in the status bar (all there is when the dialog is hidden); the bar is busy, since
+        // nobody knows how many sheets the feeder holds, and Cancel is offered.
+        QFETCH(bool, dialog);
+        configure(1, 0, !dialog);
+        slowFeeder(3, 1200);
+        QStringList labels, messages;
+        connect(w->statusBar(), &QStatusBar::messageChanged, this, [&](const QString &m) {
+            if (m.startsWith("已扫描"))
+                messages << m;
+        });
+        QTimer watch; // the dialog's label has no signal of its own
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (auto *d = w->findChild<QProgressDialog *>("progressDialog")) {
+                const QString count = d->labelText().section('\n', 1);
+                if (labels.value(labels.size() - 1) != count)
+                    labels << count;
+            }
+        });
+        watch.start(5);
         QTest::mouseClick(find<QPushButton>("btn_scan"), Qt::LeftButton);
-        auto *dialog = w->findChild<QProgressDialog *>("progressDialog");
-        QVERIFY(dialog && dialog->isVisible());
-        QCOMPARE(dialog->windowTitle(), QString("请等待"));
-        QCOMPARE(dialog->labelText(), QString("扫描中..."));
-        QCOMPARE(dialog->value(), 99);
-        release();
+        auto *progress = w->findChild<QProgressDialog *>("progressDialog");
+        QCOMPARE(progress != nullptr, dialog);
+        if (dialog) {
+            QVERIFY(progress->isVisible());
+            QCOMPARE(progress->windowTitle(), QString("请等待"));
+            QCOMPARE(progress->labelText(), QString("扫描中...\n已扫描 0 页"));
+            QCOMPARE(progress->minimum(), 0);
+            QCOMPARE(progress->maximum(), 0);
+            auto *cancel = progress->findChild<QPushButton *>("btn_cancelScan");
+            QVERIFY(cancel && cancel->isVisible() && cancel->isEnabled());
+            QCOMPARE(cancel->text(), QString("取消"));
+            QVERIFY(find<QAction>("action_cancelScan")->isEnabled());
+            QTRY_VERIFY_WITH_TIMEOUT(labels.contains("已扫描 2 页"), 20000);
+            screenshot(progress, "progress-dialog");
+            screenshot(w->findChild<QMenu *>("menu"), "file-menu-running");
+        }
         QVERIFY(waitIdle());
+        watch.stop();
+        const QStringList counts{"已扫描 1 页", "已扫描 2 页", "已扫描 3 页"};
+        QCOMPARE(messages, counts);
+        if (dialog)
+            QCOMPARE(labels, QStringList{"已扫描 0 页"} + counts);
         QTRY_VERIFY(w->findChild<QProgressDialog *>("progressDialog") == nullptr);
+    }
+
+    void cancelInTheMiddleOfAFeederBatch_data()
+    {
+        QTest::addColumn<QString>("how");
+        for (const char *how : {"button", "close button", "Escape", "menu, no dialog"})
+            QTest::newRow(how) << QString(how);
+    }
+    void cancelInTheMiddleOfAFeederBatch()
+    {
+        // The pages scanned before the cancel are stored, shown and saved; the run ends quietly
+        // as cancelled, the commands come back, and the next scan works.
+        QFETCH(QString, how);
+        configure(1, 0, how.startsWith("menu"));
+        slowFeeder(8, 1000);
+        const int records = logLines().size();
+        ImageManager *store = ImageManager::Instance();
+        ModalAnswerer answerer; // the progress dialog is modal too
+        for (int i = 0; i < 3; ++i)
+            answerer.expectMessageBox();
+        QTest::mouseClick(find<QPushButton>("btn_scan"), Qt::LeftButton);
+        auto *cancelAction = find<QAction>("action_cancelScan");
+        QVERIFY(cancelAction->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(store->count() >= 2, 30000);
+        auto *dialog = w->findChild<QProgressDialog *>("progressDialog");
+        if (how == "button")
+            QTest::mouseClick(dialog->findChild<QPushButton *>("btn_cancelScan"), Qt::LeftButton);
+        else if (how == "close button")
+            dialog->close();
+        else if (how == "Escape")
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        else
+            cancelAction->trigger();
+        QVERIFY(!cancelAction->isEnabled());
+        if (dialog) {
+            QVERIFY(dialog->isVisible()); // until the run has ended
+            QVERIFY(dialog->labelText().startsWith("正在取消..."));
+            screenshot(dialog, "progress-cancelling");
+        }
+        QVERIFY(waitIdle());
+
+        const int pages = store->count();
+        QVERIFY2(pages >= 2 && pages < 8, qPrintable(QString::number(pages)));
+        QCOMPARE(thumbnails(), pages);
+        QStringList names;
+        for (int i = 0; i < pages; ++i)
+            names << store->at(i)->name + ".jpg";
+        QCOMPARE(filesIn(dest->path()), names);
+        QCOMPARE(logLines().size(), records + 1);
+        QCOMPARE(lastRecord().status, QString("Cancel"));
+        QCOMPARE(lastRecord().path, dest->filePath(names.first()));
+        QCOMPARE(runResult(), QString("扫描已取消，已保存 %1 页").arg(pages));
+        if (how == "button")
+            screenshot(w, "statusbar-cancelled");
+        QTest::qWait(100);
+        QCOMPARE(messageBoxes(answerer), QStringList());
+        QCOMPARE(enabled(m_commands), m_commands);
+        QVERIFY(!cancelAction->isEnabled());
+        QVERIFY(w->findChild<QProgressDialog *>("progressDialog") == nullptr);
+        QVERIFY(filesIn("/tmp/tempimages").isEmpty());
+
+        slowFeeder(2, 0);
+        QTest::mouseClick(find<QPushButton>("btn_scan"), Qt::LeftButton);
+        QVERIFY(waitIdle());
+        QCOMPARE(store->count(), 2);
+        QCOMPARE(filesIn(dest->path()).size(), pages + 2);
+        QCOMPARE(lastRecord().status, QString("Success"));
+        QCOMPARE(runResult(), "已保存 2 页到 " + dest->path());
+    }
+
+    void cancelBeforeTheFirstPageLeavesNothing()
+    {
+        configure(1, 0, true);
+        p.save_path = dest->filePath("new/folder"); // made only for a first page
+        w->InitParameter();
+        slowFeeder(3, 5000);
+        ModalAnswerer answerer;
+        answerer.expectMessageBox();
+        QTest::mouseClick(find<QPushButton>("btn_scan"), Qt::LeftButton);
+        find<QAction>("action_cancelScan")->trigger();
+        QVERIFY(waitIdle());
+        QCOMPARE(ImageManager::Instance()->count(), 0);
+        QVERIFY(QDir(dest->path()).isEmpty());
+        QCOMPARE(lastRecord().status, QString("Cancel"));
+        QCOMPARE(lastRecord().path, QString());
+        QCOMPARE(runResult(), QString("扫描已取消，已保存 0 页"));
+        QTest::qWait(100);
+        QVERIFY(answerer.seen.isEmpty());
+        QVERIFY(filesIn("/tmp/tempimages").isEmpty());
+        QCOMPARE(enabled(m_commands), m_commands);
+    }
+
+    void logRecordsWhatHappened_data()
+    {
+        QTest::addColumn<QString>("run");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("file");       // the record names the first page's file
+        QTest::addColumn<QString>("result");  // %2: the first page's file
+        QTest::addColumn<QString>("warning"); // %1: the destination folder
+        QTest::newRow("merged PDF") << "merged"
+                                    << "Success" << true << "已保存 3 页到 %2"
+                                    << "";
+        QTest::newRow("none saved") << "unwritable"
+                                    << "Fail" << false << "已保存 0 页到 %1/sub"
+                                    << "3 页未能保存到 %1/sub";
+        QTest::newRow("preview") << "preview"
+                                 << "Success" << false << "已扫描 3 页"
+                                 << "";
+        QTest::newRow("jam after the pages") << "jam"
+                                             << "Fail" << true << "已保存 3 页到 %1"
+                                             << "       扫描服务内部错误     ";
+    }
+    void logRecordsWhatHappened()
+    {
+        // "Success" only when every page collected was saved (a preview: collected); the path is
+        // a file that was really written, or nothing.
+        QFETCH(QString, run);
+        QFETCH(QString, status);
+        QFETCH(bool, file);
+        QFETCH(QString, result);
+        QFETCH(QString, warning);
+        configure(1, run == "merged" ? 6 : 0);
+        if (run == "unwritable") {
+            p.save_path = dest->filePath("sub");
+            w->InitParameter();
+        }
+        if (run == "jam")
+            qputenv("SCANCONSOLE_EXIT_CODE", "8");
+        ModalAnswerer answerer;
+        answerer.expectMessageBox();
+        QTest::mouseClick(find<QPushButton>(run == "preview" ? "btn_viewer" : "btn_scan"),
+                          Qt::LeftButton);
+        if (run == "unwritable") { // the folder could be made when checked; now it cannot
+            QFile blocker(dest->filePath("sub"));
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(waitIdle());
+        ImageManager *store = ImageManager::Instance();
+        QCOMPARE(store->count(), 3);
+        const QString first =
+            dest->filePath(store->at(0)->name + (run == "merged" ? ".pdf" : ".jpg"));
+        QCOMPARE(lastRecord().status, status);
+        QCOMPARE(lastRecord().path, file ? first : QString());
+        QCOMPARE(QFile::exists(first), file);
+        if (run == "merged")
+            QCOMPARE(filesIn(dest->path()), QStringList(QFileInfo(first).fileName()));
+        QCOMPARE(runResult(), QString(result).replace("%1", dest->path()).replace("%2", first));
+        QTest::qWait(100);
+        QCOMPARE(answerer.seen.size(), warning.isEmpty() ? 0 : 1);
+        if (!warning.isEmpty())
+            QCOMPARE(answerer.seen.at(0).text, QString(warning).replace("%1", dest->path()));
+    }
+
+    void scanTargetIsCheckedFirst_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("folder"); // %1: a temporary folder, %1/file a plain file
+        QTest::addColumn<bool>("preview");
+        QTest::addColumn<QString>("warning");
+        const QString ok = "%1/new/folder";
+        QTest::newRow("empty name") << "" << ok << false << "文档名称为空";
+        QTest::newRow("slash") << "a/b" << ok << false << "文档名称不能包含“/”";
+        QTest::newRow("line feed") << "a\nb" << ok << false << "文档名称不能包含控制字符";
+        QTest::newRow("escape") << "a\x1b[2J" << ok << false << "文档名称不能包含控制字符";
+        QTest::newRow("dot") << "." << ok << false << "文档名称不能是“.”或“..”";
+        QTest::newRow("dot dot") << ".." << ok << true << "文档名称不能是“.”或“..”";
+        QTest::newRow("201 bytes") << QString(67, QChar(0x6587)) // 3 bytes each
+                                   << ok << false << "文档名称超过 200 字节";
+        QTest::newRow("no folder") << "Image"
+                                   << "" << false << "未设置保存路径";
+        QTest::newRow("under a file") << "Image"
+                                      << "%1/file/sub" << false << "无法创建保存文件夹 %1/file/sub";
+        QTest::newRow("a file") << "Image"
+                                << "%1/file" << false << "保存路径 %1/file 不是文件夹";
+        QTest::newRow("not writable") << "Image"
+                                      << "/proc/self" << false << "保存文件夹 /proc/self 不可写入";
+        QTest::newRow("not creatable")
+            << "Image"
+            << "/proc/self/scans" << false << "无法创建保存文件夹 /proc/self/scans";
+    }
+    void scanTargetIsCheckedFirst()
+    {
+        // A name no file can have, or a folder that cannot take the pages: a warning that says
+        // why, and nothing starts (no run, no record, the store as it was).
+        QFETCH(QString, name);
+        QFETCH(QString, folder);
+        QFETCH(bool, preview);
+        QFETCH(QString, warning);
+        QFile file(dest->filePath("file"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        configure(1, 0);
+        p.name = name;
+        p.save_path = QString(folder).replace("%1", dest->path());
+        w->InitParameter();
+        ImageManager::Instance()->AddImage(new QImage(8, 8, QImage::Format_RGB32));
+        const int records = logLines().size();
+        ModalAnswerer answerer;
+        answerer.expectMessageBox();
+        QTest::mouseClick(find<QPushButton>(preview ? "btn_viewer" : "btn_scan"), Qt::LeftButton);
+        QVERIFY(answerer.waitSeen(1));
+        QCOMPARE(answerer.seen.at(0).title, QString("警告"));
+        QCOMPARE(answerer.seen.at(0).text, QString(warning).replace("%1", dest->path()));
+        QVERIFY(!w->isRunActive());
+        QCOMPARE(logLines().size(), records);
+        QCOMPARE(ImageManager::Instance()->count(), 1);
+        QCOMPARE(enabled(m_commands), m_commands);
+        QVERIFY(!QFileInfo::exists(dest->filePath("new")));
+    }
+
+    void nameAndFolderLimits()
+    {
+        // Just within the limits; a preview writes nothing, so its folder is not looked at.
+        QCOMPARE(ScanTargetCheck::checkName(QString(66, QChar(0x6587)) + "ab"),
+                 ScanTargetCheck::NameOk);
+        QCOMPARE(ScanTargetCheck::checkName("..."), ScanTargetCheck::NameOk);
+        QCOMPARE(ScanTargetCheck::checkFolder(dest->filePath("a/b/c")), ScanTargetCheck::FolderOk);
+        QVERIFY(QDir(dest->path()).isEmpty()); // the probes are gone
+        configure(0, 0);
+        p.save_path = "/proc/self/scans";
+        w->InitParameter();
+        QTest::mouseClick(find<QPushButton>("btn_viewer"), Qt::LeftButton);
+        QVERIFY(w->isRunActive());
+        QVERIFY(waitIdle());
+        QCOMPARE(lastRecord().status, QString("Success"));
+    }
+
+    void filesKeepTheScanResolution_data()
+    {
+        QTest::addColumn<int>("resolution"); // the panel's index
+        QTest::addColumn<int>("saveType");
+        QTest::addColumn<int>("dpi");
+        for (int index : {1, 2})
+            for (int type : {0, 2, 3, 4, 5})
+                QTest::addRow("%d dpi %s", index == 1 ? 200 : 300,
+                              qPrintable(QString("jpg pdf tiff ofd png bmp").split(' ')[type]))
+                    << index << type << (index == 1 ? 200 : 300);
+    }
+    void filesKeepTheScanResolution()
+    {
+        // Every correction on (at 300 dpi in colour with a filter, at 200 dpi in black and white
+        // with halftoning): each file states the resolution the page was scanned at.
+        QFETCH(int, resolution);
+        QFETCH(int, saveType);
+        QFETCH(int, dpi);
+        configure(0, saveType);
+        p.resolution = resolution;
+        p.image_type = dpi == 300 ? 2 : 0;
+        p.halftone = 1, p.filter = 1, p.angle_correct = 0.7f, p.gamma_correct = 1.2f;
+        p.brightness = 95, p.descreen = true, p.descreen_radius = 3, p.impermeable = 1;
+        p.change_bkg = true, p.bkg_red = 250, p.bkg_green = 245, p.bkg_blue = 230;
+        w->InitParameter();
+        QTest::mouseClick(find<QPushButton>("btn_scan"), Qt::LeftButton);
+        QVERIFY(waitIdle(60000));
+        QCOMPARE(lastRecord().status, QString("Success"));
+        const QString file = lastRecord().path;
+        const QSize pixels = ImageManager::Instance()->at(0)->image->size();
+        QImage page(file);
+        if (saveType == 3) { // the page's JPEG and its physical box in the package
+            page.loadFromData(zipEntry(file, "Doc_0/Res/Image_0.jpg"));
+            const QRegularExpressionMatch box =
+                QRegularExpression("PhysicalBox>0 0 ([0-9.]+) ([0-9.]+)<")
+                    .match(QString::fromUtf8(zipEntry(file, "Doc_0/Pages/Page_0/Content.xml")));
+            QVERIFY(box.hasMatch());
+            QVERIFY(qAbs(pixels.width() * 25.4 / box.captured(1).toDouble() - dpi) < 0.05);
+            QVERIFY(qAbs(pixels.height() * 25.4 / box.captured(2).toDouble() - dpi) < 0.05);
+        }
+        QCOMPARE(page.size(), pixels);
+        QCOMPARE(PageResolution::dpi(page), QPointF(dpi, dpi));
     }
 
     void aRunKeepsItsSettingsAndLocksTheRecord()
@@ -308,11 +680,7 @@ private slots:
         // reach the run, which saves where and how it was started.
         configure(0, 0);
         holdScanProgram();
-        const QStringList commands{"btn_scan",         "btn_viewer",         "btn_resetParam",
-                                   "btn_saveParam",    "action_scan",        "action_preview",
-                                   "action_saveparam", "action_importparam", "action_customSetting",
-                                   "action_IPSetting", "action_base",        "action_major",
-                                   "action_custom"};
+        const QStringList &commands = m_commands;
         QTest::mouseClick(find<QPushButton>("btn_scan"), Qt::LeftButton);
         QCOMPARE(enabled(commands), QStringList());
         QTemporaryDir elsewhere;
@@ -370,25 +738,6 @@ private slots:
         QCOMPARE(logLines().size(), recordsBefore + 2);
     }
 
-    void unsavedPagesAreReported()
-    {
-        configure(1, 0);
-        QFile blocker(dest->filePath("plainfile"));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        p.save_path = dest->filePath("plainfile/sub");
-        w->InitParameter();
-        ModalAnswerer answerer;
-        answerer.expectMessageBox();
-        QTest::mouseClick(find<QPushButton>("btn_scan"), Qt::LeftButton);
-        QVERIFY(waitIdle());
-        QVERIFY(answerer.waitSeen(1));
-        QCOMPARE(answerer.seen.size(), 1);
-        QCOMPARE(answerer.seen.at(0).text,
-                 QString("3 页未能保存到 %1").arg(dest->filePath("plainfile/sub")));
-        QCOMPARE(ImageManager::Instance()->count(), 3); // the pages are still in the store
-    }
-
     void paperSizeCheck_data()
     {
         QTest::addColumn<QSize>("page");
@@ -432,6 +781,58 @@ private slots:
         QCOMPARE(label->text(), QString("marker"));
         QMetaObject::invokeMethod(w, "onUpdateStatus", Q_ARG(int, 1));
         QCOMPARE(label->text(), QString("无法连接复合机，请检查网络端口"));
+    }
+
+    void closingDuringAScanSavesItsPagesFirst()
+    {
+        // The window's close button during a scan: the scan is cancelled, the window stays until
+        // its pages are saved and its record written, then it closes.
+        configure(1, 0);
+        slowFeeder(8, 1000);
+        QTest::mouseClick(find<QPushButton>("btn_scan"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(ImageManager::Instance()->count() >= 1, 30000);
+        QVERIFY(!w->close());
+        QVERIFY(w->isVisible());
+        QVERIFY(waitIdle());
+        QTRY_VERIFY(!w->isVisible());
+        QCOMPARE(lastRecord().status, QString("Cancel"));
+        QCOMPARE(filesIn(dest->path()).size(), ImageManager::Instance()->count());
+    }
+
+    void quitEndsTheProgram_data()
+    {
+        QTest::addColumn<bool>("scanning");
+        QTest::newRow("idle") << false;
+        QTest::newRow("during a scan") << true;
+    }
+    void quitEndsTheProgram()
+    {
+        // "退出" with the preview and log windows open closes all three and ends the event
+        // loop; a scan under way is cancelled first and its pages are saved.
+        QFETCH(bool, scanning);
+        configure(1, 0);
+        w->logWindow()->show();
+        w->previewWindow()->show();
+        ImageManager *store = ImageManager::Instance();
+        if (scanning) {
+            slowFeeder(8, 1000);
+            QTest::mouseClick(find<QPushButton>("btn_scan"), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(store->count() >= 1, 30000);
+        }
+        QTimer::singleShot(0, find<QAction>("action_quit"), &QAction::trigger);
+        QTimer guard; // a loop that does not end fails the case instead of hanging
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        guard.start(60000);
+        QCOMPARE(QApplication::exec(), 0);
+        QVERIFY(!w->isVisible() && !w->previewWindow()->isVisible() &&
+                !w->logWindow()->isVisible());
+        QVERIFY(!w->isRunActive());
+        if (scanning) {
+            QVERIFY(store->count() >= 1 && store->count() < 8);
+            QCOMPARE(filesIn(dest->path()).size(), store->count());
+            QCOMPARE(lastRecord().status, QString("Cancel"));
+        }
     }
 };
 

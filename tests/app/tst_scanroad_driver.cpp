@@ -6,6 +6,7 @@
 #include "tests/support/RecordFixtures.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -35,6 +36,12 @@ class TestScanRoadDriver : public QObject
     static bool scan(MainWindow &window, const EsclScannerProcess &scanner, int source,
                      const QString &destination, ModalAnswerer &answerer)
     {
+        startScan(window, scanner, source, destination, answerer);
+        return waitIdle(window);
+    }
+    static void startScan(MainWindow &window, const EsclScannerProcess &scanner, int source,
+                          const QString &destination, ModalAnswerer &answerer)
+    {
         ParamSetting &p = ParamSetting::instance;
         qputenv("SCANCONSOLE_DEVICE_URL", scanner.urlTemplate().toUtf8());
         p.source_type = source;
@@ -46,6 +53,9 @@ class TestScanRoadDriver : public QObject
         window.InitParameter();
         answerer.expectMessageBox();
         QTest::mouseClick(findChildOrDie<QPushButton>(&window, "btn_scan"), Qt::LeftButton);
+    }
+    static bool waitIdle(MainWindow &window)
+    {
         QElapsedTimer clock;
         clock.start();
         while (window.isRunActive() && clock.elapsed() < 120000)
@@ -112,6 +122,30 @@ private slots:
         QCOMPARE(answerer.seen.at(0).text, QString("        扫描服务繁忙        "));
         QVERIFY(logLines().last().endsWith(" Fail "));
         QVERIFY(QDir(destination.path()).isEmpty());
+    }
+
+    // Cancel in the middle of a feeder batch stops the real program (SIGTERM, exit code 130),
+    // which ends the scanner's job: the pages before are saved, no warning, a "Cancel" record.
+    void cancelStopsTheScanProgram()
+    {
+        EsclScannerProcess scanner("SHEETS=12 PAGE_DELAY_MS=600");
+        QVERIFY(scanner.isListening());
+        QTemporaryDir destination;
+        MainWindow window;
+        window.show();
+        ModalAnswerer answerer;
+        startScan(window, scanner, 1, destination.path(), answerer);
+        QTRY_VERIFY_WITH_TIMEOUT(ImageManager::Instance()->count() >= 1, 60000);
+        findChildOrDie<QAction>(&window, "action_cancelScan")->trigger();
+        QVERIFY(waitIdle(window));
+        QTest::qWait(100);
+        QVERIFY(answerer.seen.isEmpty());
+        const int pages = ImageManager::Instance()->count();
+        QVERIFY2(pages >= 1 && pages < 12, qPrintable(QString::number(pages)));
+        QCOMPARE(QDir(destination.path()).entryList({"*.jpg"}, QDir::Files).size(), pages);
+        QVERIFY(logLines().last().endsWith(" Cancel "));
+        QVERIFY(scanner.record("page").size() < 12);
+        QVERIFY(QDir("/tmp/tempimages").entryList(QDir::Files | QDir::Hidden).isEmpty());
     }
 };
 

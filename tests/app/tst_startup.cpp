@@ -22,7 +22,8 @@ class TestStartup : public QObject
 private slots:
     void cataloguesTranslateCodeTextsAndKeepFormTexts()
     {
-        QCOMPARE(QCoreApplication::translate("MainWindow", "Scanning..."), QString("扫描中..."));
+        QCOMPARE(QCoreApplication::translate("RunProgressDialog", "Scanning..."),
+                 QString("扫描中..."));
         QCOMPARE(QCoreApplication::translate("MainWindow", "Parameter error"),
                  QString("        参数校验失败        "));
         QCOMPARE(QCoreApplication::translate("MainWindow", "扫描"), QString("扫描"));

@@ -38,6 +38,18 @@ class TestImageAlgorithm : public QObject
         operation(&image);
         return image;
     }
+    // A page scanned at `dpi`, as Qt reads it from the scan program's JPEG (cut off, not
+    // rounded: 11811 dots per metre for 300 dpi).
+    static QImage scannedAt(QImage page, int dpi)
+    {
+        page.setDotsPerMeterX(int(dpi / 0.0254));
+        page.setDotsPerMeterY(int(dpi / 0.0254));
+        return page;
+    }
+    static bool sameResolution(const QImage &a, const QImage &b)
+    {
+        return a.dotsPerMeterX() == b.dotsPerMeterX() && a.dotsPerMeterY() == b.dotsPerMeterY();
+    }
 
 private slots:
     void initTestCase()
@@ -53,8 +65,11 @@ private slots:
               QImage::Format_Mono, QImage::Format_RGB16, QImage::Format_RGBA8888})
             for (QSize s : {QSize(1, 1), QSize(2, 3), QSize(19, 40), QSize(40, 19), QSize(20, 21),
                             QSize(101, 67), QSize(4099, 37), QSize(211, 707)})
-                for (int corner : {-1, 0, 255})
-                    inputs << TestPages::randomImage(f, s.width(), s.height(), seed++, corner);
+                for (int corner : {-1, 0, 255}) {
+                    const int dpi = seed % 2 ? 200 : 300;
+                    inputs << scannedAt(
+                        TestPages::randomImage(f, s.width(), s.height(), seed++, corner), dpi);
+                }
     }
 
     void matchesLiteral_data()
@@ -89,10 +104,13 @@ private slots:
     {
         QFETCH(Op, product);
         QFETCH(Op, literal);
-        for (const QImage &in : inputs)
-            QVERIFY2(same(apply(in, product), apply(in, literal)),
+        // The page keeps its resolution whatever the operation makes of its pixels.
+        for (const QImage &in : inputs) {
+            const QImage out = apply(in, product);
+            QVERIFY2(same(out, apply(in, literal)) && sameResolution(out, in),
                      qPrintable(QString::asprintf("format %d %dx%d", in.format(), in.width(),
                                                   in.height())));
+        }
         product(nullptr); // a null pointer simply returns
     }
 
@@ -198,8 +216,11 @@ private slots:
                 s.gamma_correct = 1.3f, s.brightness = 93, s.contrast = 97, s.color_curve = 104;
                 s.descreen = true, s.descreen_radius = 5.9f, s.impermeable = 1, s.change_bkg = true;
                 s.bkg_red = 200, s.bkg_green = 220, s.bkg_blue = 240;
-                const QImage page = TestPages::randomImage(
-                    colour ? QImage::Format_RGB32 : QImage::Format_Grayscale8, 150, 210, 8, 255);
+                const QImage page =
+                    scannedAt(TestPages::randomImage(colour ? QImage::Format_RGB32
+                                                            : QImage::Format_Grayscale8,
+                                                     150, 210, 8, 255),
+                              colour ? 300 : 200);
                 // Contrast truncated to -3, percentages times 0.01, radius truncated to 5.
                 QImage want = page.transformed(QTransform().rotate(1.5), Qt::FastTransformation);
                 Literal::ImageAdjust(&want, brightness, -3, 1.3f, float(93 * 0.01),
@@ -213,14 +234,21 @@ private slots:
                     Literal::Halftoning(&want);
                 Literal::ChangeBackgroudColor(&want, 200, 220, 240);
                 QVERIFY(same(corrected(page), want));
+                QVERIFY(sameResolution(corrected(page), page));
             }
         QVERIFY(corrected(QImage()).isNull());
         // The last step (a filter on a grey page) changes nothing: the previous result stays.
         TestEnvironment::resetRecord();
         s.image_type = 2, s.gamma_correct = 1.4f, s.filter = 3;
-        QImage grey = TestPages::randomImage(QImage::Format_Grayscale8, 80, 100, 13), want = grey;
+        QImage grey =
+            scannedAt(TestPages::randomImage(QImage::Format_Grayscale8, 80, 100, 13), 200);
+        QImage want = grey;
         Literal::ImageAdjust(&want, 0, 0, 1.4f, 1.f, 1.f, 1.f);
-        QVERIFY(same(corrected(grey), want));
+        QVERIFY(same(corrected(grey), want) && sameResolution(corrected(grey), grey));
+        // A rotation alone keeps the resolution too.
+        TestEnvironment::resetRecord();
+        s.image_type = 2, s.angle_correct = -2.5f;
+        QVERIFY(sameResolution(corrected(grey), grey));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "imaging/ImageAlgorithm.h"
 #include "imaging/ImageManager.h"
 #include "imaging/PageDecoder.h"
+#include "imaging/PageTally.h"
 #include "imaging/PageWriter.h"
 #include "imaging/PdfPageWriter.h"
 #include "imaging/ReadImageThread.h"
@@ -35,7 +36,7 @@ class TestReadImageThread : public QObject
     ParamSetting &p = ParamSetting::instance;
     ImageManager *store = ImageManager::Instance();
     QList<int> m_updates;
-    int m_failedPages = 0; // of the last collect()
+    PageTally::Counts m_counts; // of the last collect()
 
     static QString temp(const QString &name) { return "/tmp/tempimages/" + name; }
     QString out(const QString &name = "") const { return m_dir.path() + "/out/" + name; }
@@ -103,7 +104,7 @@ class TestReadImageThread : public QObject
         }
         thread.Finish();
         thread.wait();
-        m_failedPages = thread.failedPages();
+        m_counts = thread.tally()->counts();
         if (thread.failedSaves() > 0 && thread.failedFolder() != p.save_path)
             QTest::qFail("failed saves reported for another folder", __FILE__, __LINE__);
         return thread.failedSaves();
@@ -177,7 +178,7 @@ private slots:
         putFile(temp("0.jpg"), jpeg);
         putPage("1.jpg", 30, 20);
         QCOMPARE(collect(true), 0);
-        QCOMPARE(m_failedPages, 1);
+        QCOMPARE(m_counts.failedPages, 1);
         QVERIFY(store->count() == 2 && store->at(0)->image->isNull());
         QCOMPARE(files(out()), QStringList{store->at(1)->name + ".jpg"});
         // Just over the largest page, either way round.
@@ -239,7 +240,7 @@ private slots:
         const QByteArray whole = readAll(temp("1.jpg"));
         putFile(temp("0.jpg"), whole.left(whole.size() * 2 / 3));
         QCOMPARE(collect(true), 0);
-        QCOMPARE(m_failedPages, 1);
+        QCOMPARE(m_counts.failedPages, 1);
         QVERIFY(store->count() == 2 && store->at(0)->image->isNull());
         QCOMPARE(files(out()), QStringList{store->at(1)->name + ".jpg"});
     }
@@ -422,13 +423,19 @@ private slots:
         putPage("1.jpg", 320, 200);
         putPage("2.jpg", 160, 240);
         QCOMPARE(collect(true), 0);
-        QCOMPARE(m_failedPages, 1);
+        QCOMPARE(m_counts.failedPages, 1);
+        // Three pages collected, the two good ones saved; the first file is the first page's,
+        // or the merged PDF named after the empty page.
+        const bool merged = saveType == SaveFormat::MergedPdf;
+        QCOMPARE(m_counts.collected, 3);
+        QCOMPARE(m_counts.saved, 2);
+        QCOMPARE(m_counts.firstFile,
+                 out("a/b/" + store->at(merged ? 0 : 1)->name + SaveFormat::suffix(saveType)));
         putPage("3.jpg", 12, 12);
         limitFileSize(64);
         QCOMPARE(collect(true), 1);
         limitFileSize(RLIM_INFINITY);
         QCOMPARE(store->count(), 4);
-        const bool merged = saveType == SaveFormat::MergedPdf;
         QStringList expected;
         for (int i = merged ? 0 : 1; i < (merged ? 1 : 3); ++i) {
             const QString file = out("a/b/" + store->at(i)->name + SaveFormat::suffix(saveType));

@@ -1,11 +1,16 @@
+#include "account/MD5.h"
 #include "log/LogOutput.h"
 #include "log/LogRecord.h"
 #include "log/LogWindow.h"
 #include "settings/ParamSetting.h"
+#include "tests/support/ModalAnswerer.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
 #include <QTableWidget>
 #include <QToolBar>
 #include <QtTest>
@@ -14,10 +19,34 @@
 #include <pwd.h>
 #include <unistd.h>
 
-// The work log: the line the writer appends, and the viewer that reads it back newest first.
+// The work log: the line the writer appends, and the viewer that reads it back newest first and
+// clears it only for the administrator.
 class TestLog : public QObject
 {
     Q_OBJECT
+
+    // Presses the viewer's "清除" and answers the login (with `password`, or cancels it when
+    // empty) and then the question (`yes`). Returns "title|text" of every window that came up.
+    static QStringList clearLog(LogWindow &w, const QString &password = "secret", bool yes = true)
+    {
+        ModalAnswerer answerer;
+        answerer.expect([password](QWidget *dialog) {
+            auto *d = qobject_cast<QDialog *>(dialog);
+            if (password.isEmpty())
+                return d->reject();
+            d->findChild<QLineEdit *>("edit_user")->setText("admin");
+            d->findChild<QLineEdit *>("edit_password")->setText(password);
+            d->findChild<QPushButton *>("btn_Login")->click();
+        });
+        answerer.expectMessageBox(yes ? QMessageBox::Yes : QMessageBox::No);
+        QTest::mouseClick(w.findChild<QToolBar *>("toolBar")->widgetForAction(
+                              w.findChild<QAction *>("action_delete")),
+                          Qt::LeftButton);
+        QStringList seen;
+        for (const ModalAnswerer::Seen &window : answerer.seen)
+            seen << window.title + '|' + window.text;
+        return seen;
+    }
 
     std::unique_ptr<QTemporaryDir> m_work;
     QString m_oldCwd;
@@ -61,6 +90,10 @@ private slots:
         m_work.reset(new QTemporaryDir);
         QVERIFY(QDir::setCurrent(m_work->path()));
         TestEnvironment::resetRecord();
+        // The administrator "admin" with the password "secret".
+        QSettings login(TestEnvironment::configDir() + "/Login.ini", QSettings::IniFormat);
+        login.setValue("/LOGIN/User", MD5::Encry("admin"));
+        login.setValue("/LOGIN/Password", MD5::Encry("secret"));
     }
     void cleanup()
     {
@@ -178,9 +211,7 @@ private slots:
         shown = rows(w);
         QCOMPARE(shown.size(), LogWindow::MaxRows);
         QVERIFY(shown.first().startsWith("10051|") && shown.last().startsWith("52|u52|"));
-        QTest::mouseClick(w.findChild<QToolBar *>("toolBar")->widgetForAction(
-                              w.findChild<QAction *>("action_delete")),
-                          Qt::LeftButton);
+        clearLog(w);
         QVERIFY(rows(w).isEmpty() && note->isHidden());
     }
 
@@ -190,21 +221,47 @@ private slots:
         LogWindow w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QWidget *button = w.findChild<QToolBar *>("toolBar")->widgetForAction(
-            w.findChild<QAction *>("action_delete"));
         // A log that cannot be read leaves the table as it is.
         QVERIFY(QFile::remove("./logFiles/logs.txt"));
         w.ReadLog();
         QCOMPARE(rows(w).size(), 2);
-        QTest::mouseClick(button, Qt::LeftButton); // empties the table, the file already gone
+        clearLog(w); // empties the table, the file already gone
         QVERIFY(rows(w).isEmpty());
         LogOutput::WriteFile(true);
-        QTest::mouseClick(button, Qt::LeftButton);
+        clearLog(w);
         QVERIFY(!QFile::exists("./logFiles/logs.txt"));
         LogOutput::WriteFile(false);
         w.ReadLog();
         QCOMPARE(rows(w).size(), 1);
         QVERIFY(rows(w).at(0).startsWith("1|") && rows(w).at(0).endsWith("|Fail"));
+    }
+
+    // Clearing needs the administrator's login (the export's dialog) and then a "Yes".
+    void clearingNeedsLoginAndConfirmation_data()
+    {
+        QTest::addColumn<QString>("password"); // empty: the login is cancelled
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QStringList>("seen");
+        QTest::addColumn<bool>("cleared");
+        const QString login = "登入|",
+                      question = "提示|确定删除全部工作日志记录吗？删除后无法恢复。";
+        QTest::newRow("login cancelled") << "" << true << QStringList{login} << false;
+        QTest::newRow("no") << "secret" << false << QStringList{login, question} << false;
+        QTest::newRow("login and yes") << "secret" << true << QStringList{login, question} << true;
+    }
+    void clearingNeedsLoginAndConfirmation()
+    {
+        QFETCH(QString, password);
+        QFETCH(bool, yes);
+        QFETCH(QStringList, seen);
+        QFETCH(bool, cleared);
+        const QByteArray log = record("ann", "/s/A.jpg", "Success");
+        writeLog(log);
+        LogWindow w;
+        w.show();
+        QCOMPARE(clearLog(w, password, yes), seen);
+        QCOMPARE(rows(w).isEmpty(), cleared);
+        QCOMPARE(readLog(), cleared ? QByteArray() : log);
     }
 };
 

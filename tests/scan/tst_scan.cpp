@@ -136,6 +136,50 @@ private slots:
                                                        f.mid(3) + QStringList{"-f", page}));
     }
 
+    // A cancel stops the program with SIGTERM: one that obeys ends with its own code, one that
+    // dies of it or ignores it (killed after the stop timeout) is "cancelled", and a cancel
+    // before the start starts nothing. None of them is waited for to its natural end.
+    void cancel_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<bool>("early"); // cancelled before start()
+        QTest::addColumn<int>("result");
+        const QString work = "i=0\nwhile [ $i -lt 300 ]; do sleep 0.1; i=$((i+1)); done\nexit 0\n";
+        QTest::newRow("obeys") << "trap 'exit 130' TERM\n" + work << false << 130;
+        QTest::newRow("obeys, own code") << "trap 'exit 3' TERM\n" + work << false << 3;
+        QTest::newRow("dies of it") << "exec sleep 30\n" << false << 130;
+        QTest::newRow("ignores it") << "trap '' TERM\nexec sleep 30\n" << false << 130;
+        QTest::newRow("before start") << work << true << 130;
+    }
+    void cancel()
+    {
+        QFETCH(QString, body);
+        QFETCH(bool, early);
+        QFETCH(int, result);
+        standIn("ScanConsoleApp", body);
+        ScanningThread thread(p.scanSettings(), "127.0.0.1");
+        thread.setTempDir(m_work.filePath("pages"));
+        thread.setSettleDelay(0);
+        thread.setStopTimeout(500);
+        QList<int> results;
+        connect(&thread, &ScanningThread::ThreadFinished, [&](int code) { results << code; });
+        if (early)
+            thread.cancel();
+        QElapsedTimer clock;
+        clock.start();
+        thread.start();
+        if (!early) {
+            QTRY_VERIFY(!recorded("pids").isEmpty()); // it runs
+            thread.cancel();
+        }
+        QVERIFY(thread.wait(20000));
+        QVERIFY2(clock.elapsed() < 15000, "waited for the program's own end");
+        QCOMPARE(results, QList<int>{result});
+        QCOMPARE(recorded("pids").isEmpty(), early);
+        for (const QString &pid : recorded("pids")) // gone, killed if need be
+            QVERIFY(::kill(pid.toInt(), 0) != 0 && errno == ESRCH);
+    }
+
     // A status every cycle for the address of that cycle: 0 for "TTL" in any letter case on
     // standard output in time. A ping that hangs, even ignoring SIGTERM, is killed and reaped.
     // No address, or one that ping would take for an option, starts nothing.

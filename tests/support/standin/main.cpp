@@ -14,11 +14,14 @@
 // Exit codes: 0 success; 1 empty address; 4 parameter error; 5 feeder scan with no sheets; 7 a
 // page could not be written; otherwise the forced code, returned after all pages have been
 // written, except a forced 1 or 4, which (like the failures they stand for) write nothing.
+// SIGTERM or SIGINT stops it as they stop the real program: the page in hand is finished, no
+// further page is started, and it exits with 130.
 #include "device/common/IniEnvSettings.h"
 #include "device/common/PageFileWriter.h"
 #include "device/common/PageRenderer.h"
 #include "device/common/ResultCode.h"
 #include "device/common/ScanCommandLine.h"
+#include "device/driver/StopSignals.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -26,6 +29,15 @@
 #include <cstdio>
 
 namespace {
+
+// The time one page takes at the scanner; false when a stop signal came meanwhile (or while the
+// last page was written).
+bool scanTime(int ms, const StopSignals &stop)
+{
+    for (int waited = 0; waited < ms && !stop.requested(); waited += 10)
+        QThread::msleep(static_cast<unsigned long>(qMin(10, ms - waited)));
+    return !stop.requested();
+}
 
 int fail(int code, const QString &cause)
 {
@@ -37,6 +49,10 @@ int fail(int code, const QString &cause)
 
 int main(int argc, char **argv)
 {
+    // The stop signals as the real program takes them: looked at between pages, never in the
+    // middle of one.
+    StopSignals stop;
+    stop.watch([] {});
     const QStringList arguments = ScanCommandLine::arguments(argc, argv);
     int qtArgc = 1;
     QCoreApplication app(qtArgc, argv);
@@ -69,7 +85,10 @@ int main(int argc, char **argv)
 
     for (int sheet = 0; sheet < pageSheets; ++sheet) {
         for (int side = 0; side < sides; ++side) {
-            QThread::msleep(static_cast<unsigned long>(delayMs));
+            if (!scanTime(delayMs, stop))
+                return fail(ResultInterrupted,
+                            QStringLiteral("stopped by a signal; %1 page(s) written")
+                                .arg(writer.pagesWritten()));
             const PageRenderer::Page page = PageRenderer::sheetSide(
                 sheet, side, request.dpi, request.colour == ScanRequest::FullColour,
                 writer.pagesWritten() + 1);

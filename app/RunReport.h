@@ -1,0 +1,38 @@
+#pragma once
+
+#include "imaging/PageTally.h"
+#include "log/LogRecord.h"
+
+#include <QCoreApplication>
+#include <QString>
+
+// What one finished scan or preview says about itself: the work log's result and document
+// path, the status-bar line and the warning for its result code. Only what really happened
+// counts: pages saved (or, for a preview, collected), files really written.
+class RunReport
+{
+    Q_DECLARE_TR_FUNCTIONS(RunReport)
+
+public:
+    bool saveFiles = true;  // a scan; false for a preview
+    int saveType = 0;       // the run's format (the merged PDF is named in the status line)
+    bool cancelled = false; // the operator stopped it before the scan program had ended
+    int resultCode = 0;     // the runner's result (0 success)
+    QString folder;         // the run's destination folder
+    PageTally::Counts counts;
+
+    // "Cancel" for a cancelled run; "Success" when the scan program succeeded and every page
+    // collected was saved (a preview: at least one was collected); "Fail" otherwise.
+    LogRecord::Result logResult() const;
+    // The first file the run wrote; empty when it wrote none (always for a preview).
+    QString logPath() const;
+    // The status-bar line at the end: "N page(s) saved to <folder or merged file>", the
+    // cancelled forms, or empty for a failed run that kept nothing.
+    QString statusText() const;
+    // "N page(s) scanned": the count a running scan shows.
+    static QString pagesScannedText(int pages);
+
+    // The warning for the result code; empty for success and for a cancelled run, whose code
+    // is the program's answer to the stop.
+    QString resultWarning() const;
+};
