@@ -1,10 +1,14 @@
 #include "app/Startup.h"
 
+#include "imaging/ImageManager.h"
+#include "imaging/PageRecovery.h"
+#include "preview/PreviewWindow.h"
 #include "settings/ParamSetting.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QFont>
+#include <QMessageBox>
 #include <QTranslator>
 #include <QWidget>
 
@@ -46,6 +50,32 @@ QString readStyleSheet(const QString &resource)
     // Text up to the first NUL byte, if there is one.
     const int nul = bytes.indexOf('\0');
     return QString::fromUtf8(nul < 0 ? bytes : bytes.left(nul));
+}
+
+int offerPageRestore(PreviewWindow *preview)
+{
+    ImageManager *store = ImageManager::Instance();
+    PageRecovery found(store->folderRoot());
+    if (found.pageCount() == 0)
+        return 0;
+    const int answer = QMessageBox::question(
+        nullptr, QCoreApplication::translate("Startup", "Information"),
+        QCoreApplication::translate(
+            "Startup", "%1 scanned page(s) from last time were not saved. Restore them?")
+            .arg(found.pageCount()),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (answer != QMessageBox::Yes) {
+        found.discard();
+        return 0;
+    }
+    const int first = store->count();
+    const int restored = found.restore(store);
+    if (preview) {
+        for (int i = first; i < store->count(); ++i)
+            preview->AddImage(store->at(i));
+        preview->show();
+    }
+    return restored;
 }
 
 void removeMaximizeButton(QWidget &window)

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class PreviewWindow;
 class QApplication;
 class QTranslator;
 class QWidget;
@@ -17,6 +18,12 @@ void applyFont(QApplication &app);
 void loadSettings();
 // Reads the application style sheet from the resource collection (empty when it is missing).
 QString readStyleSheet(const QString &resource = QStringLiteral(":/qss/res/MainWindow.qss"));
+
+// Offers the pages that consoles which ended abnormally left in the page store's folders: one
+// question with their number ("发现上次未保存的 N 页扫描页面，是否恢复？"); Yes puts them back into
+// the page store and `preview` (shown then), in order and with their names; No deletes them.
+// Folders of consoles still running are left alone. Returns the number of pages restored.
+int offerPageRestore(PreviewWindow *preview);
 
 // Clears the maximise-button hint from the window's flags (minimise and close stay).
 void removeMaximizeButton(QWidget &window);

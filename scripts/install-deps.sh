@@ -9,6 +9,7 @@ PACKAGES=(
     qt5-image-formats-plugins
     libopencv-dev libbenchmark-dev
     libzip-dev libtiff-dev
+    libqpdf-dev qpdf libzstd-dev
     libtesseract-dev tesseract-ocr-chi-sim tesseract-ocr-eng
     poppler-utils
     fonts-wqy-microhei

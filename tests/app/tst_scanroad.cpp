@@ -327,7 +327,7 @@ private slots:
         QVERIFY2(files.first().startsWith("Image") && files.first().endsWith(".jpg"),
                  qPrintable(files.first()));
         QVERIFY(filesIn(elsewhere.path()).isEmpty());
-        QVERIFY(!ImageManager::Instance()->at(0)->image->isGrayscale()); // not thresholded
+        QVERIFY(!ImageManager::Instance()->imageAt(0).isGrayscale()); // not thresholded
     }
 
     void hiddenProgressShowsNoDialog()
