@@ -8,6 +8,7 @@
 
 int main(int argc, char *argv[])
 {
+    Startup::keepPageMemory();
     QApplication app(argc, argv);
 
     QTranslator qtCatalogue;

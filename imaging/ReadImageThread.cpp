@@ -132,6 +132,10 @@ void ReadImageThread::readImages()
             continue;
         if (file.state == PageFolder::Page::Taken)
             ++m_taken;
+        {
+            QMutexLocker lock(&m_queueMutex);
+            m_mostInFlight = qMax(m_mostInFlight, ++m_inFlight);
+        }
         // The page is named when it is taken, and its file kept in the store's folder at once:
         // from here on the page survives the console, also while it waits for its turn.
         const QString name = store->newPageName(m_settings.name);
@@ -162,10 +166,8 @@ void ReadImageThread::hand(Item item)
     // a page folder that fills up shows how far the collector is behind.
     while (item.kind == Item::Page && m_queuedPages >= QueueSize)
         m_queueChanged.wait(&m_queueMutex);
-    if (item.kind == Item::Page) {
+    if (item.kind == Item::Page)
         ++m_queuedPages;
-        m_mostInFlight = qMax(m_mostInFlight, ++m_inFlight);
-    }
     m_queue.enqueue(std::move(item));
     m_queueChanged.wakeAll();
 }

@@ -64,8 +64,8 @@ public:
     // format), and the destination folder they were meant for. Same rules.
     int failedSaves() const;
     QString failedFolder() const;
-    // The most pages taken from the folder but not yet in the store at one time: above one, the
-    // two stages worked on pages side by side. Same rules.
+    // The most pages taken from the folder and not yet stored and saved at one time: above one,
+    // the two stages worked on pages side by side. Same rules.
     int mostPagesInFlight() const;
 
 signals:
