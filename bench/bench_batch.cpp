@@ -13,6 +13,7 @@
 // "chain" is JPG with every correction switched on.
 
 #include "app/Startup.h"
+#include "bench/EveryCorrection.h"
 #include "device/common/JpegEncoder.h"
 #include "device/common/PageRenderer.h"
 #include "imaging/ImageManager.h"
@@ -89,25 +90,6 @@ QString loadAverage()
     return QString::fromLatin1(fields.mid(0, 3).join(' '));
 }
 
-// As in the image benchmark: every correction of the chain switched on.
-void setEveryCorrection(ScanSettings &s)
-{
-    s.angle_correct = 0.5f;
-    s.brightness_correct = 4.0f;
-    s.contrast_correct = 3.0f;
-    s.gamma_correct = 1.2f;
-    s.brightness = 95;
-    s.color_curve = 105;
-    s.filter = 1;
-    s.descreen = true;
-    s.descreen_radius = 5.0f;
-    s.impermeable = 2;
-    s.change_bkg = true;
-    s.bkg_red = 250;
-    s.bkg_green = 245;
-    s.bkg_blue = 230;
-}
-
 // The simulated device: page files written under a hidden name and renamed when complete, as
 // the scan program does, one every `delayMs` (all at once for 0).
 void feed(const QString &folder, const QList<QByteArray> &sheets, int pages, int delayMs,
@@ -153,7 +135,7 @@ int runCase(const Format &format, int pages, int delayMs)
     settings.save_path = out;
     settings.name = QStringLiteral("Batch");
     if (format.corrections)
-        setEveryCorrection(settings);
+        setEveryCorrection(settings, 2);
 
     PreviewWindow preview;
     preview.show();

@@ -4,6 +4,7 @@
 // merged PDF. Every figure is also related to a plain copy of the same page, the
 // memory-bandwidth floor. A summary table follows Google Benchmark's own output.
 
+#include "bench/EveryCorrection.h"
 #include "imaging/ImageAlgorithm.h"
 #include "imaging/ImageEncoder.h"
 #include "imaging/PageCorrector.h"
@@ -117,24 +118,7 @@ using Operation = std::function<void(QImage *)>;
 // step.
 void setEveryCorrection(int imageType, int halftone = 0)
 {
-    ParamSetting &p = ParamSetting::instance;
-    p.angle_correct = 0.5f;
-    p.brightness_correct = 4.0f;
-    p.contrast_correct = 3.0f;
-    p.gamma_correct = 1.2f;
-    p.brightness = 95;
-    p.contrast = 100;
-    p.color_curve = 105;
-    p.filter = 1;
-    p.descreen = true;
-    p.descreen_radius = 5.0f;
-    p.impermeable = 2;
-    p.image_type = imageType;
-    p.halftone = halftone;
-    p.change_bkg = true;
-    p.bkg_red = 250;
-    p.bkg_green = 245;
-    p.bkg_blue = 230;
+    ::setEveryCorrection(ParamSetting::instance, imageType, halftone);
 }
 
 // The same chain with the literal operations.

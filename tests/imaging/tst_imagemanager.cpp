@@ -1,10 +1,13 @@
 #include "imaging/ImageManager.h"
 #include "imaging/JpegHeader.h"
+#include "imaging/PageCorrector.h"
 #include "imaging/PageDecoder.h"
 #include "imaging/PageStoreFolder.h"
+#include "imaging/RunSettingsFile.h"
 #include "settings/ParamSetting.h"
 #include "settings/ScanSettings.h"
 #include "tests/imaging/TestPages.h"
+#include "tests/support/RecordFixtures.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>
@@ -257,6 +260,46 @@ private slots:
         store->ClearImages();
         QCOMPARE(QDir(PageStoreFolder::defaultRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
                  QStringList());
+    }
+
+    // The run's settings kept beside its pages come back with every field the corrections
+    // read (a page left uncorrected by a crash is corrected with them).
+    void runSettingsComeBack()
+    {
+        QTemporaryDir dir;
+        RecordFixtures::fillNonDefault(ParamSetting::instance);
+        ParamSetting::instance.bkg_red = 12;
+        ParamSetting::instance.bkg_green = 34;
+        ParamSetting::instance.bkg_blue = 56;
+        const ScanSettings written = ParamSetting::instance.scanSettings();
+        TestEnvironment::resetRecord();
+        ScanSettings back;
+        QVERIFY(!RunSettingsFile::read(dir.filePath("none.ini"), &back));
+        QVERIFY(RunSettingsFile::write(dir.filePath("run.ini"), written));
+        QVERIFY(RunSettingsFile::read(dir.filePath("run.ini"), &back));
+        const auto fields = [](const ScanSettings &s) {
+            return QVariantList{s.name,
+                                s.save_type,
+                                s.image_type,
+                                s.halftone,
+                                s.filter,
+                                s.brightness,
+                                s.contrast,
+                                s.color_curve,
+                                s.descreen,
+                                s.descreen_radius,
+                                s.angle_correct,
+                                s.gamma_correct,
+                                s.brightness_correct,
+                                s.contrast_correct,
+                                s.impermeable,
+                                s.change_bkg,
+                                s.bkg_red,
+                                s.bkg_green,
+                                s.bkg_blue};
+        };
+        QCOMPARE(fields(back), fields(written));
+        QVERIFY(PageCorrector::plan(back) == PageCorrector::plan(written));
     }
 
     // A folder that cannot be made, or a disk that is full: the pages stay in memory, whole.
