@@ -1062,4 +1062,15 @@
         <translation>无法创建临时图像文件夹</translation>
     </message>
 </context>
+<context>
+    <name>Startup</name>
+    <message>
+        <source>Information</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>%1 scanned page(s) from last time were not saved. Restore them?</source>
+        <translation>发现上次未保存的 %1 页扫描页面，是否恢复？</translation>
+    </message>
+</context>
 </TS>

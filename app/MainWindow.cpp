@@ -635,10 +635,10 @@ void MainWindow::onFinishReadImageThread()
 
 void MainWindow::checkPaperSize(ImageObject *page)
 {
-    if (!page || !page->image)
+    if (!page || page->size.isEmpty())
         return;
     const ParamSetting &p = ParamSetting::instance;
-    if (!PaperSizeCheck::matches(page->image->size(), p.resolution, p.paper_size))
+    if (!PaperSizeCheck::matches(page->size, p.resolution, p.paper_size))
         statusBar()->showMessage(tr("paper size is wrong"), 10000);
 }
 

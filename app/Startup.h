@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class PreviewWindow;
 class QApplication;
 class QTranslator;
 class QWidget;
@@ -9,6 +10,11 @@ class QWidget;
 // The start-up steps that come before the main window exists, in the order main runs them.
 namespace Startup {
 
+// Lets the allocator keep freed page buffers for the next page instead of giving them back to the
+// system at once: a 300 dpi colour page needs 35 MB, and mapping that afresh for every page costs
+// more than decoding it (page faults; three times the pages per minute on a virtual machine).
+// Memory stays bounded: the same few buffers serve page after page.
+void keepPageMemory();
 // Loads Qt's own catalogue, then ours, into the two translators and installs them.
 void installTranslators(QApplication &app, QTranslator &qtCatalogue, QTranslator &ownCatalogue);
 // Sets the application font: point size 8, family "Microsoft YaHei", weight 50.
@@ -17,6 +23,12 @@ void applyFont(QApplication &app);
 void loadSettings();
 // Reads the application style sheet from the resource collection (empty when it is missing).
 QString readStyleSheet(const QString &resource = QStringLiteral(":/qss/res/MainWindow.qss"));
+
+// Offers the pages that consoles which ended abnormally left in the page store's folders: one
+// question with their number ("发现上次未保存的 N 页扫描页面，是否恢复？"); Yes puts them back into
+// the page store and `preview` (shown then), in order and with their names; No deletes them.
+// Folders of consoles still running are left alone. Returns the number of pages restored.
+int offerPageRestore(PreviewWindow *preview);
 
 // Clears the maximise-button hint from the window's flags (minimise and close stay).
 void removeMaximizeButton(QWidget &window);

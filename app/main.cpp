@@ -1,12 +1,15 @@
 #include "app/MainWindow.h"
 #include "app/Startup.h"
 #include "app/WorkingDirectory.h"
+#include "imaging/ImageManager.h"
+#include "preview/PreviewWindow.h"
 
 #include <QApplication>
 #include <QTranslator>
 
 int main(int argc, char *argv[])
 {
+    Startup::keepPageMemory();
     QApplication app(argc, argv);
     // A desktop launch starts in "/": the work log then goes to the home folder.
     WorkingDirectory::apply();
@@ -20,9 +23,17 @@ int main(int argc, char *argv[])
     Startup::loadSettings();
     app.setStyleSheet(Startup::readStyleSheet());
 
-    MainWindow window;
-    Startup::removeMaximizeButton(window);
-    window.show();
-
-    return app.exec();
+    int result = 0;
+    {
+        MainWindow window;
+        Startup::removeMaximizeButton(window);
+        window.show();
+        // Pages a console that ended abnormally left behind are offered before anything else.
+        Startup::offerPageRestore(PreviewWindow::m_Instance);
+        result = app.exec();
+    }
+    // A normal end (the window's end has waited for its workers): the page store's folder goes.
+    // A console that ends abnormally leaves it, and the next start offers its pages.
+    ImageManager::Instance()->ClearImages();
+    return result;
 }

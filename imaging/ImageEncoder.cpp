@@ -11,7 +11,10 @@ QByteArray ImageEncoder::encode(const QImage &image, const QByteArray &format)
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (!QImageWriter(&buffer, format).write(image))
+    QImageWriter writer(&buffer, format);
+    if (format == "png")
+        writer.setQuality(pngQuality(PngLevel));
+    if (!writer.write(image))
         return QByteArray();
     buffer.close();
     buffer.open(QIODevice::ReadOnly);

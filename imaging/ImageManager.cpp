@@ -1,9 +1,18 @@
 #include "imaging/ImageManager.h"
 
+#include "imaging/LosslessPage.h"
+#include "imaging/PageCorrector.h"
+#include "imaging/PageDecoder.h"
+#include "imaging/PageStoreFolder.h"
+#include "imaging/RunSettingsFile.h"
 #include "settings/ParamSetting.h"
 
 #include <QDateTime>
+#include <QDebug>
+#include <QFile>
 #include <QMutexLocker>
+
+#include <cstdio>
 
 ImageManager *ImageManager::m_pInstance = nullptr;
 
@@ -17,11 +26,101 @@ ImageManager *ImageManager::Instance()
     return m_pInstance;
 }
 
-ImageManager::ImageManager() : m_curIndex(-1), m_nameCounter(1) {}
+ImageManager::ImageManager()
+    : m_root(PageStoreFolder::defaultRoot()), m_curIndex(-1), m_nameCounter(1)
+{
+}
 
 ImageManager::~ImageManager()
 {
     ClearImages();
+}
+
+QImage ImageManager::makeThumbnail(const QImage &page)
+{
+    if (page.isNull())
+        return QImage();
+    return page.scaled(ThumbnailSide, ThumbnailSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
+std::shared_ptr<PageStoreFolder> ImageManager::folder()
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_folder) {
+        m_folder = PageStoreFolder::create(m_root);
+        if (!m_folder)
+            qWarning() << "ImageManager: no page folder under" << m_root
+                       << "- pages are kept in memory";
+    }
+    return m_folder;
+}
+
+PageSource ImageManager::store(const QImage &image, const QByteArray &original,
+                               const QImage &thumbnail, int *slot, const QString &name)
+{
+    if (image.isNull())
+        return PageSource();
+    const std::shared_ptr<PageStoreFolder> pages = folder();
+    if (pages) {
+        const int number = pages->newNumber();
+        const QString file = pages->file(number, "page");
+        const bool written =
+            (original.isEmpty()
+                 ? PageStoreFolder::write(
+                       file, [&](QIODevice *d) { return LosslessPage::write(image, d); })
+                 : PageStoreFolder::write(file, original)) &&
+            writeThumbnail(pages, number, thumbnail) &&
+            pages->record(*slot ? *slot : number, number, PageStoreFolder::Page, name);
+        if (written) {
+            if (!*slot)
+                *slot = number;
+            return PageSource::stored(pages, number, image, original, true);
+        }
+        QFile::remove(file);
+        QFile::remove(pages->file(number, "thumb"));
+        qWarning() << "ImageManager: could not write" << name << "to" << pages->path()
+                   << "- kept in memory";
+    }
+    return PageSource::ofImage(image);
+}
+
+bool ImageManager::writeThumbnail(const std::shared_ptr<PageStoreFolder> &pages, int number,
+                                  const QImage &thumbnail)
+{
+    return PageStoreFolder::write(pages->file(number, "thumb"),
+                                  [&](QIODevice *d) { return LosslessPage::write(thumbnail, d); });
+}
+
+void ImageManager::keepRunSettings(const ScanSettings &settings)
+{
+    if (const std::shared_ptr<PageStoreFolder> pages = folder())
+        RunSettingsFile::write(pages->settingsFile(), settings);
+}
+
+QString ImageManager::newPageName(const QString &document)
+{
+    const QString stamp =
+        QDateTime::currentDateTime().toString(QStringLiteral("-yyyy-MM-dd-hh-mm-ss"));
+    QMutexLocker lock(&m_mutex);
+    // The first page of the program's life carries no number; the counter then runs on across
+    // clears, so page names never repeat while the document name stays.
+    const QString name =
+        m_nameCounter == 1 ? document + stamp : document + QString::number(m_nameCounter) + stamp;
+    ++m_nameCounter;
+    return name;
+}
+
+int ImageManager::keepTaken(const QByteArray &file, const QString &name)
+{
+    const std::shared_ptr<PageStoreFolder> pages = folder();
+    if (!pages || file.isEmpty())
+        return 0;
+    const int number = pages->newNumber();
+    if (PageStoreFolder::write(pages->file(number, "page"), file) &&
+        pages->record(number, number, PageStoreFolder::Taken, name))
+        return number;
+    QFile::remove(pages->file(number, "page"));
+    return 0;
 }
 
 ImageObject *ImageManager::AddImage(QImage *image)
@@ -31,47 +130,88 @@ ImageObject *ImageManager::AddImage(QImage *image)
 
 ImageObject *ImageManager::AddImage(QImage *image, const QString &document)
 {
+    QMutexLocker adding(&m_addMutex);
+    ImageObject *record = addPage(image ? *image : QImage(), QByteArray(), newPageName(document));
+    delete image;
+    return record;
+}
+
+ImageObject *ImageManager::addPage(const QImage &page, const QByteArray &original,
+                                   const QString &name, int slot, PageSource *stored)
+{
+    QMutexLocker adding(&m_addMutex);
     auto *record = new ImageObject;
-    record->image = image;
-    const QString stamp =
-        QDateTime::currentDateTime().toString(QStringLiteral("-yyyy-MM-dd-hh-mm-ss"));
+    record->name = name;
+    record->size = page.size();
+    record->thumbnail = makeThumbnail(page);
+
+    const std::shared_ptr<PageStoreFolder> pages = slot ? folder() : nullptr;
+    PageSource source;
+    if (page.isNull()) {
+        if (pages && pages->record(slot, slot, PageStoreFolder::Empty, name))
+            QFile::remove(pages->file(slot, "page"));
+    } else if (pages && !original.isEmpty() && writeThumbnail(pages, slot, record->thumbnail) &&
+               pages->record(slot, slot, PageStoreFolder::Page, name)) {
+        // The file kept when it was taken is the page itself.
+        source = PageSource::stored(pages, slot, page, original, true);
+    } else {
+        const int taken = slot;
+        source = store(page, original, record->thumbnail, &slot, name);
+        if (pages && source.number() != taken)
+            QFile::remove(pages->file(taken, "page")); // superseded by the corrected page
+    }
+    if (stored)
+        *stored = source;
 
     QMutexLocker lock(&m_mutex);
-    // The first page of the program's life carries no number; the counter then runs on across
-    // clears, so page names never repeat while the document name stays.
-    if (m_nameCounter == 1)
-        record->name = document + stamp;
-    else
-        record->name = document + QString::number(m_nameCounter) + stamp;
-    ++m_nameCounter;
-    m_images.append(record);
+    m_images.append({record, source.withoutPixels(), slot});
+    cache(source.number(), page);
     return record;
+}
+
+void ImageManager::cache(int number, const QImage &image) const
+{
+    // Pages kept in memory (number 0) need no second copy.
+    if (number <= 0 || image.isNull())
+        return;
+    for (int i = 0; i < m_cache.size(); ++i) {
+        if (m_cache.at(i).first == number) {
+            m_cache.removeAt(i);
+            break;
+        }
+    }
+    m_cache.prepend({number, image});
+    while (m_cache.size() > CachedPages)
+        m_cache.removeLast();
 }
 
 void ImageManager::ClearImages()
 {
-    QList<ImageObject *> old;
+    QList<Page> old;
+    std::shared_ptr<PageStoreFolder> folder;
     {
         QMutexLocker lock(&m_mutex);
         old.swap(m_images);
         m_curIndex = -1;
+        m_cache.clear();
+        folder.swap(m_folder);
     }
-    for (ImageObject *record : old) {
-        delete record->image;
-        delete record;
-    }
+    for (const Page &page : old)
+        delete page.record;
+    // The folder goes with its last user: now, or when a save still reading from it ends.
 }
 
 ImageObject *ImageManager::getCurImage() const
 {
     QMutexLocker lock(&m_mutex);
-    return m_curIndex >= 0 && m_curIndex < m_images.size() ? m_images.at(m_curIndex) : nullptr;
+    return m_curIndex >= 0 && m_curIndex < m_images.size() ? m_images.at(m_curIndex).record
+                                                           : nullptr;
 }
 
 ImageObject *ImageManager::getBackImage() const
 {
     QMutexLocker lock(&m_mutex);
-    return m_images.isEmpty() ? nullptr : m_images.last();
+    return m_images.isEmpty() ? nullptr : m_images.last().record;
 }
 
 int ImageManager::count() const
@@ -83,7 +223,7 @@ int ImageManager::count() const
 ImageObject *ImageManager::at(int index) const
 {
     QMutexLocker lock(&m_mutex);
-    return index >= 0 && index < m_images.size() ? m_images.at(index) : nullptr;
+    return index >= 0 && index < m_images.size() ? m_images.at(index).record : nullptr;
 }
 
 int ImageManager::curIndex() const
@@ -100,25 +240,156 @@ void ImageManager::setCurIndex(int index)
 
 QImage ImageManager::imageAt(int index) const
 {
+    PageSource source;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (index < 0 || index >= m_images.size())
+            return QImage();
+        source = m_images.at(index).source;
+        for (int i = 0; i < m_cache.size(); ++i) {
+            if (m_cache.at(i).first == source.number() && source.number() > 0) {
+                const QImage image = m_cache.at(i).second;
+                m_cache.move(i, 0);
+                return image;
+            }
+        }
+    }
+    // Read without the lock: the collector goes on adding meanwhile.
+    const QImage image = source.image();
     QMutexLocker lock(&m_mutex);
-    if (index < 0 || index >= m_images.size() || !m_images.at(index)->image)
-        return QImage();
-    return *m_images.at(index)->image;
+    // Only while the page is still in the store (no clear came meanwhile).
+    if (index < m_images.size() && m_images.at(index).source.number() == source.number())
+        cache(source.number(), image);
+    return image;
 }
 
-QList<QImage> ImageManager::images() const
+PageSource ImageManager::sourceAt(int index) const
 {
     QMutexLocker lock(&m_mutex);
-    QList<QImage> copies;
-    copies.reserve(m_images.size());
-    for (const ImageObject *record : m_images)
-        copies.append(record->image ? *record->image : QImage());
-    return copies;
+    return index >= 0 && index < m_images.size() ? m_images.at(index).source : PageSource();
+}
+
+QList<PageSource> ImageManager::sources() const
+{
+    QMutexLocker lock(&m_mutex);
+    QList<PageSource> pages;
+    pages.reserve(m_images.size());
+    for (const Page &page : m_images)
+        pages.append(page.source);
+    return pages;
 }
 
 void ImageManager::replaceImage(int index, const QImage &image)
 {
+    ImageObject *record = nullptr;
+    int slot = 0;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (index < 0 || index >= m_images.size() || m_images.at(index).source.isNull())
+            return;
+        record = m_images.at(index).record;
+        slot = m_images.at(index).slot;
+    }
+    // A new version of the page: whoever still reads the old one reads it whole.
+    const QImage thumbnail = makeThumbnail(image);
+    const PageSource source = store(image, QByteArray(), thumbnail, &slot, record->name);
+
     QMutexLocker lock(&m_mutex);
-    if (index >= 0 && index < m_images.size() && m_images.at(index)->image)
-        *m_images.at(index)->image = image;
+    if (index >= m_images.size() || m_images.at(index).record != record)
+        return;
+    m_images[index].source = source.withoutPixels();
+    m_images[index].slot = slot;
+    record->size = image.size();
+    record->thumbnail = thumbnail;
+    cache(source.number(), image);
+}
+
+int ImageManager::restore(const std::shared_ptr<PageStoreFolder> &from)
+{
+    QMutexLocker adding(&m_addMutex);
+    const std::shared_ptr<PageStoreFolder> pages = folder();
+    // A page taken but not corrected yet is corrected now as its run would have.
+    ScanSettings settings;
+    const bool known = RunSettingsFile::read(from->settingsFile(), &settings);
+    int restored = 0;
+    for (const PageStoreFolder::Entry &entry : from->entries()) {
+        PageSource source;
+        int slot = 0;
+        if (entry.state == PageStoreFolder::Taken) {
+            QFile file(from->file(entry.number, "page"));
+            const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            QImage image;
+            PageDecoder::decode(bytes, &image);
+            const QImage decoded = image;
+            if (known)
+                PageCorrector::correct(&image, settings);
+            const bool asDecoded = image.constBits() == decoded.constBits() || image == decoded;
+            source = store(image, asDecoded ? bytes : QByteArray(), makeThumbnail(image), &slot,
+                           entry.name);
+        } else if (entry.state == PageStoreFolder::Page) {
+            source = adopt(from, entry, pages, &slot);
+        }
+        if (source.isNull())
+            continue;
+        auto *record = new ImageObject;
+        record->name = entry.name;
+        record->size = source.size();
+        QFile thumb(source.number() ? pages->file(source.number(), "thumb") : QString());
+        if (thumb.open(QIODevice::ReadOnly))
+            record->thumbnail = LosslessPage::read(&thumb);
+        if (record->thumbnail.isNull())
+            record->thumbnail = makeThumbnail(source.image());
+        QMutexLocker lock(&m_mutex);
+        m_images.append({record, source.withoutPixels(), slot});
+        ++restored;
+    }
+    return restored;
+}
+
+PageSource ImageManager::adopt(const std::shared_ptr<PageStoreFolder> &from,
+                               const PageStoreFolder::Entry &entry,
+                               const std::shared_ptr<PageStoreFolder> &pages, int *slot)
+{
+    const PageSource there = PageSource::fromFolder(from, entry.number);
+    if (there.isNull())
+        return PageSource();
+    if (pages) {
+        // The files move over under a new number (the same file system: a rename each).
+        const int number = pages->newNumber();
+        const auto move = [&](const char *kind) {
+            const QString file = from->file(entry.number, kind);
+            return !QFile::exists(file) ||
+                   std::rename(QFile::encodeName(file).constData(),
+                               QFile::encodeName(pages->file(number, kind)).constData()) == 0;
+        };
+        const bool pageMoved = move("page");
+        const bool thumbMoved = move("thumb");
+        move("jpeg"); // made again when needed
+        if (pageMoved && thumbMoved &&
+            pages->record(number, number, PageStoreFolder::Page, entry.name)) {
+            *slot = number;
+            return PageSource::fromFolder(pages, number);
+        }
+        if (pageMoved) // not in the index: the page stays, in memory
+            return PageSource::ofImage(PageSource::fromFolder(pages, number).image());
+    }
+    return PageSource::ofImage(there.image());
+}
+
+QString ImageManager::folderPath() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_folder ? m_folder->path() : QString();
+}
+
+QString ImageManager::folderRoot() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_root;
+}
+
+void ImageManager::setFolderRoot(const QString &root)
+{
+    QMutexLocker lock(&m_mutex);
+    m_root = root;
 }

@@ -1,24 +1,61 @@
 #pragma once
 
 #include "imaging/ImageObject.h"
+#include "imaging/PageSource.h"
+#include "imaging/PageStoreFolder.h"
 
 #include <QImage>
 #include <QList>
 #include <QMutex>
+#include <QRecursiveMutex>
+
+#include <memory>
+
+class ScanSettings;
 
 // The ordered page store of the current scan or preview, with the page selected in the preview
-// window. The collector thread appends while the GUI thread reads, so every access to the list
-// and the current index is under one mutex. Records stay valid until ClearImages(), which the
-// window calls only when no collector is running.
+// window.
+//
+// Memory stays bounded whatever the page count: every page is kept on disk in a folder of this
+// console under the user's cache folder (PageStoreFolder), written before it counts as added,
+// and only the last few pages read (CachedPages) stay decoded in memory. A page the corrections
+// left as it was is kept as the scanner's JPEG file itself (it decodes to the same pixels), any
+// other in a fast lossless form; either way it comes back pixel for pixel. Should the folder
+// fail (a full disk), the page is kept in memory instead: never lost.
+//
+// The collector thread appends while the GUI thread reads: the list, the selection and the
+// cache are under one mutex, and no lock is held while a page is written or read. Records
+// stay valid until ClearImages(), which the window calls only when no collector is running.
 class ImageManager
 {
 public:
     static ImageManager *Instance();
 
-    // Takes ownership of `image`, names the page after `document` (the record's document name
-    // when none is given) and appends it. Returns the new record.
+    // Decoded pages kept in memory besides those in use: the page shown and its neighbours.
+    static const int CachedPages = 3;
+    // The thumbnail's bounding box.
+    static const int ThumbnailSide = 200;
+
+    // Stores `image` (taken over and deleted), named after `document` (the record's document
+    // name when none is given), and appends it. Returns the new record.
     ImageObject *AddImage(QImage *image);
     ImageObject *AddImage(QImage *image, const QString &document);
+    // The collector's way in, in steps. The run's settings are kept beside its pages (a page
+    // taken but not corrected when the console ended is corrected with them at the next start).
+    void keepRunSettings(const ScanSettings &settings);
+    // When a page file is taken: its page name, the next one of the store's numbering (made of
+    // `document`, the number and the time), and the file kept in the store's folder at once, so
+    // the page survives the console from this moment on. keepTaken() returns the page's slot
+    // in the folder (0 when it could not be kept).
+    QString newPageName(const QString &document);
+    int keepTaken(const QByteArray &file, const QString &name);
+    // When it is corrected: `page` added under `name`; `original` the page file's bytes when
+    // the corrections left the page exactly as it was decoded from them (they are then what
+    // is kept), else empty; `slot` from keepTaken(). `stored`, when given, receives the page
+    // with its pixels in hand, for writing it out without reading it back.
+    ImageObject *addPage(const QImage &page, const QByteArray &original, const QString &name,
+                         int slot = 0, PageSource *stored = nullptr);
+    // Empties the store and removes its folder (once no save still reads from it).
     void ClearImages();
     ImageObject *getCurImage() const;
     ImageObject *getBackImage() const;
@@ -30,21 +67,64 @@ public:
     // Sets the selected page; -1 or a valid index.
     void setCurIndex(int index);
 
-    // Copies of page images taken under the lock (cheap: QImage shares its pixels), so a page
-    // rotated on the GUI thread is never read half-written by the collector.
+    // The pixels of page `index` exactly as corrected (and turned); a null image for an empty
+    // page or an index out of range. The image is the caller's own: the store may let go of
+    // its copy at any time.
     QImage imageAt(int index) const;
-    QList<QImage> images() const;
-    // Replaces the pixels of page `index` (rotation); the record and its name stay.
+    // Page `index` for writing it out, fetched only when it is written.
+    PageSource sourceAt(int index) const;
+    // Every page, in store order.
+    QList<PageSource> sources() const;
+    // Replaces the pixels of page `index` (rotation): the page is stored again, its thumbnail
+    // made again; the record and its name stay.
     void replaceImage(int index, const QImage &image);
+
+    // Appends the pages a console that ended abnormally left in `folder` (claimed for this
+    // process), in their order and with their names; the folder is empty afterwards. Returns
+    // the number of pages added.
+    int restore(const std::shared_ptr<PageStoreFolder> &folder);
+
+    // The folder of the pages now in the store (empty when there is none yet), and the folder
+    // new folders are made in (PageStoreFolder::defaultRoot() unless changed).
+    QString folderPath() const;
+    QString folderRoot() const;
+    void setFolderRoot(const QString &root);
+
+    static QImage makeThumbnail(const QImage &page);
 
 private:
     ImageManager();
     ~ImageManager();
 
+    struct Page
+    {
+        ImageObject *record;
+        PageSource source; // without pixels in hand, unless kept in memory
+        int slot;          // the page's place in the folder's index
+    };
+
+    std::shared_ptr<PageStoreFolder> folder();
+    // Writes `image` (or `original`) and its thumbnail as a new version of slot `slot` (a new
+    // page when 0) named `name`; the page kept in memory when the folder cannot take it.
+    PageSource store(const QImage &image, const QByteArray &original, const QImage &thumbnail,
+                     int *slot, const QString &name);
+    static bool writeThumbnail(const std::shared_ptr<PageStoreFolder> &pages, int number,
+                               const QImage &thumbnail);
+    // Page `entry` of a folder left behind, moved into `pages` (the store's folder).
+    static PageSource adopt(const std::shared_ptr<PageStoreFolder> &from,
+                            const PageStoreFolder::Entry &entry,
+                            const std::shared_ptr<PageStoreFolder> &pages, int *slot);
+    void cache(int number, const QImage &image) const;
+
     static ImageManager *m_pInstance;
 
     mutable QMutex m_mutex;
-    QList<ImageObject *> m_images;
+    QRecursiveMutex m_addMutex; // one page added at a time: names follow the store's order
+    QString m_root;
+    std::shared_ptr<PageStoreFolder> m_folder;
+    QList<Page> m_images;
+    // Most recently used first: (version number, pixels).
+    mutable QList<QPair<int, QImage>> m_cache;
     int m_curIndex;
     int m_nameCounter;
 };

@@ -23,22 +23,35 @@ bool writeImage(const QImage &image, const QString &target)
     return FileCommit::write(ImageEncoder::encode(image, format), target);
 }
 
+bool writeOfd(const PageSource &page, const QString &target)
+{
+    const OfdWriter::Page ofdPage{page.documentJpeg(), page.size(), page.dpi()};
+    return !ofdPage.jpeg.isEmpty() && OfdWriter::write(QList<OfdWriter::Page>{ofdPage}, target);
+}
+
 } // namespace
 
-bool PageWriter::write(const QImage &image, int saveType, const QString &target)
+bool PageWriter::write(const PageSource &page, int saveType, const QString &target)
 {
+    if (page.isNull())
+        return false;
     switch (saveType) {
     case SaveFormat::Jpg:
     case SaveFormat::Tiff:
     case SaveFormat::Png:
     case SaveFormat::Bmp:
-        return writeImage(image, target);
+        return writeImage(page.image(), target);
     case SaveFormat::Pdf:
     case SaveFormat::MergedPdf:
-        return PdfPageWriter::write(image, target);
+        return PdfPageWriter::write(QList<PageSource>{page}, target);
     case SaveFormat::Ofd:
-        return OfdWriter::write(image, target);
+        return writeOfd(page, target);
     default:
         return false;
     }
+}
+
+bool PageWriter::write(const QImage &image, int saveType, const QString &target)
+{
+    return write(PageSource::ofImage(image), saveType, target);
 }

@@ -1,131 +1,229 @@
 #include "imaging/PdfPageWriter.h"
 
+#include "imaging/JpegHeader.h"
+
+#include <QDebug>
+#include <QFile>
 #include <QFileInfo>
-#include <QPainter>
-#include <QPrinter>
 #include <QTemporaryFile>
 
+#include <qpdf/Pipeline.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
-// A unique, not yet existing name in the target's folder; the printer writes there.
-QString temporaryNameBeside(const QString &target)
+// The end of qpdf's output: buffered writes to a file descriptor, each checked. libqpdf calls
+// finish(), and may write, from destructors while it unwinds, so a failure is only noted here
+// (throwing could end the program); the writer's caller asks failed() when qpdf is done.
+class FilePipeline : public Pipeline
 {
-    QTemporaryFile probe(QFileInfo(target).absolutePath() + QStringLiteral("/.") +
-                         QFileInfo(target).fileName() + QStringLiteral(".XXXXXX"));
-    if (!probe.open())
-        return QString();
-    const QString name = probe.fileName();
-    probe.close();
-    return name; // removed again when `probe` goes out of scope
-}
-
-// Qt's PDF output does not report a failed write (a full disk, a file size limit): the printer
-// ends "successfully" and leaves a truncated file. A complete file starts with the PDF header
-// and ends with the end-of-file marker, which is written last.
-bool isComplete(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() < 16 || !file.read(5).startsWith("%PDF-"))
-        return false;
-    const qint64 tail = 64;
-    return file.seek(qMax<qint64>(0, file.size() - tail)) && file.read(tail).contains("%%EOF");
-}
-
-// Qt's PDF output writes an empty image when its own copy of a page cannot be had (memory) and
-// still reports success. Every image is written as an object that states its size, so a saved
-// page is one whose image is there at its real size.
-bool holdsImages(const QString &path, const QList<QImage> &images)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const uchar *mapped = file.map(0, file.size());
-    const QByteArray content =
-        mapped ? QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), int(file.size()))
-               : file.readAll();
-    for (const QImage &image : images) {
-        const QByteArray object = "/Subtype /Image\n/Width " + QByteArray::number(image.width()) +
-                                  "\n/Height " + QByteArray::number(image.height()) + "\n";
-        if (!image.isNull() && !content.contains(object))
-            return false;
-    }
-    return true;
-}
-
-bool replaceWith(const QString &temporary, const QString &target)
-{
-    // rename(2) replaces the target atomically: the old file stays until the new one is whole.
-    if (std::rename(QFile::encodeName(temporary).constData(),
-                    QFile::encodeName(target).constData()) != 0) {
-        QFile::remove(temporary);
-        return false;
-    }
-    return true;
-}
-
-bool printPages(const QList<QImage> &images, const QString &target)
-{
-    int first = -1;
-    for (int i = 0; i < images.size() && first < 0; ++i) {
-        if (!images.at(i).isNull())
-            first = i;
-    }
-    if (first < 0)
-        return false;
-
-    const QString temporary = temporaryNameBeside(target);
-    if (temporary.isEmpty())
-        return false;
-
+public:
+    explicit FilePipeline(int fd) : Pipeline("page file", nullptr), m_fd(fd)
     {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setPageSize(QPageSize(QPageSize::A4));
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(temporary);
+        m_buffer.reserve(Size);
+    }
 
-        QPainter painter;
-        if (!painter.begin(&printer)) {
-            QFile::remove(temporary);
-            return false;
-        }
-        const double scale =
-            static_cast<double>(painter.viewport().width()) / images.at(first).width();
-        painter.scale(scale, scale);
-        bool firstPage = true;
-        for (const QImage &image : images) {
-            if (image.isNull())
+    void write(unsigned char const *data, size_t length) override
+    {
+        if (m_failed)
+            return;
+        if (m_buffer.size() + length > Size)
+            flush();
+        if (length >= Size)
+            writeOut(data, length);
+        else
+            m_buffer.insert(m_buffer.end(), data, data + length);
+    }
+    void finish() override { flush(); }
+
+    void flush()
+    {
+        writeOut(m_buffer.data(), m_buffer.size());
+        m_buffer.clear();
+    }
+    bool failed() const { return m_failed; }
+
+private:
+    static const size_t Size = 1 << 16;
+
+    void writeOut(unsigned char const *data, size_t length)
+    {
+        while (length > 0 && !m_failed) {
+            const ssize_t n = ::write(m_fd, data, length);
+            if (n < 0 && errno == EINTR)
                 continue;
-            if (!firstPage && !printer.newPage()) {
-                painter.end();
-                QFile::remove(temporary);
-                return false;
+            if (n <= 0) {
+                qDebug() << "PdfPageWriter: cannot write:" << std::strerror(errno);
+                m_failed = true;
+                return;
             }
-            painter.drawImage(0, 0, image);
-            firstPage = false;
-        }
-        if (!painter.end() || printer.printerState() == QPrinter::Error) {
-            QFile::remove(temporary);
-            return false;
+            data += n;
+            length -= size_t(n);
         }
     }
-    // Only a complete file holding every page may replace the target.
-    if (!isComplete(temporary) || !holdsImages(temporary, images)) {
-        QFile::remove(temporary);
+
+    int m_fd;
+    bool m_failed = false;
+    std::vector<unsigned char> m_buffer;
+};
+
+std::string number(double value)
+{
+    return QByteArray::number(value, 'f', 4).toStdString();
+}
+
+// Page box and image of one page, with the image's data fetched when the writer gets to it.
+void addPage(QPDF &pdf, QPDFPageDocumentHelper &document, const PageSource &page,
+             const FilePipeline *out)
+{
+    const QSize pixels = page.size();
+    const int components = page.isGreyJpeg() ? 1 : 3;
+    const double width = pixels.width() * 72.0 / page.dpi().x();
+    const double height = pixels.height() * 72.0 / page.dpi().y();
+
+    QPDFObjectHandle image = pdf.newStream();
+    QPDFObjectHandle imageDict = image.getDict();
+    imageDict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+    imageDict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
+    imageDict.replaceKey("/Width", QPDFObjectHandle::newInteger(pixels.width()));
+    imageDict.replaceKey("/Height", QPDFObjectHandle::newInteger(pixels.height()));
+    imageDict.replaceKey("/ColorSpace",
+                         QPDFObjectHandle::newName(components == 1 ? "/DeviceGray" : "/DeviceRGB"));
+    imageDict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
+    image.replaceStreamData(
+        [page, pixels, components, out](Pipeline *pipeline) {
+            // After a failed write (a full disk) no further page is fetched.
+            if (out->failed())
+                throw std::runtime_error("the file cannot be written");
+            const QByteArray jpeg = page.documentJpeg();
+            // The dictionary was made from what the page said it would be: the JPEG must agree.
+            const JpegHeader header = JpegHeader::read(jpeg);
+            if (!header.isPdfCompatible() || header.pixels() != pixels ||
+                header.components() != components)
+                throw std::runtime_error("a page's JPEG cannot be had");
+            pipeline->write(reinterpret_cast<const unsigned char *>(jpeg.constData()),
+                            size_t(jpeg.size()));
+            pipeline->finish();
+        },
+        QPDFObjectHandle::newName("/DCTDecode"), QPDFObjectHandle::newNull());
+
+    const std::string content =
+        "q\n" + number(width) + " 0 0 " + number(height) + " 0 0 cm\n/Im0 Do\nQ\n";
+    QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
+    QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
+    xobjects.replaceKey("/Im0", image);
+    resources.replaceKey("/XObject", xobjects);
+    QPDFObjectHandle box = QPDFObjectHandle::newArray();
+    for (const std::string &value :
+         {std::string("0"), std::string("0"), number(width), number(height)})
+        box.appendItem(QPDFObjectHandle::newReal(value));
+    QPDFObjectHandle pageDict = QPDFObjectHandle::newDictionary();
+    pageDict.replaceKey("/Type", QPDFObjectHandle::newName("/Page"));
+    pageDict.replaceKey("/MediaBox", box);
+    pageDict.replaceKey("/Contents", pdf.newStream(content));
+    pageDict.replaceKey("/Resources", resources);
+    document.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(pageDict)), false);
+}
+
+// A free hidden name in the target's folder for the file being written.
+QString temporaryBeside(const QString &target)
+{
+    const QFileInfo info(target);
+    QTemporaryFile probe(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                         QStringLiteral(".XXXXXX"));
+    return probe.open() ? probe.fileName() : QString(); // removed again with `probe`
+}
+
+bool writeFile(const QList<PageSource> &pages, const QString &file, const QString &target)
+{
+    // Created afresh with the ordinary permissions (not the private ones of a temporary
+    // file); a replaced file keeps its own, as a file rewritten in place would.
+    const int fd =
+        ::open(QFile::encodeName(file).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    struct stat existing;
+    if (::stat(QFile::encodeName(target).constData(), &existing) == 0)
+        ::fchmod(fd, existing.st_mode & 07777);
+    bool written = false;
+    try {
+        FilePipeline out(fd);
+        QPDF pdf;
+        pdf.emptyPDF();
+        QPDFPageDocumentHelper document(pdf);
+        for (const PageSource &page : pages)
+            addPage(pdf, document, page, &out);
+        QPDFWriter writer(pdf);
+        writer.setOutputPipeline(&out);
+        writer.write();
+        out.flush();
+        written = !out.failed();
+    } catch (const std::exception &e) {
+        qDebug() << "PdfPageWriter:" << e.what();
+    }
+    return ::close(fd) == 0 && written;
+}
+
+// A complete, valid PDF of `count` pages, as a reader sees it.
+bool holdsPages(const QString &file, int count)
+{
+    try {
+        QPDF pdf;
+        pdf.setSuppressWarnings(true);
+        pdf.processFile(QFile::encodeName(file).constData());
+        return int(QPDFPageDocumentHelper(pdf).getAllPages().size()) == count &&
+               pdf.getWarnings().empty();
+    } catch (const std::exception &e) {
+        qDebug() << "PdfPageWriter: written file unreadable:" << e.what();
         return false;
     }
-    return replaceWith(temporary, target);
 }
 
 } // namespace
 
+bool PdfPageWriter::write(const QList<PageSource> &pages, const QString &pdfPath)
+{
+    QList<PageSource> withPixels;
+    for (const PageSource &page : pages) {
+        if (!page.isNull())
+            withPixels.append(page);
+    }
+    if (withPixels.isEmpty())
+        return false;
+    const QString temporary = temporaryBeside(pdfPath);
+    if (temporary.isEmpty())
+        return false;
+    // rename(2) replaces the target at once: the old file stays until the new one is whole.
+    if (!writeFile(withPixels, temporary, pdfPath) || !holdsPages(temporary, withPixels.size()) ||
+        std::rename(QFile::encodeName(temporary).constData(),
+                    QFile::encodeName(pdfPath).constData()) != 0) {
+        QFile::remove(temporary);
+        return false;
+    }
+    return true;
+}
+
 bool PdfPageWriter::write(const QImage &image, const QString &pdfPath)
 {
-    return printPages({image}, pdfPath);
+    return write(QList<PageSource>{PageSource::ofImage(image)}, pdfPath);
 }
 
 bool PdfPageWriter::writeMerged(const QList<QImage> &images, const QString &pdfPath)
 {
-    return printPages(images, pdfPath);
+    QList<PageSource> pages;
+    for (const QImage &image : images)
+        pages.append(PageSource::ofImage(image));
+    return write(pages, pdfPath);
 }

@@ -1,21 +1,29 @@
 #pragma once
 
+#include "imaging/PageSource.h"
+
 #include <QImage>
 #include <QList>
 #include <QString>
 
-// Writes images as A4 PDF pages through Qt's printer class in high-resolution PDF mode: each
-// image scaled to the printable width and drawn at the top left. The QImage is drawn directly
-// (no QPixmap), so it may run on any thread. Files appear complete or not at all: the PDF is
-// written under a temporary name in the target's folder and renamed over the target at the end.
+// Writes PDF files (through libqpdf) whose pages are each one JPEG image covering the whole
+// page, at the page's physical size: the page box is the image's pixel size divided by its
+// resolution, 72 points to the inch. A page nothing changed is embedded as the scanner's JPEG
+// file itself (DCTDecode), so the PDF page is no bigger than the JPEG; any other page as its
+// JPEG encoding at the JPG format's quality. Each page's JPEG is fetched only when its turn
+// comes to be written, so a document of any length is written with one page in memory.
+//
+// Files appear complete or not at all: the PDF is written under a temporary name in the
+// target's folder with checked writes, read back (a valid PDF with every page), and renamed
+// over the target only then; a failed write (a full disk) keeps the file that was there.
 class PdfPageWriter
 {
 public:
-    // One page. Nothing is written for a null image. Returns true when the file was written.
+    // One page per source, in order. Pages without pixels are left out; nothing is written
+    // when no page has pixels. Returns true when the file was written.
+    static bool write(const QList<PageSource> &pages, const QString &pdfPath);
+    // One page.
     static bool write(const QImage &image, const QString &pdfPath);
-
-    // One page per image, in order. Null images are left out; the scale factor is that of the
-    // first image that has pixels and applies to every page. Nothing is written when no image
-    // has pixels.
+    // One page per image, in order; null images are left out.
     static bool writeMerged(const QList<QImage> &images, const QString &pdfPath);
 };

@@ -11,14 +11,38 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
+#include <QMutexLocker>
 
 #include <algorithm>
+#include <memory>
 
 const char *const ReadImageThread::TempDir = PageFolder::DefaultPath;
 
-ReadImageThread::ReadImageThread(const ScanSettings &settings)
-    : QThread(nullptr), m_settings(settings), m_finish(false), m_saveFlag(true), m_taken(0)
+namespace {
+
+// The corrections left the page exactly as it was decoded (pixels, format and resolution), so
+// the page file itself is the page.
+bool unchanged(const QImage &decoded, const QImage &corrected)
 {
+    if (decoded.format() != corrected.format() || decoded.size() != corrected.size() ||
+        decoded.dotsPerMeterX() != corrected.dotsPerMeterX() ||
+        decoded.dotsPerMeterY() != corrected.dotsPerMeterY())
+        return false;
+    return decoded.constBits() == corrected.constBits() || decoded == corrected;
+}
+
+} // namespace
+
+ReadImageThread::ReadImageThread(const ScanSettings &settings, const QString &pageFolder)
+    : QThread(nullptr), m_settings(settings), m_pageFolder(pageFolder), m_finish(false),
+      m_saveFlag(true), m_taken(0), m_mergedPages(false), m_queuedPages(0), m_inFlight(0),
+      m_mostInFlight(0)
+{
+}
+
+ReadImageThread::~ReadImageThread()
+{
+    wait();
 }
 
 void ReadImageThread::SetSaveFlag(bool save)
@@ -31,42 +55,58 @@ void ReadImageThread::Finish()
     m_finish = true;
 }
 
+int ReadImageThread::mostPagesInFlight() const
+{
+    QMutexLocker lock(&m_queueMutex);
+    return m_mostInFlight;
+}
+
 void ReadImageThread::run()
 {
+    // Pages taken but not stored yet when the console ends are corrected with these at the
+    // next start.
+    ImageManager::Instance()->keepRunSettings(m_settings);
+    std::unique_ptr<QThread> writer(QThread::create([this] { writePages(); }));
+    writer->start();
     // The stop request is looked at between sweeps only, so a sweep always ends whole.
-    while (!m_finish)
-        sweep();
+    while (!m_finish) {
+        // An empty folder is looked into again after a short pause; pages are taken at once.
+        if (sweep() == 0 && !m_finish)
+            QThread::msleep(IdlePollMs);
+    }
     // The stop request comes after the scan program has ended, so page files still waiting
     // belong to this run: a collector slower than the feeder (a slow format, a big page) takes
     // them now instead of leaving them to the next scan. A sweep that could take none ends it.
     while (pageFilesWaiting() && sweep() > 0) {
     }
+    hand({Item::End, QImage(), QByteArray(), QString(), 0});
+    writer->wait();
     emit ThreadFinished();
 }
 
 int ReadImageThread::sweep()
 {
-    const int before = ImageManager::Instance()->count();
+    hand({Item::SweepStart, QImage(), QByteArray(), QString(), 0});
     readImages();
-    emit UpdateImage(before);
+    hand({Item::SweepEnd, QImage(), QByteArray(), QString(), 0});
     return m_taken;
 }
 
-bool ReadImageThread::pageFilesWaiting()
+bool ReadImageThread::pageFilesWaiting() const
 {
     // Regular files only: a directory, link or pipe under a page name is never taken.
-    return !PageFolder(QString::fromLatin1(TempDir)).pageNames().isEmpty();
+    return !PageFolder(m_pageFolder).pageNames().isEmpty();
 }
 
 void ReadImageThread::readImages()
 {
     // A folder that is not ours (a link, someone else's) gives no names: nothing in it is read
-    // or deleted. Files written from now on belong to the next sweep.
-    const PageFolder folder(QString::fromLatin1(TempDir));
+    // or deleted. Files written from now on belong to the next sweep. The scan program puts
+    // each page file in place only when it is complete, and a JPEG that still looks cut off is
+    // waited for, so the pages are taken at once.
+    const PageFolder folder(m_pageFolder);
     const QStringList entries = folder.pageNames();
-    // Gives the scan program time to finish the files just listed, and paces the sweeps.
-    QThread::sleep(1);
-    const int saveType = m_settings.save_type;
+    ImageManager *store = ImageManager::Instance();
     m_taken = 0;
 
     for (const QString &entry : entries) {
@@ -75,31 +115,101 @@ void ReadImageThread::readImages()
             continue;
         if (file.state == PageFolder::Page::Taken)
             ++m_taken;
-        auto *image = new QImage;
+        {
+            QMutexLocker lock(&m_queueMutex);
+            m_mostInFlight = qMax(m_mostInFlight, ++m_inFlight);
+        }
+        // The page is named when it is taken, and its file kept in the store's folder at once:
+        // from here on the page survives the console, also while it waits for its turn.
+        const QString name = store->newPageName(m_settings.name);
+        const int slot = file.oversized ? 0 : store->keepTaken(file.bytes, name);
+        QImage image;
         // A page that cannot be read (or is far too large to be one) is a failed page: it is
         // still taken away and stays an empty page in the store, reported, and the sweep goes on.
         if (file.oversized)
             noteFailedPage(entry, "too large a file");
         else if (!file.complete)
             noteFailedPage(entry, "cut off");
-        else if (PageDecoder::decode(file.bytes, image) == PageDecoder::TooLarge)
+        else if (PageDecoder::decode(file.bytes, &image) == PageDecoder::TooLarge)
             noteFailedPage(entry, "too many pixels");
-        else if (image->isNull())
+        else if (image.isNull())
             noteFailedPage(entry, "unreadable");
 
-        PageCorrector::correct(image, m_settings);
-        ImageObject *record = ImageManager::Instance()->AddImage(image, m_settings.name);
-        m_tally.pageCollected();
-
-        if (!m_saveFlag)
-            continue;
-        if (image->isNull()) // counted as a failed page already
-            continue;
-        if (saveType == SaveFormat::MergedPdf)
-            saveMutiImage();
-        else
-            saveImage(record);
+        const QImage decoded = image;
+        PageCorrector::correct(&image, m_settings);
+        const bool asDecoded = !image.isNull() && unchanged(decoded, image);
+        hand({Item::Page, image, asDecoded ? file.bytes : QByteArray(), name, slot});
     }
+}
+
+void ReadImageThread::hand(Item item)
+{
+    QMutexLocker lock(&m_queueMutex);
+    // Pages wait for the writing stage only up to the queue's size: memory stays bounded, and
+    // a page folder that fills up shows how far the collector is behind.
+    while (item.kind == Item::Page && m_queuedPages >= QueueSize)
+        m_queueChanged.wait(&m_queueMutex);
+    if (item.kind == Item::Page)
+        ++m_queuedPages;
+    m_queue.enqueue(std::move(item));
+    m_queueChanged.wakeAll();
+}
+
+ReadImageThread::Item ReadImageThread::next()
+{
+    QMutexLocker lock(&m_queueMutex);
+    while (m_queue.isEmpty())
+        m_queueChanged.wait(&m_queueMutex);
+    Item item = m_queue.dequeue();
+    if (item.kind == Item::Page)
+        --m_queuedPages;
+    m_queueChanged.wakeAll();
+    return item;
+}
+
+void ReadImageThread::writePages()
+{
+    int before = 0;
+    for (;;) {
+        const Item item = next();
+        switch (item.kind) {
+        case Item::SweepStart:
+            before = ImageManager::Instance()->count();
+            break;
+        case Item::Page: {
+            storePage(item);
+            QMutexLocker lock(&m_queueMutex);
+            --m_inFlight;
+            break;
+        }
+        case Item::SweepEnd:
+            emit UpdateImage(before);
+            break;
+        case Item::End:
+            if (m_mergedPages)
+                saveMutiImage();
+            return;
+        }
+    }
+}
+
+void ReadImageThread::storePage(const Item &item)
+{
+    // Kept on disk before it counts as collected; `page` keeps the pixels in hand for saving.
+    PageSource page;
+    ImageObject *record =
+        ImageManager::Instance()->addPage(item.page, item.original, item.name, item.slot, &page);
+    m_tally.pageCollected();
+    if (!m_saveFlag || page.isNull()) // an empty page is counted as a failed page already
+        return;
+    if (m_settings.save_type == SaveFormat::MergedPdf) {
+        // Written when the run ends; the page's JPEG is made now, beside the next page's
+        // correction, rather than all at the end.
+        m_mergedPages = true;
+        page.documentJpeg();
+        return;
+    }
+    saveImage(record, page);
 }
 
 bool ReadImageThread::makeFolder(const QString &folder)
@@ -110,19 +220,18 @@ bool ReadImageThread::makeFolder(const QString &folder)
     return false;
 }
 
-void ReadImageThread::saveImage(ImageObject *record)
+void ReadImageThread::saveImage(ImageObject *record, const PageSource &page)
 {
-    if (!record || !record->image)
+    if (!record || page.isNull())
         return;
     const QString folder = m_settings.save_path;
     if (!makeFolder(folder))
         return;
     const int saveType = m_settings.save_type;
     const QString target = folder + QLatin1Char('/') + record->name + SaveFormat::suffix(saveType);
-    // The page was added in this sweep; the window learns of it only after the sweep, so
-    // nothing else touches it yet. An empty page or an unknown format writes nothing and
-    // counts as a failed save too: the page is not where the operator expects it.
-    if (PageWriter::write(*record->image, saveType, target))
+    // An unknown format writes nothing and counts as a failed save too: the page is not where
+    // the operator expects it.
+    if (PageWriter::write(page, saveType, target))
         m_tally.pageSaved(target);
     else
         noteFailedSave(folder, record->name);
@@ -138,16 +247,14 @@ void ReadImageThread::saveMutiImage()
     if (!first)
         return;
     const QString target = folder + QLatin1Char('/') + first->name + QStringLiteral(".pdf");
-    const QList<QImage> pages = store->images();
-    // Empty pages are left out (and counted when they arrive); with nothing but empty pages
-    // there is nothing to write yet.
-    const int written =
-        int(std::count_if(pages.begin(), pages.end(), [](const QImage &p) { return !p.isNull(); }));
+    // Empty pages are left out (and counted when they arrived). The writer replaces the file
+    // only with a complete new one, so a failed write keeps what was there.
+    const QList<PageSource> pages = store->sources();
+    const int written = int(
+        std::count_if(pages.begin(), pages.end(), [](const PageSource &p) { return !p.isNull(); }));
     if (written == 0)
         return;
-    // The file already holds every page so far; the writer replaces it only with a complete
-    // new one, so a failed rewrite keeps the pages saved before.
-    if (PdfPageWriter::writeMerged(pages, target))
+    if (PdfPageWriter::write(pages, target))
         m_tally.documentSaved(target, written);
     else
         noteFailedSave(folder, first->name + QStringLiteral(".pdf"));

@@ -1,32 +1,51 @@
 #pragma once
 
+#include "imaging/PageSource.h"
 #include "imaging/PageTally.h"
 #include "settings/ScanSettings.h"
 
 #include <QByteArray>
+#include <QImage>
+#include <QMutex>
+#include <QQueue>
 #include <QSet>
 #include <QString>
 #include <QThread>
+#include <QWaitCondition>
 
 #include <atomic>
 
 struct ImageObject;
 
 // Collects the page files the scan program leaves in "/tmp/tempimages" while a scan or preview
-// runs: about once a second it loads every "*.jpg" there, deletes the file, corrects the page
-// as the settings record says, adds it to the page store and, for a scan, saves it to the
-// destination folder. One object serves one run, on the settings it was given (never the
-// record, which the window may change meanwhile); it reports through its signals and its tally
-// (pages collected, saved, the first file written, failures).
+// runs: it takes every "*.jpg" there, deletes the file, corrects the page as the settings say,
+// adds it to the page store and, for a scan, saves it to the destination folder. One object
+// serves one run, on the settings it was given (never the record, which the window may change
+// meanwhile); it reports through its signals and its tally (pages collected, saved, the first
+// file written, failures).
+//
+// Two stages share the work, so that two cores are busy with two pages: this thread sweeps the
+// folder, decodes and corrects each page, and hands it on (at most QueueSize pages wait between
+// the stages); a second thread stores each page and writes its file, in the order the pages
+// came. A sweep's UpdateImage() is emitted once the store holds the sweep's pages, with the
+// count the store had before them, as one thread doing both would. The merged PDF is written
+// once, when the run ends, from the pages in the store (which keeps them safe meanwhile).
 class ReadImageThread : public QThread
 {
     Q_OBJECT
 
 public:
     static const char *const TempDir;
+    // Pages decoded and waiting for the writing stage, at most.
+    static const int QueueSize = 2;
+    // The pause before the next look into an empty page folder.
+    static const int IdlePollMs = 250;
 
-    // `settings`: the run's own copy, taken when it starts.
-    explicit ReadImageThread(const ScanSettings &settings);
+    // `settings`: the run's own copy, taken when it starts. `pageFolder`: where the scan program
+    // leaves its pages (TempDir; a benchmark may give its own).
+    explicit ReadImageThread(const ScanSettings &settings,
+                             const QString &pageFolder = QString::fromLatin1(TempDir));
+    ~ReadImageThread() override;
 
     // true: save every page (scan); false: only collect (preview). Set before start().
     void SetSaveFlag(bool save);
@@ -34,11 +53,9 @@ public:
     // still waiting then are taken before it ends.
     void Finish();
 
-    // One sweep of the page folder (runs in the collector's thread).
-    void readImages();
-    // Writes one page in the run's single-page format.
-    void saveImage(ImageObject *record);
-    // Rewrites the merged PDF from every page in the store.
+    // Writes one page in the run's single-page format (the writing stage).
+    void saveImage(ImageObject *record, const PageSource &page);
+    // Writes the merged PDF of every page in the store (the writing stage, at the run's end).
     void saveMutiImage();
 
     // What the run did with its pages so far. Safe to read from any thread; its Counted()
@@ -51,6 +68,9 @@ public:
     // format), and the destination folder they were meant for.
     int failedSaves() const { return m_tally.counts().failedSaves; }
     QString failedFolder() const { return m_tally.counts().failedFolder; }
+    // The most pages taken from the folder and not yet stored and saved at one time: above one,
+    // the two stages worked on pages side by side. Safe to read from any thread.
+    int mostPagesInFlight() const;
 
 signals:
     void UpdateImage(int firstNewIndex);
@@ -60,19 +80,51 @@ protected:
     void run() override;
 
 private:
-    // One sweep followed by its UpdateImage(); returns the page files it took away.
+    // What the first stage hands to the second, in order.
+    struct Item
+    {
+        enum Kind
+        {
+            SweepStart,
+            Page,
+            SweepEnd,
+            End
+        };
+        Kind kind;
+        QImage page;         // as corrected (null for a page file that gave no page)
+        QByteArray original; // the page file, when the corrections left the page as decoded
+        QString name;        // the page name, given when the file was taken
+        int slot = 0;        // where the store keeps the file it was taken from
+    };
+
+    // One sweep of the page folder, its pages handed on; returns the page files it took away.
     int sweep();
-    static bool pageFilesWaiting();
+    void readImages();
+    bool pageFilesWaiting() const;
+    void hand(Item item);
+    Item next();
+    // The writing stage's body.
+    void writePages();
+    void storePage(const Item &item);
     void noteFailedPage(const QString &file, const char *why);
     void noteFailedSave(const QString &folder, const QString &what);
     bool makeFolder(const QString &folder);
 
     const ScanSettings m_settings;
+    const QString m_pageFolder;
     std::atomic<bool> m_finish;
     bool m_saveFlag;
     int m_taken; // page files the last sweep took away
     // Page files taken that could not be deleted: each is taken once only.
     QSet<QByteArray> m_kept;
+    bool m_mergedPages; // the writing stage stored a page for the merged PDF
+
+    mutable QMutex m_queueMutex;
+    QWaitCondition m_queueChanged;
+    QQueue<Item> m_queue;
+    int m_queuedPages;
+    int m_inFlight; // handed on and not yet stored
+    int m_mostInFlight;
 
     PageTally m_tally;
 };

@@ -11,10 +11,6 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-namespace {
-const int ThumbnailSide = 200;
-} // namespace
-
 ImageTree::ImageTree(QWidget *parent) : QWidget(parent)
 {
     if (objectName().isEmpty())
@@ -52,14 +48,12 @@ QWidget *ImageTree::createEntry(const ImageObject *page, const QString &pictureS
     auto *container = new QWidget(m_listWidget);
 
     auto *picture = new QLabel(container);
-    picture->setFixedSize(ThumbnailSide, ThumbnailSide);
+    picture->setFixedSize(ImageManager::ThumbnailSide, ImageManager::ThumbnailSide);
     picture->setAutoFillBackground(true);
     picture->setStyleSheet(pictureStyle);
-    if (page->image && !page->image->isNull()) {
-        picture->setPixmap(QPixmap::fromImage(*page->image)
-                               .scaled(ThumbnailSide, ThumbnailSide, Qt::KeepAspectRatio,
-                                       Qt::SmoothTransformation));
-    }
+    // The store made the thumbnail when the page arrived: nothing here touches the page.
+    if (!page->thumbnail.isNull())
+        picture->setPixmap(QPixmap::fromImage(QImage(page->thumbnail))); // shares its pixels
     picture->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     picture->setObjectName(QStringLiteral("labelImage"));
     picture->setAttribute(Qt::WA_TranslucentBackground);
@@ -70,7 +64,7 @@ QWidget *ImageTree::createEntry(const ImageObject *page, const QString &pictureS
     auto *name = new QLabel(page->name, container);
     name->setAlignment(Qt::AlignCenter);
     name->setObjectName(QStringLiteral("LableName"));
-    name->setFixedSize(ThumbnailSide, 20);
+    name->setFixedSize(ImageManager::ThumbnailSide, 20);
 
     auto *layout = new QVBoxLayout;
     layout->addWidget(picture, 0, Qt::AlignCenter);

@@ -21,9 +21,9 @@
 #include <cstdlib>
 
 ImageView::ImageView(QWidget *parent)
-    : QWidget(parent), m_pImage(nullptr), m_scale(1.0f), m_offsetX(0.0f), m_offsetY(0.0f),
-      m_minScale(0.2f), m_maxScale(5.0f), m_fitToView(true), m_moving(false), m_movePos(0, 0),
-      m_shotState(ShotNone), m_shotStart(0, 0), m_shotEnd(0, 0)
+    : QWidget(parent), m_scale(1.0f), m_offsetX(0.0f), m_offsetY(0.0f), m_minScale(0.2f),
+      m_maxScale(5.0f), m_fitToView(true), m_moving(false), m_movePos(0, 0), m_shotState(ShotNone),
+      m_shotStart(0, 0), m_shotEnd(0, 0)
 {
     QPalette pal = palette();
     pal.setBrush(QPalette::All, QPalette::Window, QBrush(QColor(230, 230, 230)));
@@ -33,16 +33,15 @@ ImageView::ImageView(QWidget *parent)
     setFocusPolicy(Qt::StrongFocus);
 }
 
-void ImageView::SetImage(QImage *image)
+void ImageView::SetImage(const QImage &image)
 {
-    m_pImage = image;
-    if (!m_pImage) {
-        // Nothing may be drawn from a page the store is about to free.
+    m_image = image;
+    if (m_image.isNull()) {
         update();
         return;
     }
-    const float w = static_cast<float>(m_pImage->width());
-    const float h = static_cast<float>(m_pImage->height());
+    const float w = static_cast<float>(m_image.width());
+    const float h = static_cast<float>(m_image.height());
     // The shorter side may shrink to 50 view pixels, the longer grow to 20000; 100 % is always
     // allowed. An empty image divides by zero, which the clamps turn into 1.0 and 10.0.
     m_minScale = std::clamp(50.0f / std::min(w, h), 0.001f, 1.0f);
@@ -54,10 +53,10 @@ void ImageView::SetImage(QImage *image)
 
 QSize ImageView::scaledSize() const
 {
-    if (!m_pImage)
+    if (m_image.isNull())
         return QSize();
-    return QSize(static_cast<int>(m_pImage->width() * m_scale),
-                 static_cast<int>(m_pImage->height() * m_scale));
+    return QSize(static_cast<int>(m_image.width() * m_scale),
+                 static_cast<int>(m_image.height() * m_scale));
 }
 
 QScrollArea *ImageView::scrollArea() const
@@ -67,14 +66,14 @@ QScrollArea *ImageView::scrollArea() const
 
 float ImageView::fitScale() const
 {
-    if (!m_pImage || m_pImage->isNull())
+    if (m_image.isNull())
         return 1.0f;
     // The viewport without scroll bars: a fitted page needs none.
     QScrollArea *area = scrollArea();
     const QSize room = area ? area->maximumViewportSize()
                             : (parentWidget() ? parentWidget()->size() : QSize(0, 0));
-    const float fit = std::min(static_cast<float>(room.width()) / m_pImage->width(),
-                               static_cast<float>(room.height()) / m_pImage->height());
+    const float fit = std::min(static_cast<float>(room.width()) / m_image.width(),
+                               static_cast<float>(room.height()) / m_image.height());
     // Kept inside the zoom limits, where the layout (and every later zoom step) works.
     return std::clamp(std::min(fit, 1.0f), m_minScale, m_maxScale);
 }
@@ -84,7 +83,7 @@ void ImageView::UpdateImagePos()
     // A fitted page follows the size of the window.
     if (m_fitToView)
         m_scale = fitScale();
-    if (!m_pImage || m_scale < m_minScale || m_scale > m_maxScale)
+    if (m_image.isNull() || m_scale < m_minScale || m_scale > m_maxScale)
         return;
     const QSize viewport = parentWidget() ? parentWidget()->size() : QSize(0, 0);
     const QSize scaled = scaledSize();
@@ -126,11 +125,11 @@ QPoint ImageView::V2P(const QPoint &p) const
 
 bool ImageView::isCursorOutImage(const QPoint &p) const
 {
-    if (!m_pImage)
+    if (m_image.isNull())
         return false;
     // A point on the right or bottom edge is inside: it is the far corner of a region that ends
     // with the last pixel.
-    return p.x() < 0 || p.y() < 0 || p.x() > m_pImage->width() || p.y() > m_pImage->height();
+    return p.x() < 0 || p.y() < 0 || p.x() > m_image.width() || p.y() > m_image.height();
 }
 
 void ImageView::StartScreenshot()
@@ -178,7 +177,7 @@ void ImageView::reportWriteFailure(const QString &file)
 
 void ImageView::SaveScreenshot()
 {
-    if (m_shotState != ShotDone || !m_pImage)
+    if (m_shotState != ShotDone || m_image.isNull())
         return;
     const QRect region(
         std::min(m_shotStart.x(), m_shotEnd.x()), std::min(m_shotStart.y(), m_shotEnd.y()),
@@ -186,7 +185,7 @@ void ImageView::SaveScreenshot()
     // Two corners on one line enclose no pixel: there is nothing to save, capture goes on.
     if (region.isEmpty())
         return;
-    const QImage picture = m_pImage->copy(region);
+    const QImage picture = m_image.copy(region);
 
     const ParamSetting &param = ParamSetting::instance;
     const QString chosen = QFileDialog::getSaveFileName(
@@ -197,7 +196,8 @@ void ImageView::SaveScreenshot()
         if (format < 0)
             reportWriteFailure(target);
         else // written on a worker thread, like an export; a failure is reported when it ends
-            PageSaveProgress::start(window(), {{target, format, {picture}}}, true);
+            PageSaveProgress::start(window(), {{target, format, {PageSource::ofImage(picture)}}},
+                                    true);
     }
     EndScreenshot();
 }
@@ -229,7 +229,7 @@ int ImageView::captureFormat(const QString &chosen, int saveType, QString *targe
 
 void ImageView::ShowOriginSize()
 {
-    if (!m_pImage)
+    if (m_image.isNull())
         return;
     m_fitToView = false;
     m_scale = 1.0f;
@@ -258,7 +258,7 @@ void ImageView::ShrinkView()
 
 void ImageView::FitView()
 {
-    if (!m_pImage || m_pImage->isNull())
+    if (m_image.isNull())
         return;
     m_fitToView = true;
     UpdateImagePos();
@@ -325,7 +325,7 @@ void ImageView::scrollBy(const QPoint &pos)
 void ImageView::mouseMoveEvent(QMouseEvent *event)
 {
     const QPoint pos = event->pos();
-    if (m_moving && m_pImage)
+    if (m_moving && !m_image.isNull())
         scrollBy(pos);
 
     if (m_shotState != ShotNone) {
@@ -396,14 +396,14 @@ void ImageView::keyPressEvent(QKeyEvent *event)
 void ImageView::paintEvent(QPaintEvent *event)
 {
     Q_UNUSED(event)
-    if (!m_pImage)
+    if (m_image.isNull())
         return;
     {
         const QSize scaled = scaledSize();
         QPainter painter(this);
         painter.drawImage(
             QRect(QPoint(static_cast<int>(m_offsetX), static_cast<int>(m_offsetY)), scaled),
-            *m_pImage);
+            m_image);
     }
     // The rectangle opens its own painter, so the image painter has ended by now.
     if (m_shotState != ShotNone)

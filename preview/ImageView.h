@@ -1,10 +1,10 @@
 #pragma once
 
+#include <QImage>
 #include <QPoint>
 #include <QSize>
 #include <QWidget>
 
-class QImage;
 class QScrollArea;
 
 // Shows one page large inside the preview window's scroll area: a new page fitted to the
@@ -12,7 +12,8 @@ class QScrollArea;
 // zoom about the point under the cursor between limits derived from the image size, centring of
 // an image smaller than the viewport, panning with the middle button, and a region capture (arm,
 // click two corners, Return saves, Escape ends).
-// The image belongs to the page store; the view only points at it.
+// The view holds its own copy of the page (QImage shares the pixels): the page store may let go
+// of its copy meanwhile.
 class ImageView : public QWidget
 {
     // Q_OBJECT only for tr() in the ImageView context; the view has no signals or slots.
@@ -29,8 +30,8 @@ public:
 
     explicit ImageView(QWidget *parent = nullptr);
 
-    // Shows `image` (null: none) fitted to the viewport.
-    void SetImage(QImage *image);
+    // Shows `image` (a null image: none) fitted to the viewport.
+    void SetImage(const QImage &image);
     void UpdateImagePos();
 
     QPoint P2V(const QPoint &p) const;
@@ -49,7 +50,7 @@ public:
     void FitView();
 
     // Read access for the window and for tests.
-    QImage *image() const { return m_pImage; }
+    const QImage &image() const { return m_image; }
     float scale() const { return m_scale; }
     float minScale() const { return m_minScale; }
     float maxScale() const { return m_maxScale; }
@@ -83,7 +84,7 @@ private:
     // `target`; -1 when the configured format is none.
     static int captureFormat(const QString &chosen, int saveType, QString *target);
 
-    QImage *m_pImage;
+    QImage m_image;
     float m_scale;
     float m_offsetX;
     float m_offsetY;

@@ -19,7 +19,7 @@ QList<PageExport::Page> PageExport::storePages()
     const int count = store->count();
     for (int i = 0; i < count; ++i) {
         if (const ImageObject *record = store->at(i))
-            pages.append({record->name, store->imageAt(i)});
+            pages.append({record->name, store->sourceAt(i)});
     }
     return pages;
 }
@@ -37,18 +37,18 @@ QList<PageExport::File> PageExport::files() const
     if (m_saveType == SaveFormat::MergedPdf) {
         File merged{QString(), m_saveType, {}};
         for (const Page &page : m_pages) {
-            if (!page.image.isNull())
-                merged.images.append(page.image);
+            if (!page.source.isNull())
+                merged.pages.append(page.source);
         }
-        if (!merged.images.isEmpty()) {
+        if (!merged.pages.isEmpty()) {
             merged.target = targetOf(m_pages.first().name);
             files.append(merged);
         }
         return files;
     }
     for (const Page &page : m_pages) {
-        if (!page.image.isNull())
-            files.append({targetOf(page.name), m_saveType, {page.image}});
+        if (!page.source.isNull())
+            files.append({targetOf(page.name), m_saveType, {page.source}});
     }
     return files;
 }
@@ -73,6 +73,6 @@ QString PageExport::firstExistingTarget() const
 bool PageExport::write(const File &file, const QString &path)
 {
     if (file.format == SaveFormat::MergedPdf)
-        return PdfPageWriter::writeMerged(file.images, path);
-    return file.images.size() == 1 && PageWriter::write(file.images.first(), file.format, path);
+        return PdfPageWriter::write(file.pages, path);
+    return file.pages.size() == 1 && PageWriter::write(file.pages.first(), file.format, path);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QImage>
+#include "imaging/PageSource.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -14,22 +15,22 @@ public:
     struct Page
     {
         QString name;
-        QImage image;
+        PageSource source;
     };
 
-    // One file to write: its name, the format it is written in, and the page images it holds
-    // (one, or every page for the merged PDF). The images are the file's own copies, so a file
-    // can be written on any thread while the pages change in the store.
+    // One file to write: its name, the format it is written in, and the pages it holds (one,
+    // or every page for the merged PDF). The pages are fetched only as the file is written, on
+    // any thread; they stay readable while the file is there, also if the store is cleared.
     struct File
     {
         QString target;
         int format;
-        QList<QImage> images;
+        QList<PageSource> pages;
     };
 
     PageExport(const QString &folder, int saveType, const QList<Page> &pages);
 
-    // The pages of the page store in store order, with copies of their images.
+    // The pages of the page store in store order (their pixels stay on disk until written).
     static QList<Page> storePages();
 
     // The files in page order (a single one for the merged PDF; none for an index that is no

@@ -180,8 +180,7 @@ void PreviewWindow::AddImage(ImageObject *page)
 
 void PreviewWindow::ClearImage()
 {
-    // The view lets go of its image before the store frees it.
-    m_imageView->SetImage(nullptr);
+    m_imageView->SetImage(QImage());
     m_imageTree->clearImage();
 }
 
@@ -195,7 +194,7 @@ void PreviewWindow::SetCurImage(int index)
         return;
     store->setCurIndex(index);
     m_imageTree->setCurrentRow(index);
-    m_imageView->SetImage(page->image);
+    m_imageView->SetImage(store->imageAt(index));
 }
 
 void PreviewWindow::UpdateStatueScale(int scale)
@@ -243,15 +242,15 @@ void PreviewWindow::rotateCurrent(int angle)
     const int index = store->curIndex();
     if (index < 0)
         return;
-    ImageObject *page = store->at(index);
-    if (!page || !page->image)
+    const QImage page = store->imageAt(index);
+    if (page.isNull())
         return;
-    // Replaced under the store's lock: the collector may be reading the pages for a merged PDF.
-    const QImage rotated =
-        store->imageAt(index).transformed(QTransform().rotate(angle), Qt::FastTransformation);
+    // The store keeps the turned page as a new version: a save reading the page meanwhile reads
+    // one version or the other, whole.
+    const QImage rotated = page.transformed(QTransform().rotate(angle), Qt::FastTransformation);
     store->replaceImage(index, rotated);
     m_imageTree->updateImage(index);
-    m_imageView->SetImage(page->image);
+    m_imageView->SetImage(rotated);
 }
 
 void PreviewWindow::slotRotateCW90()

@@ -14,6 +14,7 @@ PACKAGES=(
     # OpenCV: only the two modules the corrections use.
     libopencv-core-dev libopencv-imgproc-dev
     libzip-dev libtiff-dev
+    libqpdf-dev qpdf libzstd-dev
     libtesseract-dev tesseract-ocr-chi-sim tesseract-ocr-eng
     poppler-utils
     fonts-wqy-microhei

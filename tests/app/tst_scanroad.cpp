@@ -658,7 +658,7 @@ private slots:
         QVERIFY(waitIdle(60000));
         QCOMPARE(lastRecord().status, QString("Success"));
         const QString file = lastRecord().path;
-        const QSize pixels = ImageManager::Instance()->at(0)->image->size();
+        const QSize pixels = ImageManager::Instance()->at(0)->size;
         QImage page(file);
         if (saveType == 3) { // the page's JPEG and its physical box in the package
             page.loadFromData(zipEntry(file, "Doc_0/Res/Image_0.jpg"));
@@ -695,7 +695,7 @@ private slots:
         QVERIFY2(files.first().startsWith("Image") && files.first().endsWith(".jpg"),
                  qPrintable(files.first()));
         QVERIFY(filesIn(elsewhere.path()).isEmpty());
-        QVERIFY(!ImageManager::Instance()->at(0)->image->isGrayscale()); // not thresholded
+        QVERIFY(!ImageManager::Instance()->imageAt(0).isGrayscale()); // not thresholded
     }
 
     void hiddenProgressShowsNoDialog()

@@ -78,7 +78,7 @@ class TestPreview : public QObject
     QListWidget *list() const { return m_window->findChild<QListWidget *>("ImageListWidget"); }
     QString zoomText() const { return m_window->findChild<QLabel *>("label_zoom")->text(); }
     ImageManager *store() const { return ImageManager::Instance(); }
-    QImage stored(int i) const { return *store()->at(i)->image; }
+    QImage stored(int i) const { return store()->imageAt(i); }
     QLabel *label(int row, const char *name = "labelImage") const
     {
         return list()->itemWidget(list()->item(row))->findChild<QLabel *>(name);
@@ -468,7 +468,7 @@ private slots:
             QTest::keyClick(list(), Qt::Key(key));
         QCOMPARE(store()->curIndex(), row);
         QCOMPARE(list()->currentRow(), row);
-        QCOMPARE(view()->image(), store()->at(row)->image);
+        QVERIFY(view()->image() == store()->imageAt(row));
         QVERIFY(view()->isFitted());
 
         clickTool("action_rotateCW");
@@ -481,7 +481,7 @@ private slots:
         }
         for (int i = 0; i < sources.size(); ++i)
             QVERIFY(i == row || stored(i) == sources.at(i));
-        QCOMPARE(view()->image(), store()->at(row)->image);
+        QVERIFY(view()->image() == store()->imageAt(row));
         QVERIFY(view()->isFitted());
         // Row i still shows store page i; only the turned entry is rebuilt, on a white box.
         for (int i = 0; i < sources.size(); ++i)
