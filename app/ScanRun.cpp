@@ -2,15 +2,17 @@
 
 #include "imaging/PageTally.h"
 #include "imaging/ReadImageThread.h"
+#include "scan/PageFolder.h"
 #include "scan/ScanningThread.h"
 
 ScanRun::ScanRun(const ScanSettings &settings, const QString &printerAddress, bool saveFiles,
                  QObject *parent)
     : QObject(parent), m_settings(settings), m_saveFiles(saveFiles),
-      m_runner(new ScanningThread(settings, printerAddress)),
-      m_collector(new ReadImageThread(settings)), m_started(false), m_cancelled(false),
-      m_scanEnded(false), m_finished(false), m_code(0)
+      m_pageFolder(PageFolder::forRun()), m_runner(new ScanningThread(settings, printerAddress)),
+      m_collector(new ReadImageThread(settings, m_pageFolder)), m_started(false),
+      m_cancelled(false), m_scanEnded(false), m_finished(false), m_code(0)
 {
+    m_runner->setTempDir(m_pageFolder);
     m_collector->SetSaveFlag(saveFiles);
     connect(m_runner.get(), &ScanningThread::UpdateProgress, this, &ScanRun::UpdateProgress);
     connect(m_runner.get(), &ScanningThread::ThreadFinished, this, &ScanRun::onRunnerFinished);

@@ -63,6 +63,7 @@ private:
 
     const ScanSettings m_settings;
     const bool m_saveFiles;
+    const QString m_pageFolder; // where the scan program leaves the run's page files
     std::unique_ptr<ScanningThread> m_runner;
     std::unique_ptr<ReadImageThread> m_collector;
     bool m_started;

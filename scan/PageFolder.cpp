@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <algorithm>
@@ -136,6 +137,21 @@ bool PageFolder::prepare(const QString &path)
         fchmod(fd, 0700);
     ::close(fd);
     return true;
+}
+
+QString PageFolder::forRun(const QString &preferred)
+{
+    if (prepare(preferred))
+        return QDir::cleanPath(preferred);
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (!runtime.isEmpty()) {
+        const QString own = QDir(runtime).filePath(QStringLiteral("tempimages"));
+        if (prepare(own)) {
+            qDebug() << "PageFolder:" << preferred << "is not ours; the run uses" << own;
+            return own;
+        }
+    }
+    return QDir::cleanPath(preferred);
 }
 
 PageFolder::PageFolder(const QString &path) : m_fd(openFolder(QDir::cleanPath(path))) {}

@@ -19,6 +19,11 @@ public:
     // Makes the folder (mode 0700, parents as needed) when it is missing and takes group and
     // others' access from a folder of ours. True when the folder can be used.
     static bool prepare(const QString &path);
+    // The page folder for a run of this user: `preferred` when it can be made ours, otherwise
+    // (another operator of the machine owns it) a private "tempimages" folder in this user's
+    // runtime folder. The scan program is told the folder, so each operator scans into their
+    // own. `preferred` when neither can be used: the run then reports the folder's failure.
+    static QString forRun(const QString &preferred = QString::fromLatin1(DefaultPath));
 
     // Opens the folder for one sweep; isUsable() is false when it is missing or not ours.
     explicit PageFolder(const QString &path);

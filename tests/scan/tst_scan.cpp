@@ -1,4 +1,5 @@
 #include "scan/DetectThread.h"
+#include "scan/PageFolder.h"
 #include "scan/ScanningThread.h"
 #include "settings/ParamSetting.h"
 #include "tests/support/TestEnvironment.h"
@@ -48,11 +49,50 @@ private slots:
     void init()
     {
         TestEnvironment::resetRecord();
-        for (const char *folder : {"link", "open", "foreign"})
+        for (const char *folder : {"link", "open", "foreign", "ours"})
             QFile::remove(m_work.filePath(folder)),
                 QDir(m_work.filePath(folder)).removeRecursively();
         for (const QString &file : {m_work.filePath("args"), m_work.filePath("pids"), m_program})
             QFile::remove(file);
+    }
+
+    // The run's page folder: the shared one while it is (or can be made) ours; when it is not
+    // (a link, open to others, another operator's), a private one of this user, never nothing.
+    void pageFolderOfTheRun_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<bool>("shared"); // the run uses the preferred folder
+        QTest::newRow("missing") << "missing" << true;
+        QTest::newRow("ours") << "ours" << true;
+        QTest::newRow("link") << "link" << false;
+        QTest::newRow("open") << "open" << false;
+        QTest::newRow("foreign") << "foreign" << false;
+    }
+    void pageFolderOfTheRun()
+    {
+        QFETCH(QString, state);
+        QFETCH(bool, shared);
+        const QString runtime = m_work.filePath("runtime");
+        QVERIFY(QDir().mkpath(runtime) && ::chmod(QFile::encodeName(runtime), 0700) == 0);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+        const QString preferred = m_work.filePath(state == "missing" ? "link" : state);
+        const QByteArray where = QFile::encodeName(preferred);
+        if (state == "ours")
+            QVERIFY(::mkdir(where, 0700) == 0);
+        if (state == "link")
+            QVERIFY(QFile::link(m_work.path(), preferred));
+        if (state == "open")
+            QVERIFY(::mkdir(where, 0700) == 0 && ::chmod(where, 0770) == 0);
+        if (state == "foreign" && (::mkdir(where, 0700) != 0 || ::chown(where, 65534, 65534) != 0))
+            QSKIP("only root can give a folder to another user");
+        const QString folder = PageFolder::forRun(preferred);
+        qunsetenv("XDG_RUNTIME_DIR");
+        QCOMPARE(folder, shared ? preferred : runtime + "/tempimages");
+        QVERIFY(PageFolder(folder).isUsable());
+        QCOMPARE(int(QFile::permissions(folder) & 0x0077), 0); // nobody else's business
+        if (!shared) // the other folder is left as it was
+            QCOMPARE(QFileInfo(preferred).isSymLink(), state == "link");
+        QDir(runtime).removeRecursively();
     }
 
     // Each record field through its table and one past both ends (its pair is then left out);
