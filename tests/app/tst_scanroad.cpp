@@ -8,6 +8,7 @@
 #include "preview/PreviewWindow.h"
 #include "settings/ParamSetting.h"
 #include "tests/support/ModalAnswerer.h"
+#include "tests/support/PdfFiles.h"
 #include "tests/support/RecordFixtures.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -635,9 +636,10 @@ private slots:
         QTest::addColumn<int>("saveType");
         QTest::addColumn<int>("dpi");
         for (int index : {1, 2})
-            for (int type : {0, 2, 3, 4, 5})
-                QTest::addRow("%d dpi %s", index == 1 ? 200 : 300,
-                              qPrintable(QString("jpg pdf tiff ofd png bmp").split(' ')[type]))
+            for (int type : {0, 1, 2, 3, 4, 5, 6})
+                QTest::addRow(
+                    "%d dpi %s", index == 1 ? 200 : 300,
+                    qPrintable(QString("jpg pdf tiff ofd png bmp merged-pdf").split(' ')[type]))
                     << index << type << (index == 1 ? 200 : 300);
     }
     void filesKeepTheScanResolution()
@@ -659,6 +661,14 @@ private slots:
         QCOMPARE(lastRecord().status, QString("Success"));
         const QString file = lastRecord().path;
         const QSize pixels = ImageManager::Instance()->at(0)->size;
+        if (saveType == 1 || saveType == 6) { // the page's box: its pixels at the scan resolution
+            const QList<PdfFiles::Page> pages = PdfFiles::pages(file);
+            QCOMPARE(pages.size(), 1);
+            QCOMPARE(pages.first().pixels, pixels);
+            QVERIFY(qAbs(pixels.width() * 72.0 / pages.first().box.width() - dpi) < 0.05);
+            QVERIFY(qAbs(pixels.height() * 72.0 / pages.first().box.height() - dpi) < 0.05);
+            return;
+        }
         QImage page(file);
         if (saveType == 3) { // the page's JPEG and its physical box in the package
             page.loadFromData(zipEntry(file, "Doc_0/Res/Image_0.jpg"));
