@@ -402,7 +402,8 @@ private slots:
         a.last() = m_out->filePath("page.jpg");
         const Result result =
             run(a, {"SCANCONSOLE_SANE_DEVICE=test:0", "SANE_CONFIG_DIR=" + sane.path()});
-        QCOMPARE(result.code, 0);
+        QVERIFY2(result.code == 0,
+                 qPrintable(QString("exit %1: %2").arg(result.code).arg(result.errors)));
         const QImage image(m_out->filePath("page-000001.jpg"));
         QCOMPARE(image.width(), size.width());
         QVERIFY(image.height() > 0 && (size.height() == 0 || image.height() == size.height()));
