@@ -110,7 +110,15 @@ void ReadImageThread::readImages()
     m_taken = 0;
 
     for (const QString &entry : entries) {
-        const PageFolder::Page file = folder.take(entry, m_kept);
+        // The page is named when it is taken, and its file kept in the store's folder before it
+        // is deleted here: from then on the page survives the console, also while it waits for
+        // its turn.
+        QString name;
+        int slot = 0;
+        const PageFolder::Page file = folder.take(entry, m_kept, [&](const PageFolder::Page &read) {
+            name = store->newPageName(m_settings.name);
+            slot = read.oversized ? 0 : store->keepTaken(read.bytes, name);
+        });
         if (file.state == PageFolder::Page::NoPage || file.state == PageFolder::Page::Known)
             continue;
         if (file.state == PageFolder::Page::Taken)
@@ -119,10 +127,6 @@ void ReadImageThread::readImages()
             QMutexLocker lock(&m_queueMutex);
             m_mostInFlight = qMax(m_mostInFlight, ++m_inFlight);
         }
-        // The page is named when it is taken, and its file kept in the store's folder at once:
-        // from here on the page survives the console, also while it waits for its turn.
-        const QString name = store->newPageName(m_settings.name);
-        const int slot = file.oversized ? 0 : store->keepTaken(file.bytes, name);
         QImage image;
         // A page that cannot be read (or is far too large to be one) is a failed page: it is
         // still taken away and stays an empty page in the store, reported, and the sweep goes on.

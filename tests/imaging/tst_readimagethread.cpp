@@ -8,6 +8,7 @@
 #include "imaging/PdfPageWriter.h"
 #include "imaging/ReadImageThread.h"
 #include "imaging/SaveFormat.h"
+#include "scan/PageFolder.h"
 #include "settings/ParamSetting.h"
 #include "tests/imaging/TestPages.h"
 #include "tests/support/PdfFiles.h"
@@ -244,6 +245,23 @@ private slots:
             const QList<PdfFiles::Page> pages = PdfFiles::pages(target);
             QVERIFY(pages.size() == 1 && pages.first().pixels == page.size());
         }
+    }
+
+    void aPageIsKeptBeforeItsFileGoes()
+    {
+        // What was read is handed over while the file is still there: a console killed at any
+        // moment leaves the page in the page folder or in the store's folder, never in neither.
+        putPage("1.jpg", 30, 20);
+        const QByteArray bytes = readAll(temp("1.jpg"));
+        const PageFolder folder("/tmp/tempimages");
+        QSet<QByteArray> kept;
+        bool stillThere = false;
+        const PageFolder::Page page = folder.take("1.jpg", kept, [&](const PageFolder::Page &read) {
+            stillThere = QFile::exists(temp("1.jpg")) && read.bytes == bytes && read.complete;
+        });
+        QVERIFY(stillThere);
+        QCOMPARE(page.state, PageFolder::Page::Taken);
+        QVERIFY(!QFile::exists(temp("1.jpg")));
     }
 
     void cutOffJpegIsAFailedPage()
