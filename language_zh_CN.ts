@@ -84,6 +84,14 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>自动纠偏</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>去除空白页</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>其他设置</source>
         <translation type="unfinished"></translation>
     </message>
@@ -334,6 +342,10 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>可搜索PDF</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>纸张来源</source>
         <translation type="unfinished"></translation>
     </message>
@@ -527,6 +539,14 @@
     </message>
     <message>
         <source>伽马值</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>自动纠偏</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>去除空白页</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -832,6 +852,10 @@
         <source>Could not write %1</source>
         <translation>无法写入 %1</translation>
     </message>
+    <message>
+        <source>Text recognition %1/%2</source>
+        <translation>文字识别 %1/%2</translation>
+    </message>
 </context>
 <context>
     <name>PasswordDialog</name>
@@ -1006,6 +1030,18 @@
     <message>
         <source>Scan cancelled, %1 page(s) scanned</source>
         <translation>扫描已取消，已扫描 %1 页</translation>
+    </message>
+    <message>
+        <source>Text recognition %1/%2</source>
+        <translation>文字识别 %1/%2</translation>
+    </message>
+    <message>
+        <source>, %1 blank page(s) skipped</source>
+        <translation>，已跳过 %1 页空白页</translation>
+    </message>
+    <message>
+        <source>, text recognition cancelled</source>
+        <translation>，文字识别已取消</translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,7 @@
 
 #include "account/LogExport.h"
 #include "account/PasswordDialog.h"
+#include "app/ElidedLabel.h"
 #include "app/PaperSizeCheck.h"
 #include "app/RunProgressDialog.h"
 #include "app/ScanRun.h"
@@ -27,6 +28,7 @@
 #include <QStyle>
 #include <QThread>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -95,6 +97,8 @@ QList<VisibleGroup> visibilityTable(Ui::MainWindow *ui)
                ui->spinBox_adjustBrightness}},
              {&P::visible_contrast_correct,
               {ui->label_adjustContrast, ui->slider_adjustContrast, ui->spinBox_adjustContrast}},
+             {&P::visible_deskew, {ui->cb_deskew}},
+             {&P::visible_skip_blank, {ui->cb_skip_blank}},
          }},
         {ui->groupBox_other,
          {
@@ -137,7 +141,8 @@ QString bkgStyle(int red, int green, int blue)
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent), ui(new Ui::MainWindow), m_printerReachable(true), m_quitRequested(false),
       m_closeRequested(false), m_progressDialog(nullptr), m_previewWindow(nullptr),
-      m_logWindow(nullptr), m_statusLabel(nullptr), m_resultLabel(nullptr), m_detectThread(nullptr)
+      m_logWindow(nullptr), m_statusLabel(nullptr), m_resultLabel(nullptr), m_textLabel(nullptr),
+      m_detectThread(nullptr)
 {
     ui->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/PreviewWindow/res/MainWin.jpg")));
@@ -160,12 +165,16 @@ MainWindow::MainWindow(QWidget *parent)
 
     connectSignals();
 
-    m_resultLabel = new QLabel(this);
+    m_resultLabel = new ElidedLabel(this);
     m_resultLabel->setObjectName(QStringLiteral("label_runResult"));
-    // A long folder name is cut at the window's edge (the tool tip has it whole), never widens
+    // A long folder name is shortened in its middle (the tool tip has it whole), never widens
     // the window.
     m_resultLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar()->addWidget(m_resultLabel, 1);
+    m_textLabel = new QLabel(this);
+    m_textLabel->setObjectName(QStringLiteral("label_textRecognition"));
+    m_textLabel->hide();
+    statusBar()->addPermanentWidget(m_textLabel, 0);
     m_statusLabel = new QLabel(this);
     m_statusLabel->setObjectName(QStringLiteral("label_status"));
     statusBar()->addPermanentWidget(m_statusLabel, 0);
@@ -178,9 +187,10 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    // A scan still under way is cancelled; the pages it wrote are collected and saved before
-    // the window goes.
+    // A scan still under way is cancelled; the pages it wrote are collected and saved (a
+    // searchable PDF without the text not recognised yet) before the window goes.
     m_run.reset();
+    m_recognising.clear();
     m_detectThread->Finish();
     m_detectThread->wait();
     delete m_detectThread;
@@ -289,6 +299,8 @@ void MainWindow::InitParameter()
     ui->spinBox_adjustBrightness->setValue(p.brightness_correct);
     ui->slider_adjustContrast->setValue(toSliderUnits(p.contrast_correct));
     ui->spinBox_adjustContrast->setValue(p.contrast_correct);
+    ui->cb_deskew->setChecked(p.deskew);
+    ui->cb_skip_blank->setChecked(p.skip_blank);
 
     ui->combox_filter->setCurrentIndex(p.filter);
     ui->edit_name->setText(p.name);
@@ -324,6 +336,8 @@ void MainWindow::UpdateParam()
     p.gamma_correct = static_cast<float>(ui->spinBox_adjustGama->value());
     p.brightness_correct = static_cast<float>(ui->spinBox_adjustBrightness->value());
     p.contrast_correct = static_cast<float>(ui->spinBox_adjustContrast->value());
+    p.deskew = ui->cb_deskew->isChecked();
+    p.skip_blank = ui->cb_skip_blank->isChecked();
     p.filter = ui->combox_filter->currentIndex();
     p.impermeable = ui->combox_impermeability->currentIndex();
     p.eco_mode = ui->combox_ECO->currentIndex() == 1;
@@ -495,11 +509,14 @@ void MainWindow::startRun(bool saveFiles)
     connect(m_run.get(), &ScanRun::ScanFinished, this, &MainWindow::onFinishProcess);
     connect(m_run.get(), &ScanRun::UpdateImage, this, &MainWindow::onUpdateImage);
     connect(m_run.get(), &ScanRun::PagesCounted, this, &MainWindow::onUpdatePageCount);
-    connect(m_run.get(), &ScanRun::RunFinished, this, &MainWindow::onFinishReadImageThread);
+    connect(m_run.get(), &ScanRun::CollectorFinished, this, &MainWindow::onFinishReadImageThread);
+    connect(m_run.get(), &ScanRun::TextProgress, this, &MainWindow::updateTextProgress);
+    connect(m_run.get(), &ScanRun::RunFinished, this, &MainWindow::onRunFinished);
     m_run->start();
 
     setScanControlsEnabled(false);
-    ui->action_cancelScan->setEnabled(true);
+    updateCancelAction();
+    updateTextProgress();
 
     if (p.progress)
         return; // the status bar and the cancel action serve instead
@@ -538,15 +555,47 @@ void MainWindow::setScanControlsEnabled(bool enabled)
 
 void MainWindow::onCancelScan()
 {
-    // Once the scan program has ended there is nothing left to stop: the last pages are being
-    // saved.
-    if (!m_run || m_run->scanEnded() || m_run->isCancelled())
-        return;
-    m_run->cancel();
-    ui->action_cancelScan->setEnabled(false);
-    if (m_progressDialog)
-        m_progressDialog->setCancelling();
+    // The scan under way first: its scan program, then (once that has ended) its text
+    // recognition. With no scan left to stop, the recognition of earlier scans stops: their
+    // PDFs are written at once, the pages not recognised yet without text.
+    if (m_run && m_run->canCancel()) {
+        const bool scanning = !m_run->scanEnded();
+        m_run->cancel();
+        if (scanning && m_progressDialog)
+            m_progressDialog->setCancelling();
+    } else {
+        for (const std::unique_ptr<ScanRun> &run : m_recognising)
+            run->cancel();
+    }
+    updateCancelAction();
     statusBar()->showMessage(tr("Cancelling..."));
+}
+
+void MainWindow::updateCancelAction()
+{
+    bool can = m_run && m_run->canCancel();
+    for (const std::unique_ptr<ScanRun> &run : m_recognising)
+        can = can || run->canCancel();
+    ui->action_cancelScan->setEnabled(can);
+}
+
+void MainWindow::updateTextProgress()
+{
+    // Every scan whose text is still being recognised, the one under way included.
+    int done = 0, total = 0;
+    bool any = false;
+    const auto add = [&](const ScanRun *run) {
+        if (!run || !run->recognisesText() || run->textEnded())
+            return;
+        any = true;
+        done += run->textDone();
+        total += run->textTotal();
+    };
+    add(m_run.get());
+    for (const std::unique_ptr<ScanRun> &run : m_recognising)
+        add(run.get());
+    m_textLabel->setText(RunReport::recognitionText(done, total));
+    m_textLabel->setVisible(any && total > 0); // from the first page handed over
 }
 
 void MainWindow::onUpdateProcess(int, QString text)
@@ -561,13 +610,14 @@ void MainWindow::onUpdatePageCount(int pages)
     const QString count = RunReport::pagesScannedText(pages);
     statusBar()->showMessage(m_run && m_run->isCancelled() ? tr("Cancelling...") + ' ' + count
                                                            : count);
+    updateTextProgress(); // one more page handed to the recognition
 }
 
 void MainWindow::onFinishProcess(int)
 {
-    // The scan program has ended; the run ends when the collector has taken the last pages.
+    // The scan program has ended; the scan ends when the collector has taken the last pages.
     statusBar()->clearMessage();
-    ui->action_cancelScan->setEnabled(false);
+    updateCancelAction();
     if (m_progressDialog)
         m_progressDialog->setFinishing();
 }
@@ -586,40 +636,70 @@ void MainWindow::onUpdateImage(int first)
 
 void MainWindow::onFinishReadImageThread()
 {
-    if (!m_run || !m_run->isFinished())
+    // The scan is over: the commands come back and the pages are shown. A searchable PDF's
+    // text recognition may go on; the run is over, and recorded, when it has ended too.
+    if (!m_run || !m_run->isCollected())
         return;
-    const RunReport report = m_run->report();
-    // Its threads have ended; it goes once this signal of its own has been delivered (or with
-    // the window).
-    ScanRun *ended = m_run.release();
-    ended->setParent(this);
-    ended->deleteLater();
+    std::unique_ptr<ScanRun> run = std::move(m_run);
     delete m_progressDialog;
     m_progressDialog = nullptr;
     statusBar()->clearMessage();
     setScanControlsEnabled(true);
-    ui->action_cancelScan->setEnabled(false);
 
     ImageManager *store = ImageManager::Instance();
     if (store->count() >= 1) {
         m_previewWindow->show();
         m_previewWindow->activateWindow();
+        checkPaperSize(store->getBackImage());
     }
+    if (run->isFinished()) {
+        finishRun(std::move(run), true);
+    } else {
+        const RunReport report = run->report();
+        // Kept before any message box: the recognition may end while one is open.
+        m_recognising.push_back(std::move(run));
+        m_resultLabel->setText(RunReport::pagesScannedText(report.counts.collected));
+        m_resultLabel->setToolTip(m_resultLabel->text());
+        updateCancelAction();
+        updateTextProgress();
+        showScanWarnings(report);
+    }
+}
+
+void MainWindow::onRunFinished()
+{
+    // Only a run whose recognition outlasted its scan is still to finish here.
+    const auto found =
+        std::find_if(m_recognising.begin(), m_recognising.end(),
+                     [this](const std::unique_ptr<ScanRun> &run) { return run.get() == sender(); });
+    if (found == m_recognising.end())
+        return;
+    std::unique_ptr<ScanRun> run = std::move(*found);
+    m_recognising.erase(found);
+    finishRun(std::move(run), false);
+}
+
+void MainWindow::finishRun(std::unique_ptr<ScanRun> run, bool scanWarnings)
+{
+    const RunReport report = run->report();
+    // Its threads have ended; it goes once this signal of its own has been delivered (or with
+    // the window).
+    ScanRun *ended = run.release();
+    ended->setParent(this);
+    ended->deleteLater();
+    if (!scanWarnings && isIdle())
+        statusBar()->clearMessage(); // "Cancelling..." of a recognition
+    updateCancelAction();
+    updateTextProgress();
+
     LogOutput::WriteFile(report.logResult(), report.logPath());
     m_logWindow->ReadLog();
     m_resultLabel->setText(report.statusText());
     m_resultLabel->setToolTip(report.statusText());
-    if (store->count() >= 1)
-        checkPaperSize(store->getBackImage());
 
-    const QString result = report.resultWarning();
-    if (!result.isEmpty())
-        QMessageBox::warning(nullptr, tr("Warning"), result, QMessageBox::Ok);
+    if (scanWarnings)
+        showScanWarnings(report);
     const PageTally::Counts &counts = report.counts;
-    if (counts.failedPages > 0)
-        QMessageBox::warning(nullptr, tr("Warning"),
-                             tr("%1 page(s) could not be read").arg(counts.failedPages),
-                             QMessageBox::Ok);
     if (counts.failedSaves > 0)
         QMessageBox::warning(nullptr, tr("Warning"),
                              tr("%1 page(s) could not be saved to %2")
@@ -627,10 +707,23 @@ void MainWindow::onFinishReadImageThread()
                                  .arg(counts.failedFolder),
                              QMessageBox::Ok);
 
+    if (!isIdle())
+        return;
     if (m_quitRequested)
         quitAll();
     else if (m_closeRequested)
         close();
+}
+
+void MainWindow::showScanWarnings(const RunReport &report)
+{
+    const QString result = report.resultWarning();
+    if (!result.isEmpty())
+        QMessageBox::warning(nullptr, tr("Warning"), result, QMessageBox::Ok);
+    if (report.counts.failedPages > 0)
+        QMessageBox::warning(nullptr, tr("Warning"),
+                             tr("%1 page(s) could not be read").arg(report.counts.failedPages),
+                             QMessageBox::Ok);
 }
 
 void MainWindow::checkPaperSize(ImageObject *page)
@@ -667,10 +760,11 @@ void MainWindow::onLoadLog()
 
 void MainWindow::onQuit()
 {
-    // A scan under way is cancelled first; its pages are saved, and then everything closes.
-    if (m_run) {
+    // A scan under way is cancelled first, and so is a text recognition; the pages are saved,
+    // and then everything closes.
+    if (!isIdle()) {
         m_quitRequested = true;
-        onCancelScan();
+        cancelEverything();
         return;
     }
     quitAll();
@@ -678,13 +772,27 @@ void MainWindow::onQuit()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (m_run) {
+    if (!isIdle()) {
         event->ignore();
         m_closeRequested = true;
-        onCancelScan();
+        cancelEverything();
         return;
     }
     QMainWindow::closeEvent(event);
+}
+
+void MainWindow::cancelEverything()
+{
+    if (m_run) {
+        const bool scanning = !m_run->scanEnded() && !m_run->isCancelled();
+        m_run->cancelAll();
+        if (scanning && m_progressDialog)
+            m_progressDialog->setCancelling();
+    }
+    for (const std::unique_ptr<ScanRun> &run : m_recognising)
+        run->cancelAll();
+    updateCancelAction();
+    statusBar()->showMessage(tr("Cancelling..."));
 }
 
 void MainWindow::quitAll()
@@ -864,7 +972,10 @@ void MainWindow::showAll()
 {
     placeGroupBoxes(false);
     const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight);
-    const QSize size(520, 496 + 2 * titleBar);
+    // 50 pixels more than the panel had before the correction group's row of 自动纠偏 and
+    // 去除空白页 (28 for the row, 22 that the panel lacked already with the fonts here): every
+    // control shows without scrolling.
+    const QSize size(520, 496 + 50 + 2 * titleBar);
     setMinimumSize(size);
     setMaximumSize(size);
     ui->action_major->setChecked(true);

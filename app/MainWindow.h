@@ -3,6 +3,7 @@
 #include <QMainWindow>
 
 #include <memory>
+#include <vector>
 
 class DetectThread;
 struct ImageObject;
@@ -12,6 +13,7 @@ class QCloseEvent;
 class QLabel;
 class QWidget;
 class RunProgressDialog;
+class RunReport;
 class ScanRun;
 
 namespace Ui {
@@ -44,10 +46,12 @@ public:
     LogWindow *logWindow() const { return m_logWindow; }
     // A scan or preview is under way: its runner or its collector has not finished yet.
     bool isRunActive() const { return m_run != nullptr; }
+    // Scans into the searchable PDF whose text recognition goes on after their collector.
+    int recognisingRuns() const { return int(m_recognising.size()); }
 
 protected:
-    // Closed during a run, the window first cancels it and stays until its pages are saved and
-    // its record written.
+    // Closed during a run (or a text recognition), the window first cancels it and stays until
+    // its pages are saved and its record written.
     void closeEvent(QCloseEvent *event) override;
 
 private slots:
@@ -89,9 +93,19 @@ private slots:
     void onAbout();
     void onCancelScan();
     void onUpdatePageCount(int pages);
+    void onRunFinished();
+    void updateTextProgress();
 
 private:
     void startRun(bool saveFiles);
+    // The run is over: its work-log record, its status line and what went wrong.
+    void finishRun(std::unique_ptr<ScanRun> run, bool scanWarnings);
+    void showScanWarnings(const RunReport &report);
+    void updateCancelAction();
+    // Quit or close: the scan under way and every text recognition.
+    void cancelEverything();
+    // Nothing under way: no scan, no text recognition.
+    bool isIdle() const { return !m_run && m_recognising.empty(); }
     bool checkScanTarget(bool saveFiles);
     void setScanControlsEnabled(bool enabled);
     void quitAll();
@@ -105,11 +119,16 @@ private:
     bool m_quitRequested;
     bool m_closeRequested;
     std::unique_ptr<ScanRun> m_run;
+    // Earlier scans whose searchable PDF is still being recognised, oldest first.
+    std::vector<std::unique_ptr<ScanRun>> m_recognising;
     RunProgressDialog *m_progressDialog;
     PreviewWindow *m_previewWindow;
     LogWindow *m_logWindow;
     QLabel *m_statusLabel;
     // What the last run kept, under the status bar's passing messages.
     QLabel *m_resultLabel;
+    // "文字识别 N/M" while text is recognised (beside the printer status, never covered by the
+    // passing messages).
+    QLabel *m_textLabel;
     DetectThread *m_detectThread;
 };

@@ -9,11 +9,12 @@ LogRecord::Result RunReport::logResult() const
 {
     if (cancelled)
         return LogRecord::Cancel;
-    if (resultCode != 0 || counts.collected == 0)
+    // Pages that were only paper arrived too: a scan of blank sheets did what was asked.
+    if (resultCode != 0 || counts.collected + counts.skipped == 0)
         return LogRecord::Fail;
     if (saveFiles && counts.saved < counts.collected)
         return LogRecord::Fail;
-    return LogRecord::Success;
+    return saveFiles && textCancelled ? LogRecord::SuccessTextCancelled : LogRecord::Success;
 }
 
 QString RunReport::logPath() const
@@ -24,16 +25,24 @@ QString RunReport::logPath() const
 QString RunReport::statusText() const
 {
     const int kept = saveFiles ? counts.saved : counts.collected;
-    if (cancelled)
-        return saveFiles ? tr("Scan cancelled, %1 page(s) saved").arg(kept)
+    QString text;
+    if (cancelled) {
+        text = saveFiles ? tr("Scan cancelled, %1 page(s) saved").arg(kept)
                          : tr("Scan cancelled, %1 page(s) scanned").arg(kept);
-    if (resultCode != 0 && kept == 0)
+    } else if (resultCode != 0 && kept == 0) {
         return QString(); // the warning says what went wrong
-    if (!saveFiles)
-        return pagesScannedText(kept);
-    const bool merged = saveType == SaveFormat::MergedPdf && !counts.firstFile.isEmpty();
-    const QString where = merged ? counts.firstFile : folder;
-    return tr("%1 page(s) saved to %2").arg(kept).arg(QDir::toNativeSeparators(where));
+    } else if (!saveFiles) {
+        text = pagesScannedText(kept);
+    } else {
+        const bool merged = SaveFormat::isMerged(saveType) && !counts.firstFile.isEmpty();
+        const QString where = merged ? counts.firstFile : folder;
+        text = tr("%1 page(s) saved to %2").arg(kept).arg(QDir::toNativeSeparators(where));
+    }
+    if (counts.skipped > 0)
+        text += tr(", %1 blank page(s) skipped").arg(counts.skipped);
+    if (saveFiles && textCancelled)
+        text += tr(", text recognition cancelled");
+    return text;
 }
 
 QString RunReport::resultWarning() const
@@ -44,4 +53,9 @@ QString RunReport::resultWarning() const
 QString RunReport::pagesScannedText(int pages)
 {
     return tr("%1 page(s) scanned").arg(pages);
+}
+
+QString RunReport::recognitionText(int done, int total)
+{
+    return tr("Text recognition %1/%2").arg(done).arg(total);
 }

@@ -14,23 +14,29 @@ class RunReport
     Q_DECLARE_TR_FUNCTIONS(RunReport)
 
 public:
-    bool saveFiles = true;  // a scan; false for a preview
-    int saveType = 0;       // the run's format (the merged PDF is named in the status line)
-    bool cancelled = false; // the operator stopped it before the scan program had ended
-    int resultCode = 0;     // the runner's result (0 success)
-    QString folder;         // the run's destination folder
+    bool saveFiles = true;      // a scan; false for a preview
+    int saveType = 0;           // the run's format (the merged PDF is named in the status line)
+    bool cancelled = false;     // the operator stopped it before the scan program had ended
+    bool textCancelled = false; // the searchable PDF's text recognition was stopped
+    int resultCode = 0;         // the runner's result (0 success)
+    QString folder;             // the run's destination folder
     PageTally::Counts counts;
 
     // "Cancel" for a cancelled run; "Success" when the scan program succeeded and every page
-    // collected was saved (a preview: at least one was collected); "Fail" otherwise.
+    // collected was saved (a preview: at least one was collected, or left out as blank);
+    // "Success-TextCancelled" for such a searchable PDF whose text recognition was stopped
+    // (every page is in the file, not all with their text); "Fail" otherwise.
     LogRecord::Result logResult() const;
     // The first file the run wrote; empty when it wrote none (always for a preview).
     QString logPath() const;
     // The status-bar line at the end: "N page(s) saved to <folder or merged file>", the
-    // cancelled forms, or empty for a failed run that kept nothing.
+    // cancelled forms, or empty for a failed run that kept nothing; then the blank pages left
+    // out and a stopped text recognition, when there are.
     QString statusText() const;
     // "N page(s) scanned": the count a running scan shows.
     static QString pagesScannedText(int pages);
+    // "Text recognition N/M": pages recognised of those handed over, while it goes on.
+    static QString recognitionText(int done, int total);
 
     // The warning for the result code; empty for success and for a cancelled run, whose code
     // is the program's answer to the stop.

@@ -2,18 +2,32 @@
 
 #include "imaging/PageTally.h"
 #include "imaging/ReadImageThread.h"
+#include "imaging/SaveFormat.h"
+#include "imaging/SearchablePdfJob.h"
 #include "scan/PageFolder.h"
 #include "scan/ScanningThread.h"
+
+#include <QThread>
 
 ScanRun::ScanRun(const ScanSettings &settings, const QString &printerAddress, bool saveFiles,
                  QObject *parent)
     : QObject(parent), m_settings(settings), m_saveFiles(saveFiles),
       m_pageFolder(PageFolder::forRun()), m_runner(new ScanningThread(settings, printerAddress)),
       m_collector(new ReadImageThread(settings, m_pageFolder)), m_started(false),
-      m_cancelled(false), m_scanEnded(false), m_finished(false), m_code(0)
+      m_cancelled(false), m_textCancelled(false), m_scanEnded(false), m_collected(false),
+      m_textEnded(false), m_finished(false), m_code(0), m_textDone(0)
 {
     m_runner->setTempDir(m_pageFolder);
     m_collector->SetSaveFlag(saveFiles);
+    if (saveFiles && settings.save_type == SaveFormat::SearchablePdf) {
+        // One engine per core; the workers run below the console's own threads, so the
+        // collector keeps up with the feeder while they recognise. The target is named after
+        // the first page when the collector ends.
+        m_textJob.reset(new SearchablePdfJob(QString(), QThread::idealThreadCount()));
+        m_collector->setTextJob(m_textJob.get());
+        connect(m_textJob.get(), &SearchablePdfJob::Progress, this, &ScanRun::onTextProgress);
+        connect(m_textJob.get(), &SearchablePdfJob::Finished, this, &ScanRun::onTextFinished);
+    }
     connect(m_runner.get(), &ScanningThread::UpdateProgress, this, &ScanRun::UpdateProgress);
     connect(m_runner.get(), &ScanningThread::ThreadFinished, this, &ScanRun::onRunnerFinished);
     connect(m_collector.get(), &ReadImageThread::UpdateImage, this, &ScanRun::UpdateImage);
@@ -26,11 +40,15 @@ ScanRun::~ScanRun()
 {
     if (!m_started || m_finished)
         return;
-    // The program stops after the page in hand; every page it wrote is still taken.
-    m_runner->cancel();
-    m_runner->wait();
-    m_collector->Finish();
-    m_collector->wait();
+    if (!m_collected) {
+        // The program stops after the page in hand; every page it wrote is still taken.
+        m_runner->cancel();
+        m_runner->wait();
+        m_collector->Finish();
+        m_collector->wait();
+    }
+    // The pages not recognised yet go in without text; the job writes the PDF as it goes.
+    cancelText();
 }
 
 void ScanRun::start()
@@ -44,10 +62,37 @@ void ScanRun::start()
 
 void ScanRun::cancel()
 {
+    if (m_started && !cancelScan())
+        cancelText();
+}
+
+void ScanRun::cancelAll()
+{
+    cancelScan();
+    cancelText();
+}
+
+bool ScanRun::cancelScan()
+{
     if (!m_started || m_scanEnded || m_cancelled)
-        return;
+        return false;
     m_cancelled = true;
     m_runner->cancel();
+    return true;
+}
+
+void ScanRun::cancelText()
+{
+    if (!m_textJob || m_textEnded || m_textCancelled)
+        return;
+    m_textCancelled = true;
+    m_textJob->cancel();
+}
+
+bool ScanRun::canCancel() const
+{
+    return m_started &&
+           ((!m_scanEnded && !m_cancelled) || (m_textJob && !m_textEnded && !m_textCancelled));
 }
 
 void ScanRun::onRunnerFinished(int code)
@@ -63,8 +108,38 @@ void ScanRun::onRunnerFinished(int code)
 void ScanRun::onCollectorFinished()
 {
     m_collector->wait();
-    m_finished = true;
-    emit RunFinished();
+    m_collected = true;
+    const bool done = !m_textJob || m_textEnded;
+    m_finished = done;
+    emit CollectorFinished();
+    if (done)
+        emit RunFinished();
+}
+
+int ScanRun::textTotal() const
+{
+    return m_textJob ? m_textJob->pageCount() : 0;
+}
+
+void ScanRun::onTextProgress(int done)
+{
+    m_textDone = done;
+    emit TextProgress(done, textTotal());
+}
+
+void ScanRun::onTextFinished(bool written, int, int pages)
+{
+    m_textEnded = true;
+    // The collector handed every page over before it ended, so the job's end is the PDF's.
+    PageTally *tally = m_collector->tally();
+    if (written)
+        tally->documentSaved(m_textJob->target(), pages);
+    else if (pages > 0)
+        tally->saveFailed(m_settings.save_path, pages);
+    if (m_collected && !m_finished) {
+        m_finished = true;
+        emit RunFinished();
+    }
 }
 
 RunReport ScanRun::report() const
@@ -73,6 +148,7 @@ RunReport ScanRun::report() const
     report.saveFiles = m_saveFiles;
     report.saveType = m_settings.save_type;
     report.cancelled = m_cancelled;
+    report.textCancelled = m_textCancelled;
     report.resultCode = m_code;
     report.folder = m_settings.save_path;
     report.counts = m_collector->tally()->counts();

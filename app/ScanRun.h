@@ -10,13 +10,21 @@
 
 class ReadImageThread;
 class ScanningThread;
+class SearchablePdfJob;
 
 // One scan or preview from start to end: the scan runner (ScanConsoleApp) and the page
 // collector, started together on the run's own copy of the settings. When the runner reports
-// its result the collector is told to take the last pages and stop; when it has, the run is
-// over and report() says what happened. A cancel stops the scan program (SIGTERM, killed after
-// the runner's stop timeout); the pages it wrote before are still collected, stored and saved.
-// Everything is reported through signals on the thread that owns the run.
+// its result the collector is told to take the last pages and stop; when it has, the scan is
+// over (CollectorFinished). A scan into the searchable PDF then goes on: its pages are
+// recognised on a SearchablePdfJob, which the collector fed while the scan ran, and the run is
+// over when the PDF is written (RunFinished). Any other run is over with its collector.
+// report() says what happened.
+//
+// cancel() stops what is under way: first the scan program (SIGTERM, killed after the runner's
+// stop timeout; the pages it wrote before are still collected, stored and saved), then, once the
+// scan has ended, the text recognition (the PDF is written all the same, the pages not
+// recognised yet without text). Everything is reported through signals on the thread that owns
+// the run.
 class ScanRun : public QObject
 {
     Q_OBJECT
@@ -25,20 +33,35 @@ public:
     // `saveFiles`: a scan (true) or a preview (false).
     ScanRun(const ScanSettings &settings, const QString &printerAddress, bool saveFiles,
             QObject *parent = nullptr);
-    // A run still under way is cancelled, and its pages collected, before it goes.
+    // A run still under way is cancelled, its pages collected and its PDF written, before it
+    // goes.
     ~ScanRun() override;
 
     void start();
-    // Asks the scan program to stop. Has an effect only until the runner's result has arrived
-    // (after that the program has ended and only the last pages are still being saved).
+    // Stops the stage under way: the scan program while it runs (only once), otherwise the text
+    // recognition.
     void cancel();
+    // Stops both (the console is closing).
+    void cancelAll();
+    // Whether cancel() would still stop something.
+    bool canCancel() const;
 
     bool saveFiles() const { return m_saveFiles; }
     bool isCancelled() const { return m_cancelled; }
+    bool isTextCancelled() const { return m_textCancelled; }
     // The scan program has ended and its result has arrived.
     bool scanEnded() const { return m_scanEnded; }
-    // Both threads have ended: the run is over.
+    // The collector has ended: the pages are stored (and, but for the searchable PDF, saved).
+    bool isCollected() const { return m_collected; }
+    // Text recognition goes on after the collector.
+    bool isRecognising() const { return m_collected && !m_finished; }
+    // Everything has ended: the run is over.
     bool isFinished() const { return m_finished; }
+    // A scan into the searchable PDF: its text recognition, pages done and pages handed over.
+    bool recognisesText() const { return m_textJob != nullptr; }
+    bool textEnded() const { return m_textEnded; }
+    int textDone() const { return m_textDone; }
+    int textTotal() const;
     RunReport report() const;
 
     // The workers, for settings a test shortens before start().
@@ -54,21 +77,36 @@ signals:
     void UpdateImage(int first);
     // Pages collected so far, after each page.
     void PagesCounted(int collected);
-    // The run is over.
+    // The collector has ended; isFinished() tells whether the run has too.
+    void CollectorFinished();
+    // Pages recognised (with or without text) and pages handed to the recognition so far.
+    void TextProgress(int done, int total);
+    // The run is over (right after CollectorFinished when nothing is left to do).
     void RunFinished();
 
 private:
     void onRunnerFinished(int code);
     void onCollectorFinished();
+    void onTextProgress(int done);
+    void onTextFinished(bool written, int withText, int pages);
+    // Stops the scan program once; false when it has ended or was stopped already.
+    bool cancelScan();
+    void cancelText();
 
     const ScanSettings m_settings;
     const bool m_saveFiles;
     const QString m_pageFolder; // where the scan program leaves the run's page files
+    // Declared before the collector, which hands it pages: it goes last.
+    std::unique_ptr<SearchablePdfJob> m_textJob;
     std::unique_ptr<ScanningThread> m_runner;
     std::unique_ptr<ReadImageThread> m_collector;
     bool m_started;
     bool m_cancelled;
+    bool m_textCancelled;
     bool m_scanEnded;
+    bool m_collected;
+    bool m_textEnded;
     bool m_finished;
     int m_code;
+    int m_textDone;
 };

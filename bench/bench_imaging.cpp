@@ -5,6 +5,7 @@
 // memory-bandwidth floor. A summary table follows Google Benchmark's own output.
 
 #include "bench/EveryCorrection.h"
+#include "imaging/Deskew.h"
 #include "imaging/ImageAlgorithm.h"
 #include "imaging/ImageEncoder.h"
 #include "imaging/PageCorrector.h"
@@ -130,6 +131,9 @@ void literalChain(QImage *image)
         case PageCorrector::Rotation:
             *image =
                 image->transformed(QTransform().rotate(p.angle_correct), Qt::FastTransformation);
+            break;
+        case PageCorrector::Straighten:
+            Deskew::correct(image); // no literal version: the same code
             break;
         case PageCorrector::ToneAdjust:
             Literal::ImageAdjust(image, int(p.brightness_correct), int(p.contrast_correct),

@@ -123,6 +123,14 @@ int ImageManager::keepTaken(const QByteArray &file, const QString &name)
     return 0;
 }
 
+void ImageManager::dropTaken(int slot, const QString &name)
+{
+    const std::shared_ptr<PageStoreFolder> pages = slot ? folder() : nullptr;
+    // Recorded as giving no page first: a console ending in between leaves nothing to restore.
+    if (pages && pages->record(slot, slot, PageStoreFolder::Empty, name))
+        QFile::remove(pages->file(slot, "page"));
+}
+
 ImageObject *ImageManager::AddImage(QImage *image)
 {
     return AddImage(image, ParamSetting::instance.name);

@@ -49,6 +49,9 @@ public:
     // in the folder (0 when it could not be kept).
     QString newPageName(const QString &document);
     int keepTaken(const QByteArray &file, const QString &name);
+    // A page taken and then left out (a blank page): its kept file goes, and the page is never
+    // offered again, also not after the console has ended abnormally.
+    void dropTaken(int slot, const QString &name);
     // When it is corrected: `page` added under `name`; `original` the page file's bytes when
     // the corrections left the page exactly as it was decoded from them (they are then what
     // is kept), else empty; `slot` from keepTaken(). `stored`, when given, receives the page

@@ -1,5 +1,7 @@
 #include "imaging/PageCorrector.h"
 
+#include "imaging/BlankPageDetector.h"
+#include "imaging/Deskew.h"
 #include "imaging/MatView.h"
 #include "imaging/PageOps.h"
 #include "imaging/PageResolution.h"
@@ -13,6 +15,8 @@ QVector<PageCorrector::Step> PageCorrector::plan(const ScanSettings &p)
     QVector<Step> steps;
     if (p.angle_correct != 0.0f)
         steps << Rotation;
+    if (p.deskew)
+        steps << Straighten;
     const bool neutralTone = p.brightness_correct == 0.0f && p.contrast_correct == 0.0f &&
                              p.gamma_correct == 1.0f && p.brightness == 100 && p.contrast == 100 &&
                              p.color_curve == 100;
@@ -59,6 +63,7 @@ bool runStep(PageCorrector::Step step, const MatView &in, const ScanSettings &p,
     case PageCorrector::BackgroundColour:
         return PageOps::changeBackground(in, p.bkg_red, p.bkg_green, p.bkg_blue, out);
     case PageCorrector::Rotation:
+    case PageCorrector::Straighten:
         break;
     }
     return false;
@@ -77,12 +82,16 @@ void PageCorrector::correct(QImage *image, const ScanSettings &p)
         return;
     const QVector<Step> steps = plan(p);
     int first = 0;
-    if (!steps.isEmpty() && steps.first() == Rotation) {
+    if (first < steps.size() && steps.at(first) == Rotation) {
         QImage turned =
             image->transformed(QTransform().rotate(p.angle_correct), Qt::FastTransformation);
         PageResolution::keep(*image, &turned);
         *image = turned;
-        first = 1;
+        ++first;
+    }
+    if (first < steps.size() && steps.at(first) == Straighten) {
+        Deskew::correct(image); // keeps size, format and resolution; a page it cannot measure
+        ++first;                // stays as it is
     }
     MatView current(*image);
     if (first == steps.size() || current.isEmpty())
@@ -130,4 +139,9 @@ void PageCorrector::correct(QImage *image, const ScanSettings &p)
             *image = result;
         }
     }
+}
+
+bool PageCorrector::dropsAsBlank(const QImage &corrected, const ScanSettings &settings)
+{
+    return settings.skip_blank && !corrected.isNull() && BlankPageDetector::isBlank(corrected);
 }

@@ -5,15 +5,18 @@
 
 class ScanSettings;
 
-// Corrects one scanned page as the run's settings ask, in the fixed order: rotation, tone
-// adjustment, artistic filter, descreening, bleed-through suppression, black and white,
-// background colour; each step only when its fields call for it.
+// Corrects one scanned page as the run's settings ask, in the fixed order: rotation, deskew,
+// tone adjustment, artistic filter, descreening, bleed-through suppression, black and white,
+// background colour; each step only when its fields call for it. Deskew comes right after the
+// operator's own rotation, so the later steps (the black-and-white threshold above all) work on
+// the straightened page.
 class PageCorrector
 {
 public:
     enum Step
     {
         Rotation,
+        Straighten, // deskew: turned back only when the measured skew is in range
         ToneAdjust,
         Filter,
         Descreen,
@@ -29,4 +32,7 @@ public:
     // another, and the page's dots per metre kept. A null image stays null; with no step the
     // image is not touched at all.
     static void correct(QImage *image, const ScanSettings &settings);
+
+    // Whether the run leaves out `corrected` as a blank page (only when it removes them).
+    static bool dropsAsBlank(const QImage &corrected, const ScanSettings &settings);
 };

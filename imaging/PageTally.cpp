@@ -43,10 +43,16 @@ void PageTally::pageFailed()
     ++m_counts.failedPages;
 }
 
-void PageTally::saveFailed(const QString &folder)
+void PageTally::pageSkipped()
 {
     QMutexLocker lock(&m_mutex);
-    ++m_counts.failedSaves;
+    ++m_counts.skipped;
+}
+
+void PageTally::saveFailed(const QString &folder, int pages)
+{
+    QMutexLocker lock(&m_mutex);
+    m_counts.failedSaves += pages;
     m_counts.failedFolder = folder;
 }
 

@@ -5,9 +5,9 @@
 #include <QString>
 
 // What one run's collector did with its pages: how many it took into the store, how many of
-// them reached a file, the first file it wrote, and what failed. The collector reports each
-// event from its own thread; the window reads the totals once the collector has ended and
-// follows the page count through Counted().
+// them reached a file, the first file it wrote, the blank pages it left out, and what failed. The
+// collector reports each event from its own thread; the window reads the totals once the collector
+// has ended and follows the page count through Counted().
 class PageTally : public QObject
 {
     Q_OBJECT
@@ -19,7 +19,8 @@ public:
         int saved = 0;       // pages held by files really written
         QString firstFile;   // the first file written, empty when none was
         int failedPages = 0; // page files that gave no page
-        int failedSaves = 0; // saves that failed
+        int skipped = 0;     // blank pages left out (never stored, saved or shown)
+        int failedSaves = 0; // pages whose save failed
         QString failedFolder;
     };
 
@@ -32,7 +33,10 @@ public:
     // `file` was (re)written and holds `pages` pages in all (the merged PDF).
     void documentSaved(const QString &file, int pages);
     void pageFailed();
-    void saveFailed(const QString &folder);
+    // A blank page was left out.
+    void pageSkipped();
+    // `pages` pages could not be saved to `folder` (one file, or a merged one of `pages`).
+    void saveFailed(const QString &folder, int pages = 1);
 
     Counts counts() const;
 

@@ -6,6 +6,7 @@
 #include "imaging/PageWriter.h"
 #include "imaging/PdfPageWriter.h"
 #include "imaging/SaveFormat.h"
+#include "imaging/SearchablePdfJob.h"
 #include "scan/PageFolder.h"
 
 #include <QDebug>
@@ -110,7 +111,15 @@ void ReadImageThread::readImages()
     m_taken = 0;
 
     for (const QString &entry : entries) {
-        const PageFolder::Page file = folder.take(entry, m_kept);
+        // The page is named when it is taken, and its file kept in the store's folder before it
+        // is deleted here: from then on the page survives the console, also while it waits for
+        // its turn.
+        QString name;
+        int slot = 0;
+        const PageFolder::Page file = folder.take(entry, m_kept, [&](const PageFolder::Page &read) {
+            name = store->newPageName(m_settings.name);
+            slot = read.oversized ? 0 : store->keepTaken(read.bytes, name);
+        });
         if (file.state == PageFolder::Page::NoPage || file.state == PageFolder::Page::Known)
             continue;
         if (file.state == PageFolder::Page::Taken)
@@ -119,10 +128,6 @@ void ReadImageThread::readImages()
             QMutexLocker lock(&m_queueMutex);
             m_mostInFlight = qMax(m_mostInFlight, ++m_inFlight);
         }
-        // The page is named when it is taken, and its file kept in the store's folder at once:
-        // from here on the page survives the console, also while it waits for its turn.
-        const QString name = store->newPageName(m_settings.name);
-        const int slot = file.oversized ? 0 : store->keepTaken(file.bytes, name);
         QImage image;
         // A page that cannot be read (or is far too large to be one) is a failed page: it is
         // still taken away and stays an empty page in the store, reported, and the sweep goes on.
@@ -137,6 +142,13 @@ void ReadImageThread::readImages()
 
         const QImage decoded = image;
         PageCorrector::correct(&image, m_settings);
+        if (PageCorrector::dropsAsBlank(image, m_settings)) {
+            store->dropTaken(slot, name);
+            m_tally.pageSkipped();
+            QMutexLocker lock(&m_queueMutex);
+            --m_inFlight;
+            continue;
+        }
         const bool asDecoded = !image.isNull() && unchanged(decoded, image);
         hand({Item::Page, image, asDecoded ? file.bytes : QByteArray(), name, slot});
     }
@@ -188,6 +200,8 @@ void ReadImageThread::writePages()
         case Item::End:
             if (m_mergedPages)
                 saveMutiImage();
+            if (m_textJob)
+                finishTextJob();
             return;
         }
     }
@@ -202,6 +216,12 @@ void ReadImageThread::storePage(const Item &item)
     m_tally.pageCollected();
     if (!m_saveFlag || page.isNull()) // an empty page is counted as a failed page already
         return;
+    if (m_settings.save_type == SaveFormat::SearchablePdf) {
+        // Recognised on the job's threads; the file is written when the last page is done.
+        if (!m_textJob || !m_textJob->addPage(page))
+            noteFailedSave(m_settings.save_path, record->name);
+        return;
+    }
     if (m_settings.save_type == SaveFormat::MergedPdf) {
         // Written when the run ends; the page's JPEG is made now, beside the next page's
         // correction, rather than all at the end.
@@ -257,7 +277,20 @@ void ReadImageThread::saveMutiImage()
     if (PdfPageWriter::write(pages, target))
         m_tally.documentSaved(target, written);
     else
-        noteFailedSave(folder, first->name + QStringLiteral(".pdf"));
+        noteFailedSave(folder, first->name + QStringLiteral(".pdf"), written); // all its pages
+}
+
+void ReadImageThread::finishTextJob()
+{
+    // Named after the store's first page, like the merged PDF. A folder that cannot be made
+    // fails the write, which the job's end reports.
+    const ImageObject *first = ImageManager::Instance()->at(0);
+    if (first && m_textJob->pageCount() > 0) {
+        QDir().mkpath(m_settings.save_path);
+        m_textJob->setTarget(m_settings.save_path + QLatin1Char('/') + first->name +
+                             SaveFormat::suffix(SaveFormat::SearchablePdf));
+    }
+    m_textJob->finish();
 }
 
 void ReadImageThread::noteFailedPage(const QString &file, const char *why)
@@ -266,8 +299,8 @@ void ReadImageThread::noteFailedPage(const QString &file, const char *why)
     m_tally.pageFailed();
 }
 
-void ReadImageThread::noteFailedSave(const QString &folder, const QString &what)
+void ReadImageThread::noteFailedSave(const QString &folder, const QString &what, int pages)
 {
     qDebug() << "ReadImageThread: could not save" << what << "in" << folder;
-    m_tally.saveFailed(folder);
+    m_tally.saveFailed(folder, pages);
 }

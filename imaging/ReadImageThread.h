@@ -16,6 +16,7 @@
 #include <atomic>
 
 struct ImageObject;
+class SearchablePdfJob;
 
 // Collects the page files the scan program leaves in "/tmp/tempimages" while a scan or preview
 // runs: it takes every "*.jpg" there, deletes the file, corrects the page as the settings say,
@@ -29,7 +30,13 @@ struct ImageObject;
 // the stages); a second thread stores each page and writes its file, in the order the pages
 // came. A sweep's UpdateImage() is emitted once the store holds the sweep's pages, with the
 // count the store had before them, as one thread doing both would. The merged PDF is written
-// once, when the run ends, from the pages in the store (which keeps them safe meanwhile).
+// once, when the run ends, from the pages in the store (which keeps them safe meanwhile). For
+// the searchable PDF each stored page goes to a SearchablePdfJob, which recognises the text on
+// threads of its own: the stages hand the page over and go on, they never wait for it.
+//
+// A run that removes blank pages checks each page after its corrections, in the first stage: a
+// blank page is taken and deleted like any other, counted (PageTally::skipped), and goes no
+// further: it is not stored, saved or shown.
 class ReadImageThread : public QThread
 {
     Q_OBJECT
@@ -49,6 +56,10 @@ public:
 
     // true: save every page (scan); false: only collect (preview). Set before start().
     void SetSaveFlag(bool save);
+    // For the searchable PDF: the job that gets every stored page, and is told to finish (its
+    // target named after the store's first page) when the run ends. The caller's; it must
+    // outlive the thread. Set before start().
+    void setTextJob(SearchablePdfJob *job) { m_textJob = job; }
     // Asks the thread to stop after the sweep under way (or before the first one); page files
     // still waiting then are taken before it ends.
     void Finish();
@@ -61,11 +72,15 @@ public:
     // What the run did with its pages so far. Safe to read from any thread; its Counted()
     // signal follows each page.
     const PageTally *tally() const { return &m_tally; }
+    // The tally for what happens after the collector: the searchable PDF written (or not) when
+    // its recognition ends.
+    PageTally *tally() { return &m_tally; }
     // Page files that gave no page (unreadable, cut off, too large): each is an empty page in
     // the store.
     int failedPages() const { return m_tally.counts().failedPages; }
-    // Saves of pages that failed during the run (folder not creatable, writer error, unknown
-    // format), and the destination folder they were meant for.
+    // Pages whose save failed during the run (folder not creatable, writer error, unknown
+    // format; every page of a merged PDF that could not be written), and the destination
+    // folder they were meant for.
     int failedSaves() const { return m_tally.counts().failedSaves; }
     QString failedFolder() const { return m_tally.counts().failedFolder; }
     // The most pages taken from the folder and not yet stored and saved at one time: above one,
@@ -106,8 +121,9 @@ private:
     // The writing stage's body.
     void writePages();
     void storePage(const Item &item);
+    void finishTextJob();
     void noteFailedPage(const QString &file, const char *why);
-    void noteFailedSave(const QString &folder, const QString &what);
+    void noteFailedSave(const QString &folder, const QString &what, int pages = 1);
     bool makeFolder(const QString &folder);
 
     const ScanSettings m_settings;
@@ -118,6 +134,7 @@ private:
     // Page files taken that could not be deleted: each is taken once only.
     QSet<QByteArray> m_kept;
     bool m_mergedPages; // the writing stage stored a page for the merged PDF
+    SearchablePdfJob *m_textJob = nullptr;
 
     mutable QMutex m_queueMutex;
     QWaitCondition m_queueChanged;

@@ -22,6 +22,8 @@ template <typename Visit> void fields(ScanSettings &s, Visit visit)
     visit("gamma_correct", s.gamma_correct);
     visit("brightness_correct", s.brightness_correct);
     visit("contrast_correct", s.contrast_correct);
+    visit("deskew", s.deskew);
+    visit("skip_blank", s.skip_blank);
     visit("impermeable", s.impermeable);
     visit("change_bkg", s.change_bkg);
     visit("bkg_red", s.bkg_red);

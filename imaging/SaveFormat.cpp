@@ -7,6 +7,7 @@ QString SaveFormat::suffix(int saveType)
         return QStringLiteral(".jpg");
     case Pdf:
     case MergedPdf:
+    case SearchablePdf:
         return QStringLiteral(".pdf");
     case Tiff:
         return QStringLiteral(".tiff");

@@ -14,11 +14,17 @@ public:
         Ofd = 3,
         Png = 4,
         Bmp = 5,
-        MergedPdf = 6
+        MergedPdf = 6,
+        SearchablePdf = 7 // the merged PDF with the pages' text recognised
     };
 
-    // The file suffix written for the format (".jpg", ... ; ".pdf" for the merged PDF), or an
+    // The file suffix written for the format (".jpg", ... ; ".pdf" for both merged PDFs), or an
     // empty text for an index that is no format.
     static QString suffix(int saveType);
-    static bool isFormat(int saveType) { return saveType >= Jpg && saveType <= MergedPdf; }
+    static bool isFormat(int saveType) { return saveType >= Jpg && saveType <= SearchablePdf; }
+    // One file of all pages, named after the first page, rather than one file per page.
+    static bool isMerged(int saveType)
+    {
+        return saveType == MergedPdf || saveType == SearchablePdf;
+    }
 };

@@ -3,6 +3,7 @@
 #include "imaging/FileCommit.h"
 #include "imaging/ImageEncoder.h"
 #include "imaging/PageResolution.h"
+#include "imaging/PageSource.h"
 #include "imaging/SearchablePdfWriter.h"
 #include "imaging/TextRecogniser.h"
 
@@ -10,6 +11,8 @@
 #include <QThread>
 
 #include <cmath>
+
+#include <sys/resource.h>
 
 SearchablePdfJob::SearchablePdfJob(const QString &target, int workers, const QString &languages,
                                    QObject *parent)
@@ -35,18 +38,30 @@ SearchablePdfJob::~SearchablePdfJob()
 
 bool SearchablePdfJob::addPage(const QImage &image, const QByteArray &jpeg)
 {
-    if (image.isNull() || !m_files.isValid())
+    if (image.isNull())
         return false;
-    const QByteArray bytes = jpeg.isEmpty() ? ImageEncoder::encode(image, "jpeg") : jpeg;
-    if (bytes.isEmpty())
+    return addJpeg(jpeg.isEmpty() ? ImageEncoder::encode(image, "jpeg") : jpeg, image.size(),
+                   int(std::lround(PageResolution::dpi(image).y())));
+}
+
+bool SearchablePdfJob::addPage(const PageSource &page)
+{
+    if (page.isNull())
+        return false;
+    return addJpeg(page.documentJpeg(), page.size(), int(std::lround(page.dpi().y())));
+}
+
+bool SearchablePdfJob::addJpeg(const QByteArray &jpeg, const QSize &pixels, int dpi)
+{
+    if (jpeg.isEmpty() || pixels.isEmpty() || !m_files.isValid())
         return false;
     QMutexLocker lock(&m_mutex);
     if (m_finishing)
         return false;
     const QString path = m_files.filePath(QStringLiteral("page-%1.jpg").arg(m_pages.size()));
-    if (!FileCommit::write(bytes, path))
+    if (!FileCommit::write(jpeg, path))
         return false;
-    m_pages.append({path, image.size(), int(std::lround(PageResolution::dpi(image).y()))});
+    m_pages.append({path, pixels, dpi});
     m_changed.wakeAll();
     return true;
 }
@@ -81,10 +96,25 @@ int SearchablePdfJob::pageCount() const
     return m_pages.size();
 }
 
+QString SearchablePdfJob::target() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_writer->target();
+}
+
+void SearchablePdfJob::setTarget(const QString &target)
+{
+    QMutexLocker lock(&m_mutex);
+    m_writer->setTarget(target);
+}
+
 // One worker: takes the next page, recognises it (or, once cancelled, only sets it), and puts
 // it into the PDF when every earlier page is in.
 void SearchablePdfJob::work()
 {
+    // Recognition takes seconds per page and may wait: the collector's threads and the window
+    // come first whenever they want a core (on Linux the nice value is the thread's own).
+    setpriority(PRIO_PROCESS, 0, WorkerNice);
     TextRecogniser recogniser(m_languages);
     int index = 0;
     Page page;
@@ -114,11 +144,15 @@ bool SearchablePdfJob::takePage(int *index, Page *page)
 
 void SearchablePdfJob::putInOrder(int index, TextRecogniser &recogniser, bool recognised)
 {
-    QMutexLocker lock(&m_mutex);
-    while (m_nextToWrite != index)
-        m_changed.wait(&m_mutex);
-    // The writer is used by one worker at a time: the one whose page is next.
+    {
+        QMutexLocker lock(&m_mutex);
+        while (m_nextToWrite != index)
+            m_changed.wait(&m_mutex);
+    }
+    // The writer is used by one worker at a time, the one whose page is next, and without the
+    // lock: pages keep coming in while it writes.
     m_writer->add(recogniser);
+    QMutexLocker lock(&m_mutex);
     m_withText += recognised ? 1 : 0;
     ++m_nextToWrite;
     m_changed.wakeAll();

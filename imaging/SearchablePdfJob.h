@@ -11,6 +11,7 @@
 #include <atomic>
 #include <memory>
 
+class PageSource;
 class QThread;
 class SearchablePdfWriter;
 class TextRecogniser;
@@ -31,7 +32,11 @@ class SearchablePdfJob : public QObject
     Q_OBJECT
 
 public:
-    // `workers` threads (at least one); `languages` as Tesseract names them.
+    // The workers' nice value: below the rest of the console.
+    static const int WorkerNice = 10;
+
+    // `workers` threads (at least one); `languages` as Tesseract names them. The target may be
+    // named later (setTarget), before the file is written.
     explicit SearchablePdfJob(const QString &target, int workers = 1,
                               const QString &languages = QStringLiteral("chi_sim+eng"),
                               QObject *parent = nullptr);
@@ -43,6 +48,9 @@ public:
     // default quality). Its size in the PDF follows from the image's resolution. False (the
     // page is not taken) for a null image, after finish(), or when it cannot be stored.
     bool addPage(const QImage &image, const QByteArray &jpeg = QByteArray());
+    // The same for a page of the store: its document JPEG (the scanner's own file when nothing
+    // changed the page), its size and resolution, fetched now.
+    bool addPage(const PageSource &page);
     // No more pages: the PDF is written when the last one is done.
     void finish();
     // Stops recognising (also the page under way); the remaining pages go in without text.
@@ -51,6 +59,9 @@ public:
     bool wait(int milliseconds = -1);
 
     int pageCount() const;
+    // The file the job writes; setTarget() may name it until the job ends.
+    QString target() const;
+    void setTarget(const QString &target);
 
 signals:
     // After each page is done: pages done (with or without text) and pages added so far.
@@ -67,6 +78,7 @@ private:
         int dpi;
     };
     void work();
+    bool addJpeg(const QByteArray &jpeg, const QSize &pixels, int dpi);
     bool takePage(int *index, Page *page);
     void putInOrder(int index, TextRecogniser &recogniser, bool recognised);
     void finishIfDone(); // with m_mutex held

@@ -30,11 +30,14 @@ public:
     bool finish();
 
     int pageCount() const { return m_pages; }
+    QString target() const { return m_target; }
+    // Names the file finish() writes, when it was not known at the start.
+    void setTarget(const QString &target) { m_target = target; }
 
 private:
     QString m_target;
-    QTemporaryDir m_work; // declared before m_ok, which tests it // the renderer's output until it
-                          // is complete
+    QTemporaryDir m_work; // the renderer's output until it is complete (before m_ok, which
+                          // tests it)
     std::unique_ptr<tesseract::TessPDFRenderer> m_renderer;
     int m_pages = 0;
     bool m_ok;

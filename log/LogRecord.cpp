@@ -32,6 +32,8 @@ const char *LogRecord::resultText(Result result)
         return "Success";
     case Cancel:
         return "Cancel";
+    case SuccessTextCancelled:
+        return "Success-TextCancelled";
     case Fail:
         break;
     }

@@ -18,12 +18,14 @@ public:
     QString status;
 
     // How a scan job ended: every page it collected saved (a preview: collected), none or the
-    // run failed, or the operator cancelled it.
+    // run failed, or the operator cancelled it; or every page saved into a searchable PDF whose
+    // text recognition the operator stopped (written "Success-TextCancelled": one field still).
     enum Result
     {
         Success,
         Fail,
-        Cancel
+        Cancel,
+        SuccessTextCancelled
     };
     static const char *resultText(Result result);
 

@@ -4,8 +4,10 @@
 #include "imaging/PageWriter.h"
 #include "imaging/PdfPageWriter.h"
 #include "imaging/SaveFormat.h"
+#include "imaging/SearchablePdfJob.h"
 
 #include <QFileInfo>
+#include <QThread>
 
 PageExport::PageExport(const QString &folder, int saveType, const QList<Page> &pages)
     : m_folder(folder), m_saveType(saveType), m_pages(pages)
@@ -34,7 +36,7 @@ QList<PageExport::File> PageExport::files() const
     QList<File> files;
     if (!SaveFormat::isFormat(m_saveType))
         return files;
-    if (m_saveType == SaveFormat::MergedPdf) {
+    if (SaveFormat::isMerged(m_saveType)) {
         File merged{QString(), m_saveType, {}};
         for (const Page &page : m_pages) {
             if (!page.source.isNull())
@@ -70,9 +72,42 @@ QString PageExport::firstExistingTarget() const
     return QString();
 }
 
-bool PageExport::write(const File &file, const QString &path)
+namespace {
+
+bool writeSearchable(const QList<PageSource> &pages, const QString &path,
+                     const PageExport::Watch &watch)
+{
+    SearchablePdfJob job(path, QThread::idealThreadCount());
+    bool written = false;
+    // Called on the job's workers: only the caller's progress, which reports by signal.
+    QObject::connect(&job, &SearchablePdfJob::Progress, [&watch](int done, int total) {
+        if (watch.progress)
+            watch.progress(done, total);
+    });
+    QObject::connect(&job, &SearchablePdfJob::Finished,
+                     [&written](bool ok, int, int) { written = ok; });
+    if (watch.progress)
+        watch.progress(0, pages.size());
+    for (const PageSource &page : pages) {
+        if (!job.addPage(page))
+            job.cancel(); // a page missing: no file, so no need for its text
+    }
+    const bool complete = job.pageCount() == pages.size();
+    job.finish();
+    while (!job.wait(100)) {
+        if (watch.stop && watch.stop())
+            job.cancel();
+    }
+    return written && complete;
+}
+
+} // namespace
+
+bool PageExport::write(const File &file, const QString &path, const Watch &watch)
 {
     if (file.format == SaveFormat::MergedPdf)
         return PdfPageWriter::write(file.pages, path);
+    if (file.format == SaveFormat::SearchablePdf)
+        return writeSearchable(file.pages, path, watch);
     return file.pages.size() == 1 && PageWriter::write(file.pages.first(), file.format, path);
 }

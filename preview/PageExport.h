@@ -6,9 +6,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // The files that saving a set of pages into one folder produces in one of the output formats:
-// one file per page named after the page, or, for the merged PDF, one file of all pages named
-// after the first page. Pages without pixels have nothing to write and get no file.
+// one file per page named after the page, or, for the merged and the searchable PDF, one file
+// of all pages named after the first page. Pages without pixels have nothing to write and get
+// no file.
 class PageExport
 {
 public:
@@ -19,8 +22,9 @@ public:
     };
 
     // One file to write: its name, the format it is written in, and the pages it holds (one,
-    // or every page for the merged PDF). The pages are fetched only as the file is written, on
-    // any thread; they stay readable while the file is there, also if the store is cleared.
+    // or every page for the merged and the searchable PDF). The pages are fetched only as the file
+    // is written, on any thread; they stay readable while the file is there, also if the store is
+    // cleared.
     struct File
     {
         QString target;
@@ -33,7 +37,7 @@ public:
     // The pages of the page store in store order (their pixels stay on disk until written).
     static QList<Page> storePages();
 
-    // The files in page order (a single one for the merged PDF; none for an index that is no
+    // The files in page order (a single one for the merged PDFs; none for an index that is no
     // format).
     QList<File> files() const;
     // Their names.
@@ -41,9 +45,18 @@ public:
     // The first of targets() that already exists, or an empty text.
     QString firstExistingTarget() const;
 
+    // What writing a searchable PDF tells and asks its caller while the text is recognised.
+    struct Watch
+    {
+        std::function<void(int done, int total)> progress; // after each page
+        std::function<bool()> stop; // asked now and then: true stops the recognition
+    };
+
     // Writes `file` under the name `path` (whose suffix must be that of the file's target: the
     // image formats take the encoder from it). Returns false when nothing complete was written.
-    static bool write(const File &file, const QString &path);
+    // A searchable PDF recognises its pages on a worker per core; stopped, it still writes every
+    // page, those not recognised yet without text.
+    static bool write(const File &file, const QString &path, const Watch &watch = Watch());
 
 private:
     QString targetOf(const QString &pageName) const;

@@ -42,6 +42,8 @@ PageSaveProgress::PageSaveProgress(QWidget *window, const QList<PageExport::File
     connect(m_cancel, &QPushButton::clicked, this, &PageSaveProgress::onCancel);
     connect(m_thread.get(), &PageSaveThread::UpdateProgress, this,
             &PageSaveProgress::onUpdateProgress);
+    connect(m_thread.get(), &PageSaveThread::UpdateRecognition, this,
+            &PageSaveProgress::onUpdateRecognition);
     connect(m_thread.get(), &PageSaveThread::SaveFinished, this, &PageSaveProgress::onSaveFinished);
 
     m_showTimer = new QTimer(this);
@@ -57,6 +59,13 @@ void PageSaveProgress::onUpdateProgress(int number, int total)
 {
     m_label->setText(tr("Saving %1/%2").arg(number).arg(total));
     m_bar->setValue(number - 1);
+}
+
+void PageSaveProgress::onUpdateRecognition(int done, int total)
+{
+    m_label->setText(tr("Text recognition %1/%2").arg(done).arg(total));
+    m_bar->setRange(0, total);
+    m_bar->setValue(done);
 }
 
 void PageSaveProgress::onCancel()

@@ -13,10 +13,11 @@ class QPushButton;
 class QTimer;
 
 // Runs one save of files on a PageSaveThread and is its face: a small dialog, modal to the
-// window that started the save, that says "Saving N/M" and offers Cancel. It appears only when
-// the save takes longer than a moment, so a quick save flashes nothing. When the save has ended
-// it reports the files that could not be written (once, naming the first), emits Finished and
-// deletes itself. Closing the dialog (Escape, the window's close button) cancels like the button.
+// window that started the save, that says "Saving N/M" (in a searchable PDF: "Text recognition
+// N/M", page by page) and offers Cancel. It appears only when the save takes longer than a
+// moment, so a quick save flashes nothing. When the save has ended it reports the files that
+// could not be written (once, naming the first), emits Finished and deletes itself. Closing the
+// dialog (Escape, the window's close button) cancels like the button.
 class PageSaveProgress : public QDialog
 {
     Q_OBJECT
@@ -45,6 +46,7 @@ signals:
 
 private slots:
     void onUpdateProgress(int number, int total);
+    void onUpdateRecognition(int done, int total);
     void onSaveFinished(const QStringList &failed, bool cancelled);
 
 private:

@@ -81,7 +81,10 @@ void PageSaveThread::run()
         if (!m_overwrite && QFileInfo::exists(file.target))
             continue;
         const QString staged = stagingName(file.target);
-        if (staged.isEmpty() || !PageExport::write(file, staged)) {
+        PageExport::Watch watch;
+        watch.progress = [this](int done, int pages) { emit UpdateRecognition(done, pages); };
+        watch.stop = [this] { return finishRequested(); };
+        if (staged.isEmpty() || !PageExport::write(file, staged, watch)) {
             if (!staged.isEmpty())
                 QFile::remove(staged);
             failed.append(file.target);

@@ -9,7 +9,8 @@
 // Writes a list of files off the GUI thread, one after the other. Each file is written under a
 // hidden name in its folder and renamed to its target only when complete, so a file is either
 // whole or absent. Finish() stops the run between files: the file being written when it comes
-// is discarded, the files already in place stay, and no later file is started.
+// is discarded, the files already in place stay, and no later file is started. A searchable
+// PDF, whose pages take seconds each to recognise, also stops in the middle and is discarded.
 class PageSaveThread : public QThread
 {
     Q_OBJECT
@@ -26,6 +27,8 @@ public:
 signals:
     // File `number` (from 1) of `total` is being written.
     void UpdateProgress(int number, int total);
+    // In a searchable PDF: `done` of its `total` pages recognised.
+    void UpdateRecognition(int done, int total);
     // The run has ended: the targets that could not be written, and whether it was stopped.
     void SaveFinished(const QStringList &failed, bool cancelled);
 

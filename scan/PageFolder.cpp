@@ -196,7 +196,8 @@ QStringList PageFolder::pageNames() const
     return names;
 }
 
-PageFolder::Page PageFolder::take(const QString &name, QSet<QByteArray> &kept, int waitMs) const
+PageFolder::Page PageFolder::take(const QString &name, QSet<QByteArray> &kept,
+                                  const std::function<void(const Page &)> &keep, int waitMs) const
 {
     Page page;
     if (m_fd < 0)
@@ -235,6 +236,8 @@ PageFolder::Page PageFolder::take(const QString &name, QSet<QByteArray> &kept, i
     }
     ::close(fd);
 
+    if (keep)
+        keep(page);
     switch (removeIfSame(m_fd, encoded, st)) {
     case Removal::Removed:
     case Removal::NotThere:

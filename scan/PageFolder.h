@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // The folder the scan program leaves its page files in ("/tmp/tempimages"). Every process on
 // the machine can reach that path, so it is used only while it is ours: a real directory (not
 // a symbolic link) owned by this process's user that nobody else may write to. Page files are
@@ -56,9 +58,12 @@ public:
         bool oversized = false;
     };
     // Takes the page file `name`: reads it whole (a file that looks cut off is waited for up to
-    // `waitMs`, as the scan program may still be writing it) and deletes it. `kept` remembers
-    // the files that could not be deleted, so that each is taken once only.
-    Page take(const QString &name, QSet<QByteArray> &kept, int waitMs = 5000) const;
+    // `waitMs`, as the scan program may still be writing it), hands what it read to `keep`
+    // (which puts it somewhere safe: once the file is deleted, the bytes are all there is) and
+    // deletes it. `kept` remembers the files that could not be deleted, so that each is taken
+    // once only.
+    Page take(const QString &name, QSet<QByteArray> &kept,
+              const std::function<void(const Page &)> &keep = {}, int waitMs = 5000) const;
 
     // True when `bytes` can be a whole page file: not empty, and a JPEG ends with its
     // end-of-image marker. Other formats are judged by their decoder.

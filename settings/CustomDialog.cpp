@@ -34,6 +34,8 @@ const FlagBox kFlagBoxes[] = {
     {&Ui::CustomDialog::checkBox_adjustGamma, &ParamSetting::visible_gamma_correct},
     {&Ui::CustomDialog::checkBox_adjustBrightness, &ParamSetting::visible_brightness_correct},
     {&Ui::CustomDialog::checkBox_adjustContrast, &ParamSetting::visible_contrast_correct},
+    {&Ui::CustomDialog::checkBox_deskew, &ParamSetting::visible_deskew},
+    {&Ui::CustomDialog::checkBox_skipBlank, &ParamSetting::visible_skip_blank},
     {&Ui::CustomDialog::checkBox_impermeability, &ParamSetting::visible_impermeable},
     {&Ui::CustomDialog::checkBox_ECO, &ParamSetting::visible_eco_mode},
     {&Ui::CustomDialog::checkBox_bkgColor, &ParamSetting::visible_change_bkg},

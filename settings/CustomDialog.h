@@ -6,7 +6,7 @@ namespace Ui {
 class CustomDialog;
 }
 
-// Chooses which parameter controls the custom interface mode shows (21 of the 23 flags).
+// Chooses which parameter controls the custom interface mode shows (23 of the 25 flags).
 class CustomDialog : public QDialog
 {
     Q_OBJECT

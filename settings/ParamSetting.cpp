@@ -50,6 +50,8 @@ const VisibleKey kVisibleKeys[] = {
     {"/CORRECT/gamma_correct", &ParamSetting::visible_gamma_correct},
     {"/CORRECT/brightness_correct", &ParamSetting::visible_brightness_correct},
     {"/CORRECT/contrast_correct", &ParamSetting::visible_contrast_correct},
+    {"/CORRECT/deskew", &ParamSetting::visible_deskew},
+    {"/CORRECT/skip_blank", &ParamSetting::visible_skip_blank},
     {"/ORTHER/filter", &ParamSetting::visible_filter},
     {"/ORTHER/name", &ParamSetting::visible_name},
     {"/ORTHER/impermeable", &ParamSetting::visible_impermeable},
@@ -163,6 +165,8 @@ bool ParamSetting::loadParamSettings(QString path)
               [](float v) { return v > -20.0f && v < 20.0f; });
     readFloat("/CORRECT/contrast_correct", contrast_correct,
               [](float v) { return v > -20.0f && v < 20.0f; });
+    readBool("/CORRECT/deskew", deskew);
+    readBool("/CORRECT/skip_blank", skip_blank);
     readInt("/ORTHER/filter", filter, [](int v) { return inRange(v, 4); });
     name = s.value(QStringLiteral("/ORTHER/name"), name).toString();
     readInt("/ORTHER/impermeable", impermeable, [](int v) { return inRange(v, 3); });
@@ -197,6 +201,8 @@ bool ParamSetting::saveParamSettings(QString path)
     s.setValue(QStringLiteral("/CORRECT/gamma_correct"), gamma_correct);
     s.setValue(QStringLiteral("/CORRECT/brightness_correct"), brightness_correct);
     s.setValue(QStringLiteral("/CORRECT/contrast_correct"), contrast_correct);
+    s.setValue(QStringLiteral("/CORRECT/deskew"), deskew);
+    s.setValue(QStringLiteral("/CORRECT/skip_blank"), skip_blank);
     s.setValue(QStringLiteral("/ORTHER/filter"), filter);
     s.setValue(QStringLiteral("/ORTHER/name"), name);
     s.setValue(QStringLiteral("/ORTHER/impermeable"), impermeable);

@@ -69,6 +69,8 @@ public:
     bool visible_gamma_correct;
     bool visible_brightness_correct;
     bool visible_contrast_correct;
+    bool visible_deskew;
+    bool visible_skip_blank;
     bool visible_name;
     bool visible_impermeable;
     bool visible_eco_mode;

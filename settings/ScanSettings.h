@@ -29,6 +29,8 @@ public:
     float gamma_correct = 1.0f;
     float brightness_correct = 0.0f;
     float contrast_correct = 0.0f;
+    bool deskew = false;     // straighten pages fed in askew
+    bool skip_blank = false; // leave out pages that are only paper
     int impermeable = 0;
     bool eco_mode = false;
     bool progress = false;

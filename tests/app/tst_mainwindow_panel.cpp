@@ -80,6 +80,34 @@ private slots:
         QCOMPARE(p.color_curve, 100);
     }
 
+    void formatsAndPageCleaning()
+    {
+        // The eight formats, the searchable PDF last; the two cleaning boxes of the correction
+        // group, off by default, clicked on, read into the record, and off again on reset.
+        auto *formats = find<QComboBox>("combox_saveType");
+        QStringList items;
+        for (int i = 0; i < formats->count(); ++i)
+            items << formats->itemText(i);
+        QCOMPARE(items,
+                 QStringList({"JPG", "PDF", "TIFF", "OFD", "PNG", "BMP", "合并PDF", "可搜索PDF"}));
+        auto *deskew = find<QCheckBox>("cb_deskew");
+        auto *skipBlank = find<QCheckBox>("cb_skip_blank");
+        QCOMPARE(deskew->text(), QString("自动纠偏"));
+        QCOMPARE(skipBlank->text(), QString("去除空白页"));
+        QVERIFY(deskew->parentWidget()->objectName() == "groupBox_adjust" &&
+                skipBlank->parentWidget()->objectName() == "groupBox_adjust");
+        QVERIFY(!deskew->isChecked() && !skipBlank->isChecked());
+        w->show();
+        QTest::mouseClick(deskew, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseClick(skipBlank, Qt::LeftButton, {}, QPoint(5, 5));
+        formats->setCurrentIndex(7);
+        w->UpdateParam();
+        QVERIFY(p.deskew && p.skip_blank);
+        QCOMPARE(p.save_type, 7);
+        QTest::mouseClick(find<QPushButton>("btn_resetParam"), Qt::LeftButton);
+        QVERIFY(!deskew->isChecked() && !skipBlank->isChecked() && !p.deskew && !p.skip_blank);
+    }
+
     void couplings()
     {
         auto *gammaSpin = find<QDoubleSpinBox>("spinBox_adjustGama");
@@ -193,8 +221,8 @@ private slots:
         QCOMPARE(find<QDoubleSpinBox>("spinBox_thickness")->text(), QString("0.50"));
         p.initUserModel(0);
         w->UpdateParam(); // the panel shows every default
-        QCOMPARE(RecordFixtures::scanFields(p).mid(0, 27),
-                 RecordFixtures::scanFields(ParamSetting()).mid(0, 27));
+        QCOMPARE(RecordFixtures::scanFields(p).mid(0, 29),
+                 RecordFixtures::scanFields(ParamSetting()).mid(0, 29));
         QCOMPARE(p.user_model, 0);
         QCOMPARE(fileDigest(paramFile()), before);
     }

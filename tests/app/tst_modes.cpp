@@ -19,6 +19,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QStyle>
 #include <QTemporaryDir>
@@ -107,6 +109,8 @@ private:
              {"label_adjustBrightness", "slider_adjustBrightness", "spinBox_adjustBrightness"}},
             {&P::visible_contrast_correct,
              {"label_adjustContrast", "slider_adjustContrast", "spinBox_adjustContrast"}},
+            {&P::visible_deskew, {"cb_deskew"}},
+            {&P::visible_skip_blank, {"cb_skip_blank"}},
             {&P::visible_impermeable, {"label_impermeability", "combox_impermeability"}},
             {&P::visible_eco_mode, {"label_ECO", "combox_ECO"}},
             {&P::visible_change_bkg, {"checkBox_bkgColor"}},
@@ -141,8 +145,8 @@ private slots:
         QTest::newRow("basic") << 0 << QSize(300, 361) << QSize(300, 361) << "action_base"
                                << "groupBox_enhancement groupBox_adjust groupBox_other combox_ECO "
                                   "label_ECO checkBox_progress spinBox_descreening btn_bkgColor "
-                                  "combox_impermeability";
-        QTest::newRow("professional") << 1 << QSize(520, 496) << QSize(520, 496) << "action_major"
+                                  "combox_impermeability cb_deskew cb_skip_blank";
+        QTest::newRow("professional") << 1 << QSize(520, 546) << QSize(520, 546) << "action_major"
                                       << "spinBox_descreening btn_bkgColor";
         QTest::newRow("custom") << 2 << QSize(300, 200) << QSize(300, 800) << "action_custom"
                                 << "combox_ECO label_ECO spinBox_descreening btn_bkgColor";
@@ -169,8 +173,12 @@ private slots:
         for (const char *name :
              {"groupBox_baseSetting", "groupBox_enhancement", "groupBox_adjust", "groupBox_other",
               "combox_material", "edit_path", "combox_ECO", "label_ECO", "checkBox_progress",
-              "spinBox_descreening", "btn_bkgColor", "combox_impermeability"})
+              "spinBox_descreening", "btn_bkgColor", "combox_impermeability", "cb_deskew",
+              "cb_skip_blank"})
             QVERIFY2(shown(name) != hiddenNames.contains(name), name);
+        if (mode == 1) // every control in view, 自动纠偏 and 去除空白页 included
+            QTRY_VERIFY(!find<QScrollArea>("scrollArea")->verticalScrollBar()->isVisible());
+        TestEnvironment::screenshot(w, QStringLiteral("mode-%1").arg(QTest::currentDataTag()));
     }
 
     void eachFlagHidesExactlyItsControlsAndEmptyGroupsDisappear()
@@ -190,7 +198,7 @@ private slots:
         }
         QCOMPARE(p.user_model, 2);
 
-        // A group with all its flags cleared disappears; with all 23 only the buttons remain.
+        // A group with all its flags cleared disappears; with all 25 only the buttons remain.
         p.initUserModel(1);
         p.visible_impermeable = p.visible_eco_mode = p.visible_change_bkg = false;
         p.visible_progress = false;
@@ -372,8 +380,9 @@ private slots:
     {
         QTest::addColumn<int>("format");
         QTest::addColumn<int>("pages");
-        const char *names[] = {"jpg", "pdf", "tiff", "ofd", "png", "bmp", "merged pdf"};
-        for (int format = 0; format < 7; ++format)
+        const char *names[] = {"jpg", "pdf", "tiff",       "ofd",
+                               "png", "bmp", "merged pdf", "searchable pdf"};
+        for (int format = 0; format < 8; ++format)
             QTest::newRow(names[format]) << format << 3;
         QTest::newRow("empty store") << 0 << 0;
     }
@@ -382,8 +391,10 @@ private slots:
     {
         QFETCH(int, format);
         QFETCH(int, pages);
-        const QString suffix = QString(".jpg .pdf .tiff .ofd .png .bmp .pdf").split(' ')[format];
-        const int files = format == 6 ? qMin(pages, 1) : pages; // merged: one file, first name
+        const QString suffix =
+            QString(".jpg .pdf .tiff .ofd .png .bmp .pdf .pdf").split(' ')[format];
+        const bool merged = format >= 6; // one file, named after the first page
+        const int files = merged ? qMin(pages, 1) : pages;
         addPages(pages);
         find<QComboBox>("combox_saveType")->setCurrentIndex(format);
         QTemporaryDir dir;
@@ -396,7 +407,7 @@ private slots:
             find<QAction>("action_saveAs")->trigger();
             QVERIFY(answerer.waitSeen(1));
             // Written on a worker thread; its progress object goes when the save has ended.
-            QTRY_VERIFY(!w->findChild<PageSaveProgress *>());
+            QTRY_VERIFY_WITH_TIMEOUT(!w->findChild<PageSaveProgress *>(), 60000);
         };
         saveAs(QMessageBox::NoButton); // nothing exists yet: no question
         QCOMPARE(answerer.seen.size(), 1);
@@ -405,7 +416,7 @@ private slots:
         if (!pages)
             return;
         const QString first = dir.filePath(ImageManager::Instance()->at(0)->name + suffix);
-        if (format == 1 || format == 3 || format == 6) // OFD: a zip package
+        if (format == 1 || format == 3 || merged) // OFD: a zip package
             QCOMPARE(readAll(first).left(4), QByteArray(format == 3 ? "PK\x03\x04" : "%PDF"));
         else
             QCOMPARE(QImage(first).size(), QSize(60, 80));

@@ -24,33 +24,56 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("warning");
+        QTest::addColumn<int>("skipped");        // blank pages left out
+        QTest::addColumn<bool>("textCancelled"); // the searchable PDF's recognition stopped
         const QString first = "/d/Image-2024.jpg", merged = "/d/Image-2024.pdf";
         const int jpg = SaveFormat::Jpg, pdf = SaveFormat::MergedPdf;
         // clang-format off
         QTest::newRow("all saved") << true << false << 0 << jpg << 3 << 3
-            << "Success" << first << "已保存 3 页到 /d" << "";
+            << "Success" << first << "已保存 3 页到 /d" << "" << 0 << false;
         QTest::newRow("merged PDF") << true << false << 0 << pdf << 3 << 3
-            << "Success" << merged << "已保存 3 页到 " + merged << "";
+            << "Success" << merged << "已保存 3 页到 " + merged << "" << 0 << false;
         QTest::newRow("one not saved") << true << false << 0 << jpg << 3 << 2
-            << "Fail" << first << "已保存 2 页到 /d" << "";
+            << "Fail" << first << "已保存 2 页到 /d" << "" << 0 << false;
         QTest::newRow("none saved") << true << false << 0 << jpg << 3 << 0
-            << "Fail" << "" << "已保存 0 页到 /d" << "";
+            << "Fail" << "" << "已保存 0 页到 /d" << "" << 0 << false;
         QTest::newRow("no page") << true << false << 5 << jpg << 0 << 0
-            << "Fail" << "" << "" << "没有可获取的图像用于扫描";
+            << "Fail" << "" << "" << "没有可获取的图像用于扫描" << 0 << false;
         QTest::newRow("jam after pages") << true << false << 8 << jpg << 2 << 2
-            << "Fail" << first << "已保存 2 页到 /d" << "       扫描服务内部错误     ";
+            << "Fail" << first << "已保存 2 页到 /d" << "       扫描服务内部错误     " << 0 << false;
         QTest::newRow("cancelled") << true << true << 130 << jpg << 2 << 2
-            << "Cancel" << first << "扫描已取消，已保存 2 页" << "";
+            << "Cancel" << first << "扫描已取消，已保存 2 页" << "" << 0 << false;
         QTest::newRow("cancelled at once") << true << true << 130 << jpg << 0 << 0
-            << "Cancel" << "" << "扫描已取消，已保存 0 页" << "";
+            << "Cancel" << "" << "扫描已取消，已保存 0 页" << "" << 0 << false;
         QTest::newRow("130 without a cancel") << true << false << 130 << jpg << 1 << 1
-            << "Fail" << first << "已保存 1 页到 /d" << "        未知错误        ";
+            << "Fail" << first << "已保存 1 页到 /d" << "        未知错误        " << 0 << false;
         QTest::newRow("preview") << false << false << 0 << jpg << 4 << 0
-            << "Success" << "" << "已扫描 4 页" << "";
+            << "Success" << "" << "已扫描 4 页" << "" << 0 << false;
         QTest::newRow("empty preview") << false << false << 0 << jpg << 0 << 0
-            << "Fail" << "" << "已扫描 0 页" << "";
+            << "Fail" << "" << "已扫描 0 页" << "" << 0 << false;
         QTest::newRow("cancelled preview") << false << true << 130 << jpg << 1 << 0
-            << "Cancel" << "" << "扫描已取消，已扫描 1 页" << "";
+            << "Cancel" << "" << "扫描已取消，已扫描 1 页" << "" << 0 << false;
+                const QString searchable = "/d/Image-2024.pdf";
+        const int text = SaveFormat::SearchablePdf;
+        QTest::newRow("searchable PDF") << true << false << 0 << text << 3 << 3
+            << "Success" << searchable << "已保存 3 页到 " + searchable << "" << 0 << false;
+        QTest::newRow("searchable PDF, recognition cancelled") << true << false << 0 << text << 3
+            << 3 << "Success-TextCancelled" << searchable
+            << "已保存 3 页到 " + searchable + "，文字识别已取消" << "" << 0 << true;
+        QTest::newRow("searchable PDF not written") << true << false << 0 << text << 3 << 0
+            << "Fail" << "" << "已保存 0 页到 /d" << "" << 0 << false;
+        QTest::newRow("scan cancelled, then recognition") << true << true << 130 << text << 2 << 2
+            << "Cancel" << searchable << "扫描已取消，已保存 2 页，文字识别已取消" << "" << 0 << true;
+        QTest::newRow("blank pages left out") << true << false << 0 << jpg << 2 << 2
+            << "Success" << first << "已保存 2 页到 /d，已跳过 3 页空白页" << "" << 3 << false;
+        QTest::newRow("only blank pages") << true << false << 0 << jpg << 0 << 0
+            << "Success" << "" << "已保存 0 页到 /d，已跳过 2 页空白页" << "" << 2 << false;
+        QTest::newRow("blank pages, preview") << false << false << 0 << jpg << 1 << 0
+            << "Success" << "" << "已扫描 1 页，已跳过 1 页空白页" << "" << 1 << false;
+        QTest::newRow("blank pages, cancelled") << true << true << 130 << pdf << 1 << 1
+            << "Cancel" << merged << "扫描已取消，已保存 1 页，已跳过 1 页空白页" << "" << 1 << false;
+        QTest::newRow("jam after blank pages") << true << false << 8 << jpg << 0 << 0
+            << "Fail" << "" << "" << "       扫描服务内部错误     " << 2 << false;
         // clang-format on
     }
     void report()
@@ -65,7 +88,11 @@ private slots:
         QFETCH(QString, path);
         QFETCH(QString, status);
         QFETCH(QString, warning);
+        QFETCH(int, skipped);
+        QFETCH(bool, textCancelled);
         RunReport r;
+        r.textCancelled = textCancelled;
+        r.counts.skipped = skipped;
         r.saveFiles = scan;
         r.cancelled = cancelled;
         r.resultCode = code;
@@ -75,11 +102,17 @@ private slots:
         r.counts.saved = saved;
         if (scan && saved > 0)
             r.counts.firstFile =
-                saveType == SaveFormat::MergedPdf ? "/d/Image-2024.pdf" : "/d/Image-2024.jpg";
+                SaveFormat::isMerged(saveType) ? "/d/Image-2024.pdf" : "/d/Image-2024.jpg";
         QCOMPARE(QString(LogRecord::resultText(r.logResult())), result);
         QCOMPARE(r.logPath(), path);
         QCOMPARE(r.statusText(), status);
         QCOMPARE(r.resultWarning(), warning);
+    }
+
+    void recognitionProgressText()
+    {
+        QCOMPARE(RunReport::recognitionText(0, 3), QString("文字识别 0/3"));
+        QCOMPARE(RunReport::recognitionText(12, 40), QString("文字识别 12/40"));
     }
 };
 

@@ -1,20 +1,26 @@
+#include "app/ElidedLabel.h"
 #include "app/MainWindow.h"
 #include "app/ScanResultText.h"
 #include "app/ScanTargetCheck.h"
+#include "imaging/Deskew.h"
 #include "imaging/ImageManager.h"
 #include "imaging/PageResolution.h"
+#include "imaging/SaveFormat.h"
 #include "log/LogRecord.h"
 #include "log/LogWindow.h"
 #include "preview/PreviewWindow.h"
 #include "settings/ParamSetting.h"
+#include "tests/imaging/DocumentPages.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/PdfFiles.h"
 #include "tests/support/RecordFixtures.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TextPages.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -79,7 +85,58 @@ private:
             QTest::qWait(20);
         return !w->isRunActive();
     }
+    // Until the text recognition of every searchable PDF has ended, too.
+    bool waitRecognised(int timeoutMs = 120000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while ((w->isRunActive() || w->recognisingRuns() > 0) && clock.elapsed() < timeoutMs)
+            QTest::qWait(20);
+        return !w->isRunActive() && w->recognisingRuns() == 0;
+    }
     QString scanProgram() const { return TestEnvironment::appDir() + "/ScanConsoleApp"; }
+    // The stand-in scans these pages (at the requested resolution) instead of drawn ones.
+    QTemporaryDir m_pageFiles;
+    void scanPages(const QList<QImage> &pages)
+    {
+        QDir(m_pageFiles.path()).removeRecursively();
+        QVERIFY(QDir().mkpath(m_pageFiles.path()));
+        for (int i = 0; i < pages.size(); ++i)
+            QVERIFY(pages.at(i).save(m_pageFiles.filePath(QString("page-%1.jpg").arg(i)), "JPG"));
+        qputenv("SCANCONSOLE_PAGE_FILES", QFile::encodeName(m_pageFiles.path()));
+    }
+    // Three A4 pages of text, each taking seconds to recognise: a scan into the searchable PDF
+    // is over (its collector has ended) long before its text is.
+    void scanThreeTextPages()
+    {
+        scanPages({TextPages::a4(1, 200), TextPages::a4(2, 200), TextPages::a4(3, 200)});
+        configure(1, SaveFormat::SearchablePdf);
+        p.resolution = 1; // 200 dpi
+        w->InitParameter();
+    }
+    QLabel *textLabel() { return find<QLabel>("label_textRecognition"); }
+    // The share of a page's pixels that are ink (darker than half).
+    static double darkShare(const QImage &image)
+    {
+        const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+        qint64 dark = 0;
+        for (int y = 0; y < grey.height(); ++y)
+            for (int x = 0; x < grey.width(); ++x)
+                dark += grey.constScanLine(y)[x] < 128;
+        return grey.isNull() ? 0.0 : double(dark) / (double(grey.width()) * grey.height());
+    }
+    // The names of a zip package's entries, in their order.
+    static QStringList zipNames(const QString &file)
+    {
+        int error = 0;
+        zip_t *archive = zip_open(QFile::encodeName(file).constData(), ZIP_RDONLY, &error);
+        QStringList names;
+        for (zip_int64_t i = 0; archive && i < zip_get_num_entries(archive, 0); ++i)
+            names << QString::fromUtf8(zip_get_name(archive, zip_uint64_t(i), 0));
+        if (archive)
+            zip_close(archive);
+        return names;
+    }
 
     // Puts a stand-in in place of the scan program: it waits (at most a minute) until release()
     // and then leaves one colour page. The real one comes back at cleanup().
@@ -157,14 +214,6 @@ private:
         return LogRecord::parse(logLines().value(logLines().size() - 1).toUtf8());
     }
     QString runResult() { return find<QLabel>("label_runResult")->text(); }
-    // Saves a picture of `widget` when SCANCONSOLE_SCREENSHOTS names a folder (to look at, never
-    // compared).
-    static void screenshot(QWidget *widget, const QString &name)
-    {
-        const QString folder = qEnvironmentVariable("SCANCONSOLE_SCREENSHOTS");
-        if (!folder.isEmpty() && QDir().mkpath(folder))
-            widget->grab().save(folder + '/' + name + ".png");
-    }
     // The stand-in scans `sheets` sheets from the feeder, one each `delayMs`.
     void slowFeeder(int sheets, int delayMs)
     {
@@ -188,6 +237,7 @@ private slots:
         TestEnvironment::resetConfig();
         TestEnvironment::resetRecord();
         qunsetenv("SCANCONSOLE_EXIT_CODE");
+        qunsetenv("SCANCONSOLE_PAGE_FILES");
         qputenv("SCANCONSOLE_SHEETS", "3");
         qputenv("SCANCONSOLE_PAGE_DELAY_MS", "0");
         dest = new QTemporaryDir;
@@ -198,7 +248,7 @@ private slots:
     void cleanup()
     {
         release();
-        waitIdle();
+        waitRecognised();
         if (QFile::exists(scanProgram() + ".parked")) {
             QFile::remove(scanProgram());
             QFile::rename(scanProgram() + ".parked", scanProgram());
@@ -240,7 +290,7 @@ private slots:
         // The record names the first page's file, which is there.
         QCOMPARE(lastRecord().path, dest->filePath(ImageManager::Instance()->at(0)->name + ".jpg"));
         QCOMPARE(runResult(), "已保存 3 页到 " + dest->path());
-        screenshot(w, "statusbar-finished");
+        TestEnvironment::screenshot(w, "statusbar-finished");
         QCOMPARE(w->logWindow()->findChild<QTableWidget *>("tableWidget")->rowCount(),
                  lines.size());
         QVERIFY(find<QPushButton>("btn_scan")->isEnabled());
@@ -394,8 +444,8 @@ private slots:
             QCOMPARE(cancel->text(), QString("取消"));
             QVERIFY(find<QAction>("action_cancelScan")->isEnabled());
             QTRY_VERIFY_WITH_TIMEOUT(labels.contains("已扫描 2 页"), 20000);
-            screenshot(progress, "progress-dialog");
-            screenshot(w->findChild<QMenu *>("menu"), "file-menu-running");
+            TestEnvironment::screenshot(progress, "progress-dialog");
+            TestEnvironment::screenshot(w->findChild<QMenu *>("menu"), "file-menu-running");
         }
         QVERIFY(waitIdle());
         watch.stop();
@@ -441,7 +491,7 @@ private slots:
         if (dialog) {
             QVERIFY(dialog->isVisible()); // until the run has ended
             QVERIFY(dialog->labelText().startsWith("正在取消..."));
-            screenshot(dialog, "progress-cancelling");
+            TestEnvironment::screenshot(dialog, "progress-cancelling");
         }
         QVERIFY(waitIdle());
 
@@ -457,7 +507,7 @@ private slots:
         QCOMPARE(lastRecord().path, dest->filePath(names.first()));
         QCOMPARE(runResult(), QString("扫描已取消，已保存 %1 页").arg(pages));
         if (how == "button")
-            screenshot(w, "statusbar-cancelled");
+            TestEnvironment::screenshot(w, "statusbar-cancelled");
         QTest::qWait(100);
         QCOMPARE(messageBoxes(answerer), QStringList());
         QCOMPARE(enabled(m_commands), m_commands);
@@ -670,7 +720,12 @@ private slots:
             return;
         }
         QImage page(file);
-        if (saveType == 3) { // the page's JPEG and its physical box in the package
+        if (saveType == 3) { // the package's parts, the page's JPEG and its physical box
+            const QStringList parts = zipNames(file);
+            qInfo("%s: %s", qPrintable(QFileInfo(file).fileName()), qPrintable(parts.join(", ")));
+            QCOMPARE(parts, QStringList({"OFD.xml", "Doc_0/Document.xml", "Doc_0/PublicRes.xml",
+                                         "Doc_0/DocumentRes.xml", "Doc_0/Pages/Page_0/Content.xml",
+                                         "Doc_0/Res/Image_0.jpg"}));
             page.loadFromData(zipEntry(file, "Doc_0/Res/Image_0.jpg"));
             const QRegularExpressionMatch box =
                 QRegularExpression("PhysicalBox>0 0 ([0-9.]+) ([0-9.]+)<")
@@ -791,6 +846,202 @@ private slots:
         QCOMPARE(label->text(), QString("marker"));
         QMetaObject::invokeMethod(w, "onUpdateStatus", Q_ARG(int, 1));
         QCOMPARE(label->text(), QString("无法连接复合机，请检查网络端口"));
+    }
+
+    void searchablePdfOfThreeScannedPages()
+    {
+        // The scan ends as any other (commands back, pages shown) while the text is still being
+        // recognised, "文字识别 N/3" in the status bar; then the PDF is there, the status line
+        // says so and the work log records it. Every page has its own text (pdftotext), the
+        // pages look like the scan (pdftoppm).
+        scanThreeTextPages();
+        const int records = logLines().size();
+        ModalAnswerer answerer;
+        answerer.expectMessageBox();
+        QStringList progress;
+        QTimer watch; // the label has no signal of its own
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (textLabel()->isVisible() &&
+                progress.value(progress.size() - 1) != textLabel()->text())
+                progress << textLabel()->text();
+        });
+        watch.start(5);
+        QTest::mouseClick(find<QPushButton>("btn_scan"), Qt::LeftButton);
+        QVERIFY(waitIdle());
+        QCOMPARE(w->recognisingRuns(), 1);
+        QCOMPARE(enabled(m_commands), m_commands);
+        QVERIFY(find<QAction>("action_cancelScan")->isEnabled()); // the recognition's cancel
+        QCOMPARE(ImageManager::Instance()->count(), 3);
+        QCOMPARE(thumbnails(), 3);
+        QVERIFY(w->previewWindow()->isVisible());
+        QCOMPARE(runResult(), QString("已扫描 3 页"));
+        QVERIFY(textLabel()->isVisible());
+        QVERIFY(textLabel()->text().startsWith("文字识别 ") && textLabel()->text().endsWith("/3"));
+        QCOMPARE(logLines().size(), records); // recorded when the file is there
+        TestEnvironment::screenshot(w, "statusbar-recognising");
+
+        QVERIFY(waitRecognised());
+        watch.stop();
+        QVERIFY(!textLabel()->isVisible());
+        // Pages recognised of those handed over so far, both only growing.
+        int done = 0, total = 0;
+        for (const QString &shown : progress) {
+            const QRegularExpressionMatch m =
+                QRegularExpression("^文字识别 (\\d)/([1-3])$").match(shown);
+            QVERIFY2(m.hasMatch() && m.captured(1).toInt() >= done &&
+                         m.captured(2).toInt() >= total,
+                     qPrintable(shown));
+            done = m.captured(1).toInt();
+            total = m.captured(2).toInt();
+        }
+        const QString pdf = dest->filePath(ImageManager::Instance()->at(0)->name + ".pdf");
+        QCOMPARE(filesIn(dest->path()), QStringList(QFileInfo(pdf).fileName()));
+        QCOMPARE(runResult(), "已保存 3 页到 " + pdf);
+        QCOMPARE(logLines().size(), records + 1);
+        QCOMPARE(lastRecord().status, QString("Success"));
+        QCOMPARE(lastRecord().path, pdf);
+        TestEnvironment::screenshot(w, "statusbar-searchable-saved");
+        QVERIFY(!find<QAction>("action_cancelScan")->isEnabled());
+
+        QCOMPARE(PdfFiles::pdfinfoPages(pdf), 3);
+        for (int page = 1; page <= 3; ++page) {
+            const QString text = PdfFiles::pageText(pdf, page);
+            QVERIFY2(text.contains(QString("第%1页Page%1").arg(page)) &&
+                         text.contains("甲方乙方签订合同contractpayment"),
+                     qPrintable(text));
+            // Drawn at 50 dpi the page is A4 and shows its lines: as much ink as the scan.
+            const QImage drawn = PdfFiles::render(pdf, page, 50);
+            QVERIFY(qAbs(drawn.width() - 413) <= 1 && qAbs(drawn.height() - 585) <= 1);
+            const QImage scanned = TextPages::a4(page, 50);
+            const double ink = darkShare(drawn), expected = darkShare(scanned);
+            QVERIFY2(ink > 0.5 * expected && ink < 2 * expected,
+                     qPrintable(QString("%1 against %2").arg(ink).arg(expected)));
+            if (page == 1)
+                TestEnvironment::keepPicture(PdfFiles::render(pdf, page, 100), "searchable-page-1");
+        }
+        QTest::qWait(100);
+        QVERIFY(answerer.seen.isEmpty());
+    }
+
+    void aSecondScanWhileTheTextIsRecognised()
+    {
+        // The commands come back when the scan is over: a second scan (here to JPG) starts while
+        // the first one's text is still recognised, and each run is recorded when it is over.
+        // The preview shows the second scan's pages.
+        scanThreeTextPages();
+        const int records = logLines().size();
+        QTest::mouseClick(find<QPushButton>("btn_scan"), Qt::LeftButton);
+        QVERIFY(waitIdle());
+        const QString pdf = dest->filePath(ImageManager::Instance()->at(0)->name + ".pdf");
+        qunsetenv("SCANCONSOLE_PAGE_FILES");
+        find<QComboBox>("combox_saveType")->setCurrentIndex(SaveFormat::Jpg);
+        QCOMPARE(w->recognisingRuns(), 1);
+        QTest::mouseClick(find<QPushButton>("btn_scan"), Qt::LeftButton);
+        QVERIFY(w->isRunActive() && w->recognisingRuns() == 1); // side by side
+        QVERIFY(waitIdle());
+        QCOMPARE(ImageManager::Instance()->count(), 3);
+        QCOMPARE(thumbnails(), 3);
+        const QString jpg = dest->filePath(ImageManager::Instance()->at(0)->name + ".jpg");
+        QVERIFY(waitRecognised());
+        const QStringList lines = logLines();
+        QCOMPARE(lines.size(), records + 2);
+        QStringList recorded; // in the order the runs ended, which depends on the machine's load
+        for (int i = records; i < lines.size(); ++i) {
+            const LogRecord record = LogRecord::parse(lines.at(i).toUtf8());
+            QCOMPARE(record.status, QString("Success"));
+            recorded << record.path;
+        }
+        QStringList expected{jpg, pdf};
+        recorded.sort();
+        expected.sort();
+        QCOMPARE(recorded, expected);
+        const bool pdfLast = lastRecord().path == pdf;
+        QCOMPARE(runResult(), "已保存 3 页到 " + (pdfLast ? pdf : dest->path()));
+        QCOMPARE(PdfFiles::pdfinfoPages(pdf), 3);
+        QVERIFY(PdfFiles::pageText(pdf, 3).contains("第3页Page3"));
+        QCOMPARE(filesIn(dest->path()).size(), 4);
+    }
+
+    void stoppingTheRecognitionKeepsThePages_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("文件 → 取消扫描") << "menu";
+        QTest::newRow("closing the window") << "close";
+    }
+    void stoppingTheRecognitionKeepsThePages()
+    {
+        // Stopped once the scan is over, the PDF is still written at once with every page, the
+        // pages not recognised yet without text; the status line and the record say so. Closing
+        // the window stops it the same way and waits for the file and the record.
+        QFETCH(QString, how);
+        scanThreeTextPages();
+        QTest::mouseClick(find<QPushButton>("btn_scan"), Qt::LeftButton);
+        QVERIFY(waitIdle());
+        QCOMPARE(w->recognisingRuns(), 1);
+        const QString pdf = dest->filePath(ImageManager::Instance()->at(0)->name + ".pdf");
+        if (how == "menu") {
+            auto *cancel = find<QAction>("action_cancelScan");
+            QVERIFY(cancel->isEnabled());
+            cancel->trigger();
+            QVERIFY(!cancel->isEnabled());
+        } else {
+            QVERIFY(!w->close());
+            QVERIFY(w->isVisible());
+        }
+        QVERIFY(waitRecognised(30000)); // no longer the seconds per page
+        if (how == "close")
+            QTRY_VERIFY(!w->isVisible());
+        QCOMPARE(lastRecord().status, QString("Success-TextCancelled"));
+        QCOMPARE(lastRecord().path, pdf);
+        QCOMPARE(runResult(), "已保存 3 页到 " + pdf + "，文字识别已取消");
+        QCOMPARE(PdfFiles::pdfinfoPages(pdf), 3);
+        QCOMPARE(PdfFiles::pageText(pdf, 3), QString()); // the last page had no time
+        const QList<PdfFiles::Page> pages = PdfFiles::pages(pdf);
+        QCOMPARE(pages.size(), 3);
+        for (const PdfFiles::Page &page : pages)
+            QVERIFY(page.pixels == QSize(1654, 2339) && page.filter == "/DCTDecode");
+        if (how == "menu") {
+            // Too long for the status bar: the folder gives way, the remark stays in view.
+            const QString shown = findChildOrDie<ElidedLabel>(w, "label_runResult")->shownText();
+            QVERIFY2(shown.startsWith("已保存 3 页到 ") && shown.contains(QChar(0x2026)) &&
+                         shown.endsWith(".pdf，文字识别已取消"),
+                     qPrintable(shown));
+            TestEnvironment::screenshot(w, "statusbar-recognition-cancelled");
+        }
+    }
+
+    void blankPagesAndSkewedPagesFromTheFeeder()
+    {
+        // 去除空白页 and 自动纠偏 from the panel: the blank sheet is not stored, shown or saved
+        // and is counted in the status line; the skewed page is stored straight.
+        DocumentPages::Options text, blank;
+        text.dpi = blank.dpi = 200;
+        text.skewDegrees = 2.0;
+        text.noise = blank.noise = blank.showThrough = blank.holes = true;
+        blank.textLines = 0;
+        scanPages({DocumentPages::page(text, 1), DocumentPages::page(blank, 2),
+                   DocumentPages::page(text, 3)});
+        configure(1, SaveFormat::Jpg);
+        p.resolution = 1;
+        p.image_type = 1;
+        w->InitParameter();
+        QTest::mouseClick(find<QCheckBox>("cb_deskew"), Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseClick(find<QCheckBox>("cb_skip_blank"), Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseClick(find<QPushButton>("btn_scan"), Qt::LeftButton);
+        QVERIFY(waitIdle(60000));
+        ImageManager *store = ImageManager::Instance();
+        QCOMPARE(store->count(), 2);
+        QCOMPARE(thumbnails(), 2);
+        QCOMPARE(filesIn(dest->path()).size(), 2);
+        QCOMPARE(runResult(), "已保存 2 页到 " + dest->path() + "，已跳过 1 页空白页");
+        QCOMPARE(lastRecord().status, QString("Success"));
+        TestEnvironment::screenshot(w, "statusbar-blank-skipped");
+        for (int i = 0; i < 2; ++i) {
+            const Deskew::Skew skew =
+                Deskew::measure(QImage(dest->filePath(filesIn(dest->path()).at(i))));
+            QVERIFY(skew.measured && qAbs(skew.degrees) < Deskew::kMinDegrees);
+        }
+        QVERIFY(filesIn("/tmp/tempimages").isEmpty());
     }
 
     void closingDuringAScanSavesItsPagesFirst()

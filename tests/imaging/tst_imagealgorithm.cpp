@@ -1,6 +1,10 @@
+#include "imaging/Deskew.h"
 #include "imaging/ImageAlgorithm.h"
 #include "imaging/PageCorrector.h"
+#include "imaging/PageResolution.h"
+#include "imaging/TiffWriter.h"
 #include "settings/ParamSetting.h"
+#include "tests/imaging/DocumentPages.h"
 #include "tests/imaging/LiteralAlgorithms.h"
 #include "tests/imaging/TestPages.h"
 #include "tests/support/TestEnvironment.h"
@@ -10,6 +14,7 @@
 #include <QTransform>
 
 #include <climits>
+#include <cmath>
 #include <functional>
 
 using Op = std::function<void(QImage *)>;
@@ -185,7 +190,12 @@ private slots:
             {"contrast %", [&] { s.contrast = 101; }, {S::ToneAdjust}},
             {"curve %", [&] { s.color_curve = 0; }, {S::ToneAdjust}},
             {"bw halftone 2", [&] { s.image_type = 0, s.halftone = 2; }, {}},
-            {"grey halftone 1", [&] { s.image_type = 1, s.halftone = 1; }, {}}};
+            {"grey halftone 1", [&] { s.image_type = 1, s.halftone = 1; }, {}},
+            {"deskew", [&] { s.deskew = true; }, {S::Straighten}},
+            {"angle, deskew, gamma",
+             [&] { s.angle_correct = 3.f, s.deskew = true, s.gamma_correct = 0.9f; },
+             {S::Rotation, S::Straighten, S::ToneAdjust}},
+            {"blank pages: no correction", [&] { s.skip_blank = true; }, {}}};
         for (const auto &[what, set, steps] : rows) {
             TestEnvironment::resetRecord();
             s.image_type = 2;
@@ -196,6 +206,41 @@ private slots:
         const QImage page = TestPages::randomImage(QImage::Format_RGB32, 40, 30, 3);
         QVERIFY(apply(page, [&](QImage *i) { PageCorrector::correct(i, s); }).constBits() ==
                 page.constBits());
+    }
+
+    void deskewAfterTheRotationBeforeTheRest()
+    {
+        // A page fed in at -3 degrees that the operator turns by 1: the deskew measures what the
+        // rotation left (-2 degrees) and turns it back before the black-and-white threshold, so
+        // the threshold sees a straight page. Then the page is straight and two-level.
+        ParamSetting &s = ParamSetting::instance;
+        TestEnvironment::resetRecord();
+        s.angle_correct = 1.f, s.deskew = true, s.image_type = 0, s.halftone = 0;
+        DocumentPages::Options o;
+        o.skewDegrees = -3.0;
+        o.noise = true;
+        const QImage page = DocumentPages::page(o, 5);
+        QImage want = page.transformed(QTransform().rotate(1.0), Qt::FastTransformation);
+        PageResolution::keep(page, &want);
+        QVERIFY(std::abs(Deskew::correct(&want) + 2.0) < 0.1);
+        Literal::Threshold(&want);
+        QImage got = page;
+        PageCorrector::correct(&got, s);
+        QVERIFY(same(got, want) && sameResolution(got, page));
+        QVERIFY(TiffWriter::isTwoLevel(got));
+        const Deskew::Skew left = Deskew::measure(got);
+        QVERIFY(left.measured && std::abs(left.degrees) < Deskew::kMinDegrees);
+        // The blank-page choice is no correction: it decides, after them, whether a page stays.
+        s.skip_blank = true;
+        QVERIFY(!PageCorrector::dropsAsBlank(got, s));
+        DocumentPages::Options blank;
+        blank.textLines = 0;
+        blank.noise = blank.showThrough = blank.holes = true;
+        QImage paper = DocumentPages::page(blank, 6);
+        PageCorrector::correct(&paper, s);
+        QVERIFY(PageCorrector::dropsAsBlank(paper, s));
+        s.skip_blank = false;
+        QVERIFY(!PageCorrector::dropsAsBlank(paper, s));
     }
 
     void chainEqualsOperationsInTurn()

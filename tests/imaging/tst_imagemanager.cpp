@@ -292,6 +292,8 @@ private slots:
                                 s.gamma_correct,
                                 s.brightness_correct,
                                 s.contrast_correct,
+                                s.deskew,
+                                s.skip_blank,
                                 s.impermeable,
                                 s.change_bkg,
                                 s.bkg_red,

@@ -1,3 +1,4 @@
+#include "imaging/BlankPageDetector.h"
 #include "imaging/ImageAlgorithm.h"
 #include "imaging/ImageManager.h"
 #include "imaging/PageCorrector.h"
@@ -8,10 +9,14 @@
 #include "imaging/PdfPageWriter.h"
 #include "imaging/ReadImageThread.h"
 #include "imaging/SaveFormat.h"
+#include "imaging/SearchablePdfJob.h"
+#include "scan/PageFolder.h"
 #include "settings/ParamSetting.h"
+#include "tests/imaging/DocumentPages.h"
 #include "tests/imaging/TestPages.h"
 #include "tests/support/PdfFiles.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TextPages.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -86,10 +91,12 @@ class TestReadImageThread : public QObject
     // page file is left (0), or before it starts (-1). Returns the failed saves, which must be
     // reported for the destination folder. A collector that does not finish in time (blocked)
     // fails the test, after `unblock` has been given the chance to free it.
-    int collect(bool save, int sweeps = 0, const std::function<void()> &unblock = {})
+    int collect(bool save, int sweeps = 0, const std::function<void()> &unblock = {},
+                SearchablePdfJob *textJob = nullptr)
     {
         ReadImageThread thread(p.scanSettings());
         thread.SetSaveFlag(save);
+        thread.setTextJob(textJob);
         m_updates.clear();
         connect(&thread, &ReadImageThread::UpdateImage, this, [&](int first) {
             m_updates << first;
@@ -244,6 +251,89 @@ private slots:
             const QList<PdfFiles::Page> pages = PdfFiles::pages(target);
             QVERIFY(pages.size() == 1 && pages.first().pixels == page.size());
         }
+    }
+
+    void blankPagesAreLeftOut_data()
+    {
+        QTest::addColumn<bool>("skip");
+        QTest::newRow("removed") << true;
+        QTest::newRow("kept") << false;
+    }
+    void blankPagesAreLeftOut()
+    {
+        // Between two text pages a blank sheet (grain, show-through, punched holes). Removed, it
+        // is taken and deleted like the others and counted, and goes no further: not stored,
+        // shown, saved, nor kept in the store's folder; the pages keep their order.
+        QFETCH(bool, skip);
+        p.skip_blank = skip;
+        p.image_type = 1; // grey, no threshold
+        DocumentPages::Options text, blank;
+        text.noise = blank.noise = blank.showThrough = blank.holes = true;
+        blank.textLines = 0;
+        QVERIFY(DocumentPages::page(text, 1).save(temp("0.jpg"), "JPG"));
+        QVERIFY(DocumentPages::page(blank, 2).save(temp("1.jpg"), "JPG"));
+        QVERIFY(DocumentPages::page(text, 3).save(temp("2.jpg"), "JPG"));
+        QCOMPARE(collect(true), 0);
+        const int kept = skip ? 2 : 3;
+        QCOMPARE(m_counts.skipped, skip ? 1 : 0);
+        QCOMPARE(m_counts.collected, kept);
+        QCOMPARE(m_counts.saved, kept);
+        QCOMPARE(store->count(), kept);
+        QCOMPARE(files(out()).size(), kept);
+        QVERIFY(files("/tmp/tempimages").isEmpty());
+        QCOMPARE(BlankPageDetector::isBlank(store->imageAt(1)), !skip);
+        // The store's folder: the blank page ends as no page, its file gone.
+        const QList<PageStoreFolder::Entry> entries = PageStoreFolder::index(store->folderPath());
+        QCOMPARE(entries.size(), 3);
+        QCOMPARE(entries.at(1).state, skip ? PageStoreFolder::Empty : PageStoreFolder::Page);
+        QStringList pageFiles = QDir(store->folderPath()).entryList({"*.page"}, QDir::Files);
+        QCOMPARE(pageFiles.size(), kept);
+    }
+
+    void searchablePdfGetsTheStoredPages()
+    {
+        // The collector hands every stored page to the recognition and goes on; at its end the
+        // job is named after the store's first page (as the merged PDF is) and finished. A page
+        // file that is no image and a blank page never reach it.
+        p.save_type = SaveFormat::SearchablePdf;
+        p.skip_blank = true;
+        p.image_type = 2;
+        p.save_path = out("pdf");
+        QVERIFY(TextPages::card("合同条款", "Invoice", 200).save(temp("0.jpg"), "JPG"));
+        QImage paper = TextPages::card("", "", 200);
+        QVERIFY(paper.save(temp("1.jpg"), "JPG"));
+        putFile(temp("2.jpg"), "no image");
+        QVERIFY(TextPages::card("付款日期", "Delivery", 200).save(temp("3.jpg"), "JPG"));
+        SearchablePdfJob job(QString(), 2);
+        QCOMPARE(collect(true, 0, {}, &job), 0);
+        QVERIFY(job.wait(120000));
+        QCOMPARE(m_counts.skipped, 1);
+        QCOMPARE(m_counts.failedPages, 1);
+        QCOMPARE(store->count(), 3);
+        QCOMPARE(job.pageCount(), 2);
+        const QString pdf = out("pdf/" + store->at(0)->name + ".pdf");
+        QCOMPARE(job.target(), pdf);
+        QCOMPARE(PdfFiles::pdfinfoPages(pdf), 2);
+        QVERIFY(PdfFiles::pageText(pdf, 1).contains("合同条款Invoice"));
+        QVERIFY(PdfFiles::pageText(pdf, 2).contains("付款日期Delivery"));
+        QCOMPARE(files(out("pdf")), QStringList(QFileInfo(pdf).fileName()));
+    }
+
+    void aPageIsKeptBeforeItsFileGoes()
+    {
+        // What was read is handed over while the file is still there: a console killed at any
+        // moment leaves the page in the page folder or in the store's folder, never in neither.
+        putPage("1.jpg", 30, 20);
+        const QByteArray bytes = readAll(temp("1.jpg"));
+        const PageFolder folder("/tmp/tempimages");
+        QSet<QByteArray> kept;
+        bool stillThere = false;
+        const PageFolder::Page page = folder.take("1.jpg", kept, [&](const PageFolder::Page &read) {
+            stillThere = QFile::exists(temp("1.jpg")) && read.bytes == bytes && read.complete;
+        });
+        QVERIFY(stillThere);
+        QCOMPARE(page.state, PageFolder::Page::Taken);
+        QVERIFY(!QFile::exists(temp("1.jpg")));
     }
 
     void cutOffJpegIsAFailedPage()
@@ -508,7 +598,7 @@ private slots:
                  out("a/b/" + store->at(merged ? 0 : 1)->name + SaveFormat::suffix(saveType)));
         putPage("3.jpg", 12, 12);
         limitFileSize(64);
-        QCOMPARE(collect(true), 1);
+        QCOMPARE(collect(true), merged ? 3 : 1); // the merged PDF fails for all its pages
         limitFileSize(RLIM_INFINITY);
         QCOMPARE(store->count(), 4);
         QStringList expected;

@@ -2,13 +2,16 @@
 // pdftotext, their JPEG files found unchanged by pdfimages; a cancelled job still writes every
 // page, without text.
 
+#include "imaging/ImageManager.h"
+#include "imaging/PageSource.h"
 #include "imaging/SearchablePdfJob.h"
 #include "imaging/TextRecogniser.h"
+#include "tests/support/PdfFiles.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TextPages.h"
 
 #include <QBuffer>
 #include <QImageWriter>
-#include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -18,24 +21,6 @@
 #include <cmath>
 
 namespace {
-
-// A 105 x 74 mm card at `dpi` with two lines of text, as scanned (RGB32).
-QImage textPage(const QString &chinese, const QString &english, int dpi)
-{
-    const auto px = [dpi](double mm) { return int(std::lround(mm / 25.4 * dpi)); };
-    QImage image(px(105), px(74), QImage::Format_RGB32);
-    image.fill(qRgb(240, 240, 236));
-    image.setDotsPerMeterX(int(std::lround(dpi / 0.0254)));
-    image.setDotsPerMeterY(int(std::lround(dpi / 0.0254)));
-    QPainter painter(&image);
-    QFont font(QStringLiteral("WenQuanYi Micro Hei"));
-    font.setPixelSize(px(6));
-    painter.setFont(font);
-    painter.setPen(QColor(30, 30, 30));
-    painter.drawText(px(10), px(25), chinese);
-    painter.drawText(px(10), px(50), english);
-    return image;
-}
 
 QByteArray jpegOf(const QImage &image)
 {
@@ -53,13 +38,6 @@ QString run(const QString &program, const QStringList &arguments)
     process.waitForFinished(60000);
     return process.exitCode() == 0 ? QString::fromUtf8(process.readAllStandardOutput())
                                    : QStringLiteral("failed: ") + process.readAllStandardError();
-}
-
-// The text of one page, blanks removed (Tesseract spaces out Chinese characters).
-QString pageText(const QString &pdf, int page)
-{
-    const QString n = QString::number(page);
-    return run("pdftotext", {"-f", n, "-l", n, pdf, "-"}).remove(QRegularExpression("\\s"));
 }
 
 QString info(const QString &pdf, const QString &key)
@@ -127,7 +105,7 @@ private slots:
         const QStringList english{"Invoice", "Delivery", "Veldrin"};
         QList<QImage> pages;
         for (int i = 0; i < 3; ++i)
-            pages << textPage(chinese[i], english[i] + " 2026", dpi);
+            pages << TextPages::card(chinese[i], english[i] + " 2026", dpi);
         const QString pdf = m_dir.filePath(QString("searchable-%1.pdf").arg(workers));
         const Written w = runJob(pdf, pages, withJpeg, workers, false);
         QVERIFY(w.written && w.withText == 3 && w.pages == 3);
@@ -141,7 +119,7 @@ private slots:
                      std::abs(size.value(2).toDouble() - height) < 0.05,
                  qPrintable(size.join(' ')));
         for (int i = 0; i < 3; ++i) { // each page its own words, in order
-            const QString text = pageText(pdf, i + 1);
+            const QString text = PdfFiles::pageText(pdf, i + 1);
             QVERIFY2(text.contains(chinese[i]) && text.contains(english[i]), qPrintable(text));
             QVERIFY(!text.contains(english[(i + 1) % 3]));
         }
@@ -164,9 +142,9 @@ private slots:
     void cancelledJobWritesPagesWithoutText()
     {
         QFETCH(bool, cancelFirst);
-        const QList<QImage> pages{textPage("扫描合同", "Invoice", 300),
-                                  textPage("付款日期", "Delivery", 300),
-                                  textPage("中华人民", "Veldrin", 300)};
+        const QList<QImage> pages{TextPages::card("扫描合同", "Invoice", 300),
+                                  TextPages::card("付款日期", "Delivery", 300),
+                                  TextPages::card("中华人民", "Veldrin", 300)};
         const QString pdf = m_dir.filePath("cancelled.pdf");
         Written w{};
         if (cancelFirst) {
@@ -190,8 +168,46 @@ private slots:
         QCOMPARE(w.pages, 3);
         QCOMPARE(info(pdf, "Pages"), QString("3"));
         for (int i = w.withText + 1; i <= 3; ++i)
-            QCOMPARE(pageText(pdf, i), QString());
+            QCOMPARE(PdfFiles::pageText(pdf, i), QString());
         QCOMPARE(run("pdfimages", {"-list", pdf}).count(" jpeg "), 3);
+    }
+
+    void storePagesAndATargetNamedLater()
+    {
+        // Pages of the page store, as the collector hands them over: one the corrections left as
+        // scanned goes in as the scanner's own JPEG, a changed one is encoded. The target is
+        // named once the job runs, as the collector names it after the scan's first page.
+        const QByteArray scannerJpeg = jpegOf(TextPages::card("合同条款", "Invoice", 200));
+        QImage decoded;
+        QVERIFY(decoded.loadFromData(scannerJpeg));
+        PageSource asScanned, changed;
+        ImageManager *store = ImageManager::Instance();
+        store->addPage(decoded, scannerJpeg, "first", 0, &asScanned);
+        store->addPage(TextPages::card("付款日期", "Delivery", 300), QByteArray(), "second", 0,
+                       &changed);
+        QVERIFY(asScanned.keepsOriginal() && !changed.keepsOriginal());
+        const QString pdf = m_dir.filePath("store.pdf");
+        SearchablePdfJob job(QString(), 2);
+        QVERIFY(job.addPage(asScanned) && job.addPage(changed));
+        QVERIFY(!job.addPage(PageSource()));
+        job.setTarget(pdf);
+        QCOMPARE(job.target(), pdf);
+        job.finish();
+        QVERIFY(job.wait(120000));
+        store->ClearImages();
+        QCOMPARE(info(pdf, "Pages"), QString("2"));
+        QVERIFY(PdfFiles::pageText(pdf, 1).contains("合同条款Invoice"));
+        QVERIFY(PdfFiles::pageText(pdf, 2).contains("付款日期Delivery"));
+        QTemporaryDir images;
+        run("pdfimages", {"-j", "-f", "1", "-l", "1", pdf, images.filePath("p")});
+        QFile first(images.filePath("p-000.jpg"));
+        QVERIFY(first.open(QIODevice::ReadOnly));
+        QCOMPARE(first.readAll(), scannerJpeg);
+        // Each page its size at its own resolution.
+        const QList<PdfFiles::Page> pages = PdfFiles::pages(pdf);
+        QCOMPARE(pages.size(), 2);
+        QVERIFY(std::abs(pages[0].box.width() - decoded.width() * 72.0 / 200) < 0.05);
+        QVERIFY(std::abs(pages[1].box.width() - changed.size().width() * 72.0 / 300) < 0.05);
     }
 
     void writesWholeOrNotAtAll()
@@ -208,18 +224,18 @@ private slots:
             empty.finish();
             QVERIFY(empty.wait(60000));
             QCOMPARE(finished.takeFirst(), QVariantList({false, 0, 0}));
-            QVERIFY(!empty.addPage(textPage("合同", "late", 100)));
+            QVERIFY(!empty.addPage(TextPages::card("合同", "late", 100)));
             QVERIFY(!empty.addPage(QImage()));
         }
         QCOMPARE(QFileInfo(target).size(), 3);
-        QCOMPARE(
-            runJob(m_dir.filePath("missing/x.pdf"), {textPage("合同", "x", 100)}, false, 1, true)
-                .written,
-            false);
+        QCOMPARE(runJob(m_dir.filePath("missing/x.pdf"), {TextPages::card("合同", "x", 100)}, false,
+                        1, true)
+                     .written,
+                 false);
         {
             SearchablePdfJob dropped(target, 1);
             dropped.cancel();
-            QVERIFY(dropped.addPage(textPage("合同", "dropped", 100)));
+            QVERIFY(dropped.addPage(TextPages::card("合同", "dropped", 100)));
         }
         QCOMPARE(info(target, "Pages"), QString("1"));
     }
@@ -232,7 +248,7 @@ private slots:
         QVERIFY(recogniser.isReady());
         QTemporaryDir dir;
         const QString jpeg = dir.filePath("p.jpg");
-        QVERIFY(textPage("合同条款", "Invoice", 300).save(jpeg));
+        QVERIFY(TextPages::card("合同条款", "Invoice", 300).save(jpeg));
         QVERIFY(!recogniser.recognise(dir.filePath("none.jpg"), 300));
         QVERIFY(recogniser.recognise(jpeg, 300));
         const QString text = recogniser.text().remove(QRegularExpression("\\s"));

@@ -1,11 +1,14 @@
 #include "imaging/ImageManager.h"
+#include "imaging/SaveFormat.h"
 #include "preview/ImageView.h"
 #include "preview/PageSaveProgress.h"
 #include "preview/PageSaveThread.h"
 #include "preview/PreviewWindow.h"
 #include "settings/ParamSetting.h"
 #include "tests/support/ModalAnswerer.h"
+#include "tests/support/PdfFiles.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TextPages.h"
 
 #include <QtTest/qtestspontaneevent.h>
 #include <QtTest>
@@ -265,7 +268,9 @@ private slots:
             "export JPG|0|.||0;export PDF|1|.||0;export TIFF|2|.||0;export OFD|3|.||0;"
             "export PNG|4|.||0;export BMP|5|.||0;export merged PDF|6|.||0;export cancelled|0|||0;"
             "export first, yes|0|.||1|1;export first, no|0|.||1|0;export third, no|0|.||4|0;"
-            "export merged, yes|6|.||1|1;export merged, no|6|.||1|0;export two folders|0|.||3|1|1";
+            "export merged, yes|6|.||1|1;export merged, no|6|.||1|0;export two folders|0|.||3|1|1;"
+            "capture searchable|7|cap|cap.pdf|1;export searchable PDF|7|.||0;"
+            "export searchable, no|7|.||1|0";
         for (const QString &row : rows.split(';')) {
             const QStringList f = row.split('|') + QStringList{"0", "0"};
             QTest::newRow(qPrintable(f[0]))
@@ -282,7 +287,8 @@ private slots:
         QFETCH(bool, yes);
         QFETCH(bool, folders);
         const bool capture = QString(QTest::currentDataTag()).startsWith("capture");
-        const QString suffix = QString(".jpg .pdf .tiff .ofd .png .bmp .pdf").split(' ')[saveType];
+        const QString suffix =
+            QString(".jpg .pdf .tiff .ofd .png .bmp .pdf .pdf").split(' ')[saveType];
         auto target = [&](int i) {
             return m_dir->filePath(capture ? file : store()->at(i)->name + suffix);
         };
@@ -324,22 +330,24 @@ private slots:
         else
             clickTool("action_save");
         QCOMPARE(view()->shotState(), 0); // an export ends the capture
-        QVERIFY(saveEnded());             // the files are written on a worker thread
+        QVERIFY(saveEnded(30000));        // the files are written on a worker thread
         QStringList boxes, expected{capture ? "截取|" : "保存|",
                                     !capture && existing ? "提示|文件已存在，是否替换？" : "",
                                     folders ? "警告|无法写入 " + target(0) : ""};
         for (const ModalAnswerer::Seen &box : m_answerer->seen)
-            boxes << box.title + "|" + box.text;
+            if (box.className != "PageSaveProgress") // shown while a searchable PDF is recognised
+                boxes << box.title + "|" + box.text;
         expected.removeAll("");
         QCOMPARE(boxes, expected);
-        const int count = chosen.isEmpty() ? 0 : capture || saveType == 6 ? 1 : 3;
+        const bool merged = SaveFormat::isMerged(saveType);
+        const int count = chosen.isEmpty() ? 0 : capture || merged ? 1 : 3;
         QCOMPARE(QDir(m_dir->path()).count(), count + 2u); // with "." and ".."
         for (int i = 0; i < count; ++i) {
             if ((existing & (1 << i)) && (folders || (!capture && !yes)))
                 QVERIFY(folders ? QFileInfo(target(i)).isDir() : QFileInfo(target(i)).size() == 5);
             else
                 checkWritten(target(i), capture ? sources[2].copy(10, 20, 150, 50) : sources[i],
-                             !capture && saveType == 6 ? 3 : 1);
+                             !capture && merged ? 3 : 1);
         }
     }
 
@@ -431,6 +439,45 @@ private slots:
         for (const QString &file : files)
             QCOMPARE(QImage(m_dir->filePath(file)).convertToFormat(QImage::Format_RGB32), source);
         QCOMPARE(m_answerer->seen.size(), 1); // the folder dialog; no warning
+    }
+
+    // 可搜索PDF: the export recognises every page into one PDF named after the first page, its
+    // dialog counting the pages recognised; cancelled during the recognition it leaves no file
+    // (the pages are still in the store), as any export leaves no file it did not finish.
+    void searchableExport_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("to the end") << false;
+        QTest::newRow("cancelled") << true;
+    }
+    void searchableExport()
+    {
+        QFETCH(bool, cancel);
+        ParamSetting::instance.save_type = SaveFormat::SearchablePdf;
+        addPages({TextPages::a4(1, 200), TextPages::a4(2, 200), TextPages::a4(3, 200)});
+        const QString pdf = m_dir->filePath(store()->at(0)->name + ".pdf");
+        m_answerer->expectFileDialog(m_dir->path());
+        clickTool("action_save");
+        QPointer<PageSaveProgress> job = m_window->findChild<PageSaveProgress *>();
+        QVERIFY(job);
+        auto *text = job->findChild<QLabel *>("label_saveProgress");
+        QTRY_VERIFY_WITH_TIMEOUT(job->isVisible(), 10000); // recognising takes seconds
+        QVERIFY2(QRegularExpression("^文字识别 [0-2]/3$").match(text->text()).hasMatch(),
+                 qPrintable(text->text()));
+        TestEnvironment::screenshot(job, "export-recognising");
+        if (cancel)
+            QTest::mouseClick(job->findChild<QPushButton *>("btn_cancelSave"), Qt::LeftButton);
+        QVERIFY(saveEnded(120000));
+        const QStringList left =
+            QDir(m_dir->path())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        QCOMPARE(left, cancel ? QStringList() : QStringList(QFileInfo(pdf).fileName()));
+        QCOMPARE(m_answerer->seen.size(), 1); // the folder dialog; no warning
+        if (cancel)
+            return;
+        QCOMPARE(PdfFiles::pdfinfoPages(pdf), 3);
+        for (int page = 1; page <= 3; ++page)
+            QVERIFY(PdfFiles::pageText(pdf, page).contains(QString("第%1页Page%1").arg(page)));
     }
 
     // The page shown is the one chosen last, by a new page arriving, a click on its thumbnail or

@@ -38,10 +38,10 @@ private slots:
     void defaults()
     {
         ParamSetting fresh;
-        const QVariantList defaults = {"/home/image", "Image", 2,     0,    1,    0,    0,
-                                       0.5f,          0,       0,     0,    100,  100,  100,
-                                       false,         5.0f,    0.0f,  1.0f, 0.0f, 0.0f, 0,
-                                       false,         false,   false, 255,  255,  255,  1};
+        const QVariantList defaults = {
+            "/home/image", "Image", 2,   0,     1,    0,     0,     0.5f, 0,    0, 0,
+            100,           100,     100, false, 5.0f, 0.0f,  1.0f,  0.0f, 0.0f, 0, false,
+            false,         false,   255, 255,   255,  false, false, 1};
         QCOMPARE(RecordFixtures::scanFields(fresh), defaults);
         QCOMPARE(fresh.printer_ip, QString("192.168.0.1"));
         QVERIFY(fresh.visible_progress && fresh.visible_name && fresh.visible_save_path);
@@ -70,10 +70,10 @@ private slots:
             {"/IMAGE/brightness", 11, "0", "101"},
             {"/IMAGE/contrast", 12, "50", "-1"},
             {"/ORTHER/bkg_red", 24, "0", "256 -1"},
-            {"/BASE/save_type", 3, "0 6", "7 -1"},
+            {"/BASE/save_type", 3, "0 6 7", "8 -1"},
             {"/ORTHER/impermeable", 20, "3", "4 -1"},
             {"/IMAGE/color_curve", 13, "0 100", "101 -5"},
-            {"/HELP/user_model", 27, "0 2", "3 -5"},
+            {"/HELP/user_model", 29, "0 2", "3 -5"},
             {"/BASE/paper_thickness", 7, "9.99", "0 10 thick"},
             {"/IMAGE/descreen_radius", 15, "1 10", "0.9 10.1"},
             {"/CORRECT/angle_correct", 16, "179.5", "180 -180 nan"},
@@ -177,7 +177,7 @@ private slots:
         p.setPrinterAddress("10.0.0.5");
         QVERIFY(p.saveParamSettings(file));
         QVERIFY(p.saveIPSettings(file));
-        QCOMPARE(QSettings(file, QSettings::IniFormat).allKeys().size(), 29);
+        QCOMPARE(QSettings(file, QSettings::IniFormat).allKeys().size(), 31);
         ParamSetting copy;
         copy.loadParamSettings(file);
         copy.loadIPSettings(file);
@@ -215,8 +215,8 @@ private slots:
         p.setPrinterAddress("10.9.9.9");
         RecordFixtures::fillNonDefault(p);
         p.initParamSetting();
-        QCOMPARE(RecordFixtures::scanFields(p).mid(0, 27),
-                 RecordFixtures::scanFields(ParamSetting()).mid(0, 27));
+        QCOMPARE(RecordFixtures::scanFields(p).mid(0, 29),
+                 RecordFixtures::scanFields(ParamSetting()).mid(0, 29));
         QCOMPARE(p.user_model, 0);
         QCOMPARE(p.visible_eco_mode, false);
         QCOMPARE(p.printer_ip, QString("10.9.9.9"));
@@ -232,12 +232,12 @@ private slots:
         QCOMPARE(p.visible_eco_mode, false);
         QCOMPARE(p.visible_progress, true);
 
-        // Saving rewrites all 23 keys under their field's key.
+        // Saving rewrites all 25 keys under their field's key.
         QFile::remove(visibleFile());
         p.visible_name = false;
         QVERIFY(p.saveVisibleSettings());
         QSettings s(visibleFile(), QSettings::IniFormat);
-        QCOMPARE(s.allKeys().size(), 23);
+        QCOMPARE(s.allKeys().size(), 25);
         QCOMPARE(s.value("/ORTHER/name").toBool(), false);
         QCOMPARE(s.value("/ORTHER/eco_mode").toBool(), false);
         QCOMPARE(s.value("/IMAGE/descreen").toBool(), true);

@@ -84,13 +84,15 @@ private slots:
         row("checkBox_adjustGamma", "/CORRECT/gamma_correct");
         row("checkBox_adjustBrightness", "/CORRECT/brightness_correct");
         row("checkBox_adjustContrast", "/CORRECT/contrast_correct");
+        row("checkBox_deskew", "/CORRECT/deskew");
+        row("checkBox_skipBlank", "/CORRECT/skip_blank");
         row("checkBox_impermeability", "/ORTHER/impermeable");
         row("checkBox_ECO", "/ORTHER/eco_mode");
         row("checkBox_bkgColor", "/ORTHER/change_bkg");
     }
     // Only the row's flag and the two flags without a box are off. The dialog is opened three
     // times: every box clicked then Cancel; OK untouched, which must write what the record itself
-    // saves (all 23 keys); the row's box clicked then OK.
+    // saves (all 25 keys); the row's box clicked then OK.
     void customDialog()
     {
         QFETCH(QString, key);
@@ -105,6 +107,8 @@ private slots:
                 QVERIFY(QFile::remove(visible));
             CustomDialog dialog;
             dialog.show();
+            if (pass == 0 && box == "checkBox_skipBlank")
+                TestEnvironment::screenshot(&dialog, "custom-dialog");
             QStringList unchecked;
             for (QCheckBox *b : dialog.findChildren<QCheckBox *>()) {
                 if (!b->isChecked())

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
@@ -23,6 +24,29 @@ QString run(const QString &program, const QStringList &arguments, int *exitCode)
 }
 
 } // namespace
+
+QString pageText(const QString &file, int page)
+{
+    QProcess process;
+    const QString n = QString::number(page);
+    process.start(QStringLiteral("pdftotext"), {"-f", n, "-l", n, file, "-"});
+    process.waitForFinished(60000);
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return QStringLiteral("failed: ") + QString::fromLocal8Bit(process.readAllStandardError());
+    return QString::fromUtf8(process.readAllStandardOutput()).remove(QRegularExpression("\\s"));
+}
+
+QImage render(const QString &file, int page, int dpi)
+{
+    QTemporaryDir dir;
+    const QString n = QString::number(page);
+    int code = -1;
+    run(QStringLiteral("pdftoppm"),
+        {"-png", "-r", QString::number(dpi), "-f", n, "-l", n, "-singlefile", file,
+         dir.filePath(QStringLiteral("page"))},
+        &code);
+    return code == 0 ? QImage(dir.filePath(QStringLiteral("page.png"))) : QImage();
+}
 
 bool checks(const QString &file, QString *report)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
 #include <QList>
 #include <QSize>
 #include <QSizeF>
@@ -26,5 +27,10 @@ bool checks(const QString &file, QString *report = nullptr);
 int pdfinfoPages(const QString &file);
 // Every page with its one image; an empty list when the file cannot be read.
 QList<Page> pages(const QString &file);
+// The text pdftotext (poppler) finds on page `page` (from 1), blanks and line breaks removed
+// (Tesseract spaces out Chinese characters); "failed: ..." when it cannot read the file.
+QString pageText(const QString &file, int page);
+// Page `page` (from 1) as pdftoppm (poppler) draws it at `dpi`; a null image when it cannot.
+QImage render(const QString &file, int page, int dpi);
 
 } // namespace PdfFiles

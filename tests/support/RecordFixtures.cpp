@@ -30,17 +30,42 @@ void fillNonDefault(ParamSetting &p)
     p.eco_mode = true;
     p.progress = true;
     p.change_bkg = true;
+    p.deskew = true;
+    p.skip_blank = true;
 }
 
 QVariantList scanFields(const ParamSetting &p)
 {
-    return {p.save_path,       p.name,           p.resolution,         p.save_type,
-            p.source_type,     p.image_type,     p.paper_size,         p.paper_thickness,
-            p.paper_material,  p.halftone,       p.filter,             p.brightness,
-            p.contrast,        p.color_curve,    p.descreen,           p.descreen_radius,
-            p.angle_correct,   p.gamma_correct,  p.brightness_correct, p.contrast_correct,
-            p.impermeable,     p.eco_mode,       p.progress,           p.change_bkg,
-            p.bkg_red,         p.bkg_green,      p.bkg_blue,           p.user_model};
+    return {p.save_path,
+            p.name,
+            p.resolution,
+            p.save_type,
+            p.source_type,
+            p.image_type,
+            p.paper_size,
+            p.paper_thickness,
+            p.paper_material,
+            p.halftone,
+            p.filter,
+            p.brightness,
+            p.contrast,
+            p.color_curve,
+            p.descreen,
+            p.descreen_radius,
+            p.angle_correct,
+            p.gamma_correct,
+            p.brightness_correct,
+            p.contrast_correct,
+            p.impermeable,
+            p.eco_mode,
+            p.progress,
+            p.change_bkg,
+            p.bkg_red,
+            p.bkg_green,
+            p.bkg_blue,
+            p.deskew,
+            p.skip_blank,
+            p.user_model};
 }
 
 } // namespace RecordFixtures

@@ -6,8 +6,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QPixmap>
 #include <QSettings>
 #include <QTranslator>
+#include <QWidget>
 
 #include <sys/stat.h>
 
@@ -110,6 +113,19 @@ void prepare(QApplication &app)
 
     resetConfig();
     resetRecord();
+}
+
+void screenshot(QWidget *widget, const QString &name)
+{
+    if (widget)
+        keepPicture(widget->grab().toImage(), name);
+}
+
+void keepPicture(const QImage &picture, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("SCANCONSOLE_SCREENSHOTS");
+    if (!folder.isEmpty() && QDir().mkpath(folder))
+        picture.save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
 }
 
 } // namespace TestEnvironment

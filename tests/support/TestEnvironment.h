@@ -3,6 +3,8 @@
 #include <QString>
 
 class QApplication;
+class QImage;
+class QWidget;
 
 // Shared set-up of every test program: the console's start-up state, a loopback-only printer
 // address and a stand-in `ping` first on PATH, so no test ever sends traffic off this machine.
@@ -24,6 +26,10 @@ void clearTempImages();
 QString fakeBinDir();
 // Writes an executable shell script `name` into fakeBinDir().
 QString writeFakeProgram(const QString &name, const QString &script);
+// Saves a picture of `widget` as <name>.png when SCANCONSOLE_SCREENSHOTS names a folder (to
+// look at, never compared).
+void screenshot(QWidget *widget, const QString &name);
+void keepPicture(const QImage &picture, const QString &name);
 
 } // namespace TestEnvironment
 

@@ -5,11 +5,14 @@
 //
 // Pages: one from the flatbed (-s 1), one per sheet from the feeder (-s 2), front and back of
 // every sheet in duplex (-s 3); A4 at the requested resolution, grey for -c 1 and 3, colour for 2.
+// Or, when page files are given, those images in name order, one per page (the feeder holds as
+// many sheets as they fill), written at the requested resolution.
 //
 // Settings: ScanConsoleApp.ini beside the program, each overridden by an environment variable:
 //   [feeder]/sheets          SCANCONSOLE_SHEETS          sheets in the feeder (default 3)
 //   [feeder]/page_delay_ms   SCANCONSOLE_PAGE_DELAY_MS   time per page (default 1000)
 //   [result]/exit_code       SCANCONSOLE_EXIT_CODE       forced exit code 0..255 (default none)
+//   [feeder]/page_files      SCANCONSOLE_PAGE_FILES      a folder of "*.jpg" pages (default none)
 //
 // Exit codes: 0 success; 1 empty address; 4 parameter error; 5 feeder scan with no sheets; 7 a
 // page could not be written; otherwise the forced code, returned after all pages have been
@@ -24,6 +27,8 @@
 #include "device/driver/StopSignals.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QImage>
 #include <QThread>
 
 #include <cstdio>
@@ -71,20 +76,31 @@ int main(int argc, char **argv)
     const int delayMs =
         ini.number("feeder/page_delay_ms", "SCANCONSOLE_PAGE_DELAY_MS", 0, 3600000, 1000);
     const int forced = ini.number("result/exit_code", "SCANCONSOLE_EXIT_CODE", 0, 255, -1);
+    QStringList given;
+    const QString pageFiles = ini.text("feeder/page_files", "SCANCONSOLE_PAGE_FILES", QString());
+    if (!pageFiles.isEmpty()) {
+        const QDir folder(pageFiles);
+        for (const QString &name :
+             folder.entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name))
+            given << folder.filePath(name);
+    }
     if (forced == ResultUnreachable || forced == ResultParameterError)
         return fail(forced, QStringLiteral("forced result code"));
 
     PageFileWriter writer(request.outputPath);
     if (!writer.prepare(&error))
         return fail(ResultWriteError, error);
-    const int pageSheets = request.source == ScanRequest::Flatbed ? 1 : sheets;
     const int sides = request.source == ScanRequest::Duplex ? 2 : 1;
+    const int feederSheets = given.isEmpty() ? sheets : int(given.size() + sides - 1) / sides;
+    const int pageSheets = request.source == ScanRequest::Flatbed ? 1 : feederSheets;
     if (pageSheets == 0)
         return fail(forced >= 0 ? forced : ResultNoDocuments,
                     QStringLiteral("the feeder is empty"));
 
     for (int sheet = 0; sheet < pageSheets; ++sheet) {
         for (int side = 0; side < sides; ++side) {
+            if (!given.isEmpty() && writer.pagesWritten() == given.size())
+                break; // an odd number of pages in duplex: the last back is not there
             if (!scanTime(delayMs, stop))
                 return fail(ResultInterrupted,
                             QStringLiteral("stopped by a signal; %1 page(s) written")
@@ -92,8 +108,10 @@ int main(int argc, char **argv)
             const PageRenderer::Page page = PageRenderer::sheetSide(
                 sheet, side, request.dpi, request.colour == ScanRequest::FullColour,
                 writer.pagesWritten() + 1);
+            const QImage image = given.isEmpty() ? PageRenderer::render(page)
+                                                 : QImage(given.at(writer.pagesWritten()));
             QString path;
-            if (!writer.write(PageRenderer::render(page), request.dpi, &path, &error))
+            if (!writer.write(image, request.dpi, &path, &error))
                 return fail(ResultWriteError, error);
             std::printf("page %d: %s\n", writer.pagesWritten(), qPrintable(path));
             std::fflush(stdout);
