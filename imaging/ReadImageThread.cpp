@@ -80,16 +80,16 @@ void ReadImageThread::run()
     // them now instead of leaving them to the next scan. A sweep that could take none ends it.
     while (pageFilesWaiting() && sweep() > 0) {
     }
-    hand({Item::End, QImage(), QByteArray(), QString(), 0});
+    hand({Item::End, QImage(), QByteArray(), QString(), 0, QString()});
     writer->wait();
     emit ThreadFinished();
 }
 
 int ReadImageThread::sweep()
 {
-    hand({Item::SweepStart, QImage(), QByteArray(), QString(), 0});
+    hand({Item::SweepStart, QImage(), QByteArray(), QString(), 0, QString()});
     readImages();
-    hand({Item::SweepEnd, QImage(), QByteArray(), QString(), 0});
+    hand({Item::SweepEnd, QImage(), QByteArray(), QString(), 0, QString()});
     return m_taken;
 }
 
@@ -113,16 +113,22 @@ void ReadImageThread::readImages()
     for (const QString &entry : entries) {
         // The page is named when it is taken, and its file kept in the store's folder before it
         // is deleted here: from then on the page survives the console, also while it waits for
-        // its turn.
+        // its turn. One the store's folder cannot keep stays in the run folder.
         QString name;
         int slot = 0;
+        const QString origin = QDir(m_pageFolder).absoluteFilePath(entry);
         const PageFolder::Page file = folder.take(entry, m_kept, [&](const PageFolder::Page &read) {
             name = store->newPageName(m_settings.name);
-            slot = read.oversized ? 0 : store->keepTaken(read.bytes, name);
+            if (read.oversized || read.bytes.isEmpty())
+                return true; // no page to keep: taken away
+            slot = store->keepTaken(read.bytes, name, origin);
+            if (slot == 0)
+                noteStoreFull(name, origin);
+            return slot != 0;
         });
         if (file.state == PageFolder::Page::NoPage || file.state == PageFolder::Page::Known)
             continue;
-        if (file.state == PageFolder::Page::Taken)
+        if (file.state != PageFolder::Page::NoPage)
             ++m_taken;
         {
             QMutexLocker lock(&m_queueMutex);
@@ -150,7 +156,7 @@ void ReadImageThread::readImages()
             continue;
         }
         const bool asDecoded = !image.isNull() && unchanged(decoded, image);
-        hand({Item::Page, image, asDecoded ? file.bytes : QByteArray(), name, slot});
+        hand({Item::Page, image, asDecoded ? file.bytes : QByteArray(), name, slot, origin});
     }
 }
 
@@ -211,8 +217,8 @@ void ReadImageThread::storePage(const Item &item)
 {
     // Kept on disk before it counts as collected; `page` keeps the pixels in hand for saving.
     PageSource page;
-    ImageObject *record =
-        ImageManager::Instance()->addPage(item.page, item.original, item.name, item.slot, &page);
+    ImageObject *record = ImageManager::Instance()->addPage(
+        item.page, item.original, item.name, item.slot, &page, item.slot ? QString() : item.origin);
     m_tally.pageCollected();
     if (!m_saveFlag || page.isNull()) // an empty page is counted as a failed page already
         return;
@@ -220,6 +226,8 @@ void ReadImageThread::storePage(const Item &item)
         // Recognised on the job's threads; the file is written when the last page is done.
         if (!m_textJob || !m_textJob->addPage(page))
             noteFailedSave(m_settings.save_path, record->name);
+        else
+            m_textPages.append(page.withoutPixels());
         return;
     }
     if (m_settings.save_type == SaveFormat::MergedPdf) {
@@ -251,9 +259,10 @@ void ReadImageThread::saveImage(ImageObject *record, const PageSource &page)
     const QString target = folder + QLatin1Char('/') + record->name + SaveFormat::suffix(saveType);
     // An unknown format writes nothing and counts as a failed save too: the page is not where
     // the operator expects it.
-    if (PageWriter::write(page, saveType, target))
+    if (PageWriter::write(page, saveType, target)) {
+        page.markSaved();
         m_tally.pageSaved(target);
-    else
+    } else
         noteFailedSave(folder, record->name);
 }
 
@@ -274,9 +283,11 @@ void ReadImageThread::saveMutiImage()
         std::count_if(pages.begin(), pages.end(), [](const PageSource &p) { return !p.isNull(); }));
     if (written == 0)
         return;
-    if (PdfPageWriter::write(pages, target))
+    if (PdfPageWriter::write(pages, target)) {
+        for (const PageSource &page : pages)
+            page.markSaved();
         m_tally.documentSaved(target, written);
-    else
+    } else
         noteFailedSave(folder, first->name + QStringLiteral(".pdf"), written); // all its pages
 }
 
@@ -291,6 +302,22 @@ void ReadImageThread::finishTextJob()
                              SaveFormat::suffix(SaveFormat::SearchablePdf));
     }
     m_textJob->finish();
+}
+
+void ReadImageThread::markTextPagesSaved()
+{
+    for (const PageSource &page : qAsConst(m_textPages))
+        page.markSaved();
+}
+
+void ReadImageThread::noteStoreFull(const QString &name, const QString &origin)
+{
+    qDebug() << "ReadImageThread: the store cannot keep" << origin << "- left in place";
+    ImageManager::Instance()->keepLeft(name, origin);
+    if (!m_storeFull) {
+        m_storeFull = true;
+        emit StoreFull();
+    }
 }
 
 void ReadImageThread::noteFailedPage(const QString &file, const char *why)
