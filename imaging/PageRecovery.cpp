@@ -54,8 +54,11 @@ PageRecovery::PageRecovery(const QString &root, int waitMs)
         if (!run.folder)
             continue; // a running console's, or not ours to take
         QList<PageStoreFolder::Entry> entries;
-        if (!PageStoreFolder::readIndex(path, &entries))
-            m_unreadable << QDir(path).dirName();
+        if (!PageStoreFolder::readIndex(path, &entries)) {
+            // Without its index no page there has a name or a place: each is named by its file.
+            m_unreadable << QDir(path).entryList({QStringLiteral("*.page")},
+                                                 QDir::Files | QDir::System, QDir::Name);
+        }
         const QString runFolder = run.folder->runFolder();
         if (!runFolder.isEmpty() && RunFolder::isRunFolder(runFolder)) {
             // Its scan program finishes the page in hand when the console dies.

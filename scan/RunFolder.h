@@ -28,6 +28,9 @@ public:
     int lockDescriptor() const { return m_lock; }
     // Removes the folder now when no page file is left in it; true when it is gone.
     bool removeIfEmpty();
+    // Leaves the folder on disk when the object goes (only the lock is given up), as a console
+    // that dies does.
+    void keep() { m_removed = true; }
 
     // Whether `path` is a run folder: a folder (not a link) of this user that nobody else may
     // write to, holding the run's lock file.
