@@ -104,6 +104,11 @@ int ScanningThread::execCmd()
     if (m_cancel)
         return ResultCancelled;
     InheritingProcess process(m_inherited);
+    // Nothing the program says is read, so it gets no pipe that could die with the console and
+    // take the program with it (SIGPIPE) in the middle of a page: what it says on standard error
+    // (the cause of a failure) goes where the console's own goes.
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(program, args, QIODevice::ReadWrite);
     process.waitForStarted(30000);
     // A feeder full of pages may take minutes: no time-out, but a cancel is looked at every
