@@ -1,10 +1,10 @@
 #include "app/ScanRun.h"
 
+#include "imaging/ImageManager.h"
 #include "imaging/PageTally.h"
 #include "imaging/ReadImageThread.h"
 #include "imaging/SaveFormat.h"
 #include "imaging/SearchablePdfJob.h"
-#include "imaging/ImageManager.h"
 #include "scan/PageFolder.h"
 #include "scan/RunFolder.h"
 #include "scan/ScanningThread.h"
@@ -17,9 +17,8 @@ ScanRun::ScanRun(const ScanSettings &settings, const QString &printerAddress, bo
       m_runFolder(RunFolder::create(PageFolder::forRun())),
       m_runner(new ScanningThread(settings, printerAddress)),
       m_collector(new ReadImageThread(settings, m_runFolder ? m_runFolder->path() : QString())),
-      m_started(false),
-      m_cancelled(false), m_textCancelled(false), m_scanEnded(false), m_collected(false),
-      m_textEnded(false), m_finished(false), m_code(0), m_textDone(0)
+      m_started(false), m_cancelled(false), m_textCancelled(false), m_scanEnded(false),
+      m_collected(false), m_textEnded(false), m_finished(false), m_code(0), m_textDone(0)
 {
     // Without a run folder the runner reports the page folder's failure and starts nothing.
     m_runner->setTempDir(m_runFolder ? m_runFolder->path() : QString());
@@ -149,8 +148,7 @@ void ScanRun::onTextFinished(bool written, int, int pages)
     if (written) {
         m_collector->markTextPagesSaved();
         tally->documentSaved(m_textJob->target(), pages);
-    }
-    else if (pages > 0)
+    } else if (pages > 0)
         tally->saveFailed(m_settings.save_path, pages);
     if (m_collected && !m_finished) {
         m_finished = true;

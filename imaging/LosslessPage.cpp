@@ -43,9 +43,8 @@ bool readHeader(QIODevice *device, Header *header)
         colourCount;
     // No larger than any page the decoder takes: a header cannot ask for gigabytes.
     if (in.status() != QDataStream::Ok || version != Version || width <= 0 || height <= 0 ||
-        qint64(width) * height > PageDecoder::MaxPixels ||
-        format <= QImage::Format_Invalid || format >= QImage::NImageFormats || colourCount < 0 ||
-        colourCount > 256)
+        qint64(width) * height > PageDecoder::MaxPixels || format <= QImage::Format_Invalid ||
+        format >= QImage::NImageFormats || colourCount < 0 || colourCount > 256)
         return false;
     header->colours.resize(colourCount);
     for (QRgb &colour : header->colours)

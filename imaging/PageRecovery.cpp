@@ -134,7 +134,7 @@ void PageRecovery::findPages(Run &run, const QSet<QString> &stored)
         int at = 0;
         while (at < found.size()) {
             const Page &other = found.at(at);
-            const QString taken = !other.file.isEmpty()           ? other.file
+            const QString taken = !other.file.isEmpty()             ? other.file
                                   : inRunFolder(other.entry.origin) ? nameOf(other.entry.origin)
                                                                     : QString();
             if (!taken.isEmpty() && taken.toLower() > file.toLower())

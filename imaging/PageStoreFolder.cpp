@@ -193,8 +193,7 @@ bool PageStoreFolder::record(int slot, int number, State state, const QString &n
                              const QString &origin)
 {
     const QByteArray line = QByteArray::number(slot) + ' ' + QByteArray::number(number) + ' ' +
-                            StateNames[state] + ' ' + encoded(name) + ' ' + encoded(origin) +
-                            '\n';
+                            StateNames[state] + ' ' + encoded(name) + ' ' + encoded(origin) + '\n';
     QMutexLocker lock(&m_indexMutex);
     return m_index.isOpen() && m_index.write(line) == line.size() && m_index.flush();
 }
@@ -236,8 +235,8 @@ bool PageStoreFolder::readIndex(const QString &path, QList<Entry> *entries)
 {
     entries->clear();
     QByteArray bytes;
-    const SafeRead::Result read = SafeRead::file(
-        path + QLatin1Char('/') + QLatin1String(IndexName), MaxIndexBytes, &bytes);
+    const SafeRead::Result read =
+        SafeRead::file(path + QLatin1Char('/') + QLatin1String(IndexName), MaxIndexBytes, &bytes);
     if (read == SafeRead::Missing)
         return true;
     if (read != SafeRead::Read)

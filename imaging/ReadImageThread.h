@@ -22,10 +22,10 @@ class SearchablePdfJob;
 // preview runs: it takes every "*.jpg" there, keeps it in the page store's folder and deletes it,
 // corrects the page as the settings say, adds it to the page store and, for a scan, saves it to
 // the destination folder. A page file the store's folder cannot keep (a full disk) is not
-// deleted: the run goes on with that page in memory, and StoreFull() tells the window at once. One object
-// serves one run, on the settings it was given (never the record, which the window may change
-// meanwhile); it reports through its signals and its tally (pages collected, saved, the first
-// file written, failures).
+// deleted: the run goes on with that page in memory, and StoreFull() tells the window at once. One
+// object serves one run, on the settings it was given (never the record, which the window may
+// change meanwhile); it reports through its signals and its tally (pages collected, saved, the
+// first file written, failures).
 //
 // Two stages share the work, so that two cores are busy with two pages: this thread sweeps the
 // folder, decodes and corrects each page, and hands it on (at most QueueSize pages wait between

@@ -130,11 +130,13 @@ class TestPageRecovery : public QObject
     }
     // Offers what is there, answering `button` (OK where the box has only that); the text
     // shown, "" when nothing was.
-    QString offer(QMessageBox::StandardButton button, int *restored, PreviewWindow *preview = nullptr)
+    QString offer(QMessageBox::StandardButton button, int *restored,
+                  PreviewWindow *preview = nullptr)
     {
         ModalAnswerer answerer;
         answerer.expect([button](QWidget *w) {
             auto *box = qobject_cast<QMessageBox *>(w);
+            TestEnvironment::screenshot(box, "recovery-" + QString(QTest::currentDataTag()));
             (box->button(button) ? box->button(button) : box->button(QMessageBox::Ok))->click();
         });
         *restored = Startup::offerPageRestore(preview);
@@ -240,8 +242,9 @@ private slots:
             60000));
         kill(child);
         entries = PageStoreFolder::index(folder);
-        const int saves = int(std::count_if(entries.begin(), entries.end(),
-                                            [](const PageStoreFolder::Entry &e) { return e.saved; }));
+        const int saves =
+            int(std::count_if(entries.begin(), entries.end(),
+                              [](const PageStoreFolder::Entry &e) { return e.saved; }));
         QVERIFY(saves <= QDir(saved).entryList(QDir::Files).size()); // marked once written
 
         PreviewWindow preview;
@@ -327,8 +330,10 @@ private slots:
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("restored");
-        const QString both = question(2, 2), one = question(1, 1) + "\n1 页无法读取，不能恢复：second";
-        const QString noIndex = "发现上次未正常结束的扫描。\n2 页无法读取，不能恢复：000001.page、000002.page";
+        const QString both = question(2, 2),
+                      one = question(1, 1) + "\n1 页无法读取，不能恢复：second";
+        const QString noIndex =
+            "发现上次未正常结束的扫描。\n2 页无法读取，不能恢复：000001.page、000002.page";
         QTest::newRow("as left") << "" << both << 2;
         QTest::newRow("pipe as page") << "pipe page" << one << 1;
         QTest::newRow("link to /dev/zero as page") << "zero page" << one << 1;
@@ -338,7 +343,8 @@ private slots:
         QTest::newRow("pipe as thumbnail") << "pipe thumb" << both << 2;
         QTest::newRow("pipe as run.ini") << "pipe run.ini" << both << 2;
         QTest::newRow("run.ini out of range") << "range run.ini" << both << 2;
-        QTest::newRow("pipe as lock") << "pipe lock" << "" << 0;
+        QTest::newRow("pipe as lock") << "pipe lock"
+                                      << "" << 0;
     }
     void nothingLeftBehindIsTrusted()
     {

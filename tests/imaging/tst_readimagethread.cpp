@@ -592,8 +592,8 @@ private slots:
     {
         // An unreadable page and two pages into a missing folder, then a page on a full disk:
         // neither the empty nor the last is written, the first is reported as a failed page,
-        // the last as a failed save (and its file stays), the files before stay whole. The merged PDF is named after the
-        // empty page and holds the two good ones.
+        // the last as a failed save (and its file stays), the files before stay whole. The merged
+        // PDF is named after the empty page and holds the two good ones.
         QFETCH(int, saveType);
         p.save_type = saveType;
         p.save_path = out("a/b");

@@ -91,7 +91,7 @@ private slots:
         QCOMPARE(folder, shared ? preferred : runtime + "/tempimages");
         QVERIFY(PageFolder(folder).isUsable());
         QCOMPARE(int(QFile::permissions(folder) & 0x0077), 0); // nobody else's business
-        if (!shared) // the other folder is left as it was
+        if (!shared)                                           // the other folder is left as it was
             QCOMPARE(QFileInfo(preferred).isSymLink(), state == "link");
         QDir(runtime).removeRecursively();
     }
