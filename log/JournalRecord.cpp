@@ -1,5 +1,7 @@
 #include "log/JournalRecord.h"
 
+// The record says where it comes from in its own fields, not by our source file and line.
+#define SD_JOURNAL_SUPPRESS_LOCATION
 #include <systemd/sd-journal.h>
 
 #include <vector>

@@ -20,7 +20,10 @@ class TestParamSetting : public QObject
     // The machine's defaults, and the operator's own files that saves write.
     QString paramFile() const { return TestEnvironment::configDir() + "/ParamSetting.ini"; }
     QString visibleFile() const { return TestEnvironment::configDir() + "/VisibleSetting.ini"; }
-    QString ownParamFile() const { return TestEnvironment::operatorConfigDir() + "/ParamSetting.ini"; }
+    QString ownParamFile() const
+    {
+        return TestEnvironment::operatorConfigDir() + "/ParamSetting.ini";
+    }
     QString ownVisibleFile() const
     {
         return TestEnvironment::operatorConfigDir() + "/VisibleSetting.ini";
@@ -45,10 +48,36 @@ private slots:
     void defaults()
     {
         ParamSetting fresh;
-        const QVariantList defaults = {
-            QDir::homePath() + "/Scans", "Image", 2, 0, 1, 0, 0, 0.5f, 0, 0, 0,
-            100,           100,     100, false, 5.0f, 0.0f,  1.0f,  0.0f, 0.0f, 0, false,
-            false,         false,   255, 255,   255,  false, false, 1};
+        const QVariantList defaults = {QDir::homePath() + "/Scans",
+                                       "Image",
+                                       2,
+                                       0,
+                                       1,
+                                       0,
+                                       0,
+                                       0.5f,
+                                       0,
+                                       0,
+                                       0,
+                                       100,
+                                       100,
+                                       100,
+                                       false,
+                                       5.0f,
+                                       0.0f,
+                                       1.0f,
+                                       0.0f,
+                                       0.0f,
+                                       0,
+                                       false,
+                                       false,
+                                       false,
+                                       255,
+                                       255,
+                                       255,
+                                       false,
+                                       false,
+                                       1};
         QCOMPARE(RecordFixtures::scanFields(fresh), defaults);
         QCOMPARE(fresh.printer_ip, QString("192.168.0.1"));
         QVERIFY(fresh.visible_progress && fresh.visible_name && fresh.visible_save_path);
@@ -206,8 +235,7 @@ private slots:
         writeIni(ownParamFile(), {{"/BASE/resolution", 1}});
         p.setPrinterAddress("10.1.1.1");
         p.loadIPSettings(QString());
-        QCOMPARE(p.printer_ip, QString("127.0.0.1")); // the defaults' address: the own file has none
-        p.setPrinterAddress("10.1.1.1");
+        QCOMPARE(p.printer_ip, QString("10.1.1.1")); // no key in either file: unchanged
         QVERIFY(p.saveIPSettings(QString()));
         QCOMPARE(QSettings(ownParamFile(), QSettings::IniFormat).value("/BASE/resolution").toInt(),
                  1);

@@ -23,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstring>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
@@ -49,7 +50,9 @@ bool writeFile(const QString &path, const QByteArray &content)
 
 struct stat statOf(const QString &path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     ::lstat(QFile::encodeName(path).constData(), &st);
     return st;
 }
@@ -157,8 +160,9 @@ private slots:
             QCOMPARE(readAll(target), QByteArray("other"));
         if (there == "own" && written == "page.jpg") // a replaced file keeps its mode
             QCOMPARE(statOf(target).st_mode & 07777, mode_t(0640));
-        for (const QString &name : QDir(m_dir.path()).entryList(QDir::Hidden | QDir::System |
-                                                                QDir::Files | QDir::NoDotAndDotDot))
+        for (const QString &name :
+             QDir(m_dir.path())
+                 .entryList(QDir::Hidden | QDir::System | QDir::Files | QDir::NoDotAndDotDot))
             QVERIFY2(!name.startsWith('.'), qPrintable(name));
     }
 
@@ -249,8 +253,8 @@ private slots:
         const QByteArray after = QFileInfo(log).isSymLink() ? QByteArray() : readAll(log);
         QCOMPARE(after.size() > before.size(), appended);
         if (appended)
-            QVERIFY(after.endsWith("/home/op/Scans/Image.jpg TX7700-Series Unknown " +
-                                   after.right(28).left(19) + " Success \n"));
+            QVERIFY(after.mid(before.size()).contains(" /home/op/Scans/Image.jpg TX7700-Series ") &&
+                    after.endsWith(" Success \n"));
         QDir::setCurrent(previous);
     }
 
@@ -259,8 +263,8 @@ private slots:
     // that cannot be made).
     void journalRecord()
     {
-        const QList<QByteArray> fields = JournalRecord::fields(
-            LogRecord::Fail, 2, QString::fromUtf8("/srv/扫描/a b.pdf"), "op");
+        const QList<QByteArray> fields =
+            JournalRecord::fields(LogRecord::Fail, 2, QString::fromUtf8("/srv/扫描/a b.pdf"), "op");
         QCOMPARE(fields, (QList<QByteArray>{
                              "MESSAGE=Scan Fail: 2 page(s), /srv/扫描/a b.pdf (op)", "PRIORITY=4",
                              "SYSLOG_IDENTIFIER=veldrin-scan", "SCAN_RESULT=Fail", "SCAN_PAGES=2",
@@ -279,7 +283,7 @@ private slots:
             const int sock = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
             sockaddr_un addr{};
             addr.sun_family = AF_UNIX;
-            std::strcpy(addr.sun_path, "/run/systemd/journal/socket");
+            ::strcpy(addr.sun_path, "/run/systemd/journal/socket");
             if (sock < 0 || ::bind(sock, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0)
                 ::_exit(2);
             const bool sent = JournalRecord::send(fields);
@@ -310,31 +314,32 @@ private slots:
     {
         QTest::addColumn<QString>("folder"); // %1: the test's folder
         QTest::addColumn<int>("mode");       // of %1/shared, when used
-        QTest::addColumn<QMessageBox::StandardButton>("answer");
+        QTest::addColumn<int>("answer");     // the button pressed on a question
         QTest::addColumn<bool>("approved");
         QTest::addColumn<QString>("used");
         QTest::addColumn<QString>("message");
         const QString home = QDir::homePath() + "/Scans";
-        QTest::newRow("own folder") << "%1/mine" << 0 << QMessageBox::Ok << true << "%1/mine"
+        QTest::newRow("own folder") << "%1/mine" << 0 << int(QMessageBox::Ok) << true << "%1/mine"
                                     << "";
-        QTest::newRow("cannot be created") << "/proc/self/scans" << 0 << QMessageBox::Ok << true
-                                           << home
-                                           << "无法创建保存文件夹 /proc/self/scans，页面改为保存到 " +
-                                                  home + "。";
-        QTest::newRow("shared, go on") << "%1/shared" << 0777 << QMessageBox::Yes << true
-                                       << "%1/shared"
-                                       << "其他用户可以写入保存文件夹 %1/shared，他们可以替换或删除"
-                                          "保存在其中的页面。仍要保存到这里吗？";
-        QTest::newRow("group-writable, stop") << "%1/shared" << 0775 << QMessageBox::No << false
-                                              << "%1/shared" << "其他用户可以写入保存文件夹 %1/shared";
-        QTest::newRow("sticky") << "%1/shared" << 01777 << QMessageBox::Ok << true << "%1/shared"
+        QTest::newRow("cannot be created")
+            << "/proc/self/scans" << 0 << int(QMessageBox::Ok) << true << home
+            << "无法创建保存文件夹 /proc/self/scans，页面改为保存到 " + home + "。";
+        QTest::newRow("shared, go on")
+            << "%1/shared" << 0777 << int(QMessageBox::Yes) << true << "%1/shared"
+            << "其他用户可以写入保存文件夹 %1/shared，他们可以替换或删除"
+               "保存在其中的页面。仍要保存到这里吗？";
+        QTest::newRow("group-writable, stop")
+            << "%1/shared" << 0775 << int(QMessageBox::No) << false << "%1/shared"
+            << "其他用户可以写入保存文件夹 %1/shared";
+        QTest::newRow("sticky") << "%1/shared" << 01777 << int(QMessageBox::Ok) << true
+                                << "%1/shared"
                                 << "";
     }
     void destinationFolder()
     {
         QFETCH(QString, folder);
         QFETCH(int, mode);
-        QFETCH(QMessageBox::StandardButton, answer);
+        QFETCH(int, answer);
         QFETCH(bool, approved);
         QFETCH(QString, used);
         QFETCH(QString, message);
@@ -346,13 +351,14 @@ private slots:
         ScanSettings settings;
         settings.save_path = QString(folder).replace("%1", m_dir.path());
         ModalAnswerer answerer;
-        answerer.expectMessageBox(answer);
+        answerer.expectMessageBox(QMessageBox::StandardButton(answer));
         QCOMPARE(ScanTargetCheck::approve(settings, true), approved);
         QCOMPARE(settings.save_path, QString(used).replace("%1", m_dir.path()));
         QCOMPARE(answerer.seen.size(), message.isEmpty() ? 0 : 1);
         if (!message.isEmpty())
-            QVERIFY2(answerer.seen.at(0).text.startsWith(QString(message).replace("%1", m_dir.path())),
-                     qPrintable(answerer.seen.at(0).text));
+            QVERIFY2(
+                answerer.seen.at(0).text.startsWith(QString(message).replace("%1", m_dir.path())),
+                qPrintable(answerer.seen.at(0).text));
         // A preview writes nothing: no question.
         settings.save_path = shared;
         QVERIFY(ScanTargetCheck::approve(settings, false));
