@@ -832,8 +832,8 @@ void MainWindow::onAbout()
 
 void MainWindow::onSaveParam()
 {
-    const QString file = QFileDialog::getSaveFileName(this, tr("Import Files"), QString(),
-                                                      tr("Config Files (*.ini)"));
+    const QString file = QFileDialog::getSaveFileName(
+        this, tr("Import Files"), ParamSetting::templateFolder(), tr("Config Files (*.ini)"));
     if (file.isEmpty())
         return;
     UpdateParam();
@@ -845,8 +845,8 @@ void MainWindow::onSaveParam()
 
 void MainWindow::onImportParam()
 {
-    const QString file =
-        QFileDialog::getOpenFileName(this, tr("Open File"), QString(), QStringLiteral("*.ini"));
+    const QString file = QFileDialog::getOpenFileName(
+        this, tr("Open File"), ParamSetting::templateFolder(), QStringLiteral("*.ini"));
     if (file.isEmpty())
         return;
     // A file the settings class must not read (too large, or holding data no template has)

@@ -95,6 +95,25 @@ QString ParamSetting::operatorFolder()
            QStringLiteral("/veldrin-scan");
 }
 
+namespace {
+
+// Makes `folder` private (mode 0700) when it is missing, with the folders above it.
+bool makePrivateFolder(const QString &folder)
+{
+    return QFileInfo(folder).isDir() || (QDir().mkpath(QFileInfo(folder).path()) &&
+                                         ::mkdir(QFile::encodeName(folder).constData(), 0700) == 0);
+}
+
+} // namespace
+
+QString ParamSetting::templateFolder()
+{
+    const QString folder = operatorFolder() + QStringLiteral("/templates");
+    makePrivateFolder(operatorFolder());
+    makePrivateFolder(folder);
+    return folder;
+}
+
 QString ParamSetting::paramFilePath(const QString &path)
 {
     if (!path.isEmpty())
@@ -134,13 +153,8 @@ bool layers(const QString &path, const QString &fileName, QList<QByteArray> *con
 bool update(const QString &path, const QString &file,
             const std::function<void(QSettings &)> &change)
 {
-    if (path.isEmpty()) {
-        const QString folder = ParamSetting::operatorFolder();
-        if (!QFileInfo(folder).isDir() &&
-            (!QDir().mkpath(QFileInfo(folder).path()) ||
-             ::mkdir(QFile::encodeName(folder).constData(), 0700) != 0))
-            return false;
-    }
+    if (path.isEmpty() && !makePrivateFolder(ParamSetting::operatorFolder()))
+        return false;
     return SettingsFile::update(file, change);
 }
 

@@ -62,6 +62,9 @@ public:
     // The operator's own settings: "veldrin-scan" in the user's configuration folder
     // ($XDG_CONFIG_HOME, normally ~/.config).
     static QString operatorFolder();
+    // Where the operator's templates go: "templates" in the operator's own folder, made
+    // (private) when it is missing.
+    static QString templateFolder();
     // The file a save writes: `path`, or for an empty one the operator's own file.
     static QString paramFilePath(const QString &path);
     static QString visibleFilePath();

@@ -185,7 +185,7 @@ private slots:
             QTest::newRow(pkg) << "Depends" << QString("(^|, )%1(,|$)").arg(pkg);
         // The journal's records (sd_journal_send); the administrator's authentication.
         QTest::newRow("libsystemd") << "Depends"
-                                    << "(^|, )libsystemd0 ";
+                                    << "(^|, )libsystemd0( |,|$)";
         QTest::newRow("pkexec") << "Recommends"
                                 << "^pkexec$";
     }
@@ -312,10 +312,13 @@ private slots:
                 continue;
             if (xml.name() == QLatin1String("action"))
                 action = xml.attributes().value("id").toString();
-            else if (xml.name() == QLatin1String("annotate"))
-                found.insert(xml.attributes().value("key").toString(), xml.readElementText());
-            else if (xml.name().startsWith(QLatin1String("allow_")))
-                found.insert(xml.name().toString(), xml.readElementText());
+            else if (xml.name() == QLatin1String("annotate") ||
+                     xml.name().startsWith(QLatin1String("allow_"))) {
+                const QString key = xml.name() == QLatin1String("annotate")
+                                        ? xml.attributes().value("key").toString()
+                                        : xml.name().toString();
+                found.insert(key, xml.readElementText());
+            }
         }
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
         QCOMPARE(action, QString("com.veldrin.scan.change-admin-password"));
@@ -338,7 +341,8 @@ private slots:
         QTest::newRow("first install, no group scanner yet")
             << false << QByteArray() << QByteArray() << false;
         QTest::newRow("upgrade keeps defaults and password, not one operator's folder")
-            << true << QByteArray("[BASE]\nsave_path=/home/vtop1\nresolution=4\n[PRINTER]\nIP=10.1.2.3\n")
+            << true
+            << QByteArray("[BASE]\nsave_path=/home/vtop1\nresolution=4\n[PRINTER]\nIP=10.1.2.3\n")
             << QByteArray("[LOGIN]\nUser=u\nPassword=changed\n") << false;
         QTest::newRow("upgrade replaces a member's link in config/")
             << true << QByteArray("[BASE]\nresolution=4\n") << QByteArray() << true;
@@ -408,9 +412,10 @@ private slots:
                      qPrintable(QString("%1: %2").arg(f.name).arg(modeOf(path), 0, 8)));
             QCOMPARE(readAll(path), f.content);
             // Each file is given to its owner as a new file, before it is put in place.
-            QCOMPARE(
-                calls().filter(QRegularExpression("^chown " + f.owner + " .*/" + f.name + "$")).size(),
-                1);
+            QCOMPARE(calls()
+                         .filter(QRegularExpression("^chown " + f.owner + " .*/" + f.name + "$"))
+                         .size(),
+                     1);
         }
         if (plantedLink) {
             QCOMPARE(readAll(victim), QByteArray("private\n"));
