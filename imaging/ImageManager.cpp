@@ -5,22 +5,18 @@
 #include "imaging/PageDecoder.h"
 #include "imaging/PageStoreFolder.h"
 #include "imaging/RunSettingsFile.h"
-#include "imaging/SafeRead.h"
 #include "scan/PageFolder.h"
 #include "scan/RunFolder.h"
 #include "settings/ParamSetting.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
 #include <QMutexLocker>
 
-#include <QBuffer>
-
 #include <cstdio>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 ImageManager *ImageManager::m_pInstance = nullptr;
 
@@ -397,8 +393,8 @@ PageSource ImageManager::adopt(const std::shared_ptr<PageStoreFolder> &from,
 {
     // The thumbnail is small and, whatever the folder holds, read as such.
     QByteArray bytes;
-    if (SafeRead::file(from->file(entry.number, "thumb"), 4 * ThumbnailSide * ThumbnailSide + 4096,
-                       &bytes) == SafeRead::Read) {
+    if (PageStoreFolder::readOwnFile(from->file(entry.number, "thumb"),
+                                     4 * ThumbnailSide * ThumbnailSide + 4096, &bytes)) {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);
         *thumbnail = LosslessPage::read(&buffer);
@@ -409,12 +405,8 @@ PageSource ImageManager::adopt(const std::shared_ptr<PageStoreFolder> &from,
     // very regular file of ours checked here, within the collector's bound.
     const QString file = from->file(entry.number, "page");
     struct stat checked;
-    SafeRead::Result result = SafeRead::Failed;
-    const int fd = SafeRead::open(AT_FDCWD, QFile::encodeName(file), PageFolder::MaxPageBytes,
-                                  &result, &checked);
-    if (fd < 0)
+    if (!PageStoreFolder::readOwnFile(file, PageFolder::MaxPageBytes, &bytes, &checked))
         return PageSource();
-    ::close(fd);
     const QByteArray there = QFile::encodeName(file);
     if (pages) {
         *number = pages->newNumber();
@@ -441,8 +433,6 @@ PageSource ImageManager::adopt(const std::shared_ptr<PageStoreFolder> &from,
     // The store's folder cannot take it: the page is kept in memory, and the folder it came
     // from stays for the next start.
     from->keep();
-    bytes.clear();
-    SafeRead::file(file, PageFolder::MaxPageBytes, &bytes);
     QImage image;
     if (LosslessPage::isLossless(bytes)) {
         QBuffer buffer(&bytes);

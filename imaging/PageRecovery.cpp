@@ -5,7 +5,6 @@
 #include "imaging/PageCorrector.h"
 #include "imaging/PageDecoder.h"
 #include "imaging/RunSettingsFile.h"
-#include "imaging/SafeRead.h"
 #include "scan/PageFolder.h"
 #include "scan/RunFolder.h"
 
@@ -153,9 +152,10 @@ void PageRecovery::findPages(Run &run, const QSet<QString> &stored)
 QByteArray PageRecovery::readPage(const Run &run, const Page &page) const
 {
     QByteArray bytes;
-    SafeRead::file(page.file.isEmpty() ? run.folder->file(page.entry.number, "page")
-                                       : run.runFolder + QLatin1Char('/') + page.file,
-                   PageFolder::MaxPageBytes, &bytes);
+    PageStoreFolder::readOwnFile(page.file.isEmpty()
+                                     ? run.folder->file(page.entry.number, "page")
+                                     : run.runFolder + QLatin1Char('/') + page.file,
+                                 PageFolder::MaxPageBytes, &bytes);
     return bytes;
 }
 

@@ -21,8 +21,8 @@ class ImageManager;
 // start if it goes on. Folders without a page are removed at once.
 //
 // Nothing in those folders is trusted: every file is read without following links or blocking,
-// only when it is a regular file of ours, and within a bound (SafeRead); the run's settings go
-// through the parameter file's checks (RunSettingsFile). A page that cannot be read is named in
+// only when it is a regular file of ours, and within a bound (PageStoreFolder::readOwnFile); the
+// run's settings go through the parameter file's checks (RunSettingsFile). A page that cannot be read is named in
 // unreadable(), never dropped without a word.
 class PageRecovery
 {

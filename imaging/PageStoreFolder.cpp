@@ -1,6 +1,6 @@
 #include "imaging/PageStoreFolder.h"
 
-#include "imaging/SafeRead.h"
+#include "imaging/FileCommit.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -220,8 +221,22 @@ bool PageStoreFolder::recordRunFolder(const QString &runFolder)
 QString PageStoreFolder::runFolder() const
 {
     QByteArray bytes;
-    SafeRead::file(m_path + QLatin1Char('/') + QLatin1String(RunName), MaxSmallFileBytes, &bytes);
+    readOwnFile(m_path + QLatin1Char('/') + QLatin1String(RunName), MaxSmallFileBytes, &bytes);
     return QFile::decodeName(bytes);
+}
+
+bool PageStoreFolder::readOwnFile(const QString &path, qint64 maxBytes, QByteArray *bytes,
+                                  struct stat *info)
+{
+    struct stat st;
+    if (FileCommit::readRegularFile(path, maxBytes, bytes, &st) == FileCommit::Read &&
+        st.st_uid == geteuid()) {
+        if (info)
+            *info = st;
+        return true;
+    }
+    bytes->clear();
+    return false;
 }
 
 QList<PageStoreFolder::Entry> PageStoreFolder::index(const QString &path)
@@ -235,12 +250,11 @@ bool PageStoreFolder::readIndex(const QString &path, QList<Entry> *entries)
 {
     entries->clear();
     QByteArray bytes;
-    const SafeRead::Result read =
-        SafeRead::file(path + QLatin1Char('/') + QLatin1String(IndexName), MaxIndexBytes, &bytes);
-    if (read == SafeRead::Missing)
-        return true;
-    if (read != SafeRead::Read)
-        return false;
+    const QString file = path + QLatin1Char('/') + QLatin1String(IndexName);
+    if (!readOwnFile(file, MaxIndexBytes, &bytes)) {
+        struct stat st; // no index yet is no page yet; anything else is no index to read
+        return lstat(QFile::encodeName(file).constData(), &st) != 0 && errno == ENOENT;
+    }
     QHash<int, int> bySlot;   // slot -> position in `entries`
     QHash<int, int> ofNumber; // version number -> slot
     QList<int> savedSlots;

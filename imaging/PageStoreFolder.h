@@ -12,6 +12,7 @@
 #include <memory>
 
 class QIODevice;
+struct stat;
 
 // The folder on disk that keeps the pages of one console's page store, under the user's cache
 // folder, so that they survive the console: a lock file held while the console lives (another
@@ -105,6 +106,12 @@ public:
     // empty when none was kept.
     bool recordRunFolder(const QString &runFolder);
     QString runFolder() const;
+
+    // Reads a file a console left behind as recovery must: never through a link nor from a pipe
+    // (FileCommit::readRegularFile), and only a regular file of this user within `maxBytes`.
+    // False (and nothing) otherwise, or when it is missing; `info` gets what the file was.
+    static bool readOwnFile(const QString &path, qint64 maxBytes, QByteArray *bytes,
+                            struct stat *info = nullptr);
 
 private:
     PageStoreFolder(const QString &path, std::unique_ptr<QLockFile> lock);

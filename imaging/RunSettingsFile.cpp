@@ -1,9 +1,8 @@
 #include "imaging/RunSettingsFile.h"
 
-#include "imaging/SafeRead.h"
+#include "imaging/PageStoreFolder.h"
 #include "settings/ParamSetting.h"
 
-#include <QTemporaryFile>
 
 bool RunSettingsFile::write(const QString &file, const ScanSettings &settings)
 {
@@ -14,16 +13,13 @@ bool RunSettingsFile::write(const QString &file, const ScanSettings &settings)
 
 bool RunSettingsFile::read(const QString &file, ScanSettings *settings)
 {
+    // Only a file of ours; read then as the parameter file is.
     QByteArray bytes;
-    if (SafeRead::file(file, ParamSetting::MaxFileBytes, &bytes) != SafeRead::Read)
-        return false;
-    // The settings class opens files by name: it reads a private copy of what was read here.
-    QTemporaryFile copy;
-    if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush())
+    if (!PageStoreFolder::readOwnFile(file, ParamSetting::MaxFileBytes, &bytes))
         return false;
     ParamSetting record;
     static_cast<ScanSettings &>(record) = *settings;
-    if (!record.loadParamSettings(copy.fileName()))
+    if (!record.loadParamSettings(file))
         return false;
     *settings = record.scanSettings();
     return true;
