@@ -296,8 +296,8 @@ void ReadImageThread::saveMutiImage()
 
 void ReadImageThread::finishTextJob()
 {
-    // Named after the store's first page, like the merged PDF. A folder that cannot be made
-    // fails the write, which the job's end reports.
+    // Named after its first page, like the merged PDF. A folder that cannot be made fails the
+    // write, which the job's end reports.
     QString first;
     documentPages(&first);
     if (!first.isEmpty() && m_textJob->pageCount() > 0) {
