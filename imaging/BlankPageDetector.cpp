@@ -18,12 +18,6 @@ struct Mark
     int x, y, w, h, area;
     double cx, cy;
     int across() const { return std::max(w, h); }
-    // A round, filled dot: a speck of dust or a blot rather than a stroke.
-    bool dot(double mm) const
-    {
-        const double round = double(std::min(w, h)) / across();
-        return across() < 3 * mm && round >= 0.5 && area >= 0.5 * double(w) * h;
-    }
 };
 
 bool isPunchedHole(const Mark &m, const cv::Size &page, double mm)
@@ -82,7 +76,7 @@ BlankPageDetector::Verdict BlankPageDetector::examine(const QImage &page, double
         if (m.across() < kSpeckMm * mm || atEdge || isPunchedHole(m, ink.size(), mm))
             continue;
         ++verdict.marks;
-        if (m.across() >= kMinStrokeMm * mm && !m.dot(mm))
+        if (m.across() >= kMinStrokeMm * mm)
             ++verdict.strokes;
         else
             small.push_back(m);

@@ -7,8 +7,9 @@
 //
 // Blank: show-through of the back's mirrored text at 3 to 8 % contrast, punched holes, a dark
 // edge shadow, a few dust specks, or all of these (noise alone is on every sheet). Nearly blank:
-// one line of text, a page number alone at the foot, or a signature, at grey 140 to 185 (one of the
-// two sheets of each kind at 185, the faintest). Each at 200 and 300 dpi, in grey and in colour.
+// one line of text, a page number alone at the foot (single round digits among them), or a
+// signature, at grey 140 to 185 (one of the two sheets of each kind at 185, the faintest). Each at
+// 200 and 300 dpi, in grey and in colour.
 
 #include "tests/imaging/DocumentPages.h"
 
@@ -188,10 +189,10 @@ inline void textLine(QPainter &painter, int dpi, const QColor &colour, std::mt19
 }
 
 inline void pageNumber(QPainter &painter, const QSize &size, int dpi, const QColor &colour,
-                       std::mt19937 &rng)
+                       quint32 seed, std::mt19937 &rng)
 {
-    static const char *const numbers[] = {"1", "7", "- 12 -", "第 3 页", "Page 4", "23"};
-    const QString text = QString::fromUtf8(numbers[rng() % 6]);
+    static const char *const numbers[] = {"8", "1", "0", "- 12 -", "6", "第 3 页", "9", "Page 4"};
+    const QString text = QString::fromUtf8(numbers[seed % 8]); // each once in the set
     QFont font(QStringLiteral("WenQuanYi Micro Hei"));
     font.setPixelSize(DocumentPages::px(3.2, dpi)); // 9 pt
     painter.setFont(font);
@@ -278,7 +279,7 @@ inline QImage page(const Sheet &s)
         if (s.kind == TextLine)
             textLine(painter, s.dpi, pen, rng);
         else if (s.kind == PageNumber)
-            pageNumber(painter, size, s.dpi, pen, rng);
+            pageNumber(painter, size, s.dpi, pen, s.seed, rng);
         else if (s.kind == Signature)
             signature(painter, s.dpi, pen, rng);
     }
