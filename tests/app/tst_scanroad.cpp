@@ -1047,10 +1047,12 @@ private slots:
     {
         QTest::addColumn<int>("format");
         QTest::addColumn<bool>("scan");
-        QTest::newRow("JPG") << int(SaveFormat::Jpg) << true;
-        QTest::newRow("merged PDF") << int(SaveFormat::MergedPdf) << true;
-        QTest::newRow("searchable PDF") << int(SaveFormat::SearchablePdf) << true;
-        QTest::newRow("preview") << int(SaveFormat::Jpg) << false;
+        QTest::addColumn<bool>("taken"); // a folder holds the page's file name: the write fails
+        QTest::newRow("JPG") << int(SaveFormat::Jpg) << true << false;
+        QTest::newRow("JPG, its name taken") << int(SaveFormat::Jpg) << true << true;
+        QTest::newRow("merged PDF") << int(SaveFormat::MergedPdf) << true << false;
+        QTest::newRow("searchable PDF") << int(SaveFormat::SearchablePdf) << true << false;
+        QTest::newRow("preview") << int(SaveFormat::Jpg) << false << false;
     }
     void skippedPageGoesBack()
     {
@@ -1058,8 +1060,10 @@ private slots:
         // in its place: its own file, named as the run would have named it, or the merged PDF
         // again whole under its name (recognised again for the searchable one). The status line
         // no longer counts it and the work log says what was written. A preview writes nothing.
+        // A write that fails leaves the page skipped.
         QFETCH(int, format);
         QFETCH(bool, scan);
+        QFETCH(bool, taken);
         scanPages({TextPages::card("合同条款", "Invoice", 200), TextPages::card("", "", 200),
                    TextPages::card("付款日期", "Delivery", 200)});
         configure(1, format);
@@ -1078,6 +1082,20 @@ private slots:
         PreviewWindow *preview = w->previewWindow();
         auto *restore = preview->findChild<QAction *>("action_restorePage");
         preview->SetCurImage(1);
+        const QString page = dest->filePath(store->at(1)->name + SaveFormat::suffix(format));
+        if (taken) {
+            QVERIFY(QDir().mkdir(page));
+            ModalAnswerer answerer;
+            answerer.expectMessageBox();
+            restore->trigger();
+            QVERIFY(answerer.waitSeen(1));
+            QCOMPARE(answerer.seen.first().text, "无法写入 " + page);
+            QVERIFY(store->at(1)->skipped && restore->isEnabled());
+            QCOMPARE(runResult(), saved.arg(2) + "，已跳过 1 页空白页");
+            QCOMPARE(lastRecord().status, QString("Fail"));
+            QCOMPARE(filesIn(dest->path()).size(), 2);
+            return;
+        }
         restore->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(!store->at(1)->skipped, 60000);
         QCOMPARE(runResult(), scan ? saved.arg(3) : "已扫描 3 页");
@@ -1089,7 +1107,6 @@ private slots:
         }
         QCOMPARE(lastRecord().status, QString("Success"));
         if (!merged) {
-            const QString page = dest->filePath(store->at(1)->name + SaveFormat::suffix(format));
             QCOMPARE(filesIn(dest->path()).size(), 3);
             QCOMPARE(lastRecord().path, page);
             QVERIFY(QImage(page).size() == QSize(827, 583));
