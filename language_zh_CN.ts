@@ -138,6 +138,14 @@
         <source>取消</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>The address is used until the console ends, but could not be saved</source>
+        <translation>地址在本次运行中有效，但无法保存</translation>
+    </message>
 </context>
 <context>
     <name>ImageTree</name>
@@ -269,6 +277,10 @@
     <message>
         <source>Infomation</source>
         <translation>提示</translation>
+    </message>
+    <message>
+        <source>The administrator account file %1 can be changed by other users and is not used</source>
+        <translation>管理员账户文件 %1 可被其他用户修改，已停用</translation>
     </message>
 </context>
 <context>
@@ -1094,6 +1106,22 @@
         <source>The destination folder %1 is not writable</source>
         <translation>保存文件夹 %1 不可写入</translation>
     </message>
+    <message>
+        <source>Information</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>%1. Pages are saved to %2 instead.</source>
+        <translation>%1，页面改为保存到 %2。</translation>
+    </message>
+    <message>
+        <source>Other users can write to the destination folder %1: they can replace or remove the pages saved there. Save there anyway?</source>
+        <translation>其他用户可以写入保存文件夹 %1，他们可以替换或删除保存在其中的页面。仍要保存到这里吗？</translation>
+    </message>
 </context>
 <context>
     <name>ScanningThread</name>
@@ -1119,6 +1147,58 @@
     <message>
         <source>%1 scanned page(s) from last time were not saved. Restore them?</source>
         <translation>发现上次未保存的 %1 页扫描页面，是否恢复？</translation>
+    </message>
+</context>
+<context>
+    <name>PrinterAddress</name>
+    <message>
+        <source>Enter the printer&apos;s address</source>
+        <translation>请输入打印机地址</translation>
+    </message>
+    <message>
+        <source>The address must not contain blanks</source>
+        <translation>地址中不能有空格</translation>
+    </message>
+    <message>
+        <source>The numbers of an IPv4 address must not start with 0: %1</source>
+        <translation>IPv4地址中的数字不能以0开头：%1</translation>
+    </message>
+    <message>
+        <source>An IPv4 address is four numbers from 0 to 255 separated by dots: %1</source>
+        <translation>IPv4地址应为以点分隔的四个0到255之间的数字：%1</translation>
+    </message>
+    <message>
+        <source>Not a valid host name (letters, digits, hyphens and dots): %1</source>
+        <translation>主机名无效（只能包含字母、数字、连字符和点）：%1</translation>
+    </message>
+    <message>
+        <source>Only addresses starting with http:// or https:// are accepted: %1</source>
+        <translation>地址只能以 http:// 或 https:// 开头：%1</translation>
+    </message>
+    <message>
+        <source>The port must be a number from 1 to 65535: %1</source>
+        <translation>端口应为1到65535之间的数字：%1</translation>
+    </message>
+    <message>
+        <source>Not a valid scanner address (http[s]://host[:port][/path]): %1</source>
+        <translation>扫描仪地址无效（http[s]://主机[:端口][/路径]）：%1</translation>
+    </message>
+</context>
+<context>
+    <name>AdminPasswordChange</name>
+    <message>
+        <source>Changing the administrator password needs the system administrator&apos;s rights. Ask the system administrator to run:
+%1</source>
+        <translation>需要系统管理员权限才能修改管理员密码。请系统管理员运行：
+%1</translation>
+    </message>
+    <message>
+        <source>The system administrator&apos;s authorisation was not given; the password is unchanged</source>
+        <translation>未获系统管理员授权，密码未修改</translation>
+    </message>
+    <message>
+        <source>Failed to save the new password</source>
+        <translation>新密码保存失败</translation>
     </message>
 </context>
 </TS>

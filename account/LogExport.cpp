@@ -1,12 +1,12 @@
 #include "account/LogExport.h"
 
 #include "account/LoginDialog.h"
+#include "imaging/FileCommit.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QSaveFile>
 
 namespace {
 
@@ -53,29 +53,12 @@ void LogExport::run(QWidget *parent)
 
 bool LogExport::copyReplacing(const QString &source, const QString &target)
 {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
+    // The log is read only as a regular file, never through a link; the copy is a new file
+    // that takes the chosen name only when complete, and replaces only the operator's own
+    // regular file of that name (a link or another user's file there is left alone).
+    QByteArray log;
+    if (FileCommit::readRegularFile(source, MaxLogBytes, &log) != FileCommit::Read)
         return false;
-
-    // QSaveFile writes beside the target and renames only on commit, so the operator's existing
-    // file survives any failure before that.
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-
-    char buffer[64 * 1024];
-    for (;;) {
-        const qint64 got = in.read(buffer, sizeof buffer);
-        if (got < 0) {
-            out.cancelWriting();
-            break;
-        }
-        if (got == 0)
-            break;
-        if (out.write(buffer, got) != got) {
-            out.cancelWriting();
-            break;
-        }
-    }
-    return out.commit();
+    FileCommit out(target);
+    return out.write(log) && out.commit(FileCommit::ReplaceOwn);
 }

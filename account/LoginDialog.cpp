@@ -32,6 +32,12 @@ void LoginDialog::onLogin()
         return;
     }
 
+    // A file others could have written proves nothing about who knows the password.
+    if (!LoginStore::isTrusted()) {
+        warn(tr("The administrator account file %1 can be changed by other users and is not used")
+                 .arg(LoginStore::filePath()));
+        return;
+    }
     // Only digests are compared; the entered password is never kept or written anywhere.
     if (MD5::Encry(user) == LoginStore::storedUser() &&
         PasswordDigest::matches(password, LoginStore::storedPassword())) {

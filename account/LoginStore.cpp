@@ -1,9 +1,15 @@
 #include "account/LoginStore.h"
 
+#include "imaging/FileCommit.h"
+#include "settings/SettingsFile.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace LoginStore {
 
@@ -12,10 +18,20 @@ namespace {
 const char kUserKey[] = "/LOGIN/User";
 const char kPasswordKey[] = "/LOGIN/Password";
 
+bool onlyRootOrOperatorWrites(const struct stat &st)
+{
+    return (st.st_uid == 0 || st.st_uid == ::geteuid()) && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
 QString readKey(const char *key)
 {
-    QSettings settings(filePath(), QSettings::IniFormat);
-    return settings.value(QLatin1String(key), QString()).toString();
+    QByteArray content;
+    struct stat st;
+    if (SettingsFile::read(filePath(), &content, &st) != SettingsFile::Read ||
+        !onlyRootOrOperatorWrites(st))
+        return QString();
+    SettingsFile file(content);
+    return file.settings().value(QLatin1String(key), QString()).toString();
 }
 
 } // namespace
@@ -35,33 +51,29 @@ QString storedPassword()
     return readKey(kPasswordKey);
 }
 
-bool writePassword(const QString &digest)
+bool isTrusted()
+{
+    QByteArray content;
+    struct stat st;
+    const SettingsFile::Status status = SettingsFile::read(filePath(), &content, &st);
+    return status == SettingsFile::Missing ||
+           (status == SettingsFile::Read && onlyRootOrOperatorWrites(st));
+}
+
+bool canWrite()
 {
     const QString path = filePath();
-    // The rewrite takes the file's mode. Only its owner may read it, except where an
-    // installation shares it with a group of operators who all may change the password: a file
-    // their group can write stays the group's. A new file, or one an older installation left
-    // readable by others, becomes the owner's only.
-    const QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
-    const bool shared = QFile::permissions(path).testFlag(QFile::WriteGroup);
-    const QFile::Permissions mode =
-        shared ? ownerOnly | QFile::ReadGroup | QFile::WriteGroup : ownerOnly;
-    QFile::setPermissions(path, mode);
-    QSettings settings(path, QSettings::IniFormat);
-    const QVariant previous = settings.value(QLatin1String(kPasswordKey));
-    settings.setValue(QLatin1String(kPasswordKey), digest);
-    settings.sync();
-    if (settings.status() == QSettings::NoError && QFileInfo::exists(path))
-        return QFile::setPermissions(path, mode);
+    const QFileInfo info(path);
+    const bool own = (!info.exists() && !info.isSymLink()) || FileCommit::isOwnRegularFile(path);
+    return own && ::access(QFile::encodeName(info.path()).constData(), W_OK) == 0;
+}
 
-    // Qt keeps an unwritten value in its per-process cache of the file, where the next login
-    // would find it; put the stored one back so the change is undone everywhere.
-    if (previous.isValid())
-        settings.setValue(QLatin1String(kPasswordKey), previous);
-    else
-        settings.remove(QLatin1String(kPasswordKey));
-    settings.sync();
-    return false;
+bool writePassword(const QString &digest)
+{
+    const bool written = SettingsFile::update(
+        filePath(), [&digest](QSettings &s) { s.setValue(QLatin1String(kPasswordKey), digest); },
+        0600);
+    return written && storedPassword() == digest;
 }
 
 } // namespace LoginStore

@@ -1,8 +1,11 @@
 #include "account/PasswordDialog.h"
 #include "ui_PasswordDialog.h"
 
+#include "account/AdminPasswordChange.h"
 #include "account/LoginStore.h"
 #include "account/PasswordDigest.h"
+
+#include <QMessageBox>
 
 PasswordDialog::PasswordDialog(QWidget *parent) : QDialog(parent), ui(new Ui::PasswordDialog)
 {
@@ -73,12 +76,17 @@ void PasswordDialog::onOk()
         return;
     }
 
-    // A change that did not reach the file must not be reported as done.
-    if (!LoginStore::writePassword(PasswordDigest::make(newPassword))) {
-        complain(tr("Failed to save the new password"));
-        return;
-    }
-    accept();
+    // A change that did not reach the file must not be reported as done. Where only the system
+    // administrator may write the file, the way to do it is said in a box of its own.
+    const AdminPasswordChange::Result result =
+        AdminPasswordChange::store(PasswordDigest::make(newPassword));
+    if (result == AdminPasswordChange::NeedsAdministrator)
+        QMessageBox::warning(nullptr, tr("Warning"), AdminPasswordChange::resultText(result),
+                             QMessageBox::Ok);
+    else if (result != AdminPasswordChange::Saved)
+        complain(AdminPasswordChange::resultText(result));
+    else
+        accept();
 }
 
 void PasswordDialog::onCancel()

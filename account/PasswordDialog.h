@@ -7,7 +7,8 @@ class PasswordDialog;
 }
 
 // Change of the administrator password. Complaints go to the red label; the dialog is accepted
-// only when the new digest is really in config/Login.ini.
+// only when the new digest is really in config/Login.ini (written by the console itself, or on
+// an installation by the password helper through pkexec: AdminPasswordChange).
 class PasswordDialog : public QDialog
 {
     Q_OBJECT

@@ -57,15 +57,25 @@ QString PasswordDigest::make(const QString &password)
              QString::fromLatin1(derive(password, salt, Iterations).toHex()));
 }
 
+bool PasswordDigest::isSaltedDigest(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char('$'));
+    if (parts.size() != 4 || parts.at(0) != QLatin1String(kScheme))
+        return false;
+    bool number = false;
+    const int iterations = parts.at(1).toInt(&number);
+    return number && iterations >= 1 && iterations <= kMaxIterations &&
+           QString::number(iterations) == parts.at(1) && isHex(parts.at(2), 2 * SaltBytes) &&
+           isHex(parts.at(3), 2 * kDigestBytes);
+}
+
 bool PasswordDigest::matches(const QString &password, const QString &stored)
 {
     const QStringList parts = stored.split(QLatin1Char('$'));
     if (parts.size() == 4 && parts.at(0) == QLatin1String(kScheme)) {
-        bool number = false;
-        const int iterations = parts.at(1).toInt(&number);
-        if (!number || iterations < 1 || iterations > kMaxIterations ||
-            !isHex(parts.at(2), 2 * SaltBytes) || !isHex(parts.at(3), 2 * kDigestBytes))
+        if (!isSaltedDigest(stored))
             return false;
+        const int iterations = parts.at(1).toInt();
         const QByteArray salt = QByteArray::fromHex(parts.at(2).toLatin1());
         return sameBytes(derive(password, salt, iterations),
                          QByteArray::fromHex(parts.at(3).toLatin1()));

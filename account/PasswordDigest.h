@@ -16,4 +16,6 @@ public:
     static QString make(const QString &password);
     // True when `stored` is a digest of `password` in either form.
     static bool matches(const QString &password, const QString &stored);
+    // True when `text` has the form make() gives (what the password helper takes on its input).
+    static bool isSaltedDigest(const QString &text);
 };

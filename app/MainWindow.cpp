@@ -531,16 +531,10 @@ void MainWindow::startRun(bool saveFiles)
 bool MainWindow::checkScanTarget(bool saveFiles)
 {
     // The name is the stem of every page file, also of those the preview exports later; the
-    // folder matters only to a scan, which writes into it.
-    const ParamSetting &p = ParamSetting::instance;
-    QString warning = ScanTargetCheck::nameWarning(ScanTargetCheck::checkName(p.name));
-    if (warning.isEmpty() && saveFiles)
-        warning =
-            ScanTargetCheck::folderWarning(ScanTargetCheck::checkFolder(p.save_path), p.save_path);
-    if (warning.isEmpty())
-        return true;
-    QMessageBox::warning(nullptr, tr("Warning"), warning, QMessageBox::Ok);
-    return false;
+    // folder matters only to a scan, which writes into it (and may give way to ~/Scans).
+    const bool approved = ScanTargetCheck::approve(ParamSetting::instance, saveFiles);
+    ui->edit_path->setText(ParamSetting::instance.save_path);
+    return approved;
 }
 
 void MainWindow::setScanControlsEnabled(bool enabled)
@@ -695,7 +689,7 @@ void MainWindow::finishRun(std::unique_ptr<ScanRun> run, bool scanWarnings)
     updateCancelAction();
     updateTextProgress();
 
-    LogOutput::WriteFile(report.logResult(), report.logPath());
+    LogOutput::WriteFile(report.logResult(), report.logPath(), report.keptPages());
     m_logWindow->ReadLog();
     m_resultLabel->setText(report.statusText());
     m_resultLabel->setToolTip(report.statusText());
@@ -841,8 +835,8 @@ void MainWindow::onAbout()
 
 void MainWindow::onSaveParam()
 {
-    const QString file = QFileDialog::getSaveFileName(this, tr("Import Files"), QString(),
-                                                      tr("Config Files (*.ini)"));
+    const QString file = QFileDialog::getSaveFileName(
+        this, tr("Import Files"), ParamSetting::templateFolder(), tr("Config Files (*.ini)"));
     if (file.isEmpty())
         return;
     UpdateParam();
@@ -854,8 +848,8 @@ void MainWindow::onSaveParam()
 
 void MainWindow::onImportParam()
 {
-    const QString file =
-        QFileDialog::getOpenFileName(this, tr("Open File"), QString(), QStringLiteral("*.ini"));
+    const QString file = QFileDialog::getOpenFileName(
+        this, tr("Open File"), ParamSetting::templateFolder(), QStringLiteral("*.ini"));
     if (file.isEmpty())
         return;
     // A file the settings class must not read (too large, or holding data no template has)

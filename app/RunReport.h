@@ -29,6 +29,8 @@ public:
     LogRecord::Result logResult() const;
     // The first file the run wrote; empty when it wrote none (always for a preview).
     QString logPath() const;
+    // The pages the run kept: saved, or for a preview collected.
+    int keptPages() const { return saveFiles ? counts.saved : counts.collected; }
     // The status-bar line at the end: "N page(s) saved to <folder or merged file>", the
     // cancelled forms, or empty for a failed run that kept nothing; then the blank pages left
     // out and a stopped text recognition, when there are.

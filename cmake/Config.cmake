@@ -44,7 +44,7 @@ add_custom_target(scanconsole_login_ini ALL
         -P ${CMAKE_CURRENT_LIST_FILE}
     COMMENT "Providing config/Login.ini where it is missing"
     VERBATIM)
-add_dependencies(veldrin-scan scanconsole_login_ini)
+add_dependencies(veldrin-scan scanconsole_login_ini veldrin-scan-password)
 
 install(CODE "
     set(login_dir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${SCANCONSOLE_INSTALL_APPDIR}/config\")

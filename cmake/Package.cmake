@@ -3,13 +3,15 @@
 #
 # Layout of an installation (paths below the install prefix, which is "/" for the package):
 #   opt/veldrin-scan/                the application directory: the console, ScanConsoleApp,
-#                                    the simulated network scanner; config/ is made by postinst
+#                                    the password helper, the simulated network scanner;
+#                                    config/ (the machine's defaults) is made by postinst
 #   usr/bin/veldrin-scan             launcher
 #   usr/share/applications/          desktop entry
 #   usr/share/icons/hicolor/         application icon, drawn by res/draw_images.cpp
 #   usr/share/metainfo/              AppStream metadata
 #   usr/share/man/man1/              manual page of the launcher
 #   usr/share/veldrin-scan/config/   the initial Login.ini, copied into config/ on first install
+#   usr/share/polkit-1/actions/      the polkit action of the password helper
 #
 # Everything the package carries is installed in the component `deb`. The package's settings
 # files are made by its maintainer scripts (packaging/postinst), never shipped: dpkg would replace
@@ -22,7 +24,7 @@ set(PKG_SRC ${CMAKE_SOURCE_DIR}/packaging)
 set(PKG_STAGE ${CMAKE_BINARY_DIR}/packaging)
 
 # The console and its programs.
-install(TARGETS veldrin-scan ScanConsoleApp
+install(TARGETS veldrin-scan ScanConsoleApp veldrin-scan-password
     RUNTIME DESTINATION ${SCANCONSOLE_INSTALL_APPDIR} COMPONENT deb)
 # The simulated network scanner, where the build has one.
 if(TARGET escl-scanner)
@@ -34,6 +36,9 @@ install(FILES ${PKG_SRC}/${SCANCONSOLE_DESKTOP_ID}.desktop
     DESTINATION usr/share/applications COMPONENT deb)
 install(FILES ${PKG_SRC}/${SCANCONSOLE_DESKTOP_ID}.metainfo.xml
     DESTINATION usr/share/metainfo COMPONENT deb)
+# pkexec runs the password helper as root only under this action (administrator authentication).
+install(FILES ${PKG_SRC}/${SCANCONSOLE_DESKTOP_ID}.change-admin-password.policy
+    DESTINATION usr/share/polkit-1/actions COMPONENT deb)
 # The initial Login.ini as Config.cmake makes it for the build tree.
 if(NOT SCANCONSOLE_LOGIN_TEMPLATE)
     message(FATAL_ERROR "Package.cmake: include it after Config.cmake (SCANCONSOLE_LOGIN_TEMPLATE)")
@@ -89,7 +94,8 @@ set(CPACK_PACKAGE_DESCRIPTION
     "Desktop console of the TX7700-Series multifunction printers: set the scan\n"
     "parameters in one window, scan or preview, and get corrected pages in a preview\n"
     "window and in the destination folder as JPG, PDF, TIFF, OFD, PNG, BMP or one\n"
-    "merged PDF. Settings are shared by the members of the group scanner.")
+    "merged PDF. Each operator keeps settings of their own; the machine's defaults\n"
+    "and the administrator account belong to root.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGE_CONTACT "Veldrin scanning console team <scan-console@veldrin.example>")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/")
@@ -100,10 +106,13 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Libraries from the binaries; the rest is what the console runs or reads at run time: the
 # network scanner backend, ping for the printer's status, Chinese glyphs, and the recognition
-# data of the searchable PDF (Simplified Chinese and English).
+# data of the searchable PDF (Simplified Chinese and English). pkexec is how an operator's
+# console asks for the system administrator to change the administrator password; without it
+# the console names the command to run.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "sane-airscan, iputils-ping, fonts-wqy-microhei, tesseract-ocr-chi-sim, tesseract-ocr-eng")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pkexec")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${PKG_SRC}/postinst;${PKG_SRC}/postrm")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

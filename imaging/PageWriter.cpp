@@ -1,37 +1,40 @@
 #include "imaging/PageWriter.h"
 
-#include "imaging/FileCommit.h"
 #include "imaging/ImageEncoder.h"
 #include "imaging/OfdWriter.h"
 #include "imaging/PdfPageWriter.h"
 #include "imaging/SaveFormat.h"
 #include "imaging/TiffWriter.h"
 
-#include <QFileInfo>
-
 namespace {
 
-bool writeImage(const QImage &image, const QString &target)
+// Encoded in memory first, then one checked write: a full disk fails for certain instead of
+// leaving a truncated file. TIFF goes through libtiff for its lossless compressions.
+QByteArray encodeImage(const QImage &image, int saveType)
 {
     if (image.isNull())
-        return false;
-    // Encoded in memory first, then one checked write: a full disk fails for certain instead of
-    // leaving a truncated file. TIFF goes through libtiff for its lossless compressions.
-    const QByteArray format = QFileInfo(target).suffix().toLower().toLatin1();
-    if (format == "tif" || format == "tiff")
-        return FileCommit::write(TiffWriter::encode(image), target);
-    return FileCommit::write(ImageEncoder::encode(image, format), target);
+        return QByteArray();
+    switch (saveType) {
+    case SaveFormat::Tiff:
+        return TiffWriter::encode(image);
+    case SaveFormat::Png:
+        return ImageEncoder::encode(image, "png");
+    case SaveFormat::Bmp:
+        return ImageEncoder::encode(image, "bmp");
+    default:
+        return ImageEncoder::encode(image, "jpg");
+    }
 }
 
-bool writeOfd(const PageSource &page, const QString &target)
+QByteArray encodeOfd(const PageSource &page)
 {
     const OfdWriter::Page ofdPage{page.documentJpeg(), page.size(), page.dpi()};
-    return !ofdPage.jpeg.isEmpty() && OfdWriter::write(QList<OfdWriter::Page>{ofdPage}, target);
+    return ofdPage.jpeg.isEmpty() ? QByteArray() : OfdWriter::encode({ofdPage});
 }
 
 } // namespace
 
-bool PageWriter::write(const PageSource &page, int saveType, const QString &target)
+bool PageWriter::write(const PageSource &page, int saveType, FileCommit &out)
 {
     if (page.isNull())
         return false;
@@ -39,16 +42,29 @@ bool PageWriter::write(const PageSource &page, int saveType, const QString &targ
     case SaveFormat::Jpg:
     case SaveFormat::Tiff:
     case SaveFormat::Png:
-    case SaveFormat::Bmp:
-        return writeImage(page.image(), target);
+    case SaveFormat::Bmp: {
+        const QByteArray bytes = encodeImage(page.image(), saveType);
+        return !bytes.isEmpty() && out.write(bytes);
+    }
     case SaveFormat::Pdf:
     case SaveFormat::MergedPdf:
-        return PdfPageWriter::write(QList<PageSource>{page}, target);
-    case SaveFormat::Ofd:
-        return writeOfd(page, target);
+        return PdfPageWriter::write(QList<PageSource>{page}, out);
+    case SaveFormat::Ofd: {
+        const QByteArray bytes = encodeOfd(page);
+        return !bytes.isEmpty() && out.write(bytes);
+    }
     default:
         return false;
     }
+}
+
+bool PageWriter::write(const PageSource &page, int saveType, const QString &target,
+                       FileCommit::Existing existing, QString *written)
+{
+    if (page.isNull() || !SaveFormat::isFormat(saveType))
+        return false;
+    FileCommit out(target);
+    return write(page, saveType, out) && out.commit(existing, written);
 }
 
 bool PageWriter::write(const QImage &image, int saveType, const QString &target)

@@ -5,7 +5,6 @@
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
@@ -14,11 +13,8 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <stdexcept>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -137,26 +133,8 @@ void addPage(QPDF &pdf, QPDFPageDocumentHelper &document, const PageSource &page
     document.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(pageDict)), false);
 }
 
-// A free hidden name in the target's folder for the file being written.
-QString temporaryBeside(const QString &target)
+bool writeFile(const QList<PageSource> &pages, int fd)
 {
-    const QFileInfo info(target);
-    QTemporaryFile probe(info.absolutePath() + QStringLiteral("/.") + info.fileName() +
-                         QStringLiteral(".XXXXXX"));
-    return probe.open() ? probe.fileName() : QString(); // removed again with `probe`
-}
-
-bool writeFile(const QList<PageSource> &pages, const QString &file, const QString &target)
-{
-    // Created afresh with the ordinary permissions (not the private ones of a temporary
-    // file); a replaced file keeps its own, as a file rewritten in place would.
-    const int fd =
-        ::open(QFile::encodeName(file).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    struct stat existing;
-    if (::stat(QFile::encodeName(target).constData(), &existing) == 0)
-        ::fchmod(fd, existing.st_mode & 07777);
     bool written = false;
     try {
         FilePipeline out(fd);
@@ -173,7 +151,7 @@ bool writeFile(const QList<PageSource> &pages, const QString &file, const QStrin
     } catch (const std::exception &e) {
         qDebug() << "PdfPageWriter:" << e.what();
     }
-    return ::close(fd) == 0 && written;
+    return written;
 }
 
 // A complete, valid PDF of `count` pages, as a reader sees it.
@@ -193,26 +171,27 @@ bool holdsPages(const QString &file, int count)
 
 } // namespace
 
-bool PdfPageWriter::write(const QList<PageSource> &pages, const QString &pdfPath)
+bool PdfPageWriter::write(const QList<PageSource> &pages, FileCommit &out)
 {
     QList<PageSource> withPixels;
     for (const PageSource &page : pages) {
         if (!page.isNull())
             withPixels.append(page);
     }
-    if (withPixels.isEmpty())
+    if (withPixels.isEmpty() || !out.isOpen())
         return false;
-    const QString temporary = temporaryBeside(pdfPath);
-    if (temporary.isEmpty())
-        return false;
-    // rename(2) replaces the target at once: the old file stays until the new one is whole.
-    if (!writeFile(withPixels, temporary, pdfPath) || !holdsPages(temporary, withPixels.size()) ||
-        std::rename(QFile::encodeName(temporary).constData(),
-                    QFile::encodeName(pdfPath).constData()) != 0) {
-        QFile::remove(temporary);
-        return false;
-    }
-    return true;
+    // Read back through the new file's own descriptor before it may take the target's name.
+    if (writeFile(withPixels, out.handle()) && holdsPages(out.readBackPath(), withPixels.size()))
+        return true;
+    out.fail();
+    return false;
+}
+
+bool PdfPageWriter::write(const QList<PageSource> &pages, const QString &pdfPath,
+                          FileCommit::Existing existing, QString *written)
+{
+    FileCommit out(pdfPath);
+    return write(pages, out) && out.commit(existing, written);
 }
 
 bool PdfPageWriter::write(const QImage &image, const QString &pdfPath)

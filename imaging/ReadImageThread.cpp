@@ -266,8 +266,10 @@ void ReadImageThread::saveImage(ImageObject *record, const PageSource &page)
     const QString target = folder + QLatin1Char('/') + record->name + SaveFormat::suffix(saveType);
     // An unknown format writes nothing and counts as a failed save too: the page is not where
     // the operator expects it.
-    if (PageWriter::write(page, saveType, target))
-        m_tally.pageSaved(target);
+    // A name taken by anything but the operator's own file gives the next free name.
+    QString written;
+    if (PageWriter::write(page, saveType, target, FileCommit::ReplaceOwnOrFree, &written))
+        m_tally.pageSaved(written);
     else
         noteFailedSave(folder, record->name);
 }
@@ -288,8 +290,9 @@ void ReadImageThread::saveMutiImage()
         std::count_if(pages.begin(), pages.end(), [](const PageSource &p) { return !p.isNull(); }));
     if (written == 0)
         return;
-    if (PdfPageWriter::write(pages, target))
-        m_tally.documentSaved(target, written);
+    QString file;
+    if (PdfPageWriter::write(pages, target, FileCommit::ReplaceOwnOrFree, &file))
+        m_tally.documentSaved(file, written);
     else
         noteFailedSave(folder, first + QStringLiteral(".pdf"), written); // all its pages
 }

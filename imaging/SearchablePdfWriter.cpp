@@ -51,5 +51,12 @@ bool SearchablePdfWriter::finish()
         return false;
     QFile file(m_work.filePath(QStringLiteral("document.pdf")));
     const QByteArray pdf = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    return isComplete(pdf) && FileCommit::write(pdf, m_target);
+    // Like every page of a scan: a name taken by anything but the operator's own file gives
+    // the next free name, and target() then tells the file really written.
+    QString written;
+    if (!isComplete(pdf) ||
+        !FileCommit::write(pdf, m_target, FileCommit::ReplaceOwnOrFree, &written))
+        return false;
+    m_target = written;
+    return true;
 }

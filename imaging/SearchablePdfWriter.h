@@ -25,8 +25,9 @@ public:
 
     // Adds the page `recogniser` holds (recognised, or set without text), as the next page.
     bool add(TextRecogniser &recogniser);
-    // Completes the document and puts it at the target. False (nothing written) when a page
-    // could not be added or there is none.
+    // Completes the document and puts it at the target, or at the next free name when the
+    // target is taken by anything but the operator's own file (target() then names the file
+    // written). False (nothing written) when a page could not be added or there is none.
     bool finish();
 
     int pageCount() const { return m_pages; }

@@ -4,16 +4,18 @@
 
 #include <QString>
 
-// Appends to the work log in "./logFiles" under the current working directory. Failures are
-// silent: a folder that cannot be made or a file that cannot be opened skips the record.
+// Appends to the work log in "./logFiles" under the current working directory, never through a
+// link and only to a regular file of the operator's own. Failures are silent: a folder that
+// cannot be made or a file that cannot be opened skips the record. Each scan job's record also
+// goes to the system journal (JournalRecord).
 class LogOutput
 {
 public:
     LogOutput() = delete;
 
-    // One record for a finished scan job: its result and `documentPath`, the file the job
-    // really wrote (empty when it wrote none).
-    static void WriteFile(LogRecord::Result result, const QString &documentPath);
+    // One record for a finished scan job: its result, `documentPath`, the file the job really
+    // wrote (empty when it wrote none), and the `pages` it kept (in the journal's record).
+    static void WriteFile(LogRecord::Result result, const QString &documentPath, int pages = 0);
     // One record naming the record's configured document: "Success" or "Fail".
     static void WriteFile(bool success);
     // Appends `text` (UTF-8) and a line feed to the log file named by log_file_name, which

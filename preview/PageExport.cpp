@@ -6,7 +6,9 @@
 #include "imaging/SaveFormat.h"
 #include "imaging/SearchablePdfJob.h"
 
+#include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QThread>
 
 PageExport::PageExport(const QString &folder, int saveType, const QList<Page> &pages)
@@ -75,10 +77,16 @@ QString PageExport::firstExistingTarget() const
 
 namespace {
 
-bool writeSearchable(const QList<PageSource> &pages, const QString &path,
+bool writeSearchable(const QList<PageSource> &pages, FileCommit &out,
                      const PageExport::Watch &watch)
 {
-    SearchablePdfJob job(path, QThread::idealThreadCount());
+    // The job writes into a private folder; the finished PDF is then copied into `out`, so the
+    // caller decides alone whether and where it is put in place.
+    QTemporaryDir work;
+    if (!work.isValid())
+        return false;
+    SearchablePdfJob job(work.filePath(QStringLiteral("document.pdf")),
+                         QThread::idealThreadCount());
     bool written = false;
     // Called on the job's workers: only the caller's progress, which reports by signal.
     QObject::connect(&job, &SearchablePdfJob::Progress, [&watch](int done, int total) {
@@ -99,16 +107,19 @@ bool writeSearchable(const QList<PageSource> &pages, const QString &path,
         if (watch.stop && watch.stop())
             job.cancel();
     }
-    return written && complete;
+    if (!written || !complete)
+        return false;
+    QFile pdf(job.target());
+    return pdf.open(QIODevice::ReadOnly) && out.write(pdf.readAll());
 }
 
 } // namespace
 
-bool PageExport::write(const File &file, const QString &path, const Watch &watch)
+bool PageExport::write(const File &file, FileCommit &out, const Watch &watch)
 {
     if (file.format == SaveFormat::MergedPdf)
-        return PdfPageWriter::write(file.pages, path);
+        return PdfPageWriter::write(file.pages, out);
     if (file.format == SaveFormat::SearchablePdf)
-        return writeSearchable(file.pages, path, watch);
-    return file.pages.size() == 1 && PageWriter::write(file.pages.first(), file.format, path);
+        return writeSearchable(file.pages, out, watch);
+    return file.pages.size() == 1 && PageWriter::write(file.pages.first(), file.format, out);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "imaging/FileCommit.h"
 #include "imaging/PageSource.h"
 
 #include <QList>
@@ -53,11 +54,10 @@ public:
         std::function<bool()> stop; // asked now and then: true stops the recognition
     };
 
-    // Writes `file` under the name `path` (whose suffix must be that of the file's target: the
-    // image formats take the encoder from it). Returns false when nothing complete was written.
-    // A searchable PDF recognises its pages on a worker per core; stopped, it still writes every
-    // page, those not recognised yet without text.
-    static bool write(const File &file, const QString &path, const Watch &watch = Watch());
+    // Writes `file` into `out`, a new file the caller commits to the file's target. Returns
+    // false when nothing complete was written. A searchable PDF recognises its pages on a worker
+    // per core; stopped, it still writes every page, those not recognised yet without text.
+    static bool write(const File &file, FileCommit &out, const Watch &watch = Watch());
 
 private:
     QString targetOf(const QString &pageName) const;

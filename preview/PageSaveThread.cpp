@@ -1,29 +1,7 @@
 #include "preview/PageSaveThread.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
-#include <QTemporaryFile>
-
-#include <cstdio>
-
-namespace {
-
-// A free hidden name beside `target` with the same suffix (the image formats take their encoder
-// from it), or an empty text when the folder cannot take a file.
-QString stagingName(const QString &target)
-{
-    const QFileInfo info(target);
-    QTemporaryFile probe(info.absolutePath() + QStringLiteral("/.") + info.completeBaseName() +
-                         QStringLiteral(".XXXXXX.") + info.suffix());
-    if (!probe.open())
-        return QString();
-    // Removed again when `probe` ends: the writers create the file afresh, with the ordinary
-    // permissions rather than the private ones of a temporary file.
-    return probe.fileName();
-}
-
-} // namespace
 
 PageSaveThread::PageSaveThread(const QList<PageExport::File> &files, bool overwrite)
     : m_files(files), m_overwrite(overwrite), m_finish(false)
@@ -48,23 +26,18 @@ bool PageSaveThread::finishRequested()
     return m_finish;
 }
 
-PageSaveThread::Commit PageSaveThread::commit(const QString &staged, const QString &target)
+PageSaveThread::Commit PageSaveThread::commit(FileCommit &out)
 {
     QMutexLocker lock(&m_mutex);
     if (m_finish) {
-        QFile::remove(staged);
+        out.discard();
         return Commit::Cancelled;
     }
-    // A replaced file keeps its permissions, as a file rewritten in place would.
-    if (QFileInfo::exists(target))
-        QFile::setPermissions(staged, QFile::permissions(target));
-    // rename(2) replaces the target at once; a failure (the target is a folder) leaves it.
-    if (std::rename(QFile::encodeName(staged).constData(), QFile::encodeName(target).constData()) !=
-        0) {
-        QFile::remove(staged);
-        return Commit::Failed;
-    }
-    return Commit::Done;
+    // A file that is not the operator's own (a link, another user's file) is never replaced,
+    // nor is any file the operator chose to keep: the page then takes the next free name.
+    return out.commit(m_overwrite ? FileCommit::ReplaceOwnOrFree : FileCommit::KeepOrFree)
+               ? Commit::Done
+               : Commit::Failed;
 }
 
 void PageSaveThread::run()
@@ -80,17 +53,15 @@ void PageSaveThread::run()
         const PageExport::File &file = m_files.at(i);
         if (!m_overwrite && QFileInfo::exists(file.target))
             continue;
-        const QString staged = stagingName(file.target);
+        FileCommit out(file.target);
         PageExport::Watch watch;
         watch.progress = [this](int done, int pages) { emit UpdateRecognition(done, pages); };
         watch.stop = [this] { return finishRequested(); };
-        if (staged.isEmpty() || !PageExport::write(file, staged, watch)) {
-            if (!staged.isEmpty())
-                QFile::remove(staged);
+        if (!out.isOpen() || !PageExport::write(file, out, watch)) {
             failed.append(file.target);
             continue;
         }
-        const Commit result = commit(staged, file.target);
+        const Commit result = commit(out);
         if (result == Commit::Cancelled) {
             emit SaveFinished(failed, true);
             return;

@@ -6,17 +6,20 @@
 #include <QStringList>
 #include <QThread>
 
-// Writes a list of files off the GUI thread, one after the other. Each file is written under a
-// hidden name in its folder and renamed to its target only when complete, so a file is either
-// whole or absent. Finish() stops the run between files: the file being written when it comes
-// is discarded, the files already in place stay, and no later file is started. A searchable
-// PDF, whose pages take seconds each to recognise, also stops in the middle and is discarded.
+// Writes a list of files off the GUI thread, one after the other. Each file is written as a new
+// file in its folder and takes its target's name only when complete (FileCommit), so a file is
+// either whole or absent, and never written through a link or over another user's file. Finish()
+// stops the run between files: the file being written when it comes is discarded, the files already
+// in place stay, and no later file is started. A searchable PDF, whose pages take seconds each to
+// recognise, also stops in the middle and is discarded.
 class PageSaveThread : public QThread
 {
     Q_OBJECT
 
 public:
-    // `overwrite` clear: a target that already exists is left as it is.
+    // `overwrite` clear: a target that already exists is left as it is. Set: an existing target
+    // is replaced when it is the operator's own regular file; anything else there (a link,
+    // another user's file) makes the page take the next free name ("<name>-1.jpg").
     PageSaveThread(const QList<PageExport::File> &files, bool overwrite);
     // Stops the run and waits for it: the thread never outlives its object.
     ~PageSaveThread() override;
@@ -43,8 +46,8 @@ private:
         Cancelled
     };
     bool finishRequested();
-    // Renames `staged` to `target` unless a stop was asked for; `staged` never remains.
-    Commit commit(const QString &staged, const QString &target);
+    // Puts `out` in place unless a stop was asked for; its new file never remains otherwise.
+    Commit commit(FileCommit &out);
 
     const QList<PageExport::File> m_files;
     const bool m_overwrite;

@@ -35,8 +35,9 @@ void DetectThread::run()
     if (m_finish)
         return;
     for (;;) {
-        // The address dialog may replace the address at any time; copy it under its lock.
-        const QString address = ParamSetting::instance.printerAddress();
+        // The address dialog may replace the address at any time; copy it under its lock. Only
+        // its host is pinged (a URL's scheme, port and path are the scan program's).
+        const QString address = ParamSetting::instance.printerHost();
         emit UpdateStatus(pingOk(address) ? 0 : 1);
         pause();
         if (m_finish)

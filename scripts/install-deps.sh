@@ -20,6 +20,8 @@ PACKAGES=(
     fonts-wqy-microhei
     iputils-ping xvfb xauth
     libsane-dev libsane1 sane-airscan sane-utils libcpp-httplib-dev
+    # The work log's records also go to the system journal (sd_journal_send).
+    libsystemd-dev
     # The package test: builds the .deb (dpkg-dev comes with build-essential; CPack needs
     # `file` to find the binaries for dpkg-shlibdeps) and checks its desktop entry and
     # AppStream file.

@@ -2,15 +2,15 @@
 #include "ui_IPSetting.h"
 
 #include "settings/ParamSetting.h"
+#include "settings/PrinterAddress.h"
 
 #include <QIcon>
-#include <QRegularExpression>
+#include <QMessageBox>
 
 IPSetting::IPSetting(QWidget *parent) : QDialog(parent), ui(new Ui::IPSetting)
 {
     ui->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/PreviewWindow/res/MainWin.jpg")));
-    // The masked setter spreads the dotted text over the four digit groups.
     ui->edit_IP->setText(ParamSetting::instance.printerAddress());
     connect(ui->btn_Ok, &QPushButton::clicked, this, &IPSetting::onBtnOk);
     connect(ui->btn_cancel, &QPushButton::clicked, this, &IPSetting::onBtnCancel);
@@ -23,12 +23,24 @@ IPSetting::~IPSetting()
 
 void IPSetting::onBtnOk()
 {
-    // The mask's literal blanks must not reach the address: groups joined by dots remain.
-    QString address = ui->edit_IP->text();
-    address.remove(QRegularExpression(QStringLiteral("\\s")));
+    // Only an address with one meaning is stored, in its normal form; a refused one is named
+    // and the dialog stays open with the text as typed.
+    const QString typed = ui->edit_IP->text();
+    QString address;
+    const PrinterAddress::Problem problem = PrinterAddress::check(typed, &address);
+    if (problem != PrinterAddress::Ok) {
+        QMessageBox::warning(nullptr, tr("Warning"), PrinterAddress::problemText(problem, typed),
+                             QMessageBox::Ok);
+        ui->edit_IP->setFocus();
+        return;
+    }
     // Through the setter: the reachability monitor copies the address from its own thread.
     ParamSetting::instance.setPrinterAddress(address);
-    ParamSetting::instance.saveIPSettings(QString());
+    if (!ParamSetting::instance.saveIPSettings(QString()))
+        QMessageBox::warning(nullptr, tr("Warning"),
+                             tr("The address is used until the console ends, but could not be "
+                                "saved"),
+                             QMessageBox::Ok);
     accept();
 }
 

@@ -1,12 +1,20 @@
 #include "settings/ParamSetting.h"
 
 #include "imaging/SaveFormat.h"
+#include "settings/PrinterAddress.h"
+#include "settings/SettingsFile.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QVariant>
+
+#include <functional>
+#include <sys/stat.h>
 
 ParamSetting ParamSetting::instance;
 
@@ -16,13 +24,6 @@ namespace {
 bool inRange(int value, unsigned max)
 {
     return static_cast<unsigned>(value) <= max;
-}
-
-// A file counts as written when the settings object synced without error and the file is there.
-bool syncedToFile(QSettings &settings)
-{
-    settings.sync();
-    return settings.status() == QSettings::NoError && QFileInfo::exists(settings.fileName());
 }
 
 // Visibility flags in the order they are read and written, with their keys.
@@ -83,45 +84,102 @@ void ParamSetting::initUserModel(int)
         this->*entry.flag = true;
 }
 
+QString ParamSetting::defaultsFolder()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/config");
+}
+
+QString ParamSetting::operatorFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/veldrin-scan");
+}
+
+namespace {
+
+// Makes `folder` private (mode 0700) when it is missing, with the folders above it.
+bool makePrivateFolder(const QString &folder)
+{
+    return QFileInfo(folder).isDir() || (QDir().mkpath(QFileInfo(folder).path()) &&
+                                         ::mkdir(QFile::encodeName(folder).constData(), 0700) == 0);
+}
+
+} // namespace
+
+QString ParamSetting::templateFolder()
+{
+    const QString folder = operatorFolder() + QStringLiteral("/templates");
+    makePrivateFolder(operatorFolder());
+    makePrivateFolder(folder);
+    return folder;
+}
+
 QString ParamSetting::paramFilePath(const QString &path)
 {
     if (!path.isEmpty())
         return path;
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/config/ParamSetting.ini");
+    return operatorFolder() + QStringLiteral("/ParamSetting.ini");
 }
 
 QString ParamSetting::visibleFilePath()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/config/VisibleSetting.ini");
+    return operatorFolder() + QStringLiteral("/VisibleSetting.ini");
 }
+
+namespace {
+
+// The files a load reads, in order, each over the one before: a template alone; for the
+// default files the machine's defaults, then the operator's own. False when one of them must
+// not be read; missing files are left out.
+bool layers(const QString &path, const QString &fileName, QList<QByteArray> *contents)
+{
+    const QStringList files =
+        !path.isEmpty() ? QStringList{path}
+                        : QStringList{ParamSetting::defaultsFolder() + QLatin1Char('/') + fileName,
+                                      ParamSetting::operatorFolder() + QLatin1Char('/') + fileName};
+    for (const QString &file : files) {
+        QByteArray content;
+        const SettingsFile::Status status = SettingsFile::read(file, &content);
+        if (status == SettingsFile::Refused)
+            return false;
+        if (status == SettingsFile::Read)
+            contents->append(content);
+    }
+    return true;
+}
+
+// Writes into `file`; the default files go into the operator's own folder, made private on
+// first use.
+bool update(const QString &path, const QString &file,
+            const std::function<void(QSettings &)> &change)
+{
+    if (path.isEmpty() && !makePrivateFolder(ParamSetting::operatorFolder()))
+        return false;
+    return SettingsFile::update(file, change);
+}
+
+} // namespace
 
 bool ParamSetting::isReadable(const QString &file)
 {
-    const QFileInfo info(file);
-    if (!info.exists())
-        return true;
-    if (!info.isFile() || info.size() > MaxFileBytes)
-        return false;
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return true; // the settings class cannot read it either
-    const QByteArray text = f.read(MaxFileBytes + 1);
-    // The settings class writes a float as "@Variant(\0\0\0\x87...)"; "@@" starts a text
-    // that only begins with "@".
-    static const QByteArray variant = "@Variant(";
-    static const QByteArray floatValue = "@Variant(\\0\\0\\0\\x87";
-    for (int at = text.indexOf(variant); at >= 0; at = text.indexOf(variant, at + 1)) {
-        if ((at == 0 || text.at(at - 1) != '@') && text.mid(at, floatValue.size()) != floatValue)
-            return false;
-    }
-    return text.size() <= MaxFileBytes;
+    QByteArray content;
+    return SettingsFile::read(file, &content) != SettingsFile::Refused;
 }
 
 bool ParamSetting::loadParamSettings(QString path)
 {
-    if (!isReadable(paramFilePath(path)))
+    QList<QByteArray> files;
+    if (!layers(path, QStringLiteral("ParamSetting.ini"), &files))
         return false;
-    QSettings s(paramFilePath(path), QSettings::IniFormat);
+    for (const QByteArray &content : files) {
+        SettingsFile file(content);
+        readParamSettings(file.settings());
+    }
+    return true;
+}
+
+void ParamSetting::readParamSettings(QSettings &s)
+{
 
     auto readInt = [&s](const char *key, int &field, bool (*accept)(int)) {
         const int v = s.value(QLatin1String(key), field).toInt();
@@ -176,12 +234,15 @@ bool ParamSetting::loadParamSettings(QString path)
     readInt("/ORTHER/bkg_green", bkg_green, [](int v) { return inRange(v, 255); });
     readInt("/ORTHER/bkg_blue", bkg_blue, [](int v) { return inRange(v, 255); });
     readBool("/ORTHER/progress", progress);
-    return true;
 }
 
 bool ParamSetting::saveParamSettings(QString path)
 {
-    QSettings s(paramFilePath(path), QSettings::IniFormat);
+    return update(path, paramFilePath(path), [this](QSettings &s) { writeParamSettings(s); });
+}
+
+void ParamSetting::writeParamSettings(QSettings &s) const
+{
     s.setValue(QStringLiteral("/HELP/user_model"), user_model);
     s.setValue(QStringLiteral("/BASE/save_path"), save_path);
     s.setValue(QStringLiteral("/BASE/resolution"), resolution);
@@ -212,41 +273,55 @@ bool ParamSetting::saveParamSettings(QString path)
     s.setValue(QStringLiteral("/ORTHER/bkg_blue"), bkg_blue);
     s.setValue(QStringLiteral("/ORTHER/eco_mode"), eco_mode);
     s.setValue(QStringLiteral("/ORTHER/progress"), progress);
-    return syncedToFile(s);
 }
 
 bool ParamSetting::loadIPSettings(QString path)
 {
-    if (!isReadable(paramFilePath(path)))
+    QList<QByteArray> files;
+    if (!layers(path, QStringLiteral("ParamSetting.ini"), &files))
         return false;
-    QSettings s(paramFilePath(path), QSettings::IniFormat);
-    setPrinterAddress(s.value(QStringLiteral("/PRINTER/IP"), printerAddress()).toString());
+    for (const QByteArray &content : files) {
+        SettingsFile file(content);
+        setPrinterAddress(
+            file.settings().value(QStringLiteral("/PRINTER/IP"), printerAddress()).toString());
+    }
     return true;
 }
 
 bool ParamSetting::saveIPSettings(QString path)
 {
-    QSettings s(paramFilePath(path), QSettings::IniFormat);
-    s.setValue(QStringLiteral("/PRINTER/IP"), printerAddress());
-    return syncedToFile(s);
+    const QString address = printerAddress();
+    return update(path, paramFilePath(path),
+                  [&address](QSettings &s) { s.setValue(QStringLiteral("/PRINTER/IP"), address); });
 }
 
 bool ParamSetting::loadVisibleSettings()
 {
-    if (!isReadable(visibleFilePath()))
+    QList<QByteArray> files;
+    if (!layers(QString(), QStringLiteral("VisibleSetting.ini"), &files))
         return false;
-    QSettings s(visibleFilePath(), QSettings::IniFormat);
-    for (const VisibleKey &entry : kVisibleKeys)
-        this->*entry.flag = s.value(QLatin1String(entry.key), true).toBool();
+    // A flag no file names is shown.
+    initUserModel(user_model);
+    for (const QByteArray &content : files) {
+        SettingsFile file(content);
+        for (const VisibleKey &entry : kVisibleKeys)
+            this->*entry.flag =
+                file.settings().value(QLatin1String(entry.key), this->*entry.flag).toBool();
+    }
     return true;
 }
 
 bool ParamSetting::saveVisibleSettings()
 {
-    QSettings s(visibleFilePath(), QSettings::IniFormat);
-    for (const VisibleKey &entry : kVisibleKeys)
-        s.setValue(QLatin1String(entry.key), this->*entry.flag);
-    return syncedToFile(s);
+    return update(QString(), visibleFilePath(), [this](QSettings &s) {
+        for (const VisibleKey &entry : kVisibleKeys)
+            s.setValue(QLatin1String(entry.key), this->*entry.flag);
+    });
+}
+
+QString ParamSetting::printerHost() const
+{
+    return PrinterAddress::host(printerAddress());
 }
 
 QString ParamSetting::printerAddress() const

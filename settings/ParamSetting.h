@@ -1,15 +1,24 @@
 #pragma once
 
 #include "settings/ScanSettings.h"
+#include "settings/SettingsFile.h"
 
 #include <QMutex>
 #include <QString>
+
+class QSettings;
 
 // The one record of everything the console keeps between runs: scan parameters (the fields of
 // ScanSettings), interface mode, visibility flags of the custom mode, printer address and the
 // work-log file name. Fields are public and read directly on the GUI thread; the ini files
 // change only through the save calls. A scan or preview works on its own copy of the scan
 // fields (scanSettings()), never on the record.
+//
+// Each operator has settings of their own: the default files ParamSetting.ini and
+// VisibleSetting.ini are read from the machine's defaults (config/ of the application
+// directory, read-only to operators on an installation) and then from the operator's own
+// folder (operatorFolder(), ~/.config/veldrin-scan), whose keys win; saves write the operator's
+// own files only. Files are read and written through SettingsFile: never through a link.
 class ParamSetting : public ScanSettings
 {
 public:
@@ -21,10 +30,12 @@ public:
     void initParamSetting();
     void initUserModel(int model);
 
-    // The loads refuse a file the settings class must not read (see isReadable) and then
-    // return false with nothing changed; a missing file loads nothing and is fine.
+    // The loads refuse a file the settings class must not read (see SettingsFile) and then
+    // return false with nothing changed; a missing file loads nothing and is fine. An empty
+    // path loads the default files (machine's defaults, then the operator's own).
     bool loadParamSettings(QString path);
-    // Returns true only when the file was really written.
+    // Returns true only when the file was really written. An empty path writes the operator's
+    // own file; an existing file is replaced only when it is the operator's own regular file.
     bool saveParamSettings(QString path);
     bool loadIPSettings(QString path);
     bool saveIPSettings(QString path);
@@ -35,16 +46,26 @@ public:
     // it; every access from outside the GUI thread, and every write, goes through these two.
     QString printerAddress() const;
     void setPrinterAddress(const QString &address);
+    // The host part of the printer address (what is pinged); empty for an address that is not
+    // valid (see PrinterAddress).
+    QString printerHost() const;
 
     // The scan fields as they are now: the copy a run works on.
     ScanSettings scanSettings() const { return *this; }
 
-    // Settings files are small. One larger than this, one that is no plain file (a pipe would
-    // block), or one holding an encoded value other than a float (an image, say, which the
-    // settings class would decode on reading) is not read at all.
-    static constexpr qint64 MaxFileBytes = 1024 * 1024;
+    static constexpr qint64 MaxFileBytes = SettingsFile::MaxFileBytes;
+    // False for a file SettingsFile refuses to read.
     static bool isReadable(const QString &file);
 
+    // The machine's defaults: config/ in the application directory.
+    static QString defaultsFolder();
+    // The operator's own settings: "veldrin-scan" in the user's configuration folder
+    // ($XDG_CONFIG_HOME, normally ~/.config).
+    static QString operatorFolder();
+    // Where the operator's templates go: "templates" in the operator's own folder, made
+    // (private) when it is missing.
+    static QString templateFolder();
+    // The file a save writes: `path`, or for an empty one the operator's own file.
     static QString paramFilePath(const QString &path);
     static QString visibleFilePath();
 
@@ -81,5 +102,8 @@ public:
     QString printer_ip;
 
 private:
+    void readParamSettings(QSettings &s);
+    void writeParamSettings(QSettings &s) const;
+
     mutable QMutex m_printerIpMutex;
 };

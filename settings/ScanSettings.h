@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDir>
 #include <QString>
 
 // The scan fields of the settings record as one value: what one scan or preview works with.
@@ -9,7 +10,8 @@ class ScanSettings
 {
 public:
     // Each field starts at its default.
-    QString save_path = QStringLiteral("/home/image");
+    // The operator's own "Scans" folder: the one folder every operator can create and write.
+    QString save_path = QDir::homePath() + QStringLiteral("/Scans");
     QString name = QStringLiteral("Image");
     int resolution = 2;
     int save_type = 0;

@@ -15,6 +15,7 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 // The administrator account: installed Login.ini, login, password change, guarded log export.
 class TestAccount : public QObject
@@ -141,16 +142,11 @@ private slots:
         QTest::newRow("non-ASCII letter") << QStringList{p, "abcé123", "abcé123"} << chars;
         QTest::newRow("6 letters") << QStringList{p, "abcdef", "abcdef"} << "";
         QTest::newRow("16 digits") << QStringList{p, "1234567890123456", "1234567890123456"} << "";
-        // Login.ini links to a name too long for a temporary file beside it; root ignores modes.
-        QTest::newRow("unwritable") << QStringList{p, "NewPass99", "NewPass99"} << "新密码保存失败";
     }
     void changePassword()
     {
         QFETCH(QStringList, typed);
         QFETCH(QString, message);
-        const QString longName = TestEnvironment::configDir() + '/' + QString(255, 'L');
-        if (message == "新密码保存失败")
-            QVERIFY(QFile::rename(loginIni(), longName) && QFile::link(longName, loginIni()));
         PasswordDialog dialog;
         const QStringList names{"edit_OldPassword", "edit_NewPassword", "edit_ConfirmPassword",
                                 "btn_Ok"};
@@ -169,10 +165,8 @@ private slots:
         const QString user =
             QSettings(loginIni(), QSettings::IniFormat).value("/LOGIN/User").toString();
         QCOMPARE(login(kUser, kPassword), kAccepted);
-        // A change (of a file an older installation left readable by all) stores a salted
-        // PBKDF2-SHA256 digest in a form that says so, for the owner only; the user stays.
-        QVERIFY(QFile::setPermissions(loginIni(), QFile::ReadOwner | QFile::WriteOwner |
-                                                      QFile::ReadGroup | QFile::ReadOther));
+        // A change stores a salted PBKDF2-SHA256 digest in a form that says so, for the owner
+        // only; the user stays.
         QStringList salts;
         for (const QString next : {"NewPass99", "NewPass98"}) {
             const QString previous = salts.isEmpty() ? kPassword : "NewPass99";
@@ -196,29 +190,100 @@ private slots:
         QVERIFY(salts[0] != salts[1]);
     }
 
-    void passwordFileKeepsAGroupThatMayWriteIt_data()
+    // Login.ini counts only when nobody but root or the operator can write it; a change keeps
+    // its mode.
+    void loginFileTrust_data()
     {
-        // An installation may share Login.ini with a group of operators who all may change the
-        // password (group read and write): a change must leave it theirs. Any other access of
-        // the group or of others is taken away.
-        QTest::addColumn<int>("before");
-        QTest::addColumn<int>("after");
-        QTest::newRow("owner only") << 0600 << 0600;
-        QTest::newRow("readable by all") << 0644 << 0600;
-        QTest::newRow("group reads") << 0640 << 0600;
-        QTest::newRow("group shares it") << 0660 << 0660;
-        QTest::newRow("group shares it, others read") << 0664 << 0660;
+        QTest::addColumn<QString>("file"); // a mode, "other user" or "link"
+        QTest::addColumn<bool>("trusted");
+        QTest::newRow("owner only") << "0600" << true;
+        QTest::newRow("group reads (an installation)") << "0640" << true;
+        QTest::newRow("readable by all") << "0644" << true;
+        QTest::newRow("group writes (an older installation)") << "0660" << false;
+        QTest::newRow("others write") << "0602" << false;
+        QTest::newRow("another user's file") << "other user" << false;
+        QTest::newRow("a link to a copy") << "link" << false;
     }
-    void passwordFileKeepsAGroupThatMayWriteIt()
+    void loginFileTrust()
     {
-        QFETCH(int, before);
-        QFETCH(int, after);
+        QFETCH(QString, file);
+        QFETCH(bool, trusted);
         const QByteArray path = QFile::encodeName(loginIni());
-        QCOMPARE(::chmod(path.constData(), mode_t(before)), 0);
+        if (file == "other user") {
+            if (::geteuid() != 0)
+                QSKIP("another user's file needs the test to run as root");
+            QCOMPARE(::chown(path.constData(), 64123, 64123), 0);
+        } else if (file == "link") {
+            const QString copy = TestEnvironment::configDir() + "/copy.ini";
+            QVERIFY(QFile::rename(loginIni(), copy) && QFile::link(copy, loginIni()));
+        } else {
+            QCOMPARE(::chmod(path.constData(), mode_t(file.toInt(nullptr, 8))), 0);
+        }
+        const QString refused = "警告|管理员账户文件 " + loginIni() + " 可被其他用户修改，已停用";
+        QCOMPARE(login(kUser, kPassword), trusted ? kAccepted : QStringList({"open", refused}));
+        if (!trusted)
+            return;
         QCOMPARE(change(kPassword, "NewPass99").first(), QString("accepted"));
         struct stat st;
         QCOMPARE(::stat(path.constData(), &st), 0);
-        QCOMPARE(int(st.st_mode & 0777), after);
+        QCOMPARE(int(st.st_mode & 0777), file.toInt(nullptr, 8));
+    }
+
+    // On an installation Login.ini is root's (0640, the operators' group may read it): the
+    // console of an operator changes it through the helper started by pkexec, or says how.
+    void passwordThroughTheHelper_data()
+    {
+        QTest::addColumn<QString>("pkexec"); // the stand-in's script; empty: none on PATH
+        QTest::addColumn<QStringList>("seen");
+        const QString helper = TestEnvironment::appDir() + "/veldrin-scan-password";
+        QTest::newRow("no pkexec") << QString()
+                                   << QStringList{"open", "警告|需要系统管理员权限才能修改管理员密码。"
+                                                          "请系统管理员运行：\nsudo " +
+                                                              helper,
+                                                  ""};
+        QTest::newRow("authorisation refused")
+            << "exit 126" << QStringList{"open", "未获系统管理员授权，密码未修改"};
+        // pkexec runs the helper as root: the stand-in's shell, started with the operator's
+        // effective user id and root's real one, drops to root.
+        QTest::newRow("authorised") << "echo \"$*\" >\"$0.calls\"; exec \"$@\""
+                                    << QStringList{"accepted", ""};
+    }
+    void passwordThroughTheHelper()
+    {
+        QFETCH(QString, pkexec);
+        QFETCH(QStringList, seen);
+        if (::geteuid() != 0)
+            QSKIP("an operator's console and root's Login.ini need the test to run as root");
+        const QByteArray path = QFile::encodeName(loginIni());
+        const gid_t operators = 64123;
+        QVERIFY(::chown(path.constData(), 0, operators) == 0 && ::chmod(path.constData(), 0640) == 0);
+        const QString stand = TestEnvironment::fakeBinDir() + "/pkexec";
+        QFile::remove(stand);
+        QFile::remove(stand + ".calls");
+        if (!pkexec.isEmpty())
+            TestEnvironment::writeFakeProgram("pkexec", "#!/bin/sh\n" + pkexec + "\n");
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(TestEnvironment::fakeBinDir()));
+        // The operator: a member of the group, not the file's owner.
+        QVERIFY(::setegid(operators) == 0 && ::seteuid(64123) == 0);
+        PasswordDialog dialog;
+        QStringList result =
+            press(dialog, {"edit_OldPassword", "edit_NewPassword", "edit_ConfirmPassword", "btn_Ok"},
+                  {kPassword, "NewPass99", "NewPass99"});
+        result << dialog.findChild<QLabel *>("label_Info")->text();
+        QVERIFY(::seteuid(0) == 0 && ::setegid(0) == 0);
+        qputenv("PATH", oldPath);
+        QFile::remove(stand);
+        QCOMPARE(result.mid(0, 1) + result.mid(result.size() - 1), (QStringList{seen.first(), seen.last()}));
+        if (seen.size() == 3)
+            QCOMPARE(result.at(1), seen.at(1));
+        const bool changed = seen.first() == "accepted";
+        QCOMPARE(login(kUser, "NewPass99") == kAccepted, changed);
+        struct stat st;
+        QCOMPARE(::stat(path.constData(), &st), 0);
+        QVERIFY(st.st_uid == 0 && st.st_gid == operators && (st.st_mode & 0777) == 0640);
+        if (changed)
+            QCOMPARE(readAll(stand + ".calls"), (TestEnvironment::appDir() + "/veldrin-scan-password\n").toUtf8());
     }
 
     void exportLog_data()

@@ -38,7 +38,11 @@ private:
     template <typename T> T *find(const char *name) { return findChildOrDie<T>(w, name); }
     bool shown(const char *name) { return find<QWidget>(name)->isVisibleTo(w); }
     int titleBar() { return w->style()->pixelMetric(QStyle::PM_TitleBarHeight); }
-    QString paramFile() const { return TestEnvironment::configDir() + "/ParamSetting.ini"; }
+    // The operator's own parameter file, which saves write.
+    QString paramFile() const
+    {
+        return TestEnvironment::operatorConfigDir() + "/ParamSetting.ini";
+    }
     static QByteArray readAll(const QString &file)
     {
         QFile f(file);

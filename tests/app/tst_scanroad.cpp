@@ -33,6 +33,7 @@
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -636,8 +637,12 @@ private slots:
     }
     void scanTargetIsCheckedFirst()
     {
-        // A name no file can have, or a folder that cannot take the pages: a warning that says
-        // why, and nothing starts (no run, no record, the store as it was).
+        // A name no file can have, or a folder that cannot take the pages (and no ~/Scans to
+        // fall back on): a warning that says why, and nothing starts (no run, no record, the
+        // store as it was).
+        const QByteArray home = qgetenv("HOME");
+        qputenv("HOME", "/proc/self");
+        auto restoreHome = qScopeGuard([&home] { qputenv("HOME", home); });
         QFETCH(QString, name);
         QFETCH(QString, folder);
         QFETCH(bool, preview);

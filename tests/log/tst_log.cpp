@@ -108,7 +108,8 @@ private slots:
         // BMP and merged PDF carry their path too, so the viewer's fields stay in place.
         const char *suffix[] = {".jpg", ".pdf", ".tiff", ".ofd", ".png", ".bmp", ".pdf"};
         for (int t = 0; t < 7; ++t)
-            QTest::addRow("save_type %d", t) << t << "/home/image/Image" + QByteArray(suffix[t]);
+            QTest::addRow("save_type %d", t)
+                << t << QFile::encodeName(QDir::homePath()) + "/Scans/Image" + suffix[t];
     }
     void writeRecord()
     {

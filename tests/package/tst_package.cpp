@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
 #include <sys/stat.h>
 
@@ -22,6 +23,8 @@ const QString kAppDir = QStringLiteral("opt/veldrin-scan");
 const QString kDesktopFile = QStringLiteral("usr/share/applications/com.veldrin.scan.desktop");
 const QString kMetainfoFile = QStringLiteral("usr/share/metainfo/com.veldrin.scan.metainfo.xml");
 const QString kLoginTemplate = QStringLiteral("usr/share/veldrin-scan/config/Login.ini");
+const QString kPolicy =
+    QStringLiteral("usr/share/polkit-1/actions/com.veldrin.scan.change-admin-password.policy");
 const int kIconSizes[] = {32, 48, 64, 128, 256, 512};
 
 struct Run
@@ -151,7 +154,7 @@ private slots:
             "getent", QString("#!/bin/sh\necho \"getent $*\" >>'%1'\n"
                               "[ \"$1\" = group ] && grep -qx \"$2\" '%2' 2>/dev/null\n")
                           .arg(m_calls, groups));
-        for (const char *tool : {"addgroup", "chgrp"})
+        for (const char *tool : {"addgroup", "chown"})
             TestEnvironment::writeFakeProgram(
                 tool, QString("#!/bin/sh\necho \"%1 $*\" >>'%2'\n").arg(tool, m_calls));
         QVERIFY(writeFile(groups, "scanner\n"));
@@ -180,6 +183,11 @@ private slots:
         for (const char *pkg : {"sane-airscan", "iputils-ping", "fonts-wqy-microhei",
                                 "tesseract-ocr-chi-sim", "tesseract-ocr-eng"})
             QTest::newRow(pkg) << "Depends" << QString("(^|, )%1(,|$)").arg(pkg);
+        // The journal's records (sd_journal_send); the administrator's authentication.
+        QTest::newRow("libsystemd") << "Depends"
+                                    << "(^|, )libsystemd0( |,|$)";
+        QTest::newRow("pkexec") << "Recommends"
+                                << "^pkexec$";
     }
 
     void controlFields()
@@ -200,6 +208,8 @@ private slots:
         QMap<QString, int> expected{
             {kAppDir + "/veldrin-scan", 0755},
             {kAppDir + "/ScanConsoleApp", 0755},
+            {kAppDir + "/veldrin-scan-password", 0755},
+            {kPolicy, 0644},
             {"usr/bin/veldrin-scan", 0755},
             {kDesktopFile, 0644},
             {kMetainfoFile, 0644},
@@ -288,8 +298,40 @@ private slots:
         QVERIFY(xml.contains("<binary>veldrin-scan</binary>"));
     }
 
-    // postinst configure, first install and upgrade, in scratch roots.
-    void settingsFolderForTheGroup_data()
+    // The password helper may run as root only through its polkit action, which always asks
+    // for the system administrator.
+    void polkitAction()
+    {
+        QFile file(m_root + '/' + kPolicy);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&file);
+        QMap<QString, QString> found;
+        QString action;
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            if (xml.name() == QLatin1String("action"))
+                action = xml.attributes().value("id").toString();
+            else if (xml.name() == QLatin1String("annotate") ||
+                     xml.name().startsWith(QLatin1String("allow_"))) {
+                const QString key = xml.name() == QLatin1String("annotate")
+                                        ? xml.attributes().value("key").toString()
+                                        : xml.name().toString();
+                found.insert(key, xml.readElementText());
+            }
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QCOMPARE(action, QString("com.veldrin.scan.change-admin-password"));
+        for (const char *allow : {"allow_any", "allow_inactive", "allow_active"})
+            QCOMPARE(found.value(allow), QString("auth_admin"));
+        const QString helper = found.value("org.freedesktop.policykit.exec.path");
+        QCOMPARE(helper, "/" + kAppDir + "/veldrin-scan-password");
+        QVERIFY(QFileInfo(m_root + helper).isExecutable());
+    }
+
+    // postinst configure, first install and upgrade, in scratch roots: config/ is root's and
+    // read-only to operators, the defaults are root's, Login.ini is root:scanner 0640.
+    void settingsFolderIsRoots_data()
     {
         QTest::addColumn<bool>("groupExists");
         QTest::addColumn<QByteArray>("oldSettings"); // ParamSetting.ini before; empty: none
@@ -298,14 +340,15 @@ private slots:
         QTest::newRow("first install") << true << QByteArray() << QByteArray() << false;
         QTest::newRow("first install, no group scanner yet")
             << false << QByteArray() << QByteArray() << false;
-        QTest::newRow("upgrade keeps settings and password")
-            << true << QByteArray("[PRINTER]\nIP=10.1.2.3\n")
+        QTest::newRow("upgrade keeps defaults and password, not one operator's folder")
+            << true
+            << QByteArray("[BASE]\nsave_path=/home/vtop1\nresolution=4\n[PRINTER]\nIP=10.1.2.3\n")
             << QByteArray("[LOGIN]\nUser=u\nPassword=changed\n") << false;
-        QTest::newRow("upgrade does not follow a link in config/")
+        QTest::newRow("upgrade replaces a member's link in config/")
             << true << QByteArray("[BASE]\nresolution=4\n") << QByteArray() << true;
     }
 
-    void settingsFolderForTheGroup()
+    void settingsFolderIsRoots()
     {
         QFETCH(bool, groupExists);
         QFETCH(QByteArray, oldSettings);
@@ -317,13 +360,17 @@ private slots:
         const bool upgrade = !oldSettings.isEmpty();
         const QString victim = scratch("victim.txt");
         if (upgrade) {
+            // As an older installation left it: the group's, writable and set-group-id.
             QVERIFY(QDir().mkpath(config));
+            QVERIFY(::chmod(QFile::encodeName(config).constData(), 02775) == 0);
             QVERIFY(writeFile(config + "/ParamSetting.ini", oldSettings));
             QFile::setPermissions(config + "/ParamSetting.ini",
                                   QFile::ReadOwner | QFile::WriteOwner);
         }
-        if (!oldLogin.isEmpty())
+        if (!oldLogin.isEmpty()) {
             QVERIFY(writeFile(config + "/Login.ini", oldLogin));
+            QVERIFY(::chmod(QFile::encodeName(config + "/Login.ini").constData(), 0660) == 0);
+        }
         if (plantedLink) {
             QVERIFY(writeFile(victim, "private\n"));
             QFile::setPermissions(victim, QFile::ReadOwner | QFile::WriteOwner);
@@ -335,44 +382,40 @@ private slots:
             upgrade ? QStringList{"configure", SCANCONSOLE_VERSION} : QStringList{"configure"});
         QVERIFY2(postinst.exitCode == 0, qPrintable(postinst.output));
 
-        // The folder: the group's, group-writable, set-group-id.
-        QCOMPARE(modeOf(config), 02775);
-        QVERIFY(calls().contains("chgrp scanner " + config));
+        // The folder: root's, read-only to everybody else, no set-group-id left.
+        QCOMPARE(modeOf(config), 0755);
+        QVERIFY(calls().contains("chown root:root " + config));
         QCOMPARE(calls().contains("addgroup --system scanner"), !groupExists);
         QVERIFY(QDir(root + '/' + kAppDir)
                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot) ==
                 QStringList{"config"});
 
-        // Files made now belong to the group; Login.ini is the group's only.
         struct Expected
         {
             QString name;
             int mode;
             QByteArray content;
+            QString owner;
         };
         const QByteArray initialLogin = readAll(m_root + '/' + kLoginTemplate);
         QVERIFY(initialLogin.contains("[LOGIN]"));
+        QByteArray defaults = oldSettings;
+        defaults.replace("save_path=/home/vtop1\n", "");
         const QList<Expected> files{
-            {"ParamSetting.ini", upgrade ? 0600 : 0664, oldSettings},
-            {"VisibleSetting.ini", plantedLink ? 0777 : 0664, QByteArray()},
-            {"Login.ini", oldLogin.isEmpty() ? 0660 : 0644,
-             oldLogin.isEmpty() ? initialLogin : oldLogin},
+            {"ParamSetting.ini", 0644, defaults, "root:root"},
+            {"VisibleSetting.ini", 0644, QByteArray(), "root:root"},
+            {"Login.ini", 0640, oldLogin.isEmpty() ? initialLogin : oldLogin, "root:scanner"},
         };
         for (const Expected &f : files) {
             const QString path = config + '/' + f.name;
-            QVERIFY2(modeOf(path) == f.mode,
+            QVERIFY2(modeOf(path) == f.mode && !QFileInfo(path).isSymLink(),
                      qPrintable(QString("%1: %2").arg(f.name).arg(modeOf(path), 0, 8)));
-            const bool made = (f.name == "ParamSetting.ini" && !upgrade) ||
-                              (f.name == "VisibleSetting.ini" && !plantedLink) ||
-                              (f.name == "Login.ini" && oldLogin.isEmpty());
-            if (f.name == "VisibleSetting.ini" && plantedLink) {
-                QCOMPARE(QFileInfo(path).symLinkTarget(), victim);
-                continue;
-            }
             QCOMPARE(readAll(path), f.content);
-            // Only what the script made itself is given to the group.
-            QCOMPARE(calls().filter(QRegularExpression("^chgrp scanner .*/" + f.name + "$")).size(),
-                     made ? 1 : 0);
+            // Each file is given to its owner as a new file, before it is put in place.
+            QCOMPARE(calls()
+                         .filter(QRegularExpression("^chown " + f.owner + " .*/" + f.name + "$"))
+                         .size(),
+                     1);
         }
         if (plantedLink) {
             QCOMPARE(readAll(victim), QByteArray("private\n"));

@@ -2,6 +2,7 @@
 #include "scan/PageFolder.h"
 #include "scan/ScanningThread.h"
 #include "settings/ParamSetting.h"
+#include "settings/PrinterAddress.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>
@@ -90,7 +91,7 @@ private slots:
         QCOMPARE(folder, shared ? preferred : runtime + "/tempimages");
         QVERIFY(PageFolder(folder).isUsable());
         QCOMPARE(int(QFile::permissions(folder) & 0x0077), 0); // nobody else's business
-        if (!shared) // the other folder is left as it was
+        if (!shared)                                           // the other folder is left as it was
             QCOMPARE(QFileInfo(preferred).isSymLink(), state == "link");
         QDir(runtime).removeRecursively();
     }
@@ -236,7 +237,8 @@ private slots:
         const QString late = "trap 'kill $!; exit' TERM\necho PING\nsleep 5 & wait\n" + ttl;
         QTest::newRow("too late") << lo << late << 1;
         QTest::newRow("hangs") << lo << "trap '' TERM\n" + ttl + "exec sleep 60\n" << 0;
-        QTest::newRow("blanks") << "127.0.0.1 -c 9; x" << ttl << 0;
+        QTest::newRow("blanks") << "127.0.0.1 -c 9; x" << ttl << 1;
+        QTest::newRow("URL: its host alone") << "http://127.0.0.1:8080/eSCL" << ttl << 0;
         QTest::newRow("empty") << QString() << ttl << 1;
         QTest::newRow("option") << "-fc9" << ttl << 1;
     }
@@ -260,9 +262,10 @@ private slots:
         monitor.Finish();
         QVERIFY(monitor.wait(5000));
         QVERIFY(statuses[0] == status && statuses[1] == status);
-        const bool started = !address.isEmpty() && !address.startsWith('-');
+        // Only an address the address field accepts is pinged, by its host.
+        const QString host = PrinterAddress::host(address);
         QCOMPARE(recorded("args").mid(0, 5),
-                 QStringList({"-s", "1", "-c", "1", started ? address : "127.0.0.9"}));
+                 QStringList({"-s", "1", "-c", "1", host.isEmpty() ? "127.0.0.9" : host}));
         for (const QString &pid : recorded("pids")) // gone, so not even a zombie is left
             QVERIFY(::kill(pid.toInt(), 0) != 0 && errno == ESRCH);
     }

@@ -3,6 +3,7 @@
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -16,8 +17,17 @@ class TestParamSetting : public QObject
     Q_OBJECT
 
     ParamSetting &p = ParamSetting::instance;
+    // The machine's defaults, and the operator's own files that saves write.
     QString paramFile() const { return TestEnvironment::configDir() + "/ParamSetting.ini"; }
     QString visibleFile() const { return TestEnvironment::configDir() + "/VisibleSetting.ini"; }
+    QString ownParamFile() const
+    {
+        return TestEnvironment::operatorConfigDir() + "/ParamSetting.ini";
+    }
+    QString ownVisibleFile() const
+    {
+        return TestEnvironment::operatorConfigDir() + "/VisibleSetting.ini";
+    }
 
     static void writeIni(const QString &file, const QVariantMap &values)
     {
@@ -38,10 +48,36 @@ private slots:
     void defaults()
     {
         ParamSetting fresh;
-        const QVariantList defaults = {
-            "/home/image", "Image", 2,   0,     1,    0,     0,     0.5f, 0,    0, 0,
-            100,           100,     100, false, 5.0f, 0.0f,  1.0f,  0.0f, 0.0f, 0, false,
-            false,         false,   255, 255,   255,  false, false, 1};
+        const QVariantList defaults = {QDir::homePath() + "/Scans",
+                                       "Image",
+                                       2,
+                                       0,
+                                       1,
+                                       0,
+                                       0,
+                                       0.5f,
+                                       0,
+                                       0,
+                                       0,
+                                       100,
+                                       100,
+                                       100,
+                                       false,
+                                       5.0f,
+                                       0.0f,
+                                       1.0f,
+                                       0.0f,
+                                       0.0f,
+                                       0,
+                                       false,
+                                       false,
+                                       false,
+                                       255,
+                                       255,
+                                       255,
+                                       false,
+                                       false,
+                                       1};
         QCOMPARE(RecordFixtures::scanFields(fresh), defaults);
         QCOMPARE(fresh.printer_ip, QString("192.168.0.1"));
         QVERIFY(fresh.visible_progress && fresh.visible_name && fresh.visible_save_path);
@@ -183,7 +219,8 @@ private slots:
         copy.loadIPSettings(file);
         QCOMPARE(RecordFixtures::scanFields(copy), RecordFixtures::scanFields(p));
         QCOMPARE(copy.printer_ip, QString("10.0.0.5"));
-        QVERIFY(!QFile::exists(paramFile())); // a template never touches the default file
+        // A template never touches the default files.
+        QVERIFY(!QFile::exists(paramFile()) && !QFile::exists(ownParamFile()));
 
         // A value outside the acceptance tests is saved but not loaded back.
         p.brightness_correct = -20.0f;
@@ -194,18 +231,41 @@ private slots:
 
     void printerAddressKey()
     {
-        writeIni(paramFile(), {{"/BASE/resolution", 1}});
+        QDir().mkpath(TestEnvironment::operatorConfigDir());
+        writeIni(ownParamFile(), {{"/BASE/resolution", 1}});
         p.setPrinterAddress("10.1.1.1");
         p.loadIPSettings(QString());
-        QCOMPARE(p.printer_ip, QString("10.1.1.1")); // no key: unchanged
+        QCOMPARE(p.printer_ip, QString("10.1.1.1")); // no key in either file: unchanged
         QVERIFY(p.saveIPSettings(QString()));
-        QCOMPARE(QSettings(paramFile(), QSettings::IniFormat).value("/BASE/resolution").toInt(), 1);
+        QCOMPARE(QSettings(ownParamFile(), QSettings::IniFormat).value("/BASE/resolution").toInt(),
+                 1);
         QVERIFY(p.saveParamSettings(QString()));
-        QCOMPARE(QSettings(paramFile(), QSettings::IniFormat).value("/PRINTER/IP").toString(),
+        QCOMPARE(QSettings(ownParamFile(), QSettings::IniFormat).value("/PRINTER/IP").toString(),
                  QString("10.1.1.1"));
-        writeIni(paramFile(), {{"/PRINTER/IP", ""}});
+        writeIni(ownParamFile(), {{"/PRINTER/IP", ""}});
         p.loadIPSettings(QString());
         QCOMPARE(p.printer_ip, QString("")); // an empty key empties it
+    }
+
+    // The machine's defaults lie under the operator's own file: its keys win, the others come
+    // from the defaults, and saving writes the operator's file alone.
+    void operatorsOwnFilesOverTheDefaults()
+    {
+        writeIni(paramFile(), {{"/BASE/resolution", 4}, {"/BASE/paper_size", 3}});
+        writeIni(visibleFile(), {{"/ORTHER/eco_mode", false}, {"/IMAGE/halftone", false}});
+        QDir().mkpath(TestEnvironment::operatorConfigDir());
+        writeIni(ownParamFile(), {{"/BASE/resolution", 1}});
+        writeIni(ownVisibleFile(), {{"/IMAGE/halftone", true}});
+        QVERIFY(p.loadParamSettings(QString()) && p.loadVisibleSettings());
+        QCOMPARE(p.resolution, 1);
+        QCOMPARE(p.paper_size, 3);
+        QVERIFY(!p.visible_eco_mode && p.visible_halftone);
+        p.resolution = 2;
+        QVERIFY(p.saveParamSettings(QString()) && p.saveVisibleSettings());
+        QCOMPARE(QSettings(paramFile(), QSettings::IniFormat).value("/BASE/resolution").toInt(), 4);
+        QCOMPARE(QSettings(ownParamFile(), QSettings::IniFormat).value("/BASE/resolution").toInt(),
+                 2);
+        QCOMPARE(QSettings(visibleFile(), QSettings::IniFormat).allKeys().size(), 2);
     }
 
     void resetKeepsModeFlagsAndAddress()
@@ -232,11 +292,11 @@ private slots:
         QCOMPARE(p.visible_eco_mode, false);
         QCOMPARE(p.visible_progress, true);
 
-        // Saving rewrites all 25 keys under their field's key.
+        // Saving writes all 25 keys under their field's key into the operator's own file.
         QFile::remove(visibleFile());
         p.visible_name = false;
         QVERIFY(p.saveVisibleSettings());
-        QSettings s(visibleFile(), QSettings::IniFormat);
+        QSettings s(ownVisibleFile(), QSettings::IniFormat);
         QCOMPARE(s.allKeys().size(), 25);
         QCOMPARE(s.value("/ORTHER/name").toBool(), false);
         QCOMPARE(s.value("/ORTHER/eco_mode").toBool(), false);
@@ -245,15 +305,51 @@ private slots:
 
     void unwritableFolderReportsFailure()
     {
-        // config/ is a plain file here, so nothing below it can be created.
-        QDir(TestEnvironment::configDir()).removeRecursively();
-        QFile blocker(TestEnvironment::configDir());
+        // The operator's folder is a plain file here, so nothing below it can be created.
+        QFile blocker(TestEnvironment::operatorConfigDir());
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         QVERIFY(!p.saveParamSettings(QString()));
         QVERIFY(!p.saveIPSettings(QString()));
         QVERIFY(!p.saveVisibleSettings());
-        QFile::remove(TestEnvironment::configDir());
+        QFile::remove(TestEnvironment::operatorConfigDir());
+    }
+
+    // A link at a settings file's name, to a file of someone else's: never read, never written
+    // through, never replaced. The other user plants it where the operator could too.
+    void linksAtSettingsFiles_data()
+    {
+        QTest::addColumn<QString>("where"); // "own", "defaults", "template"
+        QTest::newRow("operator's ParamSetting.ini") << "own";
+        QTest::newRow("defaults' ParamSetting.ini") << "defaults";
+        QTest::newRow("a template") << "template";
+    }
+    void linksAtSettingsFiles()
+    {
+        QFETCH(QString, where);
+        QTemporaryDir dir;
+        const QString victim = dir.filePath("thesis.txt");
+        QFile v(victim);
+        QVERIFY(v.open(QIODevice::WriteOnly) && v.write("[BASE]\nresolution=4\n") > 0);
+        v.close();
+        QDir().mkpath(TestEnvironment::operatorConfigDir());
+        const QString link = where == "own"        ? ownParamFile()
+                             : where == "defaults" ? paramFile()
+                                                   : dir.filePath("day.ini");
+        QFile::remove(link);
+        QVERIFY(QFile::link(victim, link));
+        const QString path = where == "template" ? link : QString();
+        QVERIFY(!p.loadParamSettings(path));
+        QVERIFY(!p.loadIPSettings(path));
+        QCOMPARE(p.resolution, 2);
+        if (where != "defaults") {
+            QVERIFY(!p.saveParamSettings(path));
+            QVERIFY(!p.saveIPSettings(path));
+        }
+        QVERIFY(QFileInfo(link).isSymLink());
+        QFile back(victim);
+        QVERIFY(back.open(QIODevice::ReadOnly));
+        QCOMPARE(back.readAll(), QByteArray("[BASE]\nresolution=4\n"));
     }
 };
 

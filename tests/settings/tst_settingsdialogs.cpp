@@ -1,6 +1,8 @@
 #include "settings/CustomDialog.h"
 #include "settings/IPSetting.h"
 #include "settings/ParamSetting.h"
+#include "settings/PrinterAddress.h"
+#include "tests/support/ModalAnswerer.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QCheckBox>
@@ -31,34 +33,106 @@ private slots:
         TestEnvironment::resetRecord();
     }
 
-    // The printer address: shown in its four groups, stored without the mask's blanks.
+    // The printer address as typed: stored normalised when it has one meaning, refused with a
+    // message that says why otherwise (the dialog stays open and nothing is stored).
     void addressDialog_data()
     {
-        QTest::addColumn<QString>("keys"); // typed into the emptied field
-        QTest::addColumn<bool>("ok");      // false: Cancel
-        QTest::addColumn<QString>("stored");
-        QTest::newRow("digits only") << "a10.b0.0.5" << true << "10.0.0.5";
-        QTest::newRow("last group empty") << "10.0.0" << true << "10.0.0.";
-        QTest::newRow("cancel") << "10.0.0.5" << false << "192.168.0.1";
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored"); // empty: refused
+        QTest::addColumn<QString>("host");   // what the reachability ping gets
+        QTest::addColumn<QString>("message");
+        QTest::newRow("IPv4, shown as typed") << "192.168.1.20"
+                                              << "192.168.1.20"
+                                              << "192.168.1.20"
+                                              << "";
+        QTest::newRow("host name") << " Scanner.Office.LAN. "
+                                   << "scanner.office.lan"
+                                   << "scanner.office.lan"
+                                   << "";
+        QTest::newRow("URL with port") << "HTTPS://Scanner:08443/eSCL"
+                                       << "https://scanner:8443/eSCL"
+                                       << "scanner"
+                                       << "";
+        QTest::newRow("URL, bare path") << "http://10.0.0.5:8080/"
+                                        << "http://10.0.0.5:8080"
+                                        << "10.0.0.5"
+                                        << "";
+        QTest::newRow("zero-padded octet") << "192.168.001.010"
+                                           << ""
+                                           << ""
+                                           << "IPv4地址中的数字不能以0开头：192.168.001.010";
+        QTest::newRow("three numbers") << "10.0.0"
+                                       << ""
+                                       << ""
+                                       << "IPv4地址应为以点分隔的四个0到255之间的数字：10.0.0";
+        QTest::newRow("over 255") << "10.0.0.256"
+                                  << ""
+                                  << ""
+                                  << "IPv4地址应为以点分隔的四个0到255之间的数字：10.0.0.256";
+        QTest::newRow("blank") << "scan ner"
+                               << ""
+                               << ""
+                               << "地址中不能有空格";
+        QTest::newRow("underscore") << "scan_ner"
+                                    << ""
+                                    << ""
+                                    << "主机名无效（只能包含字母、数字、连字符和点）：scan_ner";
+        QTest::newRow("option-like") << "-f"
+                                     << ""
+                                     << ""
+                                     << "主机名无效（只能包含字母、数字、连字符和点）：-f";
+        QTest::newRow("ftp") << "ftp://scanner"
+                             << ""
+                             << ""
+                             << "地址只能以 http:// 或 https:// 开头：ftp://scanner";
+        QTest::newRow("port") << "http://scanner:70000"
+                              << ""
+                              << ""
+                              << "端口应为1到65535之间的数字：http://scanner:70000";
+        QTest::newRow("user")
+            << "http://me@scanner/"
+            << ""
+            << ""
+            << "扫描仪地址无效（http[s]://主机[:端口][/路径]）：http://me@scanner/";
+        QTest::newRow("empty") << ""
+                               << ""
+                               << ""
+                               << "请输入打印机地址";
     }
     void addressDialog()
     {
-        QFETCH(QString, keys);
-        QFETCH(bool, ok);
+        QFETCH(QString, typed);
         QFETCH(QString, stored);
+        QFETCH(QString, host);
+        QFETCH(QString, message);
+        const QString own = TestEnvironment::operatorConfigDir() + "/ParamSetting.ini";
         p.setPrinterAddress("192.168.0.1");
         IPSetting dialog;
         dialog.show();
         auto *edit = dialog.findChild<QLineEdit *>("edit_IP");
-        QCOMPARE(edit->displayText(), QString("  192  .  168  .  0    .  1  "));
-        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier); // typing replaces the selection
-        QTest::keyClicks(edit, keys);
-        QTest::mouseClick(dialog.findChild<QPushButton *>(ok ? "btn_Ok" : "btn_cancel"),
-                          Qt::LeftButton);
-        QCOMPARE(dialog.result(), int(ok ? QDialog::Accepted : QDialog::Rejected));
-        QCOMPARE(p.printerAddress(), stored);
-        const QSettings ini(file("ParamSetting.ini"), QSettings::IniFormat); // init(): 127.0.0.1
-        QCOMPARE(ini.value("/PRINTER/IP").toString(), ok ? stored : QString("127.0.0.1"));
+        QCOMPARE(edit->text(), QString("192.168.0.1"));
+        edit->clear();
+        QTest::keyClicks(edit, typed);
+        QCOMPARE(edit->text(), typed); // nothing is inserted or moved while typing
+        if (QTest::currentDataTag() == QString("host name"))
+            TestEnvironment::screenshot(&dialog, "address-dialog");
+        ModalAnswerer answerer;
+        answerer.expectMessageBox();
+        QTest::mouseClick(dialog.findChild<QPushButton *>("btn_Ok"), Qt::LeftButton);
+        QCOMPARE(answerer.seen.size(), message.isEmpty() ? 0 : 1);
+        if (!message.isEmpty()) {
+            QCOMPARE(answerer.seen.at(0).text, message);
+            QVERIFY(dialog.isVisible());
+            QTest::mouseClick(dialog.findChild<QPushButton *>("btn_cancel"), Qt::LeftButton);
+        }
+        QCOMPARE(dialog.result(), int(stored.isEmpty() ? QDialog::Rejected : QDialog::Accepted));
+        QCOMPARE(p.printerAddress(), stored.isEmpty() ? QString("192.168.0.1") : stored);
+        QCOMPARE(p.printerHost(), stored.isEmpty() ? QString("192.168.0.1") : host);
+        QCOMPARE(PrinterAddress::host(typed), host);
+        // Stored in the operator's own file only.
+        QCOMPARE(QSettings(own, QSettings::IniFormat).value("/PRINTER/IP").toString(), stored);
+        QCOMPARE(QSettings(file("ParamSetting.ini"), QSettings::IniFormat).value("/PRINTER/IP"),
+                 QVariant("127.0.0.1"));
     }
 
     // One row per check box (the row's name) with the key of its flag in VisibleSetting.ini.
@@ -96,7 +170,8 @@ private slots:
     void customDialog()
     {
         QFETCH(QString, key);
-        const QString box = QTest::currentDataTag(), visible = file("VisibleSetting.ini");
+        const QString box = QTest::currentDataTag();
+        const QString visible = TestEnvironment::operatorConfigDir() + "/VisibleSetting.ini";
         for (const QString &off : {key, QString("/ORTHER/name"), QString("/ORTHER/progress")})
             QSettings(visible, QSettings::IniFormat).setValue(off, false);
         p.loadVisibleSettings();

@@ -12,7 +12,10 @@
 #include <QTranslator>
 #include <QWidget>
 
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace TestEnvironment {
 
@@ -43,6 +46,28 @@ QString configDir()
     return appDir() + QStringLiteral("/config");
 }
 
+QString operatorConfigDir()
+{
+    return ParamSetting::operatorFolder();
+}
+
+int runAsOtherUser(unsigned uid, const std::function<int()> &action)
+{
+    if (::geteuid() != 0)
+        return -1;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // Groups first: once the user id is dropped they can no longer be changed.
+        if (::setgroups(0, nullptr) != 0 || ::setgid(gid_t(uid)) != 0 || ::setuid(uid_t(uid)) != 0)
+            ::_exit(127);
+        ::_exit(action());
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status) == 127 ? -1 : WEXITSTATUS(status);
+}
+
 QString fakeBinDir()
 {
     return appDir() + QStringLiteral("/fakebin");
@@ -64,6 +89,7 @@ QString writeFakeProgram(const QString &name, const QString &script)
 
 void resetConfig()
 {
+    QDir(operatorConfigDir()).removeRecursively();
     QDir(configDir()).removeRecursively();
     QDir().mkpath(configDir());
     QSettings s(configDir() + QStringLiteral("/ParamSetting.ini"), QSettings::IniFormat);

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QApplication;
 class QImage;
 class QWidget;
@@ -13,11 +15,19 @@ namespace TestEnvironment {
 // Called once by SCANCONSOLE_TEST_MAIN before the test object runs.
 void prepare(QApplication &app);
 
-// The test program's application directory and its config/ folder.
+// The test program's application directory and its config/ folder (the machine's defaults).
 QString appDir();
 QString configDir();
-// Removes config/ and writes a ParamSetting.ini holding only the loopback printer address.
+// The operator's own settings folder ($XDG_CONFIG_HOME/veldrin-scan; CTest gives each test
+// program its own XDG_CONFIG_HOME and HOME).
+QString operatorConfigDir();
+// Removes config/ and the operator's folder, and writes a ParamSetting.ini of defaults holding
+// only the loopback printer address.
 void resetConfig();
+// Runs `action` in a child process as the throwaway user `uid` (its group the same number):
+// another operator of the machine. Returns the child's exit code, or -1 when it could not run
+// as that user (the test is not root).
+int runAsOtherUser(unsigned uid, const std::function<int()> &action);
 // Resets the settings record to its defaults with the loopback printer address.
 void resetRecord();
 // Empties "/tmp/tempimages" (creating it if needed).
