@@ -75,27 +75,31 @@ void SkippedPageRestore::restore(int index)
     const QString target = files.first().target;
     const int pages = files.first().pages.size();
     const int generation = m_generation;
-    // Replaces a file only by a complete new one; tells of a failure itself.
+    // Replaces a file only by a complete new one, as the run does (a name that is not the
+    // operator's file gives the next free name); tells of a failure itself.
     PageSaveProgress *progress = PageSaveProgress::start(m_preview, files, true);
+    m_written = target;
+    connect(progress->worker(), &PageSaveThread::FileWritten, this,
+            [this](const QString &path) { m_written = path; });
     connect(progress->worker(), &PageSaveThread::SaveFinished, this,
             [=](const QStringList &failed, bool cancelled) {
-                onWritten(generation, index, target, pages, failed, cancelled);
+                onWritten(generation, index, pages, failed, cancelled);
             });
 }
 
-void SkippedPageRestore::onWritten(int generation, int index, const QString &target, int pages,
-                                   const QStringList &failed, bool cancelled)
+void SkippedPageRestore::onWritten(int generation, int index, int pages, const QStringList &failed,
+                                   bool cancelled)
 {
     m_writing = false;
     const bool written = !cancelled && failed.isEmpty();
     LogOutput::WriteFile(cancelled ? LogRecord::Cancel
                          : written ? LogRecord::Success
                                    : LogRecord::Fail,
-                         written ? target : QString());
+                         written ? m_written : QString(), written ? pages : 0);
     m_log->ReadLog();
     // A new run may have emptied the store meanwhile: the file is written, the page gone.
     if (written && generation == m_generation)
-        putBack(index, target, pages);
+        putBack(index, m_written, pages);
     allowRestore();
 }
 

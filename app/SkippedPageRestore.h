@@ -39,8 +39,7 @@ public:
 
 private:
     void onRunFinished();
-    void onWritten(int generation, int index, const QString &target, int pages,
-                   const QStringList &failed, bool cancelled);
+    void onWritten(int generation, int index, int pages, const QStringList &failed, bool cancelled);
     // Takes the mark off page `index` and counts it as kept: a file holding `pages` pages
     // (none for a run that saves nothing) now has it.
     void putBack(int index, const QString &target, int pages);
@@ -52,6 +51,7 @@ private:
     const ScanRun *m_run = nullptr; // the run whose pages the store holds, while it runs
     bool m_runEnded = true;         // no run, or its documents are written
     bool m_writing = false;
+    QString m_written;    // where the page being put back was written
     int m_generation = 0; // which run's pages the store holds
     bool m_haveReport = false;
     RunReport m_report; // of that run, with the pages put back since

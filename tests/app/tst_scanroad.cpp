@@ -30,10 +30,10 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -1052,12 +1052,15 @@ private slots:
     {
         QTest::addColumn<int>("format");
         QTest::addColumn<bool>("scan");
-        QTest::addColumn<bool>("taken"); // a folder holds the page's file name: the write fails
-        QTest::newRow("JPG") << int(SaveFormat::Jpg) << true << false;
-        QTest::newRow("JPG, its name taken") << int(SaveFormat::Jpg) << true << true;
-        QTest::newRow("merged PDF") << int(SaveFormat::MergedPdf) << true << false;
-        QTest::newRow("searchable PDF") << int(SaveFormat::SearchablePdf) << true << false;
-        QTest::newRow("preview") << int(SaveFormat::Jpg) << false << false;
+        // "name": a folder holds the page's file name (the next free name is taken); "folder": a
+        // file stands where the destination folder was (the write fails).
+        QTest::addColumn<QString>("obstacle");
+        QTest::newRow("JPG") << int(SaveFormat::Jpg) << true << "";
+        QTest::newRow("JPG, its name taken") << int(SaveFormat::Jpg) << true << "name";
+        QTest::newRow("JPG, its folder gone") << int(SaveFormat::Jpg) << true << "folder";
+        QTest::newRow("merged PDF") << int(SaveFormat::MergedPdf) << true << "";
+        QTest::newRow("searchable PDF") << int(SaveFormat::SearchablePdf) << true << "";
+        QTest::newRow("preview") << int(SaveFormat::Jpg) << false << "";
     }
     void skippedPageGoesBack()
     {
@@ -1068,7 +1071,7 @@ private slots:
         // A write that fails leaves the page skipped.
         QFETCH(int, format);
         QFETCH(bool, scan);
-        QFETCH(bool, taken);
+        QFETCH(QString, obstacle);
         scanPages({TextPages::card("合同条款", "Invoice", 200), TextPages::card("", "", 200),
                    TextPages::card("付款日期", "Delivery", 200)});
         configure(1, format);
@@ -1087,19 +1090,24 @@ private slots:
         PreviewWindow *preview = w->previewWindow();
         auto *restore = preview->findChild<QAction *>("action_restorePage");
         preview->SetCurImage(1);
-        const QString page = dest->filePath(store->at(1)->name + SaveFormat::suffix(format));
-        if (taken) {
-            QVERIFY(QDir().mkdir(page));
+        QString page = dest->filePath(store->at(1)->name + SaveFormat::suffix(format));
+        if (obstacle == "folder") {
+            QVERIFY(QDir(dest->path()).removeRecursively());
+            QVERIFY(QFile(dest->path()).open(QIODevice::WriteOnly));
             ModalAnswerer answerer;
             answerer.expectMessageBox();
             restore->trigger();
             QVERIFY(answerer.waitSeen(1));
+            QFile::remove(dest->path());
             QCOMPARE(answerer.seen.first().text, "无法写入 " + page);
             QVERIFY(store->at(1)->skipped && restore->isEnabled());
             QCOMPARE(runResult(), saved.arg(2) + "，已跳过 1 页空白页");
             QCOMPARE(lastRecord().status, QString("Fail"));
-            QCOMPARE(filesIn(dest->path()).size(), 2);
             return;
+        }
+        if (obstacle == "name") {
+            QVERIFY(QDir().mkdir(page));
+            page.replace(".jpg", "-1.jpg");
         }
         restore->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(!store->at(1)->skipped, 60000);
