@@ -123,14 +123,6 @@ int ImageManager::keepTaken(const QByteArray &file, const QString &name)
     return 0;
 }
 
-void ImageManager::dropTaken(int slot, const QString &name)
-{
-    const std::shared_ptr<PageStoreFolder> pages = slot ? folder() : nullptr;
-    // Recorded as giving no page first: a console ending in between leaves nothing to restore.
-    if (pages && pages->record(slot, slot, PageStoreFolder::Empty, name))
-        QFile::remove(pages->file(slot, "page"));
-}
-
 ImageObject *ImageManager::AddImage(QImage *image)
 {
     return AddImage(image, ParamSetting::instance.name);
@@ -145,11 +137,12 @@ ImageObject *ImageManager::AddImage(QImage *image, const QString &document)
 }
 
 ImageObject *ImageManager::addPage(const QImage &page, const QByteArray &original,
-                                   const QString &name, int slot, PageSource *stored)
+                                   const QString &name, int slot, PageSource *stored, bool skipped)
 {
     QMutexLocker adding(&m_addMutex);
     auto *record = new ImageObject;
     record->name = name;
+    record->skipped = skipped;
     record->size = page.size();
     record->thumbnail = makeThumbnail(page);
 
@@ -170,11 +163,37 @@ ImageObject *ImageManager::addPage(const QImage &page, const QByteArray &origina
     }
     if (stored)
         *stored = source;
+    if (skipped)
+        markSkipped(slot, source.number(), name, true);
 
     QMutexLocker lock(&m_mutex);
     m_images.append({record, source.withoutPixels(), slot});
     cache(source.number(), page);
     return record;
+}
+
+void ImageManager::markSkipped(int slot, int number, const QString &name, bool skipped)
+{
+    const std::shared_ptr<PageStoreFolder> pages = number > 0 ? folder() : nullptr;
+    if (pages)
+        pages->record(slot, number, skipped ? PageStoreFolder::Skipped : PageStoreFolder::Page,
+                      name);
+}
+
+void ImageManager::setSkipped(int index, bool skipped)
+{
+    ImageObject *record = nullptr;
+    int slot = 0, number = 0;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (index < 0 || index >= m_images.size())
+            return;
+        record = m_images.at(index).record;
+        slot = m_images.at(index).slot;
+        number = m_images.at(index).source.number();
+        record->skipped = skipped;
+    }
+    markSkipped(slot, number, record->name, skipped);
 }
 
 void ImageManager::cache(int number, const QImage &image) const
@@ -301,6 +320,8 @@ void ImageManager::replaceImage(int index, const QImage &image)
     // A new version of the page: whoever still reads the old one reads it whole.
     const QImage thumbnail = makeThumbnail(image);
     const PageSource source = store(image, QByteArray(), thumbnail, &slot, record->name);
+    if (record->skipped) // the new version is the same skipped page
+        markSkipped(slot, source.number(), record->name, true);
 
     QMutexLocker lock(&m_mutex);
     if (index >= m_images.size() || m_images.at(index).record != record)
@@ -334,13 +355,17 @@ int ImageManager::restore(const std::shared_ptr<PageStoreFolder> &from)
             const bool asDecoded = image.constBits() == decoded.constBits() || image == decoded;
             source = store(image, asDecoded ? bytes : QByteArray(), makeThumbnail(image), &slot,
                            entry.name);
-        } else if (entry.state == PageStoreFolder::Page) {
+        } else if (entry.state == PageStoreFolder::Page ||
+                   entry.state == PageStoreFolder::Skipped) {
             source = adopt(from, entry, pages, &slot);
         }
         if (source.isNull())
             continue;
         auto *record = new ImageObject;
         record->name = entry.name;
+        record->skipped = entry.state == PageStoreFolder::Skipped;
+        if (record->skipped)
+            markSkipped(slot, source.number(), entry.name, true);
         record->size = source.size();
         QFile thumb(source.number() ? pages->file(source.number(), "thumb") : QString());
         if (thumb.open(QIODevice::ReadOnly))

@@ -49,15 +49,16 @@ public:
     // in the folder (0 when it could not be kept).
     QString newPageName(const QString &document);
     int keepTaken(const QByteArray &file, const QString &name);
-    // A page taken and then left out (a blank page): its kept file goes, and the page is never
-    // offered again, also not after the console has ended abnormally.
-    void dropTaken(int slot, const QString &name);
     // When it is corrected: `page` added under `name`; `original` the page file's bytes when
     // the corrections left the page exactly as it was decoded from them (they are then what
     // is kept), else empty; `slot` from keepTaken(). `stored`, when given, receives the page
-    // with its pixels in hand, for writing it out without reading it back.
+    // with its pixels in hand, for writing it out without reading it back. `skipped`: a blank
+    // page left out of the run's documents (ImageObject::skipped).
     ImageObject *addPage(const QImage &page, const QByteArray &original, const QString &name,
-                         int slot = 0, PageSource *stored = nullptr);
+                         int slot = 0, PageSource *stored = nullptr, bool skipped = false);
+    // Marks page `index` as left out of the documents, or puts it back (GUI thread); the mark
+    // is kept with the page on disk, so it survives the console like the page.
+    void setSkipped(int index, bool skipped);
     // Empties the store and removes its folder (once no save still reads from it).
     void ClearImages();
     ImageObject *getCurImage() const;
@@ -118,6 +119,8 @@ private:
                             const PageStoreFolder::Entry &entry,
                             const std::shared_ptr<PageStoreFolder> &pages, int *slot);
     void cache(int number, const QImage &image) const;
+    // Records whether version `number` of slot `slot` is a skipped page.
+    void markSkipped(int slot, int number, const QString &name, bool skipped);
 
     static ImageManager *m_pInstance;
 

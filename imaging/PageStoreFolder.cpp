@@ -16,7 +16,7 @@ namespace {
 
 const char IndexName[] = "index";
 const char LockName[] = "lock";
-const char *const StateNames[] = {"taken", "page", "empty"};
+const char *const StateNames[] = {"taken", "page", "empty", "skipped"};
 
 std::unique_ptr<QLockFile> lockFolder(const QString &path)
 {
@@ -179,9 +179,9 @@ QList<PageStoreFolder::Entry> PageStoreFolder::index(const QString &path)
         const int slot = fields.value(0).toInt(&slotOk);
         const int number = fields.value(1).toInt(&numberOk);
         int state = 0;
-        while (state <= Empty && fields.value(2) != StateNames[state])
+        while (state <= Skipped && fields.value(2) != StateNames[state])
             ++state;
-        if (fields.size() != 4 || !slotOk || !numberOk || number <= 0 || state > Empty)
+        if (fields.size() != 4 || !slotOk || !numberOk || number <= 0 || state > Skipped)
             continue;
         const Entry entry{slot, number, State(state), QUrl::fromPercentEncoding(fields.at(3))};
         if (bySlot.contains(slot)) {

@@ -24,7 +24,8 @@ class QIODevice;
 // of a slot is the page, and the slots come in the order they first appear. A page file taken
 // from the scan program is kept at once, as it came ("taken"), and replaced by the corrected
 // page ("page") once that is stored, so no page is ever only in memory; a page file that gave
-// no page ends "empty".
+// no page ends "empty". A blank page left out of the documents is a page marked "skipped" (a
+// line for the same version), and "page" again when it is put back.
 //
 // The folder is removed with everything in it when its object is destroyed: when the store is
 // cleared, or the console ends normally (the last user of a page lets go of it). A console
@@ -34,9 +35,10 @@ class PageStoreFolder
 public:
     enum State
     {
-        Taken, // the scan program's file, not corrected yet
-        Page,  // the page as stored
-        Empty  // a page file that gave no page
+        Taken,  // the scan program's file, not corrected yet
+        Page,   // the page as stored
+        Empty,  // a page file that gave no page
+        Skipped // the page as stored, left out of the run's documents as blank
     };
     // One page of the index.
     struct Entry
