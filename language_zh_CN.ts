@@ -153,6 +153,10 @@
         <source>ImageTree</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Skipped blank page</source>
+        <translation>已跳过的空白页</translation>
+    </message>
 </context>
 <context>
     <name>ImageView</name>
@@ -977,6 +981,14 @@
     <message>
         <source>Fit to window</source>
         <translation>适合窗口</translation>
+    </message>
+    <message>
+        <source>Restore this page</source>
+        <translation>恢复此页</translation>
+    </message>
+    <message>
+        <source>Skipped blank page, not saved: Restore this page puts it back</source>
+        <translation>已跳过的空白页，未保存：“恢复此页”可将其放回文档</translation>
     </message>
     <message>
         <source>the file has exited,do you want to replace it?</source>

@@ -7,6 +7,7 @@
 #include "app/RunProgressDialog.h"
 #include "app/ScanRun.h"
 #include "app/ScanTargetCheck.h"
+#include "app/SkippedPageRestore.h"
 #include "imaging/ImageManager.h"
 #include "log/LogOutput.h"
 #include "log/LogWindow.h"
@@ -141,8 +142,8 @@ QString bkgStyle(int red, int green, int blue)
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent), ui(new Ui::MainWindow), m_printerReachable(true), m_quitRequested(false),
       m_closeRequested(false), m_progressDialog(nullptr), m_previewWindow(nullptr),
-      m_logWindow(nullptr), m_statusLabel(nullptr), m_resultLabel(nullptr), m_textLabel(nullptr),
-      m_detectThread(nullptr)
+      m_logWindow(nullptr), m_statusLabel(nullptr), m_resultLabel(nullptr), m_pageRestore(nullptr),
+      m_textLabel(nullptr), m_detectThread(nullptr)
 {
     ui->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/PreviewWindow/res/MainWin.jpg")));
@@ -179,6 +180,7 @@ MainWindow::MainWindow(QWidget *parent)
     m_statusLabel->setObjectName(QStringLiteral("label_status"));
     statusBar()->addPermanentWidget(m_statusLabel, 0);
     onUpdateStatus(1);
+    m_pageRestore = new SkippedPageRestore(m_previewWindow, m_resultLabel, m_logWindow, this);
 
     m_detectThread = new DetectThread();
     connect(m_detectThread, &DetectThread::UpdateStatus, this, &MainWindow::onUpdateStatus);
@@ -520,6 +522,7 @@ void MainWindow::startRun(bool saveFiles)
         box->setWindowModality(Qt::ApplicationModal);
         box->show();
     });
+    m_pageRestore->runStarted(m_run.get());
     m_run->start();
 
     setScanControlsEnabled(false);

@@ -15,6 +15,7 @@ class QWidget;
 class RunProgressDialog;
 class RunReport;
 class ScanRun;
+class SkippedPageRestore;
 
 namespace Ui {
 class MainWindow;
@@ -127,6 +128,7 @@ private:
     QLabel *m_statusLabel;
     // What the last run kept, under the status bar's passing messages.
     QLabel *m_resultLabel;
+    SkippedPageRestore *m_pageRestore;
     // "文字识别 N/M" while text is recognised (beside the printer status, never covered by the
     // passing messages).
     QLabel *m_textLabel;

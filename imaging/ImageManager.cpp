@@ -149,14 +149,6 @@ void ImageManager::keepLeft(const QString &name, const QString &origin)
         pages->record(pages->newNumber(), 0, PageStoreFolder::Left, name, origin);
 }
 
-void ImageManager::dropTaken(int slot, const QString &name)
-{
-    const std::shared_ptr<PageStoreFolder> pages = slot ? folder() : nullptr;
-    // Recorded as giving no page first: a console ending in between leaves nothing to restore.
-    if (pages && pages->record(slot, slot, PageStoreFolder::Empty, name))
-        QFile::remove(pages->file(slot, "page"));
-}
-
 ImageObject *ImageManager::AddImage(QImage *image)
 {
     return AddImage(image, ParamSetting::instance.name);
@@ -171,12 +163,13 @@ ImageObject *ImageManager::AddImage(QImage *image, const QString &document)
 }
 
 ImageObject *ImageManager::addPage(const QImage &page, const QByteArray &original,
-                                   const QString &name, int slot, PageSource *stored,
+                                   const QString &name, int slot, PageSource *stored, bool skipped,
                                    const QString &origin)
 {
     QMutexLocker adding(&m_addMutex);
     auto *record = new ImageObject;
     record->name = name;
+    record->skipped = skipped;
     record->size = page.size();
     record->thumbnail = makeThumbnail(page);
 
@@ -199,6 +192,8 @@ ImageObject *ImageManager::addPage(const QImage &page, const QByteArray &origina
     }
     if (stored)
         *stored = source;
+    if (skipped)
+        markSkipped(slot, source.number(), name, true);
     append(record, source, slot);
     cache(source.number(), page);
     return record;
@@ -208,6 +203,30 @@ void ImageManager::append(ImageObject *record, const PageSource &source, int slo
 {
     QMutexLocker lock(&m_mutex);
     m_images.append({record, source.withoutPixels(), slot});
+}
+
+void ImageManager::markSkipped(int slot, int number, const QString &name, bool skipped)
+{
+    const std::shared_ptr<PageStoreFolder> pages = number > 0 ? folder() : nullptr;
+    if (pages)
+        pages->record(slot, number, skipped ? PageStoreFolder::Skipped : PageStoreFolder::Page,
+                      name);
+}
+
+void ImageManager::setSkipped(int index, bool skipped)
+{
+    ImageObject *record = nullptr;
+    int slot = 0, number = 0;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (index < 0 || index >= m_images.size())
+            return;
+        record = m_images.at(index).record;
+        slot = m_images.at(index).slot;
+        number = m_images.at(index).source.number();
+        record->skipped = skipped;
+    }
+    markSkipped(slot, number, record->name, skipped);
 }
 
 void ImageManager::cache(int number, const QImage &image) const
@@ -337,6 +356,8 @@ void ImageManager::replaceImage(int index, const QImage &image)
     // A new version of the page: whoever still reads the old one reads it whole.
     const QImage thumbnail = makeThumbnail(image);
     const PageSource source = store(image, QByteArray(), thumbnail, &slot, record->name, QString());
+    if (record->skipped) // the new version is the same skipped page
+        markSkipped(slot, source.number(), record->name, true);
 
     QMutexLocker lock(&m_mutex);
     if (index >= m_images.size() || m_images.at(index).record != record)
@@ -380,6 +401,7 @@ ImageObject *ImageManager::adoptPage(const std::shared_ptr<PageStoreFolder> &fro
         return nullptr;
     auto *record = new ImageObject;
     record->name = entry.name;
+    record->skipped = entry.state == PageStoreFolder::Skipped;
     record->size = source.size();
     record->thumbnail = thumbnail.isNull() ? makeThumbnail(source.image()) : thumbnail;
     append(record, source, number);
@@ -419,7 +441,10 @@ PageSource ImageManager::adopt(const std::shared_ptr<PageStoreFolder> &from,
             if (!source.isNull() && thumbnail->isNull())
                 *thumbnail = makeThumbnail(source.image());
             if (!source.isNull() && writeThumbnail(pages, *number, *thumbnail) &&
-                pages->record(*number, *number, PageStoreFolder::Page, entry.name, entry.origin)) {
+                pages->record(*number, *number,
+                              entry.state == PageStoreFolder::Skipped ? PageStoreFolder::Skipped
+                                                                      : PageStoreFolder::Page,
+                              entry.name, entry.origin)) {
                 if (entry.saved)
                     source.markSaved();
                 return source;

@@ -57,17 +57,18 @@ public:
     // A page file the store could not keep: it stays in the run folder, noted in the index (as
     // far as the folder still takes a line) under its name.
     void keepLeft(const QString &name, const QString &origin);
-    // A page taken and then left out (a blank page): its kept file goes, and the page is never
-    // offered again, also not after the console has ended abnormally.
-    void dropTaken(int slot, const QString &name);
     // When it is corrected: `page` added under `name`; `original` the page file's bytes when
     // the corrections left the page exactly as it was decoded from them (they are then what
     // is kept), else empty; `slot` from keepTaken(). `stored`, when given, receives the page
-    // with its pixels in hand, for writing it out without reading it back. `origin`: the page
-    // file's path when the page was not kept at taking (slot 0).
+    // with its pixels in hand, for writing it out without reading it back. `skipped`: a blank
+    // page left out of the run's documents (ImageObject::skipped). `origin`: the page file's
+    // path when the page was not kept at taking (slot 0).
     ImageObject *addPage(const QImage &page, const QByteArray &original, const QString &name,
-                         int slot = 0, PageSource *stored = nullptr,
+                         int slot = 0, PageSource *stored = nullptr, bool skipped = false,
                          const QString &origin = QString());
+    // Marks page `index` as left out of the documents, or puts it back (GUI thread); the mark
+    // is kept with the page on disk, so it survives the console like the page.
+    void setSkipped(int index, bool skipped);
     // Empties the store and removes its folder (once no save still reads from it).
     void ClearImages();
     ImageObject *getCurImage() const;
@@ -138,6 +139,8 @@ private:
                             QImage *thumbnail);
     void append(ImageObject *record, const PageSource &source, int slot);
     void cache(int number, const QImage &image) const;
+    // Records whether version `number` of slot `slot` is a skipped page.
+    void markSkipped(int slot, int number, const QString &name, bool skipped);
 
     static ImageManager *m_pInstance;
 

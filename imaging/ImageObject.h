@@ -15,4 +15,7 @@ struct ImageObject
     QSize size;
     // At most 200 x 200, made once when the page arrives (and again when it is turned).
     QImage thumbnail;
+    // A blank page the run left out of its documents: kept and shown, not saved, until the
+    // operator puts it back (ImageManager::setSkipped).
+    bool skipped = false;
 };

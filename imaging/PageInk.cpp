@@ -4,6 +4,8 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
+
 PageInk::Working PageInk::working(const QImage &page)
 {
     if (page.isNull())
@@ -46,5 +48,30 @@ cv::Mat PageInk::mask(const cv::Mat &grey, int paper)
 {
     cv::Mat ink;
     cv::threshold(grey, ink, paper * 0.6, 255, cv::THRESH_BINARY_INV);
+    return ink;
+}
+
+cv::Mat PageInk::paperMap(const cv::Mat &grey, double dpi)
+{
+    if (grey.empty())
+        return cv::Mat();
+    // At about a millimetre per pixel the paper's grain is averaged away, and a text stroke is
+    // a slightly darker smudge that the brightest level of its neighbourhood leaves out.
+    const double scale = std::min(1.0, 25.4 / dpi);
+    cv::Mat coarse;
+    cv::resize(grey, coarse, cv::Size(), scale, scale, cv::INTER_AREA);
+    const int reach = std::max(3, int(kPaperReachMm * dpi * scale / 25.4) | 1);
+    cv::dilate(coarse, coarse, cv::getStructuringElement(cv::MORPH_RECT, {reach, reach}));
+    cv::blur(coarse, coarse, {reach, reach}, cv::Point(-1, -1), cv::BORDER_REPLICATE);
+    cv::Mat paper;
+    cv::resize(coarse, paper, grey.size(), 0, 0, cv::INTER_LINEAR);
+    return paper;
+}
+
+cv::Mat PageInk::contrastMask(const cv::Mat &grey, const cv::Mat &paper, double contrast)
+{
+    cv::Mat limit, ink;
+    paper.convertTo(limit, CV_8U, 1.0 - contrast);
+    cv::compare(grey, limit, ink, cv::CMP_LT);
     return ink;
 }

@@ -5,9 +5,9 @@
 #include <opencv2/core.hpp>
 
 // What the document-cleaning checks look at: a grey working copy of a page at about 150 dpi,
-// the paper's brightness, and which pixels are ink. Ink is markedly darker than the paper:
-// printing and writing are, while the back side showing through and the grain of the paper
-// are not.
+// the paper's brightness, and which pixels are ink. For deskew, ink is markedly darker than the
+// paper as a whole (print); the blank-page check compares each pixel with the paper around it,
+// so that faint writing on shaded or yellowed paper still stands out.
 class PageInk
 {
 public:
@@ -25,6 +25,15 @@ public:
     static int paperLevel(const cv::Mat &grey);
     // 255 where a pixel is darker than 60 % of the paper's level, 0 elsewhere.
     static cv::Mat mask(const cv::Mat &grey, int paper);
+    // The paper's own level around every pixel of a working copy: the page with every mark
+    // narrower than kPaperReachMm taken out (the brightest level near each point of a copy at
+    // one pixel per millimetre, smoothed). It follows gradients of the light, yellowed or
+    // shaded paper; the back showing through, text and holes are gone from it.
+    static constexpr double kPaperReachMm = 9.0;
+    static cv::Mat paperMap(const cv::Mat &grey, double dpi);
+    // 255 where a pixel is darker than its paper by more than `contrast` (a share of the
+    // paper's level, 0 to 1), 0 elsewhere.
+    static cv::Mat contrastMask(const cv::Mat &grey, const cv::Mat &paper, double contrast);
     // Millimetres in pixels of a working copy.
     static double pixels(double millimetres, double dpi) { return millimetres / 25.4 * dpi; }
 };

@@ -179,14 +179,17 @@ int PageRecovery::unsavedCount() const
 {
     int pages = 0;
     for (const Run &run : m_runs)
-        pages += int(std::count_if(run.pages.begin(), run.pages.end(),
-                                   [](const Page &page) { return !page.saved; }));
+        pages += int(std::count_if(run.pages.begin(), run.pages.end(), [](const Page &page) {
+            // A blank page left out of the documents is not meant to be saved.
+            return !page.saved && page.entry.state != PageStoreFolder::Skipped;
+        }));
     return pages;
 }
 
 bool PageRecovery::restorePage(ImageManager *store, Run &run, const Page &page)
 {
-    if (page.file.isEmpty() && page.entry.state == PageStoreFolder::Page)
+    if (page.file.isEmpty() && (page.entry.state == PageStoreFolder::Page ||
+                                page.entry.state == PageStoreFolder::Skipped))
         return store->adoptPage(run.folder, page.entry) != nullptr;
     // The scanner's file, taken or left: corrected now as its run would have.
     const QByteArray bytes = readPage(run, page);

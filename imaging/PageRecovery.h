@@ -35,7 +35,8 @@ public:
     PageRecovery(const PageRecovery &) = delete;
     PageRecovery &operator=(const PageRecovery &) = delete;
 
-    // The pages that can be restored, in all folders, and how many of them were not saved.
+    // The pages that can be restored, in all folders, and how many of them were not saved (a
+    // blank page left out of the documents is not counted there).
     int pageCount() const;
     int unsavedCount() const;
     // The names of the pages that cannot be read (a page's name, or its file's).

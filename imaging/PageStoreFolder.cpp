@@ -22,7 +22,7 @@ namespace {
 const char IndexName[] = "index";
 const char LockName[] = "lock";
 const char RunName[] = "run";
-const char *const StateNames[] = {"taken", "page", "empty", "left"};
+const char *const StateNames[] = {"taken", "page", "empty", "skipped", "left"};
 const char SavedName[] = "saved";
 
 std::unique_ptr<QLockFile> lockFolder(const QString &path)

@@ -27,7 +27,8 @@ struct stat;
 // taken from the scan program is kept at once, as it came ("taken"), and replaced by the
 // corrected page ("page") once that is stored, so no page is ever only in memory; a page file
 // that gave no page ends "empty"; one the store could not keep stays in the run folder ("left",
-// no version here). The origin is the page file's path in the run folder: a page kept here and
+// no version here). A blank page left out of the documents is a page marked "skipped" (a line
+// for the same version), and "page" again when it is put back. The origin is the page file's path in the run folder: a page kept here and
 // still in the run folder when the console ended is one page, not two. A line "saved" marks
 // the page of a version as written to the destination.
 //
@@ -39,10 +40,11 @@ class PageStoreFolder
 public:
     enum State
     {
-        Taken, // the scan program's file, not corrected yet
-        Page,  // the page as stored
-        Empty, // a page file that gave no page
-        Left   // the page is its file in the run folder (the store could not keep it)
+        Taken,   // the scan program's file, not corrected yet
+        Page,    // the page as stored
+        Empty,   // a page file that gave no page
+        Skipped, // the page as stored, left out of the run's documents as blank
+        Left     // the page is its file in the run folder (the store could not keep it)
     };
     // One page of the index.
     struct Entry

@@ -19,7 +19,7 @@ public:
         int saved = 0;       // pages held by files really written
         QString firstFile;   // the first file written, empty when none was
         int failedPages = 0; // page files that gave no page
-        int skipped = 0;     // blank pages left out (never stored, saved or shown)
+        int skipped = 0;     // blank pages left out of the documents (stored and shown, marked)
         int failedSaves = 0; // pages whose save failed
         QString failedFolder;
     };

@@ -32,6 +32,23 @@ bool unchanged(const QImage &decoded, const QImage &corrected)
     return decoded.constBits() == corrected.constBits() || decoded == corrected;
 }
 
+// The store's pages that go into the run's documents (not the skipped ones), in order, and the
+// name of the first of them.
+QList<PageSource> documentPages(QString *firstName)
+{
+    ImageManager *store = ImageManager::Instance();
+    QList<PageSource> pages;
+    for (int i = 0; i < store->count(); ++i) {
+        const ImageObject *record = store->at(i);
+        if (!record || record->skipped)
+            continue;
+        if (firstName->isEmpty())
+            *firstName = record->name;
+        pages.append(store->sourceAt(i));
+    }
+    return pages;
+}
+
 } // namespace
 
 ReadImageThread::ReadImageThread(const ScanSettings &settings, const QString &pageFolder)
@@ -148,15 +165,9 @@ void ReadImageThread::readImages()
 
         const QImage decoded = image;
         PageCorrector::correct(&image, m_settings);
-        if (PageCorrector::dropsAsBlank(image, m_settings)) {
-            store->dropTaken(slot, name);
-            m_tally.pageSkipped();
-            QMutexLocker lock(&m_queueMutex);
-            --m_inFlight;
-            continue;
-        }
         const bool asDecoded = !image.isNull() && unchanged(decoded, image);
-        hand({Item::Page, image, asDecoded ? file.bytes : QByteArray(), name, slot, origin});
+        hand({Item::Page, image, asDecoded ? file.bytes : QByteArray(), name, slot, origin,
+              PageCorrector::dropsAsBlank(image, m_settings)});
     }
 }
 
@@ -218,7 +229,12 @@ void ReadImageThread::storePage(const Item &item)
     // Kept on disk before it counts as collected; `page` keeps the pixels in hand for saving.
     PageSource page;
     ImageObject *record = ImageManager::Instance()->addPage(
-        item.page, item.original, item.name, item.slot, &page, item.slot ? QString() : item.origin);
+        item.page, item.original, item.name, item.slot, &page, item.skipped,
+        item.slot ? QString() : item.origin);
+    if (item.skipped) {
+        m_tally.pageSkipped();
+        return;
+    }
     m_tally.pageCollected();
     if (!m_saveFlag || page.isNull()) // an empty page is counted as a failed page already
         return;
@@ -273,14 +289,13 @@ void ReadImageThread::saveMutiImage()
     const QString folder = m_settings.save_path;
     if (!makeFolder(folder))
         return;
-    ImageManager *store = ImageManager::Instance();
-    const ImageObject *first = store->at(0);
-    if (!first)
+    QString first;
+    const QList<PageSource> pages = documentPages(&first);
+    if (first.isEmpty())
         return;
-    const QString target = folder + QLatin1Char('/') + first->name + QStringLiteral(".pdf");
+    const QString target = folder + QLatin1Char('/') + first + QStringLiteral(".pdf");
     // Empty pages are left out (and counted when they arrived). The writer replaces the file
     // only with a complete new one, so a failed write keeps what was there.
-    const QList<PageSource> pages = store->sources();
     const int written = int(
         std::count_if(pages.begin(), pages.end(), [](const PageSource &p) { return !p.isNull(); }));
     if (written == 0)
@@ -291,17 +306,18 @@ void ReadImageThread::saveMutiImage()
             page.markSaved();
         m_tally.documentSaved(file, written);
     } else
-        noteFailedSave(folder, first->name + QStringLiteral(".pdf"), written); // all its pages
+        noteFailedSave(folder, first + QStringLiteral(".pdf"), written); // all its pages
 }
 
 void ReadImageThread::finishTextJob()
 {
-    // Named after the store's first page, like the merged PDF. A folder that cannot be made
-    // fails the write, which the job's end reports.
-    const ImageObject *first = ImageManager::Instance()->at(0);
-    if (first && m_textJob->pageCount() > 0) {
+    // Named after its first page, like the merged PDF. A folder that cannot be made fails the
+    // write, which the job's end reports.
+    QString first;
+    documentPages(&first);
+    if (!first.isEmpty() && m_textJob->pageCount() > 0) {
         QDir().mkpath(m_settings.save_path);
-        m_textJob->setTarget(m_settings.save_path + QLatin1Char('/') + first->name +
+        m_textJob->setTarget(m_settings.save_path + QLatin1Char('/') + first +
                              SaveFormat::suffix(SaveFormat::SearchablePdf));
     }
     m_textJob->finish();

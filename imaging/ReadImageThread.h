@@ -37,8 +37,9 @@ class SearchablePdfJob;
 // threads of its own: the stages hand the page over and go on, they never wait for it.
 //
 // A run that removes blank pages checks each page after its corrections, in the first stage: a
-// blank page is taken and deleted like any other, counted (PageTally::skipped), and goes no
-// further: it is not stored, saved or shown.
+// blank page is taken and stored like any other, marked skipped (ImageObject::skipped) and
+// counted (PageTally::skipped), but it is not saved: it stays out of the run's documents (the
+// merged PDF is named after its first page that is not skipped) until the operator puts it back.
 //
 // Every page written to the destination is marked saved in the store's folder (PageSource::
 // markSaved): a single-page file when it is written, the merged PDF's pages when it is, the
@@ -116,11 +117,12 @@ private:
             End
         };
         Kind kind;
-        QImage page;         // as corrected (null for a page file that gave no page)
-        QByteArray original; // the page file, when the corrections left the page as decoded
-        QString name;        // the page name, given when the file was taken
-        int slot = 0;        // where the store keeps the file it was taken from
-        QString origin;      // the page file, when the store could not keep it (slot 0)
+        QImage page;          // as corrected (null for a page file that gave no page)
+        QByteArray original;  // the page file, when the corrections left the page as decoded
+        QString name;         // the page name, given when the file was taken
+        int slot = 0;         // where the store keeps the file it was taken from
+        QString origin;       // the page file, when the store could not keep it (slot 0)
+        bool skipped = false; // a blank page, left out of the documents
     };
 
     // One sweep of the page folder, its pages handed on; returns the page files it took away.

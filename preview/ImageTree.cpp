@@ -3,13 +3,33 @@
 #include "imaging/ImageManager.h"
 #include "preview/PreviewWindow.h"
 
+#include <QAction>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QPixmap>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QVBoxLayout>
+
+namespace {
+
+const char TransparentBox[] = "background-color: transparent;color: rgb(255,255,255);";
+
+// A skipped page's thumbnail: faded and greyed, so it reads as a page that is not there.
+QPixmap dimmed(const QImage &thumbnail)
+{
+    QImage faded(thumbnail.size(), QImage::Format_ARGB32_Premultiplied);
+    faded.fill(QColor(150, 150, 150));
+    QPainter painter(&faded);
+    painter.setOpacity(0.4);
+    painter.drawImage(0, 0, thumbnail);
+    painter.end();
+    return QPixmap::fromImage(faded);
+}
+
+} // namespace
 
 ImageTree::ImageTree(QWidget *parent) : QWidget(parent)
 {
@@ -52,7 +72,9 @@ QWidget *ImageTree::createEntry(const ImageObject *page, const QString &pictureS
     picture->setAutoFillBackground(true);
     picture->setStyleSheet(pictureStyle);
     // The store made the thumbnail when the page arrived: nothing here touches the page.
-    if (!page->thumbnail.isNull())
+    if (page->skipped && !page->thumbnail.isNull())
+        picture->setPixmap(dimmed(page->thumbnail));
+    else if (!page->thumbnail.isNull())
         picture->setPixmap(QPixmap::fromImage(QImage(page->thumbnail))); // shares its pixels
     picture->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     picture->setObjectName(QStringLiteral("labelImage"));
@@ -71,6 +93,17 @@ QWidget *ImageTree::createEntry(const ImageObject *page, const QString &pictureS
     layout->addWidget(name, 0, Qt::AlignCenter);
     container->setLayout(layout);
     container->setStyleSheet(QStringLiteral("background-color: transparent;"));
+    if (page->skipped) {
+        auto *caption = new QLabel(tr("Skipped blank page"), picture);
+        caption->setObjectName(QStringLiteral("label_skipped"));
+        caption->setAlignment(Qt::AlignCenter);
+        caption->setStyleSheet(
+            QStringLiteral("background-color: rgba(50, 50, 50, 190); color: white; padding: 4px;"));
+        caption->setGeometry(0, (ImageManager::ThumbnailSide - 30) / 2, ImageManager::ThumbnailSide,
+                             30);
+        container->setToolTip(caption->text());
+        name->setStyleSheet(QStringLiteral("color: gray;"));
+    }
     return container;
 }
 
@@ -78,8 +111,7 @@ void ImageTree::addImage(ImageObject *page)
 {
     if (!page)
         return;
-    QWidget *entry =
-        createEntry(page, QStringLiteral("background-color: transparent;color: rgb(255,255,255);"));
+    QWidget *entry = createEntry(page, QLatin1String(TransparentBox));
     auto *item = new QListWidgetItem(m_listWidget);
     item->setSizeHint(QSize(250, 250));
     m_listWidget->setItemWidget(item, entry);
@@ -96,6 +128,26 @@ void ImageTree::updateImage(int index)
     QWidget *entry = createEntry(
         page, QStringLiteral("background-color: rgb(255,255,255);color: rgb(255,255,255);"));
     m_listWidget->setItemWidget(item, entry);
+}
+
+void ImageTree::refreshEntry(int index)
+{
+    QListWidgetItem *item = m_listWidget->item(index);
+    const ImageObject *page = ImageManager::Instance()->at(index);
+    if (!item || !page)
+        return;
+    // The same box as before: white once the page has been turned.
+    const QLabel *picture = m_listWidget->itemWidget(item)->findChild<QLabel *>("labelImage");
+    m_listWidget->setItemWidget(
+        item, createEntry(page, picture ? picture->styleSheet() : QLatin1String(TransparentBox)));
+}
+
+void ImageTree::setContextActions(const QList<QAction *> &actions)
+{
+    // A right click makes the entry under the mouse current first (the list's own press), so
+    // the actions see that page.
+    m_listWidget->addActions(actions);
+    m_listWidget->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void ImageTree::clearImage()

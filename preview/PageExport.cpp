@@ -16,13 +16,14 @@ PageExport::PageExport(const QString &folder, int saveType, const QList<Page> &p
 {
 }
 
-QList<PageExport::Page> PageExport::storePages()
+QList<PageExport::Page> PageExport::storePages(int alsoSkipped)
 {
     ImageManager *store = ImageManager::Instance();
     QList<Page> pages;
     const int count = store->count();
     for (int i = 0; i < count; ++i) {
-        if (const ImageObject *record = store->at(i))
+        const ImageObject *record = store->at(i);
+        if (record && (!record->skipped || i == alsoSkipped))
             pages.append({record->name, store->sourceAt(i)});
     }
     return pages;

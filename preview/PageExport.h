@@ -35,8 +35,9 @@ public:
 
     PageExport(const QString &folder, int saveType, const QList<Page> &pages);
 
-    // The pages of the page store in store order (their pixels stay on disk until written).
-    static QList<Page> storePages();
+    // The pages of the page store in store order (their pixels stay on disk until written),
+    // without the blank pages the run skipped, but for page `alsoSkipped`.
+    static QList<Page> storePages(int alsoSkipped = -1);
 
     // The files in page order (a single one for the merged PDFs; none for an index that is no
     // format).

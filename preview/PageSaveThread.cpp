@@ -26,7 +26,7 @@ bool PageSaveThread::finishRequested()
     return m_finish;
 }
 
-PageSaveThread::Commit PageSaveThread::commit(FileCommit &out)
+PageSaveThread::Commit PageSaveThread::commit(FileCommit &out, QString *written)
 {
     QMutexLocker lock(&m_mutex);
     if (m_finish) {
@@ -35,7 +35,7 @@ PageSaveThread::Commit PageSaveThread::commit(FileCommit &out)
     }
     // A file that is not the operator's own (a link, another user's file) is never replaced,
     // nor is any file the operator chose to keep: the page then takes the next free name.
-    return out.commit(m_overwrite ? FileCommit::ReplaceOwnOrFree : FileCommit::KeepOrFree)
+    return out.commit(m_overwrite ? FileCommit::ReplaceOwnOrFree : FileCommit::KeepOrFree, written)
                ? Commit::Done
                : Commit::Failed;
 }
@@ -61,7 +61,10 @@ void PageSaveThread::run()
             failed.append(file.target);
             continue;
         }
-        const Commit result = commit(out);
+        QString written;
+        const Commit result = commit(out, &written);
+        if (result == Commit::Done)
+            emit FileWritten(written);
         if (result == Commit::Cancelled) {
             emit SaveFinished(failed, true);
             return;

@@ -32,6 +32,8 @@ signals:
     void UpdateProgress(int number, int total);
     // In a searchable PDF: `done` of its `total` pages recognised.
     void UpdateRecognition(int done, int total);
+    // A file is in place under `path`: its target, or the next free name.
+    void FileWritten(const QString &path);
     // The run has ended: the targets that could not be written, and whether it was stopped.
     void SaveFinished(const QStringList &failed, bool cancelled);
 
@@ -46,8 +48,9 @@ private:
         Cancelled
     };
     bool finishRequested();
-    // Puts `out` in place unless a stop was asked for; its new file never remains otherwise.
-    Commit commit(FileCommit &out);
+    // Puts `out` in place (under `written`) unless a stop was asked for; its new file never
+    // remains otherwise.
+    Commit commit(FileCommit &out, QString *written);
 
     const QList<PageExport::File> m_files;
     const bool m_overwrite;

@@ -59,6 +59,7 @@ PreviewWindow::PreviewWindow(QWidget *parent) : QMainWindow(parent)
     addDockWidget(Qt::LeftDockWidgetArea, m_dock);
     m_imageTree = new ImageTree(m_dock);
     m_imageTree->resize(300, 100);
+    m_imageTree->setContextActions({m_actionRestore});
     m_dock->setWidget(m_imageTree);
 
     m_labelZoom = new QLabel;
@@ -161,6 +162,13 @@ void PreviewWindow::InitEdit()
     m_menuEdit->addAction(m_actionResize);
     m_menuEdit->addAction(m_actionFit);
 
+    m_actionRestore = new QAction(tr("Restore this page"), this);
+    m_actionRestore->setObjectName(QStringLiteral("action_restorePage"));
+    m_actionRestore->setEnabled(false);
+    connect(m_actionRestore, &QAction::triggered, this, &PreviewWindow::slotRestorePage);
+    m_menuEdit->addSeparator();
+    m_menuEdit->addAction(m_actionRestore);
+
     m_mainToolBar->addSeparator();
     m_mainToolBar->addAction(m_actionRotateCCW);
     m_mainToolBar->addAction(m_actionRotateCW);
@@ -182,6 +190,7 @@ void PreviewWindow::ClearImage()
 {
     m_imageView->SetImage(QImage());
     m_imageTree->clearImage();
+    updateRestoreAction();
 }
 
 void PreviewWindow::SetCurImage(int index)
@@ -195,6 +204,39 @@ void PreviewWindow::SetCurImage(int index)
     store->setCurIndex(index);
     m_imageTree->setCurrentRow(index);
     m_imageView->SetImage(store->imageAt(index));
+    updateRestoreAction();
+}
+
+void PreviewWindow::setRestoreAllowed(bool allowed)
+{
+    m_restoreAllowed = allowed;
+    updateRestoreAction();
+}
+
+void PreviewWindow::refreshPage(int index)
+{
+    m_imageTree->refreshEntry(index);
+    updateRestoreAction();
+}
+
+void PreviewWindow::updateRestoreAction()
+{
+    const ImageObject *page = ImageManager::Instance()->getCurImage();
+    const bool skipped = page && page->skipped && m_imageTree->count() > 0;
+    m_actionRestore->setEnabled(skipped && m_restoreAllowed);
+    if (skipped)
+        m_statusBar->showMessage(
+            tr("Skipped blank page, not saved: Restore this page puts it back"));
+    else
+        m_statusBar->clearMessage();
+}
+
+void PreviewWindow::slotRestorePage()
+{
+    const int index = ImageManager::Instance()->curIndex();
+    const ImageObject *page = ImageManager::Instance()->at(index);
+    if (page && page->skipped && m_restoreAllowed)
+        emit RestorePageRequested(index);
 }
 
 void PreviewWindow::UpdateStatueScale(int scale)

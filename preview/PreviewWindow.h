@@ -19,7 +19,10 @@ struct ImageObject;
 // page large in the centre, File and Edit commands (export, rotation, region capture, 100 %, fit
 // to window) and the zoom percentage in the status bar. The pages live in the page store.
 // The page shown is always the store's current page and the list's current row: a new page, a
-// click or the arrow keys in the list choose it, and the rotation commands turn it.
+// click or the arrow keys in the list choose it, and the rotation commands turn it. A blank page
+// the run skipped is shown dimmed; "Restore this page" (Edit menu, the list's context menu) asks
+// for it to be put back into the run's documents (RestorePageRequested), whoever knows the run
+// does it and says so through refreshPage().
 class PreviewWindow : public QMainWindow
 {
     Q_OBJECT
@@ -37,6 +40,11 @@ public:
     // Shows store page `index` and makes it the current page; a negative index does nothing.
     void SetCurImage(int index);
     void UpdateStatueScale(int scale);
+    // Whether skipped pages may be put back now (not while their run is still writing, nor
+    // while a page is being put back).
+    void setRestoreAllowed(bool allowed);
+    // Shows store page `index` again as it now is (skipped or not).
+    void refreshPage(int index);
 
 public slots:
     void slotExport();
@@ -47,6 +55,11 @@ public slots:
     void slotScreenshot();
     void slotResize();
     void slotFit();
+    void slotRestorePage();
+
+signals:
+    // "Restore this page" on store page `index`, a skipped page.
+    void RestorePageRequested(int index);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -58,6 +71,7 @@ private:
     void InitFile();
     void InitEdit();
     void rotateCurrent(int angle);
+    void updateRestoreAction();
 
     QWidget *m_centralWidget;
     QMenuBar *m_menuBar;
@@ -77,5 +91,7 @@ private:
     QAction *m_actionRotateCCW;
     QAction *m_actionResize;
     QAction *m_actionFit;
+    QAction *m_actionRestore;
     QLabel *m_labelZoom;
+    bool m_restoreAllowed = true;
 };

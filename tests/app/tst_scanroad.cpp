@@ -31,10 +31,10 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -1053,8 +1053,8 @@ private slots:
 
     void blankPagesAndSkewedPagesFromTheFeeder()
     {
-        // 去除空白页 and 自动纠偏 from the panel: the blank sheet is not stored, shown or saved
-        // and is counted in the status line; the skewed page is stored straight.
+        // 去除空白页 and 自动纠偏 from the panel: the blank sheet is stored and shown as skipped,
+        // not saved, and counted in the status line; the skewed page is stored straight.
         DocumentPages::Options text, blank;
         text.dpi = blank.dpi = 200;
         text.skewDegrees = 2.0;
@@ -1071,8 +1071,9 @@ private slots:
         QTest::mouseClick(find<QPushButton>("btn_scan"), Qt::LeftButton);
         QVERIFY(waitIdle(60000));
         ImageManager *store = ImageManager::Instance();
-        QCOMPARE(store->count(), 2);
-        QCOMPARE(thumbnails(), 2);
+        QCOMPARE(store->count(), 3);
+        QCOMPARE(thumbnails(), 3);
+        QVERIFY(store->at(1)->skipped);
         QCOMPARE(filesIn(dest->path()).size(), 2);
         QCOMPARE(runResult(), "已保存 2 页到 " + dest->path() + "，已跳过 1 页空白页");
         QCOMPARE(lastRecord().status, QString("Success"));
@@ -1083,6 +1084,93 @@ private slots:
             QVERIFY(skew.measured && qAbs(skew.degrees) < Deskew::kMinDegrees);
         }
         QCOMPARE(leftInPageFolder(), QStringList());
+    }
+
+    void skippedPageGoesBack_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<bool>("scan");
+        // "name": a folder holds the page's file name (the next free name is taken); "folder": a
+        // file stands where the destination folder was (the write fails).
+        QTest::addColumn<QString>("obstacle");
+        QTest::newRow("JPG") << int(SaveFormat::Jpg) << true << "";
+        QTest::newRow("JPG, its name taken") << int(SaveFormat::Jpg) << true << "name";
+        QTest::newRow("JPG, its folder gone") << int(SaveFormat::Jpg) << true << "folder";
+        QTest::newRow("merged PDF") << int(SaveFormat::MergedPdf) << true << "";
+        QTest::newRow("searchable PDF") << int(SaveFormat::SearchablePdf) << true << "";
+        QTest::newRow("preview") << int(SaveFormat::Jpg) << false << "";
+    }
+    void skippedPageGoesBack()
+    {
+        // 恢复此页 on the blank card between two text cards writes it into the scan's documents
+        // in its place: its own file, named as the run would have named it, or the merged PDF
+        // again whole under its name (recognised again for the searchable one). The status line
+        // no longer counts it and the work log says what was written. A preview writes nothing.
+        // A write that fails leaves the page skipped.
+        QFETCH(int, format);
+        QFETCH(bool, scan);
+        QFETCH(QString, obstacle);
+        scanPages({TextPages::card("合同条款", "Invoice", 200), TextPages::card("", "", 200),
+                   TextPages::card("付款日期", "Delivery", 200)});
+        configure(1, format);
+        p.resolution = 1;
+        p.skip_blank = true;
+        w->InitParameter();
+        QTest::mouseClick(find<QPushButton>(scan ? "btn_scan" : "btn_viewer"), Qt::LeftButton);
+        QVERIFY(waitRecognised());
+        ImageManager *store = ImageManager::Instance();
+        QVERIFY(store->count() == 3 && store->at(1)->skipped);
+        const bool merged = SaveFormat::isMerged(format);
+        const QString first = dest->filePath(store->at(0)->name + SaveFormat::suffix(format));
+        const QString saved = "已保存 %1 页到 " + (merged ? first : dest->path());
+        QCOMPARE(runResult(), (scan ? saved.arg(2) : "已扫描 2 页") + "，已跳过 1 页空白页");
+        const int records = logLines().size();
+        PreviewWindow *preview = w->previewWindow();
+        auto *restore = preview->findChild<QAction *>("action_restorePage");
+        preview->SetCurImage(1);
+        QString page = dest->filePath(store->at(1)->name + SaveFormat::suffix(format));
+        if (obstacle == "folder") {
+            QVERIFY(QDir(dest->path()).removeRecursively());
+            QVERIFY(QFile(dest->path()).open(QIODevice::WriteOnly));
+            ModalAnswerer answerer;
+            answerer.expectMessageBox();
+            restore->trigger();
+            QVERIFY(answerer.waitSeen(1));
+            QFile::remove(dest->path());
+            QCOMPARE(answerer.seen.first().text, "无法写入 " + page);
+            QVERIFY(store->at(1)->skipped && restore->isEnabled());
+            QCOMPARE(runResult(), saved.arg(2) + "，已跳过 1 页空白页");
+            QCOMPARE(lastRecord().status, QString("Fail"));
+            return;
+        }
+        if (obstacle == "name") {
+            QVERIFY(QDir().mkdir(page));
+            page.replace(".jpg", "-1.jpg");
+        }
+        restore->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!store->at(1)->skipped, 60000);
+        QCOMPARE(runResult(), scan ? saved.arg(3) : "已扫描 3 页");
+        QVERIFY(!restore->isEnabled());
+        QCOMPARE(logLines().size(), records + (scan ? 1 : 0));
+        if (!scan) {
+            QVERIFY(filesIn(dest->path()).isEmpty());
+            return;
+        }
+        QCOMPARE(lastRecord().status, QString("Success"));
+        if (!merged) {
+            QCOMPARE(filesIn(dest->path()).size(), 3);
+            QCOMPARE(lastRecord().path, page);
+            QVERIFY(QImage(page).size() == QSize(827, 583));
+            return;
+        }
+        QCOMPARE(filesIn(dest->path()), QStringList(QFileInfo(first).fileName()));
+        QCOMPARE(lastRecord().path, first);
+        const QList<PdfFiles::Page> pages = PdfFiles::pages(first);
+        QCOMPARE(pages.size(), 3);
+        for (int i = 0; i < 3; ++i) // the blank card in its place
+            QCOMPARE(darkShare(QImage::fromData(pages.at(i).data)) == 0.0, i == 1);
+        if (format == SaveFormat::SearchablePdf)
+            QCOMPARE(PdfFiles::pageText(first, 3), QString("付款日期Delivery"));
     }
 
     void closingDuringAScanSavesItsPagesFirst()

@@ -91,7 +91,7 @@ inline QImage page(const Options &o, quint32 seed)
             backPainter.setPen(QColor(40, 40, 40));
             drawText(backPainter, size, o.dpi, 28, false, -o.skewDegrees, rng);
             backPainter.end();
-            painter.setOpacity(0.16); // seen through the paper: faint and mirrored
+            painter.setOpacity(0.08); // seen through the paper: faint (7 %) and mirrored
             painter.drawImage(0, 0, back.mirrored(true, false));
             painter.setOpacity(1.0);
         }

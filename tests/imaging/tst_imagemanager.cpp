@@ -20,6 +20,7 @@
 #include <QTransform>
 
 #include <csignal>
+#include <memory>
 #include <sys/resource.h>
 #include <thread>
 
@@ -240,6 +241,38 @@ private slots:
         QCOMPARE(entries.size(), 5);
         QCOMPARE(entries.at(1).name, store->at(1)->name);
         QCOMPARE(entries.at(1).number, store->sourceAt(1).number());
+    }
+
+    // A skipped page's mark is kept with it on disk: through a rotation, back at the next start
+    // after an abnormal end, and gone when the page is put back.
+    void skippedMarkStaysWithThePage()
+    {
+        const auto page = [](int value) { return *std::unique_ptr<QImage>(marked(value)); };
+        for (int i = 0; i < 3; ++i)
+            store->addPage(page(i), QByteArray(), store->newPageName("Page"), 0, nullptr, i == 1);
+        store->replaceImage(1, page(9).transformed(QTransform().rotate(90)));
+        const auto state = [&](int i) {
+            return PageStoreFolder::index(store->folderPath()).at(i).state;
+        };
+        QVERIFY(store->at(1)->skipped && !store->at(2)->skipped);
+        QCOMPARE(state(1), PageStoreFolder::Skipped);
+        QCOMPARE(state(2), PageStoreFolder::Page);
+
+        std::shared_ptr<PageStoreFolder> left = PageStoreFolder::create(store->folderRoot());
+        const int number = left->newNumber();
+        QVERIFY(PageStoreFolder::write(left->file(number, "page"), jpeg(page(5))));
+        QVERIFY(left->record(number, number, PageStoreFolder::Skipped, "left"));
+        const QString path = left->path();
+        left->keep();
+        left.reset();
+        const std::shared_ptr<PageStoreFolder> claimed = PageStoreFolder::claim(path);
+        QVERIFY(store->adoptPage(claimed, claimed->entries().value(0)));
+        QVERIFY(store->at(3)->skipped);
+        QCOMPARE(state(3), PageStoreFolder::Skipped);
+
+        store->setSkipped(1, false);
+        QVERIFY(!store->at(1)->skipped);
+        QCOMPARE(state(1), PageStoreFolder::Page);
     }
 
     // Clearing removes the folder, once no save still reads from it.

@@ -259,45 +259,61 @@ private slots:
     void blankPagesAreLeftOut_data()
     {
         QTest::addColumn<bool>("skip");
-        QTest::newRow("removed") << true;
-        QTest::newRow("kept") << false;
+        QTest::addColumn<int>("format");
+        QTest::addColumn<int>("blankAt");
+        QTest::newRow("removed") << true << int(SaveFormat::Jpg) << 1;
+        QTest::newRow("kept") << false << int(SaveFormat::Jpg) << 1;
+        QTest::newRow("removed first, merged PDF") << true << int(SaveFormat::MergedPdf) << 0;
     }
     void blankPagesAreLeftOut()
     {
-        // Between two text pages a blank sheet (grain, show-through, punched holes). Removed, it
-        // is taken and deleted like the others and counted, and goes no further: not stored,
-        // shown, saved, nor kept in the store's folder; the pages keep their order.
+        // Beside two text pages a blank sheet (grain, show-through, punched holes). Removed, it
+        // is taken, stored and kept in the store's folder like the others, but marked skipped
+        // (also on disk, so it survives the console) and counted instead of saved; the merged
+        // PDF holds the other pages, named after the first of them.
         QFETCH(bool, skip);
+        QFETCH(int, format);
+        QFETCH(int, blankAt);
         p.skip_blank = skip;
+        p.save_type = format;
         p.image_type = 1; // grey, no threshold
         DocumentPages::Options text, blank;
         text.noise = blank.noise = blank.showThrough = blank.holes = true;
         blank.textLines = 0;
-        QVERIFY(DocumentPages::page(text, 1).save(temp("0.jpg"), "JPG"));
-        QVERIFY(DocumentPages::page(blank, 2).save(temp("1.jpg"), "JPG"));
-        QVERIFY(DocumentPages::page(text, 3).save(temp("2.jpg"), "JPG"));
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(DocumentPages::page(i == blankAt ? blank : text, i + 1)
+                        .save(temp(QString("%1.jpg").arg(i)), "JPG"));
         QCOMPARE(collect(true), 0);
         const int kept = skip ? 2 : 3;
         QCOMPARE(m_counts.skipped, skip ? 1 : 0);
         QCOMPARE(m_counts.collected, kept);
         QCOMPARE(m_counts.saved, kept);
-        QCOMPARE(store->count(), kept);
-        QCOMPARE(files(out()).size(), kept);
+        QCOMPARE(store->count(), 3);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(store->at(i)->skipped, skip && i == blankAt);
+        QVERIFY(BlankPageDetector::isBlank(store->imageAt(blankAt)));
+        const QStringList saved = files(out());
+        const QString firstKept = store->at(blankAt == 0 ? 1 : 0)->name;
+        if (format == SaveFormat::MergedPdf) {
+            QCOMPARE(saved, QStringList(firstKept + ".pdf"));
+            QCOMPARE(PdfFiles::pdfinfoPages(out(saved.first())), kept);
+        } else {
+            QCOMPARE(saved.size(), kept);
+            QCOMPARE(saved.contains(store->at(blankAt)->name + ".jpg"), !skip);
+        }
         QVERIFY(files("/tmp/tempimages").isEmpty());
-        QCOMPARE(BlankPageDetector::isBlank(store->imageAt(1)), !skip);
-        // The store's folder: the blank page ends as no page, its file gone.
         const QList<PageStoreFolder::Entry> entries = PageStoreFolder::index(store->folderPath());
         QCOMPARE(entries.size(), 3);
-        QCOMPARE(entries.at(1).state, skip ? PageStoreFolder::Empty : PageStoreFolder::Page);
-        QStringList pageFiles = QDir(store->folderPath()).entryList({"*.page"}, QDir::Files);
-        QCOMPARE(pageFiles.size(), kept);
+        QCOMPARE(entries.at(blankAt).state,
+                 skip ? PageStoreFolder::Skipped : PageStoreFolder::Page);
+        QCOMPARE(QDir(store->folderPath()).entryList({"*.page"}, QDir::Files).size(), 3);
     }
 
     void searchablePdfGetsTheStoredPages()
     {
         // The collector hands every stored page to the recognition and goes on; at its end the
         // job is named after the store's first page (as the merged PDF is) and finished. A page
-        // file that is no image and a blank page never reach it.
+        // file that is no image and a blank page (stored, skipped) never reach it.
         p.save_type = SaveFormat::SearchablePdf;
         p.skip_blank = true;
         p.image_type = 2;
@@ -312,7 +328,8 @@ private slots:
         QVERIFY(job.wait(120000));
         QCOMPARE(m_counts.skipped, 1);
         QCOMPARE(m_counts.failedPages, 1);
-        QCOMPARE(store->count(), 3);
+        QCOMPARE(store->count(), 4);
+        QVERIFY(store->at(1)->skipped);
         QCOMPARE(job.pageCount(), 2);
         const QString pdf = out("pdf/" + store->at(0)->name + ".pdf");
         QCOMPARE(job.target(), pdf);

@@ -2,6 +2,7 @@
 #include "imaging/ImageManager.h"
 #include "imaging/SaveFormat.h"
 #include "preview/ImageView.h"
+#include "preview/PageExport.h"
 #include "preview/PageSaveProgress.h"
 #include "preview/PageSaveThread.h"
 #include "preview/PreviewWindow.h"
@@ -547,6 +548,56 @@ private slots:
         QCOMPARE(label((row + 1) % 4)->grab().toImage().pixelColor(2, 2).alpha(), 0);
         clickTool("action_rotateCCW");
         QCOMPARE(stored(row), sources.at(row));
+    }
+
+    // A blank page its run skipped is dimmed under "已跳过的空白页" and left out of an export;
+    // "恢复此页" (Edit menu, context menu of the list) is there for it alone, not while its run
+    // still writes, and asks for it back; put back, its entry looks like any other.
+    void skippedPages()
+    {
+        const QList<QImage> cards{TextPages::card("合同条款", "Invoice", 100),
+                                  TextPages::card("", "", 100),
+                                  TextPages::card("付款日期", "Delivery", 100)};
+        for (int i = 0; i < 3; ++i)
+            m_window->AddImage(store()->addPage(cards.at(i), QByteArray(),
+                                                store()->newPageName("Page"), 0, nullptr, i == 1));
+        QAction *restore = m_window->findChild<QAction *>("action_restorePage");
+        QCOMPARE(restore->text(), QString("恢复此页"));
+        QVERIFY(m_window->findChild<QMenu *>("menu_edit")->actions().contains(restore));
+        QVERIFY(list()->actions().contains(restore) &&
+                list()->contextMenuPolicy() == Qt::ActionsContextMenu);
+        QCOMPARE(label(1, "label_skipped")->text(), QString("已跳过的空白页"));
+        QCOMPARE(list()->itemWidget(list()->item(1))->toolTip(), QString("已跳过的空白页"));
+        QVERIFY(!label(0, "label_skipped") && !label(2, "label_skipped"));
+        const QImage dim = label(1)->pixmap(Qt::ReturnByValue).toImage();
+        for (const QPoint &p : {QPoint(0, 0), QPoint(dim.width() / 2, dim.height() / 2)})
+            QVERIFY(qGray(dim.pixel(p)) > 80 && qGray(dim.pixel(p)) < 200); // greyed paper
+        QCOMPARE(PageExport::storePages().size(), 2);
+
+        QSignalSpy asked(m_window.get(), &PreviewWindow::RestorePageRequested);
+        m_window->resize(700, 860);
+        for (int row : {1, 0, 2, 1}) {
+            if (row == 1 && list()->currentRow() == 2)
+                TestEnvironment::screenshot(m_window.get(), "preview-skipped-page");
+            list()->scrollToItem(list()->item(row));
+            QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
+                              list()->visualItemRect(list()->item(row)).center());
+            QCOMPARE(restore->isEnabled(), row == 1);
+        }
+        m_window->setRestoreAllowed(false);
+        QVERIFY(!restore->isEnabled());
+        restore->trigger();
+        m_window->setRestoreAllowed(true);
+        restore->trigger();
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked.first().at(0).toInt(), 1);
+
+        store()->setSkipped(1, false);
+        m_window->refreshPage(1);
+        QVERIFY(!label(1, "label_skipped") && !restore->isEnabled());
+        QCOMPARE(label(1)->pixmap(Qt::ReturnByValue).toImage(),
+                 store()->at(1)->thumbnail.convertToFormat(QImage::Format_RGB32));
+        QCOMPARE(PageExport::storePages().size(), 3);
     }
 
     // An image exactly as tall as the scroll area: the vertical bar has a range, yet a drag (sent
