@@ -117,17 +117,19 @@ void ImageManager::keepRunSettings(const ScanSettings &settings)
         m_runKept = RunSettingsFile::write(pages->settingsFile(), settings);
 }
 
-QString ImageManager::newPageName(const QString &document)
+QString ImageManager::pageName(const QString &document, int number)
 {
     const QString stamp =
         QDateTime::currentDateTime().toString(QStringLiteral("-yyyy-MM-dd-hh-mm-ss"));
-    QMutexLocker lock(&m_mutex);
+    return number == 1 ? document + stamp : document + QString::number(number) + stamp;
+}
+
+QString ImageManager::newPageName(const QString &document)
+{
     // The first page of the program's life carries no number; the counter then runs on across
     // clears, so page names never repeat while the document name stays.
-    const QString name =
-        m_nameCounter == 1 ? document + stamp : document + QString::number(m_nameCounter) + stamp;
-    ++m_nameCounter;
-    return name;
+    QMutexLocker lock(&m_mutex);
+    return pageName(document, m_nameCounter++);
 }
 
 int ImageManager::keepTaken(const QByteArray &file, const QString &name, const QString &origin)

@@ -53,6 +53,9 @@ public:
     // the page survives the console from this moment on. keepTaken() returns the page's slot
     // in the folder (0 when it could not be kept); `origin` is the page file's path.
     QString newPageName(const QString &document);
+    // Page `number` of the numbering, named now: `document`, the number (none for 1) and the
+    // time ("-yyyy-MM-dd-hh-mm-ss").
+    static QString pageName(const QString &document, int number);
     int keepTaken(const QByteArray &file, const QString &name, const QString &origin = QString());
     // A page file the store could not keep: it stays in the run folder, noted in the index (as
     // far as the folder still takes a line) under its name.

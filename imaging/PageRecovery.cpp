@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QRegularExpression>
 #include <QSet>
 #include <QThread>
 
@@ -37,6 +38,16 @@ bool looksLikePage(const QByteArray &bytes)
 QString nameOf(const QString &path)
 {
     return QFileInfo(path).fileName();
+}
+
+// The number in a page name of `document` (ImageManager::pageName), 0 for another name.
+int numberIn(const QString &name, const QString &document)
+{
+    const QRegularExpressionMatch match =
+        QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(document) +
+                           QStringLiteral("(\\d*)-\\d{4}(-\\d\\d){5}$"))
+            .match(name);
+    return !match.hasMatch() ? 0 : match.captured(1).isEmpty() ? 1 : match.captured(1).toInt();
 }
 
 } // namespace
@@ -146,6 +157,8 @@ void PageRecovery::findPages(Run &run, const QSet<QString> &stored)
     for (const Page &page : qAsConst(found)) {
         if (checkPage(run, page))
             run.pages.append(page);
+        if (const int number = numberIn(page.entry.name, run.settings.name))
+            run.nextNumber = qMax(run.nextNumber, number + 1);
     }
 }
 
@@ -201,8 +214,12 @@ bool PageRecovery::restorePage(ImageManager *store, Run &run, const Page &page)
     if (run.settingsKnown)
         PageCorrector::correct(&image, run.settings);
     const bool asDecoded = image.constBits() == decoded.constBits() || image == decoded;
-    const QString name =
-        page.entry.name.isEmpty() ? store->newPageName(run.settings.name) : page.entry.name;
+    // A file no page names yet is named on from the run's numbering, so that no two pages of
+    // the run share a name (the stem of their files).
+    QString name = page.entry.name;
+    if (name.isEmpty())
+        name = run.nextNumber > 0 ? ImageManager::pageName(run.settings.name, run.nextNumber++)
+                                  : store->newPageName(run.settings.name);
     const QString origin =
         page.file.isEmpty() ? page.entry.origin : run.runFolder + QLatin1Char('/') + page.file;
     bool onDisk = false;

@@ -64,6 +64,7 @@ private:
         ScanSettings settings;
         bool settingsKnown = false;
         QList<Page> pages;
+        int nextNumber = 0; // for naming its files no page names: after its pages' numbers
     };
 
     void findPages(Run &run, const QSet<QString> &stored);

@@ -40,8 +40,9 @@ void say(const QString &line)
 // format, colour (1 grey, 2 colour), source (0 flatbed, 1 feeder), destination, a folder for
 // the restored pages, and what to do: "scan" (press 扫描 once the window is up), "idle", or
 // "hold" (leave the first prompt open). It says on standard output what it saw: "box <text>"
-// for each prompt, "restored <name>" for each page recovery gave back (a quarter-size picture
-// of it goes to the folder), "ready", "scanning", "idle" (the scan is over), "raised".
+// for each prompt, "restored <name>" for each page recovery gave back, in order (a quarter-size
+// picture of page k goes to the folder as "k.png"), "ready", "scanning", "idle" (the scan is
+// over), "raised".
 int console(QApplication &app, const QStringList &a)
 {
     ModalAnswerer answerer;
@@ -64,7 +65,7 @@ int console(QApplication &app, const QStringList &a)
         for (int i = 0; i < store->count(); ++i) {
             const QImage page = store->imageAt(i);
             page.scaled(page.size() / 4, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                .save(QString("%1/%2-%3.png").arg(a.value(7)).arg(i).arg(store->at(i)->name));
+                .save(QString("%1/%2.png").arg(a.value(7)).arg(i));
             say("restored " + store->at(i)->name);
         }
         ParamSetting &p = ParamSetting::instance;
@@ -282,7 +283,7 @@ private slots:
                 QCOMPARE(code, 0);
                 break;
             }
-            QTest::qWait(int(random.bounded(3000)));
+            QTest::qWait(int(random.bounded(4000)));
             QVERIFY(child->end(SIGKILL));
         }
         jobsBefore << scanner.record("job").size();
@@ -304,11 +305,13 @@ private slots:
             const QList<int> saved = savedPages(m_work.filePath("saved/" + doc(i)), colour, &files);
             const QDir dumps(m_work.filePath("restored/" + doc(i + 1)));
             QList<int> back;
-            for (const QString &name : qAsConst(restored[i + 1])) {
-                const QString dump = dumps.entryList({"*-" + name + ".png"}).value(0);
-                back << (name.startsWith(doc(i)) ? identify(QImage(dumps.filePath(dump)), colour)
-                                                 : -1);
-            }
+            for (int k = 0; k < restored[i + 1].size(); ++k)
+                back << (restored[i + 1][k].startsWith(doc(i))
+                             ? identify(QImage(dumps.filePath(QString("%1.png").arg(k))), colour)
+                             : -1);
+            // Each page keeps a name of its own: it is the stem of its files.
+            QStringList names = restored[i + 1];
+            twice += names.removeDuplicates();
             for (const QString &file : files)
                 mixed += !file.startsWith(doc(i));
             for (int n : saved + back)
@@ -338,7 +341,7 @@ private slots:
             for (int n : missing)
                 lostPages << QString::number(n);
             report << QString("%1 %2: delivered %3, saved %4, restored %5 (%6 not saved), lost %7")
-                          .arg(doc(i), SaveFormat::suffix(formats[i % 3]))
+                          .arg(doc(i), QStringList{"JPG", "merged PDF", "searchable PDF"}[i % 3])
                           .arg(sent.size())
                           .arg(saved.size())
                           .arg(back.size())

@@ -272,7 +272,8 @@ private slots:
     // the run folder (one page); taken, not corrected yet (corrected now with the run's
     // settings); left in the run folder by a store that could not keep it; a file that gave no
     // page (not offered); turned after it was saved (the last version counts, still saved); a
-    // file the collector never took (named now). A folder without a page goes without a word.
+    // file the collector never took (named now, on from the run's numbering). A folder without a page
+    // goes without a word.
     void everyStateIsRestored()
     {
         const ScanSettings settings = runSettings(true, QString());
@@ -286,11 +287,12 @@ private slots:
                             dead.file(3));
         dead.folder->record(dead.folder->newNumber(), 0, PageStoreFolder::Empty, "fourth",
                             dead.file(4));
-        const int fifth = dead.store(5, PageStoreFolder::Page, "fifth");
+        const QString fifthName = ImageManager::pageName("Batch", 5); // as the run names pages
+        const int fifth = dead.store(5, PageStoreFolder::Page, fifthName);
         dead.folder->recordSaved(fifth);
         const int turned = dead.folder->newNumber(); // a new version of the same page
         QVERIFY(put(dead.folder->file(turned, "page"), jpegOf(7)));
-        dead.folder->record(fifth, turned, PageStoreFolder::Page, "fifth");
+        dead.folder->record(fifth, turned, PageStoreFolder::Page, fifthName);
         QVERIFY(put(dead.file(6), jpegOf(6)));
         die(dead);
         std::shared_ptr<PageStoreFolder> empty = PageStoreFolder::create(store->folderRoot());
@@ -312,8 +314,8 @@ private slots:
             QVERIFY2(store->imageAt(i) == expected, qPrintable(QString::number(i)));
             QCOMPARE(store->at(i)->thumbnail, ImageManager::makeThumbnail(expected));
         }
-        QCOMPARE(store->at(3)->name, QString("fifth"));
-        QVERIFY(store->at(4)->name.startsWith("Batch"));
+        QCOMPARE(store->at(3)->name, fifthName);
+        QVERIFY(store->at(4)->name.startsWith("Batch6-")); // named on from the run's numbering
         QVERIFY(store->sourceAt(0).keepsOriginal() && !store->sourceAt(1).keepsOriginal());
         // Restored, the pages keep what was saved: a second death offers them the same way.
         const QList<PageStoreFolder::Entry> now = PageStoreFolder::index(store->folderPath());
