@@ -3,6 +3,8 @@
 #include <chrono>
 #include <csignal>
 #include <pthread.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -43,6 +45,14 @@ void StopSignals::watch(std::function<void()> onStop)
             }
         }
     });
+}
+
+bool StopSignals::followParent()
+{
+    std::signal(SIGPIPE, SIG_IGN);
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    // The parent may have ended before the request above; the new parent is then init.
+    return getppid() != 1;
 }
 
 Watchdog::Watchdog(int seconds, std::function<void()> onExpiry)

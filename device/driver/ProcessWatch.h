@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <map>
+
+// What this process holds and receives, read from the kernel: its resident memory, and the
+// bytes that have arrived on its TCP connections (all of them, the SANE backend's included,
+// which is how the scan program sees a page come in while sane-airscan fetches it). And a way
+// to end the backend's requests at once.
+class ProcessWatch
+{
+public:
+    static qint64 residentBytes();
+    // Shuts down every TCP connection of the process (shutdown(), the descriptors stay with
+    // their owners, who see the connection end); the number of connections.
+    static int cutConnections();
+
+    // Bytes received on TCP connections since the first call, summed over connections that
+    // come and go; never decreases. Not thread-safe: one reader.
+    qint64 receivedBytes();
+
+private:
+    std::map<unsigned long, quint64> m_perConnection; // socket inode -> bytes seen so far
+    qint64 m_total = 0;
+};
