@@ -156,6 +156,7 @@ QByteArray ScanJobBook::status()
         state = QStringLiteral("Processing");
     else if (m_settings.fault == SimulatorSettings::Stopped)
         state = QStringLiteral("Stopped");
+    record(QStringLiteral("status %1").arg(state));
     QList<EsclXml::JobInfo> jobs;
     for (const Job &job : qAsConst(m_jobs)) {
         EsclXml::JobInfo info;

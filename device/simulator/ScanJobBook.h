@@ -16,6 +16,7 @@
 //   page <uuid> <n>         when page n is handed out (before its transfer)
 //   sent <uuid> <n>         when page n's body has been sent completely
 //   refused <http status> <why>         delete <uuid>
+//   status <pwg:State>      when the status is asked for
 // Called from the HTTP server's threads; every member is safe to call concurrently.
 class ScanJobBook
 {
