@@ -19,7 +19,7 @@ PACKAGES=(
     poppler-utils
     fonts-wqy-microhei
     iputils-ping xvfb xauth
-    libsane-dev libsane1 sane-airscan sane-utils libcpp-httplib-dev
+    libsane-dev libsane1 sane-airscan sane-utils libcpp-httplib-dev libjpeg-dev
     # The package test: builds the .deb (dpkg-dev comes with build-essential; CPack needs
     # `file` to find the binaries for dpkg-shlibdeps) and checks its desktop entry and
     # AppStream file.

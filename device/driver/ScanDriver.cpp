@@ -82,7 +82,7 @@ QString ScanDriver::reasonText(ScanGuard::Reason reason) const
     case ScanGuard::Memory:
         return QStringLiteral("the scanner sent more than the program may hold (%1 MB); the job "
                               "was cancelled, %2 page(s) written")
-            .arg(m_settings.maxMemoryMb)
+            .arg(m_memoryBoundMb)
             .arg(m_pagesWritten);
     case ScanGuard::ForeignHost:
         return QStringLiteral("the scanner sent the job to another host (%1); it was not "
@@ -171,9 +171,14 @@ int ScanDriver::run(const QStringList &arguments)
         if (!m_configDir->create(&error))
             return fail(ResultInternalError, error);
     }
+    // The bound leaves room for one page at the requested resolution (raw, assembled and
+    // encoded), so that it stops a runaway backend and never a large page.
+    const qint64 onePage =
+        qint64(kA4WidthMm / 25.4 * m_request.dpi) * qint64(kA4HeightMm / 25.4 * m_request.dpi) * 4;
+    m_memoryBoundMb = qMax(qint64(m_settings.maxMemoryMb), (onePage * 3 >> 20) + 256);
     ScanGuard::Limits limits;
     limits.timeoutMs = qint64(m_settings.timeoutS) * 1000;
-    limits.maxMemoryBytes = qint64(m_settings.maxMemoryMb) << 20;
+    limits.maxMemoryBytes = m_memoryBoundMb << 20;
     m_guard = std::make_unique<ScanGuard>(
         limits, [this] { m_device.cancel(); }, [this](ScanGuard::Reason r) { giveUp(r); });
     m_stop.watch([this] { onStopSignal(); });

@@ -71,7 +71,8 @@ private:
     DeviceTarget m_target;
     std::unique_ptr<PageFileWriter> m_writer;
     std::unique_ptr<SaneConfigDir> m_configDir;
-    double m_dpi = 0; // the resolution the device scans at
+    double m_dpi = 0;           // the resolution the device scans at
+    qint64 m_memoryBoundMb = 0; // max_memory_mb, or more where one page needs more
     SaneDevice m_device;
     std::atomic<int> m_pagesWritten{0};
 
