@@ -322,10 +322,10 @@ private slots:
         QTest::newRow("JPEG cut off, sent whole") << "FAULT=truncated_jpeg FAULT_AFTER=1"
                                                   << "2 1 200" << 6 << 1 << "cut off";
         QTest::newRow("page trickles") << "BODY=page_trickle FAULT_AFTER=1 TRICKLE_MS=100 | "
-                                          "TIMEOUT_S=1"
-                                       << "2 1 200" << 6 << 1 << "no progress for 1 s";
-        QTest::newRow("status trickles") << "BODY=status_trickle TRICKLE_MS=100 | TIMEOUT_S=1"
-                                         << "2 1 200" << 6 << 0 << "no progress for 1 s";
+                                          "TIMEOUT_S=2"
+                                       << "2 1 200" << 6 << 1 << "no progress for 2 s";
+        QTest::newRow("status trickles") << "BODY=status_trickle TRICKLE_MS=100 | TIMEOUT_S=2"
+                                         << "2 1 200" << 6 << 0 << "no progress for 2 s";
         QTest::newRow("page without end")
             << "BODY=page_endless FAULT_AFTER=1 | "
                "MAX_MEMORY_MB=256"

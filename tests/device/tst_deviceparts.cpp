@@ -575,7 +575,8 @@ private slots:
         server.stop();
         serving.join();
         QCOMPARE(asked, state);
-        QVERIFY2(ms < (stop ? 1500 : 3500), qPrintable(QString::number(ms)));
+        // Far below what the body would take (a trickling status: some 40 s) or the time-out.
+        QVERIFY2(ms < (stop ? 5000 : 10000), qPrintable(QString::number(ms)));
     }
 
     // ----- which device, with which settings -----
