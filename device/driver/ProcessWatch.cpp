@@ -55,6 +55,16 @@ int ProcessWatch::cutConnections()
     return cut;
 }
 
+ProcessWatch::Connections ProcessWatch::connections()
+{
+    Connections found;
+    forEachConnection([&found](int, unsigned long, const tcp_info &tcp) {
+        ++found.count;
+        found.receiving = found.receiving || tcp.tcpi_bytes_received > 0;
+    });
+    return found;
+}
+
 qint64 ProcessWatch::receivedBytes()
 {
     std::map<unsigned long, quint64> seen;
@@ -65,6 +75,7 @@ qint64 ProcessWatch::receivedBytes()
             m_total += qint64(tcp.tcpi_bytes_received - previous);
         seen[inode] = qMax(previous, quint64(tcp.tcpi_bytes_received));
     });
+    m_hadConnections = m_hadConnections || !seen.empty();
     m_perConnection.swap(seen);
     return m_total;
 }

@@ -15,12 +15,23 @@ public:
     // Shuts down every TCP connection of the process (shutdown(), the descriptors stay with
     // their owners, who see the connection end); the number of connections.
     static int cutConnections();
+    // The TCP connections of the process, and whether any has received data: none has while
+    // every request waits for its answer (a scanner scanning the next sheet).
+    struct Connections
+    {
+        int count = 0;
+        bool receiving = false;
+    };
+    static Connections connections();
 
     // Bytes received on TCP connections since the first call, summed over connections that
     // come and go; never decreases. Not thread-safe: one reader.
     qint64 receivedBytes();
+    // Whether receivedBytes() has ever seen a TCP connection.
+    bool hadConnections() const { return m_hadConnections; }
 
 private:
     std::map<unsigned long, quint64> m_perConnection; // socket inode -> bytes seen so far
     qint64 m_total = 0;
+    bool m_hadConnections = false;
 };

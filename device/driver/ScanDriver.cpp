@@ -128,6 +128,8 @@ void ScanDriver::giveUp(ScanGuard::Reason reason)
 
 int ScanDriver::finish(int code)
 {
+    if (m_guard)
+        m_guard->retire();
     Watchdog watchdog(kCloseS, [this, code] {
         removeConfigDir();
         ::_exit(code);
@@ -345,8 +347,17 @@ int ScanDriver::setArea()
     return ResultSuccess;
 }
 
+bool ScanDriver::takesPages() const
+{
+    // After a stop the pages the backend holds are still taken; after any other end none.
+    const ScanGuard::Reason reason = m_guard->reason();
+    return reason == ScanGuard::None || reason == ScanGuard::Stop;
+}
+
 SANE_Status ScanDriver::start()
 {
+    if (!takesPages())
+        return SANE_STATUS_CANCELLED; // the guard has ended the job
     m_guard->enterCall();
     const SANE_Status status = m_device.start();
     m_guard->leaveCall(status == SANE_STATUS_GOOD);
@@ -355,6 +366,8 @@ SANE_Status ScanDriver::start()
 
 SANE_Status ScanDriver::read(QByteArray *buffer)
 {
+    if (!takesPages())
+        return SANE_STATUS_CANCELLED;
     m_guard->enterCall();
     const SANE_Status status = m_device.read(buffer);
     m_guard->leaveCall(status == SANE_STATUS_GOOD && !buffer->isEmpty());
@@ -369,6 +382,9 @@ int ScanDriver::scanPages()
     // After a stop request the loop goes on: the guard cancels the job once no page is coming,
     // so the page in hand and those the backend already holds are written.
     for (;;) {
+        // The console waits a few seconds for the program after its stop, then kills it.
+        if (m_guard->stopIsOld(StopSignals::parentGone()))
+            return interrupted(); // the pages the backend still holds are given up
         const int number = m_pagesWritten + 1;
         const int brokenJpegs = BackendHooks::truncatedJpegs();
         const SANE_Status status = start();

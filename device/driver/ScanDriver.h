@@ -49,6 +49,8 @@ private:
     // Reads the frames of one page after its sane_start; 0 or a result code, or -1 when the
     // feeder turned out empty before the page (the end of a batch).
     int readPage(QImage *page);
+    // Whether pages are still to be taken: not after the guard ended the job for a fault.
+    bool takesPages() const;
     // sane_start and sane_read under the guard's eye.
     SANE_Status start();
     SANE_Status read(QByteArray *buffer);

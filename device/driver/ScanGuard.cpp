@@ -11,15 +11,14 @@ ScanGuard::Reason ScanGuard::judge(const Moment &m, const Limits &limits)
         return Memory;
     if (m.foreignHost)
         return ForeignHost;
-    if (m.inCall < 0)
-        return None; // the scanning thread is busy with a page of its own
     if (m.sinceStop >= 0) {
-        const qint64 quiet = std::min({m.inCall, m.sinceActivity, m.sinceStop});
-        if (m.sinceStop >= kDrainHardMs)
-            return Stop;
-        return quiet >= (m.sinceStop >= kDrainMs ? kLastQuietMs : kQuietMs) ? Stop : None;
+        if (m.network)
+            return !m.answering || m.sinceStop >= kDrainHardMs ? Stop : None;
+        const qint64 quiet = std::min({m.inCall, m.sinceProgress, m.sinceStop});
+        return m.inCall >= 0 && (quiet >= kQuietMs || m.sinceStop >= kDrainHardMs) ? Stop : None;
     }
-    return std::min(m.inCall, m.sinceProgress) >= limits.timeoutMs ? Stalled : None;
+    return m.inCall >= 0 && std::min(m.inCall, m.sinceProgress) >= limits.timeoutMs ? Stalled
+                                                                                    : None;
 }
 
 ScanGuard::ScanGuard(const Limits &limits, std::function<void()> cancel,
@@ -29,6 +28,11 @@ ScanGuard::ScanGuard(const Limits &limits, std::function<void()> cancel,
 }
 
 ScanGuard::~ScanGuard()
+{
+    retire();
+}
+
+void ScanGuard::retire()
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -46,7 +50,7 @@ qint64 ScanGuard::since(Clock::time_point then, Clock::time_point now)
 
 void ScanGuard::start()
 {
-    m_activityAt = m_progressAt = Clock::now();
+    m_progressAt = Clock::now();
     m_thread = std::thread([this] { watch(); });
 }
 
@@ -57,6 +61,12 @@ void ScanGuard::requestStop()
         m_stopRequested = true;
         m_stopAt = Clock::now();
     }
+}
+
+bool ScanGuard::stopIsOld(bool alone)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_stopRequested && since(m_stopAt, Clock::now()) >= (alone ? kTakeAloneMs : kTakeMs);
 }
 
 void ScanGuard::enterCall()
@@ -71,7 +81,7 @@ void ScanGuard::leaveCall(bool delivered)
     std::lock_guard<std::mutex> lock(m_mutex);
     m_inCall = false;
     if (delivered) {
-        m_activityAt = m_progressAt = Clock::now();
+        m_progressAt = Clock::now();
         m_progressMark = m_received;
     }
 }
@@ -80,8 +90,8 @@ void ScanGuard::watch()
 {
     ProcessWatch usage;
     m_received = m_progressMark = usage.receivedBytes();
-    bool cancelled = false;
-    Clock::time_point cancelledAt;
+    bool ended = false; // the connections are cut, or the device cancelled
+    Clock::time_point endedAt;
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_quit) {
         m_wake.wait_for(lock, std::chrono::milliseconds(kTickMs));
@@ -89,42 +99,48 @@ void ScanGuard::watch()
             break;
         lock.unlock();
         const qint64 received = usage.receivedBytes();
+        const ProcessWatch::Connections connections = ProcessWatch::connections();
         const qint64 memory = ProcessWatch::residentBytes();
         const bool foreignHost = !BackendHooks::refused().isEmpty();
         lock.lock();
         const Clock::time_point now = Clock::now();
-        if (received != m_received)
-            m_activityAt = now;
         m_received = received;
         if (received - m_progressMark >= kProgressBytes) {
             m_progressAt = now;
             m_progressMark = received;
         }
-        if (cancelled) {
-            if ((m_inCall && since(cancelledAt, now) >= kGraceMs) ||
-                memory > m_limits.maxMemoryBytes / 2 * 3) {
-                lock.unlock();
-                m_giveUp(m_reason);
-                return;
-            }
-            continue;
-        }
         Moment m;
         m.sinceStop = m_stopRequested ? since(m_stopAt, now) : -1;
         m.inCall = m_inCall ? since(m_callAt, now) : -1;
-        m.sinceActivity = since(m_activityAt, now);
+        m.answering = connections.receiving;
         m.sinceProgress = since(m_progressAt, now);
         m.memoryBytes = memory;
         m.foreignHost = foreignHost;
-        const Reason reason = judge(m, m_limits);
-        if (reason == None)
+        m.network = usage.hadConnections();
+        if (m_reason == None)
+            m_reason = judge(m, m_limits);
+        if (m_reason == None)
             continue;
-        m_reason = reason;
-        cancelled = true;
-        cancelledAt = now;
-        lock.unlock();
-        if (ProcessWatch::cutConnections() == 0)
-            m_cancel();
-        lock.lock();
+        const bool overdue =
+            ended && m_inCall && since(std::max(endedAt, m_callAt), now) >= kGraceMs;
+        if (overdue || memory > m_limits.maxMemoryBytes / 2 * 3) {
+            lock.unlock();
+            m_giveUp(m_reason);
+            return;
+        }
+        if (!ended) {
+            // A stop ends the backend's requests only while none is being answered (looked at
+            // again now: a backend between two requests has no connection for a moment).
+            if (m_reason == Stop && m.network && judge(m, m_limits) != Stop)
+                continue;
+            lock.unlock();
+            ended = ProcessWatch::cutConnections() > 0;
+            if (!ended && !m.network) {
+                m_cancel();
+                ended = true;
+            }
+            lock.lock();
+            endedAt = Clock::now();
+        }
     }
 }

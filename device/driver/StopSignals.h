@@ -23,6 +23,8 @@ public:
     // in the main thread before any other thread exists. False when the parent was gone
     // already (this process then belongs to init, and no signal will come).
     static bool followParent();
+    // Whether the parent followParent() saw has ended since.
+    static bool parentGone();
 
 private:
     std::atomic<bool> m_requested{false};

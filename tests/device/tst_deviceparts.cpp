@@ -499,42 +499,60 @@ private slots:
 
     // ----- the guard -----
 
-    // When a scan is ended, and why. A stop waits for a quiet moment (no data for 300 ms, or
-    // 20 ms after 3 s, or none after 4 s), a stall for the time-out without progress.
+    // When a job is ended, and why. After a stop, a network backend is ended at once unless an
+    // answer is coming in (then after 4 s at the latest), a backend without network once its
+    // waiting call has brought nothing for 300 ms; a stall needs the time-out without progress.
     void guard_data()
     {
-        QTest::addColumn<QString>("moment"); // stop inCall activity progress memoryMb foreign
+        QTest::addColumn<QString>("moment"); // stop inCall progress memoryMb, then flags:
+        QTest::addColumn<QString>("flags");  // a(nswering) f(oreign host) l(ocal backend)
         QTest::addColumn<int>("reason");
         const int none = ScanGuard::None, stop = ScanGuard::Stop, stalled = ScanGuard::Stalled,
                   memory = ScanGuard::Memory, foreign = ScanGuard::ForeignHost;
-        QTest::newRow("scanning") << "-1 5000 10 10 100 0" << none;
-        QTest::newRow("between calls") << "-1 -1 90000 90000 100 0" << none;
-        QTest::newRow("no progress for the time-out") << "-1 30000 10 30000 100 0" << stalled;
-        QTest::newRow("a call shorter than the time-out") << "-1 29999 40000 40000 100 0" << none;
-        QTest::newRow("memory over the bound") << "-1 -1 0 0 1025 0" << memory;
-        QTest::newRow("another host") << "-1 10 0 0 100 1" << foreign;
-        QTest::newRow("stop, page coming in") << "1000 1000 10 10 100 0" << none;
-        QTest::newRow("stop, nothing coming") << "1000 1000 300 300 100 0" << stop;
-        QTest::newRow("stop, call just begun") << "1000 100 900 900 100 0" << none;
-        QTest::newRow("stop just asked") << "100 5000 5000 5000 100 0" << none;
-        QTest::newRow("stop, page in hand") << "1000 -1 900 900 100 0" << none;
-        QTest::newRow("stop, long drain, short gap") << "3000 3000 20 20 100 0" << stop;
-        QTest::newRow("stop, data without a gap") << "4000 4000 0 0 100 0" << stop;
-        QTest::newRow("stop outruns a stall") << "400 40000 0 40000 100 0" << none;
+        QTest::newRow("scanning") << "-1 5000 10 100"
+                                  << "a" << none;
+        QTest::newRow("between calls") << "-1 -1 90000 100"
+                                       << "" << none;
+        QTest::newRow("no progress for the time-out") << "-1 30000 30000 100"
+                                                      << "a" << stalled;
+        QTest::newRow("a call shorter than the time-out") << "-1 29999 40000 100"
+                                                          << "" << none;
+        QTest::newRow("memory over the bound") << "-1 -1 0 1025"
+                                               << "" << memory;
+        QTest::newRow("another host") << "-1 10 0 100"
+                                      << "f" << foreign;
+        QTest::newRow("stop, page coming in") << "1000 1000 10 100"
+                                              << "a" << none;
+        QTest::newRow("stop, scanner scanning") << "10 1000 500 100"
+                                                << "" << stop;
+        QTest::newRow("stop, page in hand") << "10 -1 0 100"
+                                            << "" << stop;
+        QTest::newRow("stop, answer without end") << "4000 4000 0 100"
+                                                  << "a" << stop;
+        QTest::newRow("stop, local page being read") << "1000 1000 10 100"
+                                                     << "l" << none;
+        QTest::newRow("stop, local call waiting") << "1000 1000 300 100"
+                                                  << "l" << stop;
+        QTest::newRow("stop, local, between calls") << "1000 -1 900 100"
+                                                    << "l" << none;
+        QTest::newRow("stop outruns a stall") << "100 40000 40000 100"
+                                              << "a" << none;
     }
 
     void guard()
     {
         QFETCH(QString, moment);
+        QFETCH(QString, flags);
         QFETCH(int, reason);
         const QStringList v = moment.split(' ');
         ScanGuard::Moment m;
         m.sinceStop = v[0].toLongLong();
         m.inCall = v[1].toLongLong();
-        m.sinceActivity = v[2].toLongLong();
-        m.sinceProgress = v[3].toLongLong();
-        m.memoryBytes = v[4].toLongLong() << 20;
-        m.foreignHost = v[5] == "1";
+        m.sinceProgress = v[2].toLongLong();
+        m.memoryBytes = v[3].toLongLong() << 20;
+        m.answering = flags.contains('a');
+        m.foreignHost = flags.contains('f');
+        m.network = !flags.contains('l');
         ScanGuard::Limits limits;
         limits.timeoutMs = 30000;
         limits.maxMemoryBytes = qint64(1024) << 20;
