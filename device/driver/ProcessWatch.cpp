@@ -55,20 +55,13 @@ int ProcessWatch::cutConnections()
     return cut;
 }
 
-ProcessWatch::Connections ProcessWatch::connections()
+ProcessWatch::Look ProcessWatch::look()
 {
-    Connections found;
-    forEachConnection([&found](int, unsigned long, const tcp_info &tcp) {
-        ++found.count;
-        found.receiving = found.receiving || tcp.tcpi_bytes_received > 0;
-    });
-    return found;
-}
-
-qint64 ProcessWatch::receivedBytes()
-{
+    Look look;
     std::map<unsigned long, quint64> seen;
     forEachConnection([&](int, unsigned long inode, const tcp_info &tcp) {
+        ++look.connections;
+        look.receiving = look.receiving || tcp.tcpi_bytes_received > 0;
         const auto before = m_perConnection.find(inode);
         const quint64 previous = before == m_perConnection.end() ? 0 : before->second;
         if (tcp.tcpi_bytes_received > previous)
@@ -77,5 +70,6 @@ qint64 ProcessWatch::receivedBytes()
     });
     m_hadConnections = m_hadConnections || !seen.empty();
     m_perConnection.swap(seen);
-    return m_total;
+    look.received = m_total;
+    return look;
 }

@@ -15,19 +15,20 @@ public:
     // Shuts down every TCP connection of the process (shutdown(), the descriptors stay with
     // their owners, who see the connection end); the number of connections.
     static int cutConnections();
-    // The TCP connections of the process, and whether any has received data: none has while
-    // every request waits for its answer (a scanner scanning the next sheet).
-    struct Connections
+    // The process's TCP connections at one look.
+    struct Look
     {
-        int count = 0;
+        // Bytes received since the first look, summed over connections that come and go;
+        // never decreases.
+        qint64 received = 0;
+        int connections = 0;
+        // Whether any connection has received data: none has while every request waits for
+        // its answer (a scanner scanning the next sheet).
         bool receiving = false;
     };
-    static Connections connections();
-
-    // Bytes received on TCP connections since the first call, summed over connections that
-    // come and go; never decreases. Not thread-safe: one reader.
-    qint64 receivedBytes();
-    // Whether receivedBytes() has ever seen a TCP connection.
+    // Not thread-safe: one looker.
+    Look look();
+    // Whether look() has ever seen a TCP connection.
     bool hadConnections() const { return m_hadConnections; }
 
 private:

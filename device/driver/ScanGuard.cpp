@@ -89,7 +89,7 @@ void ScanGuard::leaveCall(bool delivered)
 void ScanGuard::watch()
 {
     ProcessWatch usage;
-    m_received = m_progressMark = usage.receivedBytes();
+    m_received = m_progressMark = usage.look().received;
     bool ended = false; // the connections are cut, or the device cancelled
     Clock::time_point endedAt;
     std::unique_lock<std::mutex> lock(m_mutex);
@@ -98,8 +98,8 @@ void ScanGuard::watch()
         if (m_quit)
             break;
         lock.unlock();
-        const qint64 received = usage.receivedBytes();
-        const ProcessWatch::Connections connections = ProcessWatch::connections();
+        const ProcessWatch::Look network = usage.look();
+        const qint64 received = network.received;
         const qint64 memory = ProcessWatch::residentBytes();
         const bool foreignHost = !BackendHooks::refused().isEmpty();
         lock.lock();
@@ -112,7 +112,7 @@ void ScanGuard::watch()
         Moment m;
         m.sinceStop = m_stopRequested ? since(m_stopAt, now) : -1;
         m.inCall = m_inCall ? since(m_callAt, now) : -1;
-        m.answering = connections.receiving;
+        m.answering = network.receiving;
         m.sinceProgress = since(m_progressAt, now);
         m.memoryBytes = memory;
         m.foreignHost = foreignHost;

@@ -66,7 +66,7 @@ public:
     static constexpr qint64 kTakeAloneMs = 60000; // the console is gone: nobody waits
     static constexpr qint64 kGraceMs = 2000;
     static constexpr qint64 kProgressBytes = 16 * 1024;
-    static constexpr int kTickMs = 5;
+    static constexpr int kTickMs = 10;
 
     // Whether to end the job now, and why.
     static Reason judge(const Moment &moment, const Limits &limits);
