@@ -19,7 +19,7 @@ PACKAGES=(
     poppler-utils
     fonts-wqy-microhei
     iputils-ping xvfb xauth
-    libsane-dev libsane1 sane-airscan sane-utils libcpp-httplib-dev
+    libsane-dev libsane1 sane-airscan sane-utils libcpp-httplib-dev libjpeg-dev
     # The work log's records also go to the system journal (sd_journal_send).
     libsystemd-dev
     # The package test: builds the .deb (dpkg-dev comes with build-essential; CPack needs

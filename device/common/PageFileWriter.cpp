@@ -6,6 +6,23 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace {
+
+QString systemText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+} // namespace
+
 PageFileWriter::PageFileWriter(const QString &outputPath)
     : m_dir(QFileInfo(outputPath).absolutePath()), m_stem(QFileInfo(outputPath).completeBaseName())
 {
@@ -46,20 +63,53 @@ bool PageFileWriter::prepare(QString *error)
     }
     file.close();
     file.remove();
-    return true;
+    return hasRoom(0, QStringLiteral("no page can be written"), error);
+}
+
+bool PageFileWriter::hasRoom(qint64 bytes, const QString &what, QString *error) const
+{
+    struct statvfs space;
+    if (m_keepFree <= 0 || statvfs(QFile::encodeName(m_dir.path()).constData(), &space) != 0)
+        return true;
+    const qint64 free = qint64(space.f_bavail) * qint64(space.f_frsize);
+    if (free - bytes >= m_keepFree)
+        return true;
+    *error = QStringLiteral("%1: %2 (%3 MB free in %4, %5 MB are kept free)")
+                 .arg(what, systemText(ENOSPC))
+                 .arg(free >> 20)
+                 .arg(m_dir.path())
+                 .arg(m_keepFree >> 20);
+    return false;
 }
 
 bool PageFileWriter::writeFile(const QString &path, const QByteArray &bytes, QString *error) const
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(bytes) != bytes.size() || !file.flush()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        file.close();
-        file.remove();
+    const QByteArray name = QFile::encodeName(path);
+    const int fd =
+        ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, systemText(errno));
         return false;
     }
-    file.close();
+    const char *data = bytes.constData();
+    qint64 left = bytes.size();
+    int failure = 0;
+    while (left > 0 && !failure) {
+        const ssize_t n = ::write(fd, data, size_t(left));
+        if (n < 0 && errno != EINTR)
+            failure = errno;
+        if (n > 0) {
+            data += n;
+            left -= n;
+        }
+    }
+    if (::close(fd) != 0 && !failure)
+        failure = errno;
+    if (failure) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, systemText(failure));
+        ::unlink(name.constData());
+        return false;
+    }
     return true;
 }
 
@@ -70,15 +120,29 @@ bool PageFileWriter::write(const QImage &page, int dpi, QString *finalPath, QStr
         *error = QStringLiteral("cannot encode page %1 as JPEG").arg(m_written + 1);
         return false;
     }
+    if (!hasRoom(bytes.size(), QStringLiteral("page %1 cannot be written").arg(m_written + 1),
+                 error))
+        return false;
     const QString partPath = pathFor(QStringLiteral(".%1-%2.part"), m_nextNumber);
     *finalPath = pathFor(QStringLiteral("%1-%2.jpg"), m_nextNumber);
     if (!writeFile(partPath, bytes, error))
         return false;
     // The rename makes the complete page appear under its ".jpg" name in one step; it never
-    // replaces a page that is already there.
-    if (QFileInfo::exists(*finalPath) || !QFile::rename(partPath, *finalPath)) {
-        *error = QStringLiteral("cannot rename %1 to %2").arg(partPath, *finalPath);
-        QFile::remove(partPath);
+    // replaces anything that is already there (where the file system cannot promise that in
+    // one step, a name that exists is refused).
+    const QByteArray from = QFile::encodeName(partPath), to = QFile::encodeName(*finalPath);
+    int renamed = renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE);
+    if (renamed != 0 && errno == EINVAL) {
+        struct stat there;
+        if (lstat(to.constData(), &there) == 0)
+            errno = EEXIST;
+        else
+            renamed = ::rename(from.constData(), to.constData());
+    }
+    if (renamed != 0) {
+        *error = QStringLiteral("cannot rename %1 to %2: %3")
+                     .arg(partPath, *finalPath, systemText(errno));
+        ::unlink(from.constData());
         return false;
     }
     ++m_nextNumber;

@@ -5,6 +5,11 @@
 #include <QUrl>
 #include <QXmlStreamReader>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 QString EsclStatus::stateOf(const QByteArray &scannerStatus)
 {
     QXmlStreamReader reader(scannerStatus);
@@ -25,7 +30,7 @@ bool EsclStatus::stopped(const QString &state)
            state.compare(QLatin1String("Down"), Qt::CaseInsensitive) == 0;
 }
 
-QString EsclStatus::ask(const QString &esclUrl, int timeoutS)
+QString EsclStatus::ask(const QString &esclUrl, int timeoutS, const std::function<bool()> &stop)
 {
     const QUrl url(esclUrl);
     if (!url.isValid() || url.host().isEmpty() ||
@@ -43,9 +48,38 @@ QString EsclStatus::ask(const QString &esclUrl, int timeoutS)
     QString path = url.path();
     while (path.endsWith(QLatin1Char('/')))
         path.chop(1);
+
+    // The socket time-outs bound each wait, not the whole answer (a body may trickle in byte by
+    // byte): a watcher ends the request at the deadline or on a stop request.
+    std::mutex mutex;
+    std::condition_variable wake;
+    bool done = false;
+    std::thread watcher([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutS);
+        std::unique_lock<std::mutex> lock(mutex);
+        while (!done) {
+            if (std::chrono::steady_clock::now() >= deadline || stop())
+                client.stop(); // again each round: the request may not have had a socket yet
+            wake.wait_for(lock, std::chrono::milliseconds(50));
+        }
+    });
+    std::string body;
+    bool tooLong = false;
     const httplib::Result result =
-        client.Get((path + QStringLiteral("/ScannerStatus")).toStdString());
-    if (!result || result->status != 200)
+        client.Get((path + QStringLiteral("/ScannerStatus")).toStdString(),
+                   [&](const char *data, size_t length) {
+                       tooLong = body.size() + length > size_t(kMaxBody);
+                       if (!tooLong)
+                           body.append(data, length);
+                       return !tooLong;
+                   });
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        done = true;
+    }
+    wake.notify_all();
+    watcher.join();
+    if (!result || result->status != 200 || tooLong)
         return QString();
-    return stateOf(QByteArray::fromStdString(result->body));
+    return stateOf(QByteArray::fromStdString(body));
 }

@@ -7,9 +7,15 @@ SaneDevice::SaneDevice() = default;
 
 SaneDevice::~SaneDevice()
 {
+    end();
+}
+
+void SaneDevice::end()
+{
     close();
     if (m_initialised)
         sane_exit();
+    m_initialised = false;
 }
 
 SANE_Status SaneDevice::init()

@@ -18,7 +18,7 @@ class SaneDevice
 {
 public:
     SaneDevice();
-    ~SaneDevice(); // closes the device and ends the session
+    ~SaneDevice(); // end()
 
     SANE_Status init();
     SANE_Status open(const QString &name);
@@ -41,6 +41,8 @@ public:
     // Ends the scan or batch; safe from another thread while this one waits in start/read.
     void cancel();
     void close();
+    // Closes the device and ends the session (sane_exit); nothing happens a second time.
+    void end();
 
 private:
     const SANE_Option_Descriptor *descriptor(int option) const;

@@ -2,6 +2,7 @@
 
 #include "device/common/IniEnvSettings.h"
 #include "device/common/ResultCode.h"
+#include "device/driver/BackendHooks.h"
 #include "device/driver/EsclStatus.h"
 #include "device/driver/PageAssembler.h"
 #include "device/driver/SaneConfigDir.h"
@@ -12,15 +13,32 @@
 
 #include <cmath>
 #include <cstdio>
+#include <netdb.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 
-void say(const QString &text)
+// Standard error is shared with the guard's thread, which may end the process: the one line
+// naming the result is said once, whoever says it.
+std::mutex g_sayMutex;
+bool g_resultSaid = false;
+int g_result = 0;
+
+void sayLocked(const QString &text)
 {
     std::fprintf(stderr, "ScanConsoleApp: %s\n", qPrintable(text));
     std::fflush(stderr);
 }
+
+void say(const QString &text)
+{
+    std::lock_guard<std::mutex> lock(g_sayMutex);
+    sayLocked(text);
+}
+
+// How long closing the SANE session may take (sane-airscan deletes the job on the scanner).
+constexpr int kCloseS = 3;
 
 QString statusText(SANE_Status status)
 {
@@ -39,16 +57,85 @@ ScanDriver::~ScanDriver() = default;
 
 int ScanDriver::fail(int code, const QString &cause)
 {
-    say(cause);
+    std::lock_guard<std::mutex> lock(g_sayMutex);
+    sayLocked(cause);
+    g_resultSaid = true;
+    g_result = code;
     return code;
+}
+
+void ScanDriver::removeConfigDir()
+{
+    if (m_configDir)
+        QDir(m_configDir->path()).removeRecursively();
+}
+
+QString ScanDriver::reasonText(ScanGuard::Reason reason) const
+{
+    switch (reason) {
+    case ScanGuard::Stalled:
+        return QStringLiteral("page %1 made no progress for %2 s and was abandoned; %3 page(s) "
+                              "written")
+            .arg(m_pagesWritten + 1)
+            .arg(m_settings.timeoutS)
+            .arg(m_pagesWritten);
+    case ScanGuard::Memory:
+        return QStringLiteral("the scanner sent more than the program may hold (%1 MB); the job "
+                              "was cancelled, %2 page(s) written")
+            .arg(m_memoryBoundMb)
+            .arg(m_pagesWritten);
+    case ScanGuard::ForeignHost:
+        return QStringLiteral("the scanner sent the job to another host (%1); it was not "
+                              "followed")
+            .arg(BackendHooks::refused());
+    default:
+        return QStringLiteral("stopped by a signal; %1 page(s) written").arg(m_pagesWritten);
+    }
+}
+
+int ScanDriver::guardFailure()
+{
+    if (!BackendHooks::refused().isEmpty())
+        return fail(ResultInternalError, reasonText(ScanGuard::ForeignHost));
+    const ScanGuard::Reason reason = m_guard ? m_guard->reason() : ScanGuard::None;
+    if (reason == ScanGuard::None)
+        return -1;
+    if (reason == ScanGuard::Stop)
+        return interrupted();
+    return fail(reason == ScanGuard::Stalled ? ResultReceiveError : ResultInternalError,
+                reasonText(reason));
 }
 
 int ScanDriver::interrupted()
 {
-    m_device.cancel();
-    m_device.close(); // sane-airscan deletes the job on the device
-    return fail(ResultInterrupted, QStringLiteral("stopped by a signal; %1 page(s) written")
-                                       .arg(m_writer ? m_writer->pagesWritten() : 0));
+    m_device.cancel(); // sane-airscan deletes the job on the device
+    return fail(ResultInterrupted, reasonText(ScanGuard::Stop));
+}
+
+void ScanDriver::giveUp(ScanGuard::Reason reason)
+{
+    g_sayMutex.lock(); // held until the end: nothing else is said
+    int code = g_result;
+    if (!g_resultSaid) {
+        code = reason == ScanGuard::Stop      ? ResultInterrupted
+               : reason == ScanGuard::Stalled ? ResultReceiveError
+                                              : ResultInternalError;
+        sayLocked(reasonText(reason) + QStringLiteral(" (the scanner's driver did not return)"));
+    }
+    removeConfigDir();
+    ::_exit(code);
+}
+
+int ScanDriver::finish(int code)
+{
+    if (m_guard)
+        m_guard->retire();
+    Watchdog watchdog(kCloseS, [this, code] {
+        removeConfigDir();
+        ::_exit(code);
+    });
+    m_device.end();
+    return code;
 }
 
 void ScanDriver::onStopSignal()
@@ -57,11 +144,10 @@ void ScanDriver::onStopSignal()
     if (m_opening) {
         // sane_open cannot be interrupted, and no job or page exists yet.
         say(QStringLiteral("stopped by a signal while opening the device"));
-        if (m_configDir)
-            QDir(m_configDir->path()).removeRecursively();
+        removeConfigDir();
         ::_exit(ResultInterrupted);
     }
-    m_device.cancel();
+    m_guard->requestStop();
 }
 
 int ScanDriver::run(const QStringList &arguments)
@@ -78,6 +164,7 @@ int ScanDriver::run(const QStringList &arguments)
         return fail(ResultParameterError, error);
 
     m_writer = std::make_unique<PageFileWriter>(m_request.outputPath);
+    m_writer->setKeepFree(qint64(m_settings.minFreeMb) << 20);
     if (!m_writer->prepare(&error))
         return fail(ResultWriteError, error);
 
@@ -86,20 +173,55 @@ int ScanDriver::run(const QStringList &arguments)
         if (!m_configDir->create(&error))
             return fail(ResultInternalError, error);
     }
+    // The bound leaves room for one page at the requested resolution (raw, assembled and
+    // encoded), so that it stops a runaway backend and never a large page.
+    const qint64 onePage =
+        qint64(kA4WidthMm / 25.4 * m_request.dpi) * qint64(kA4HeightMm / 25.4 * m_request.dpi) * 4;
+    m_memoryBoundMb = qMax(qint64(m_settings.maxMemoryMb), (onePage * 3 >> 20) + 256);
+    ScanGuard::Limits limits;
+    limits.timeoutMs = qint64(m_settings.timeoutS) * 1000;
+    limits.maxMemoryBytes = m_memoryBoundMb << 20;
+    m_guard = std::make_unique<ScanGuard>(
+        limits, [this] { m_device.cancel(); }, [this](ScanGuard::Reason r) { giveUp(r); });
     m_stop.watch([this] { onStopSignal(); });
     if (m_stop.requested())
         return interrupted();
+    m_guard->start();
 
     const SANE_Status status = m_device.init();
     if (status != SANE_STATUS_GOOD)
-        return fail(ResultInternalError,
-                    QStringLiteral("cannot start SANE: %1").arg(statusText(status)));
+        return finish(fail(ResultInternalError,
+                           QStringLiteral("cannot start SANE: %1").arg(statusText(status))));
     int code = openDevice();
     if (code == ResultSuccess)
         code = configure();
     if (code == ResultSuccess)
         code = scanPages();
-    return code;
+    return finish(code);
+}
+
+int ScanDriver::fenceToScanner()
+{
+    if (!m_target.byAddress())
+        return ResultSuccess;
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    const int error = getaddrinfo(m_target.host().toUtf8().constData(), nullptr, &hints, &found);
+    if (error != 0)
+        return fail(ResultUnreachable,
+                    QStringLiteral("the scanner %1 cannot be reached: %2")
+                        .arg(m_target.host(), QString::fromLocal8Bit(gai_strerror(error))));
+    QStringList addresses;
+    for (const addrinfo *a = found; a; a = a->ai_next) {
+        char text[NI_MAXHOST] = {};
+        if (getnameinfo(a->ai_addr, a->ai_addrlen, text, sizeof text, nullptr, 0, NI_NUMERICHOST) ==
+            0)
+            addresses << QString::fromLatin1(text);
+    }
+    freeaddrinfo(found);
+    BackendHooks::fenceTo(addresses);
+    return ResultSuccess;
 }
 
 int ScanDriver::openDevice()
@@ -110,25 +232,28 @@ int ScanDriver::openDevice()
             return interrupted();
         m_opening = true;
     }
-    SANE_Status status;
+    SANE_Status status = SANE_STATUS_GOOD;
+    int fenced = ResultSuccess;
     {
         const int timeout = m_settings.timeoutS;
         const QString name = m_target.saneName();
-        const QString configDir = m_configDir ? m_configDir->path() : QString();
-        Watchdog watchdog(timeout, [timeout, name, configDir] {
+        Watchdog watchdog(timeout, [this, timeout, name] {
             say(QStringLiteral("the scanner %1 cannot be reached: no answer within %2 s")
                     .arg(name)
                     .arg(timeout));
-            if (!configDir.isEmpty())
-                QDir(configDir).removeRecursively();
+            removeConfigDir();
             ::_exit(ResultUnreachable);
         });
-        status = m_device.open(m_target.saneName());
+        fenced = fenceToScanner();
+        if (fenced == ResultSuccess)
+            status = m_device.open(m_target.saneName());
     }
     {
         std::lock_guard<std::mutex> lock(m_phaseMutex);
         m_opening = false;
     }
+    if (fenced != ResultSuccess)
+        return fenced;
     if (m_stop.requested())
         return interrupted();
     if (status != SANE_STATUS_GOOD)
@@ -222,33 +347,81 @@ int ScanDriver::setArea()
     return ResultSuccess;
 }
 
+bool ScanDriver::takesPages() const
+{
+    // After a stop the pages the backend holds are still taken; after any other end none.
+    const ScanGuard::Reason reason = m_guard->reason();
+    return reason == ScanGuard::None || reason == ScanGuard::Stop;
+}
+
+SANE_Status ScanDriver::start()
+{
+    if (!takesPages())
+        return SANE_STATUS_CANCELLED; // the guard has ended the job
+    m_guard->enterCall();
+    const SANE_Status status = m_device.start();
+    m_guard->leaveCall(status == SANE_STATUS_GOOD);
+    return status;
+}
+
+SANE_Status ScanDriver::read(QByteArray *buffer)
+{
+    if (!takesPages())
+        return SANE_STATUS_CANCELLED;
+    m_guard->enterCall();
+    const SANE_Status status = m_device.read(buffer);
+    m_guard->leaveCall(status == SANE_STATUS_GOOD && !buffer->isEmpty());
+    return status;
+}
+
 int ScanDriver::scanPages()
 {
     const bool feeder = m_request.source != ScanRequest::Flatbed;
+    if (m_stop.requested())
+        return interrupted(); // before any job exists
+    // After a stop request the loop goes on: the guard cancels the job once no page is coming,
+    // so the page in hand and those the backend already holds are written.
     for (;;) {
-        if (m_stop.requested())
-            return interrupted();
-        const SANE_Status status = m_device.start();
-        if (m_stop.requested())
-            return interrupted();
-        if (status == SANE_STATUS_NO_DOCS && m_writer->pagesWritten() > 0)
+        // The console waits a few seconds for the program after its stop, then kills it.
+        if (m_guard->stopIsOld(StopSignals::parentGone()))
+            return interrupted(); // the pages the backend still holds are given up
+        const int number = m_pagesWritten + 1;
+        const int brokenJpegs = BackendHooks::truncatedJpegs();
+        const SANE_Status status = start();
+        if (status == SANE_STATUS_NO_DOCS && m_pagesWritten > 0)
             break; // the feeder is through
         if (status != SANE_STATUS_GOOD)
-            return scanFailure(
-                status, SaneResult::Scanning,
-                QStringLiteral("page %1 could not be scanned").arg(m_writer->pagesWritten() + 1));
+            return scanFailure(status, SaneResult::Scanning,
+                               QStringLiteral("page %1 could not be scanned").arg(number));
+        if (m_pagesWritten >= m_settings.maxPages) {
+            m_device.cancel();
+            return fail(ResultInternalError,
+                        QStringLiteral("the feeder delivered more pages than any feeder holds "
+                                       "(more than %1); the job was cancelled")
+                            .arg(m_settings.maxPages));
+        }
         QImage page;
         const int code = readPage(&page);
         if (code < 0)
             break;
         if (code != ResultSuccess)
             return code;
+        // sane-airscan passes on a page whose JPEG data ended early as whole, grey below.
+        if (BackendHooks::truncatedJpegs() != brokenJpegs) {
+            m_device.cancel();
+            return fail(ResultReceiveError,
+                        QStringLiteral("page %1 was cut off: its JPEG data ended before the "
+                                       "image did; the job was cancelled")
+                            .arg(number));
+        }
         QString path, error;
         if (!m_writer->write(page, int(std::lround(m_dpi)), &path, &error)) {
             m_device.cancel();
             return fail(ResultWriteError, error);
         }
-        std::printf("page %d: %s\n", m_writer->pagesWritten(), qPrintable(path));
+        ++m_pagesWritten;
+        // The console may be gone: a write that fails (EPIPE) changes nothing.
+        std::printf("page %d: %s\n", int(m_pagesWritten), qPrintable(path));
         std::fflush(stdout);
         if (!feeder)
             break;
@@ -259,7 +432,7 @@ int ScanDriver::scanPages()
 
 int ScanDriver::readPage(QImage *page)
 {
-    const int number = m_writer->pagesWritten() + 1;
+    const int number = m_pagesWritten + 1;
     PageAssembler assembler;
     QByteArray buffer;
     QString error;
@@ -274,13 +447,11 @@ int ScanDriver::readPage(QImage *page)
             m_device.cancel();
             return fail(ResultReceiveError, QStringLiteral("page %1: %2").arg(number).arg(error));
         }
-        while ((status = m_device.read(&buffer)) == SANE_STATUS_GOOD) {
+        while ((status = read(&buffer)) == SANE_STATUS_GOOD) {
             assembler.append(buffer);
             received = received || !buffer.isEmpty();
         }
-        if (m_stop.requested())
-            return interrupted();
-        if (status == SANE_STATUS_NO_DOCS && !received && m_writer->pagesWritten() > 0)
+        if (status == SANE_STATUS_NO_DOCS && !received && m_pagesWritten > 0)
             return -1;
         if (status != SANE_STATUS_EOF)
             return scanFailure(status, SaneResult::Scanning,
@@ -291,9 +462,7 @@ int ScanDriver::readPage(QImage *page)
         }
         if (parameters.last_frame)
             break;
-        status = m_device.start(); // the next colour plane
-        if (m_stop.requested())
-            return interrupted();
+        status = start(); // the next colour plane
         if (status != SANE_STATUS_GOOD)
             return scanFailure(status, SaneResult::Scanning,
                                QStringLiteral("page %1 could not be scanned").arg(number));
@@ -305,12 +474,16 @@ int ScanDriver::readPage(QImage *page)
 int ScanDriver::scanFailure(SANE_Status status, SaneResult::Stage stage, const QString &what)
 {
     m_device.cancel();
+    const int ended = guardFailure();
+    if (ended >= 0)
+        return ended;
     if (status == SANE_STATUS_CANCELLED && m_stop.requested())
         return interrupted();
     int code = SaneResult::code(status, stage);
     QString cause = QStringLiteral("%1: %2").arg(what, statusText(status));
     if (SaneResult::mayHideStoppedService(status) && !m_target.esclUrl().isEmpty()) {
-        const QString state = EsclStatus::ask(m_target.esclUrl(), m_settings.timeoutS);
+        const QString state = EsclStatus::ask(m_target.esclUrl(), m_settings.timeoutS,
+                                              [this] { return m_stop.requested(); });
         if (EsclStatus::stopped(state)) {
             code = ResultStopped;
             cause = QStringLiteral("%1: the scanner's scan service is %2").arg(what, state);

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <csignal>
 #include <pthread.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -43,6 +45,26 @@ void StopSignals::watch(std::function<void()> onStop)
             }
         }
     });
+}
+
+namespace {
+
+std::atomic<pid_t> g_parent{0};
+
+} // namespace
+
+bool StopSignals::followParent()
+{
+    std::signal(SIGPIPE, SIG_IGN);
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    // The parent may have ended before the request above; the new parent is then init.
+    g_parent = getppid();
+    return g_parent != 1;
+}
+
+bool StopSignals::parentGone()
+{
+    return g_parent != 0 && getppid() != g_parent;
 }
 
 Watchdog::Watchdog(int seconds, std::function<void()> onExpiry)

@@ -17,6 +17,15 @@ public:
     void watch(std::function<void()> onStop);
     bool requested() const { return m_requested; }
 
+    // Makes the end of the parent (the console) a stop request: the kernel sends SIGTERM when
+    // the thread that started this process ends (PR_SET_PDEATHSIG), and SIGPIPE is ignored, so
+    // that writing to a console that is gone fails (EPIPE) instead of ending the process. Call
+    // in the main thread before any other thread exists. False when the parent was gone
+    // already (this process then belongs to init, and no signal will come).
+    static bool followParent();
+    // Whether the parent followParent() saw has ended since.
+    static bool parentGone();
+
 private:
     std::atomic<bool> m_requested{false};
     std::atomic<bool> m_quit{false};

@@ -8,12 +8,23 @@
 // SOURCE 1 flatbed, 2 feeder, 3 feeder duplex; COLOUR 1 grey, 2 colour, 3 black and white;
 // PATH names the folder and the stem of the page files. Settings: ScanConsoleApp.ini beside
 // the program (see DriverSettings). Result codes: see ResultCode and SaneResult.
+//
+// SIGTERM and SIGINT stop it in order (the pages received are written, the job is cancelled and
+// deleted on the scanner, exit 130), and so does the end of the console that started it.
+#include "device/common/ResultCode.h"
 #include "device/driver/ScanDriver.h"
 
 #include <QCoreApplication>
 
+#include <cstdio>
+
 int main(int argc, char **argv)
 {
+    if (!StopSignals::followParent()) {
+        std::fprintf(stderr, "ScanConsoleApp: the console that started the scan is gone; "
+                             "nothing was scanned\n");
+        return ResultInterrupted;
+    }
     const QStringList arguments = ScanCommandLine::arguments(argc, argv);
     int qtArgc = 1;
     QCoreApplication app(qtArgc, argv);

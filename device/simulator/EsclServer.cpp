@@ -44,7 +44,43 @@ void EsclServer::serve()
 
 void EsclServer::stop()
 {
+    m_stopping = true;
     m_server->stop();
+}
+
+void EsclServer::sendEndless(httplib::Response &res, const QByteArray &start, const char *type)
+{
+    // The start of a real document, then blanks without end, as fast as the client takes them.
+    auto first = std::make_shared<QByteArray>(start);
+    res.set_chunked_content_provider(type, [this, first](size_t offset, httplib::DataSink &sink) {
+        static const std::string blanks(65536, ' ');
+        if (m_stopping)
+            return false;
+        if (offset == 0 && !first->isEmpty())
+            return sink.write(first->constData(), size_t(first->size()));
+        return sink.write(blanks.data(), blanks.size());
+    });
+}
+
+void EsclServer::sendPaced(httplib::Response &res, std::shared_ptr<QByteArray> bytes,
+                           const char *type, std::function<void()> done)
+{
+    const int pause = m_settings.trickleMs;
+    res.set_content_provider(
+        size_t(bytes->size()), type,
+        [this, bytes, pause, done](size_t offset, size_t, httplib::DataSink &sink) {
+            // One byte, then a pause that a stop of the server cuts short.
+            if (m_stopping || !sink.write(bytes->constData() + offset, 1))
+                return false;
+            if (offset + 1 == size_t(bytes->size())) {
+                if (done)
+                    done();
+                return true;
+            }
+            for (int waited = 0; waited < pause && !m_stopping; waited += 10)
+                QThread::msleep(ulong(qMin(10, pause - waited)));
+            return !m_stopping;
+        });
 }
 
 void EsclServer::addRoutes()
@@ -59,11 +95,21 @@ void EsclServer::addRoutes()
     });
 
     server.Get("/eSCL/ScannerStatus", [this](const httplib::Request &, httplib::Response &res) {
-        res.set_content(toStd(m_book.status()), kXml);
+        const QByteArray status = m_book.status();
+        if (m_settings.body == SimulatorSettings::StatusEndless)
+            sendEndless(res, status.left(status.indexOf("<scan:Jobs>")), kXml);
+        else if (m_settings.body == SimulatorSettings::StatusTrickle)
+            sendPaced(res, std::make_shared<QByteArray>(status), kXml, {});
+        else
+            res.set_content(toStd(status), kXml);
     });
 
     server.Post("/eSCL/ScanJobs", [this](const httplib::Request &req, httplib::Response &res) {
-        const QString jobsUrl = QStringLiteral("http://127.0.0.1:%1/eSCL/ScanJobs").arg(m_port);
+        // A hostile scanner may hand out a job on another host; 127.0.0.2 is that host here.
+        const QString host = m_settings.fault == SimulatorSettings::ForeignJob
+                                 ? QStringLiteral("127.0.0.2")
+                                 : QStringLiteral("127.0.0.1");
+        const QString jobsUrl = QStringLiteral("http://%1:%2/eSCL/ScanJobs").arg(host).arg(m_port);
         const ScanJobBook::Reply reply =
             m_book.create(QByteArray::fromStdString(req.body), jobsUrl);
         res.status = reply.status;
@@ -73,24 +119,36 @@ void EsclServer::addRoutes()
 
     server.Get(R"(/eSCL/ScanJobs/([-0-9a-fA-F]+)/NextDocument)", [this](const httplib::Request &req,
                                                                         httplib::Response &res) {
-        const ScanJobBook::Page page = m_book.next(QString::fromStdString(req.matches[1]));
+        const QString uuid = QString::fromStdString(req.matches[1]);
+        const ScanJobBook::Page page = m_book.next(uuid);
         res.status = page.status;
         if (page.status != 200)
             return;
         QThread::msleep(ulong(m_settings.pageDelayMs));
         auto bytes = std::make_shared<QByteArray>(
             SimulatedPage::jpeg(page.settings, page.number, page.sheet, page.side));
+        if (page.body == SimulatorSettings::PageEndless)
+            return sendEndless(res, bytes->left(bytes->size() / 2), "image/jpeg");
+        if (page.truncated)
+            bytes->truncate(bytes->size() / 2); // ends in the middle of its image data
+        const int number = page.number;
+        auto done = [this, uuid, number] { m_book.sent(uuid, number); };
+        if (page.body == SimulatorSettings::PageTrickle)
+            return sendPaced(res, bytes, "image/jpeg", done);
         const size_t whole = size_t(bytes->size());
         // A cut-off page announces its whole length, sends half of it and then
         // breaks the connection, as a scanner does that fails in mid-transfer.
         const size_t sent = page.cutOff ? whole / 2 : whole;
         res.set_content_provider(
             whole, "image/jpeg",
-            [bytes, sent](size_t offset, size_t length, httplib::DataSink &sink) {
+            [bytes, sent, whole, done](size_t offset, size_t length, httplib::DataSink &sink) {
                 if (offset >= sent)
                     return false;
                 const size_t n = std::min({length, sent - offset, size_t(65536)});
-                sink.write(bytes->constData() + offset, n);
+                if (!sink.write(bytes->constData() + offset, n))
+                    return false;
+                if (offset + n == whole)
+                    done();
                 return true;
             });
     });

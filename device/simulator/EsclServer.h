@@ -2,11 +2,16 @@
 
 #include "device/simulator/ScanJobBook.h"
 
+#include <QByteArray>
+
+#include <atomic>
+#include <functional>
 #include <memory>
 
 namespace httplib {
 class Server;
-}
+struct Response;
+} // namespace httplib
 
 // Serves the eSCL resources of the simulated scanner over HTTP, on 127.0.0.1 only:
 //   GET    /eSCL/ScannerCapabilities
@@ -29,9 +34,15 @@ public:
 
 private:
     void addRoutes();
+    // A body that never ends: `start`, then blanks.
+    void sendEndless(httplib::Response &res, const QByteArray &start, const char *type);
+    // `bytes` one at a time, [fault]/trickle_ms apart; `done` once the last one is sent.
+    void sendPaced(httplib::Response &res, std::shared_ptr<QByteArray> bytes, const char *type,
+                   std::function<void()> done);
 
     const SimulatorSettings m_settings;
     ScanJobBook m_book;
     std::unique_ptr<httplib::Server> m_server;
     int m_port = 0;
+    std::atomic<bool> m_stopping{false};
 };

@@ -111,8 +111,12 @@ ScanJobBook::Page ScanJobBook::next(const QString &uuid)
     const int sides = feeder && job.settings.duplex ? 2 : 1;
     page.sheet = (page.number - 1) / sides;
     page.side = (page.number - 1) % sides;
-    page.cutOff =
-        m_settings.fault == SimulatorSettings::CutPage && page.number == m_settings.faultAfter + 1;
+    const bool faulty = page.number == m_settings.faultAfter + 1;
+    page.cutOff = faulty && m_settings.fault == SimulatorSettings::CutPage;
+    page.truncated = faulty && m_settings.fault == SimulatorSettings::TruncatedJpeg;
+    if (faulty && (m_settings.body == SimulatorSettings::PageEndless ||
+                   m_settings.body == SimulatorSettings::PageTrickle))
+        page.body = m_settings.body;
     if (page.cutOff) {
         job.state = QStringLiteral("Aborted");
         job.reason = QStringLiteral("AbortedBySystem");
@@ -122,6 +126,12 @@ ScanJobBook::Page ScanJobBook::next(const QString &uuid)
                .arg(page.number)
                .arg(page.cutOff ? QStringLiteral(" cut") : QString()));
     return page;
+}
+
+void ScanJobBook::sent(const QString &uuid, int number)
+{
+    QMutexLocker lock(&m_mutex);
+    record(QStringLiteral("sent %1 %2").arg(uuid).arg(number));
 }
 
 int ScanJobBook::remove(const QString &uuid)
@@ -146,6 +156,7 @@ QByteArray ScanJobBook::status()
         state = QStringLiteral("Processing");
     else if (m_settings.fault == SimulatorSettings::Stopped)
         state = QStringLiteral("Stopped");
+    record(QStringLiteral("status %1").arg(state));
     QList<EsclXml::JobInfo> jobs;
     for (const Job &job : qAsConst(m_jobs)) {
         EsclXml::JobInfo info;

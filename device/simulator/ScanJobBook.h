@@ -13,7 +13,10 @@
 // out, every refusal and every deletion is appended to the record file as one line:
 //   job <uuid> source=<Platen|Feeder> duplex=<0|1> mode=<ColorMode> resolution=<dpi>
 //       region=<x>,<y>,<width>,<height> format=<type>
-//   page <uuid> <n>         refused <http status> <why>         delete <uuid>
+//   page <uuid> <n>         when page n is handed out (before its transfer)
+//   sent <uuid> <n>         when page n's body has been sent completely
+//   refused <http status> <why>         delete <uuid>
+//   status <pwg:State>      when the status is asked for
 // Called from the HTTP server's threads; every member is safe to call concurrently.
 class ScanJobBook
 {
@@ -28,10 +31,13 @@ public:
     {
         int status = 404;
         EsclXml::ScanSettings settings;
-        int number = 0;      // 1 for the job's first page
-        int sheet = 0;       // 0 for the first sheet
-        int side = 0;        // 0 front, 1 back
-        bool cutOff = false; // send only part of it, then break the connection
+        int number = 0;         // 1 for the job's first page
+        int sheet = 0;          // 0 for the first sheet
+        int side = 0;           // 0 front, 1 back
+        bool cutOff = false;    // send only part of it, then break the connection
+        bool truncated = false; // a JPEG that ends halfway, sent whole
+        // How its body goes: normally, endless or one byte at a time.
+        SimulatorSettings::Body body = SimulatorSettings::NormalBody;
     };
 
     explicit ScanJobBook(const SimulatorSettings &settings);
@@ -42,6 +48,8 @@ public:
     // A GET of a job's NextDocument: 200 with the page to send, 404 when the job has no more
     // pages (or does not exist), 503 when the feeder jammed or its cover is open.
     Page next(const QString &uuid);
+    // Page `number` of the job has been sent completely.
+    void sent(const QString &uuid, int number);
     // A DELETE of a job: 200, or 404 for an unknown job.
     int remove(const QString &uuid);
     QByteArray status();

@@ -1,6 +1,8 @@
 // escl-scanner: a simulated network scanner speaking eSCL (AirScan) over HTTP on 127.0.0.1, for
 // the demo and the tests. It draws document-like pages at the requested region, resolution and
-// colour mode, and can be told to be busy, stopped, empty, jammed or to cut a page off.
+// colour mode, and can be told to be busy, stopped, empty, jammed or to cut a page off, and to
+// behave as a hostile device would (endless or trickling bodies, a broken JPEG sent whole, a
+// job on another host).
 //
 //   escl-scanner --port PORT [--settings FILE]
 //
@@ -10,13 +12,21 @@
 // FILE (default: escl-scanner.ini beside the program), each key overridden by an environment
 // variable:
 //   [feeder]/sheets          ESCL_SCANNER_SHEETS          sheets in the feeder for every feeder
-//                                                         job (default 3; 0: the feeder is empty)
+//                                                         job (default 3; 0: the feeder is empty;
+//                                                         up to 1000000, a feeder without end)
 //   [feeder]/page_delay_ms   ESCL_SCANNER_PAGE_DELAY_MS   time per page (default 500)
-//   [fault]/kind             ESCL_SCANNER_FAULT           none, busy, stopped, jam, cover_open, cut
-//   [fault]/after_pages      ESCL_SCANNER_FAULT_AFTER     pages of a job before jam, cover_open
-//                                                         or cut strike (default 0)
-//   [record]/file            ESCL_SCANNER_RECORD          file that gets one line per job, page,
-//                                                         refusal and deletion
+//   [fault]/kind             ESCL_SCANNER_FAULT           none, busy, stopped, jam, cover_open,
+//   cut,
+//                                                         truncated_jpeg, foreign_job
+//   [fault]/after_pages      ESCL_SCANNER_FAULT_AFTER     pages of a job before a page fault
+//                                                         strikes (default 0)
+//   [fault]/body             ESCL_SCANNER_BODY            none, status_endless, status_trickle,
+//                                                         page_endless, page_trickle
+//   [fault]/trickle_ms       ESCL_SCANNER_TRICKLE_MS      pause after each byte of a trickling
+//                                                         body (default 1000)
+//   [record]/file            ESCL_SCANNER_RECORD          file that gets one line per job, page
+//                                                         handed out, page sent whole, refusal
+//                                                         and deletion
 #include "device/common/IniEnvSettings.h"
 #include "device/common/ScanCommandLine.h"
 #include "device/simulator/EsclServer.h"
@@ -95,9 +105,10 @@ int main(int argc, char **argv)
         sigwait(&stopSignals, &signal);
         server.stop();
     });
-    std::printf("%s: listening on http://127.0.0.1:%d/eSCL (feeder %d sheets, fault %s)\n",
+    std::printf("%s: listening on http://127.0.0.1:%d/eSCL (feeder %d sheets, fault %s, body %s)\n",
                 kProgram, server.port(), settings.sheets,
-                qPrintable(SimulatorSettings::faultName(settings.fault)));
+                qPrintable(SimulatorSettings::faultName(settings.fault)),
+                qPrintable(SimulatorSettings::bodyName(settings.body)));
     std::fflush(stdout);
     server.serve();
     // serve() also ends when listening fails; the waiting thread then still needs its signal.

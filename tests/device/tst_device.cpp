@@ -10,12 +10,19 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <arpa/inet.h>
 #include <csignal>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <string>
+#include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 using ScannedPages::difference;
 using ScannedPages::expected;
@@ -46,11 +53,8 @@ class TestDevice : public QObject
                 "-c", s.value(1), "-r", s.value(2), "-f", m_out->filePath("tempImage.jpg")};
     }
 
-    // Runs ScanConsoleApp with `env` ("NAME=value" pairs) on top of an environment without any
-    // SCANCONSOLE_ variable; `poll` runs every few milliseconds while it runs.
-    static Result run(
-        const QStringList &arguments, const QStringList &env,
-        const std::function<void(QProcess &)> &poll = [](QProcess &) {})
+    // An environment without any SCANCONSOLE_ variable, with `env` ("NAME=value" pairs) on top.
+    static QProcessEnvironment environment(const QStringList &env)
     {
         QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
         for (const QString &key : e.keys()) {
@@ -59,16 +63,30 @@ class TestDevice : public QObject
         }
         for (const QString &pair : env)
             e.insert(pair.section('=', 0, 0), pair.section('=', 1));
+        return e;
+    }
+
+    // Runs ScanConsoleApp in environment(env); `poll` runs every few milliseconds while it runs.
+    // A run that has not ended after 30 s is killed (code -100).
+    static Result run(
+        const QStringList &arguments, const QStringList &env,
+        const std::function<void(QProcess &)> &poll = [](QProcess &) {})
+    {
         QProcess process;
-        process.setProcessEnvironment(e);
+        process.setProcessEnvironment(environment(env));
         QElapsedTimer clock;
         clock.start();
         process.start(TestEnvironment::appDir() + "/ScanConsoleApp", arguments);
         Result result;
         if (!process.waitForStarted())
             return result;
-        while (process.state() != QProcess::NotRunning && !process.waitForFinished(5))
+        while (process.state() != QProcess::NotRunning && !process.waitForFinished(5)) {
             poll(process);
+            if (clock.hasExpired(30000)) {
+                process.kill();
+                process.waitForFinished();
+            }
+        }
         result.ms = clock.elapsed();
         result.errors = QString::fromLocal8Bit(process.readAllStandardError());
         if (process.exitStatus() == QProcess::NormalExit)
@@ -76,11 +94,16 @@ class TestDevice : public QObject
         return result;
     }
 
+    // `driver`: "NAME=value ..." for the scan program's SCANCONSOLE_NAME variables.
     static Result scanFrom(
         const EsclScannerProcess &scanner, const QStringList &arguments,
-        const std::function<void(QProcess &)> &poll = [](QProcess &) {})
+        const std::function<void(QProcess &)> &poll = [](QProcess &) {},
+        const QString &driver = QString())
     {
-        return run(arguments, {"SCANCONSOLE_DEVICE_URL=" + scanner.urlTemplate()}, poll);
+        QStringList env{"SCANCONSOLE_DEVICE_URL=" + scanner.urlTemplate()};
+        for (const QString &pair : driver.split(' ', Qt::SkipEmptyParts))
+            env << "SCANCONSOLE_" + pair;
+        return run(arguments, env, poll);
     }
 
     // Everything in the output folder (hidden files too), in the collector's order.
@@ -90,6 +113,21 @@ class TestDevice : public QObject
             .entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
     }
     QImage page(const QString &name) const { return QImage(m_out->filePath(name)); }
+    QStringList pageFiles() const { return QDir(m_out->path()).entryList({"*.jpg"}, QDir::Files); }
+
+    // Every page the scanner sent whole is in the folder, complete, and nothing else is.
+    void verifyEverySentPageKept(const EsclScannerProcess &scanner, int dpi) const
+    {
+        QCOMPARE(files(), pageFiles());
+        QCOMPARE(files().size(), scanner.record("sent").size());
+        for (const QString &name : files()) {
+            QFile file(m_out->filePath(name));
+            QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll().endsWith("\xff\xd9"));
+            QCOMPARE(page(name).size(), PageRenderer::pageSize(dpi));
+        }
+        // A job the program started is deleted on the scanner.
+        QVERIFY(scanner.record("job").isEmpty() || !scanner.record("delete").isEmpty());
+    }
 
     // A loopback port with nothing listening on it, or (`listen`) one that takes connections
     // and never answers; the socket stays open until `close(fd)`.
@@ -106,6 +144,83 @@ class TestDevice : public QObject
         if (listen)
             ::listen(*fd, 8);
         return ntohs(address.sin_port);
+    }
+
+    // Runs ScanConsoleApp as the console does, as the child of a stand-in console process that
+    // reads its output, and kills that console with SIGKILL as soon as `when` says so. The
+    // program's exit code (-signal when a signal ended it, -100 when it did not end): the test
+    // takes the orphan in (a subreaper) to learn it.
+    int runBelowConsole(const EsclScannerProcess &scanner, const QStringList &arguments,
+                        const std::function<bool()> &when) const
+    {
+        std::vector<std::string> argv{
+            (TestEnvironment::appDir() + "/ScanConsoleApp").toStdString()};
+        for (const QString &a : arguments)
+            argv.push_back(a.toStdString());
+        std::vector<std::string> envp;
+        const QProcessEnvironment e =
+            environment({"SCANCONSOLE_DEVICE_URL=" + scanner.urlTemplate()});
+        for (const QString &key : e.keys())
+            envp.push_back((key + '=' + e.value(key)).toStdString());
+        auto pointers = [](std::vector<std::string> &strings) {
+            std::vector<char *> list;
+            for (std::string &s : strings)
+                list.push_back(&s[0]);
+            list.push_back(nullptr);
+            return list;
+        };
+        std::vector<char *> argvList = pointers(argv), envList = pointers(envp);
+        prctl(PR_SET_CHILD_SUBREAPER, 1);
+        int report[2];
+        if (pipe2(report, O_CLOEXEC) != 0)
+            return -100;
+        const pid_t console = fork();
+        if (console == 0) {
+            // The console: only what is safe after fork() in a program with threads.
+            int output[2];
+            if (pipe(output) != 0)
+                _exit(1);
+            const pid_t program = fork();
+            if (program == 0) {
+                dup2(output[1], 1);
+                dup2(output[1], 2);
+                close(output[0]);
+                close(output[1]);
+                execve(argvList[0], argvList.data(), envList.data());
+                _exit(127);
+            }
+            close(output[1]);
+            if (write(report[1], &program, sizeof program) != sizeof program)
+                _exit(1);
+            char buffer[4096];
+            while (read(output[0], buffer, sizeof buffer) > 0) {
+            }
+            _exit(0);
+        }
+        close(report[1]);
+        pid_t program = -1;
+        const bool started = read(report[0], &program, sizeof program) == sizeof program;
+        close(report[0]);
+        QElapsedTimer clock;
+        clock.start();
+        while (started && !when() && !clock.hasExpired(30000))
+            QThread::msleep(5);
+        ::kill(console, SIGKILL);
+        waitpid(console, nullptr, 0);
+        int status = 0, code = -100;
+        while (started && !clock.hasExpired(60000)) {
+            if (waitpid(program, &status, WNOHANG) == program) {
+                code = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+                break;
+            }
+            QThread::msleep(5);
+        }
+        if (code == -100 && started) {
+            ::kill(program, SIGKILL);
+            waitpid(program, nullptr, 0);
+        }
+        prctl(PR_SET_CHILD_SUBREAPER, 0);
+        return code;
     }
 
 private slots:
@@ -174,10 +289,12 @@ private slots:
     }
 
     // Every fault of the scanner gives its result code and one line naming the cause; the
-    // pages before a fault in the feeder stay, complete, and nothing temporary is left.
+    // pages before a fault in the feeder stay, complete, and nothing temporary is left. A
+    // hostile scanner (bodies without end or trickling, a feeder without end, a JPEG cut off
+    // but sent as whole) is bounded the same way. "scanner | driver": the settings of each.
     void faults_data()
     {
-        QTest::addColumn<QString>("scanner");
+        QTest::addColumn<QString>("settings");
         QTest::addColumn<QString>("scan");
         QTest::addColumn<int>("code");
         QTest::addColumn<int>("count");
@@ -202,20 +319,38 @@ private slots:
                                               << "1 2 300" << 6 << 0 << "I/O";
         QTest::newRow("a jam spares the flatbed") << "FAULT=jam"
                                                   << "1 1 200" << 0 << 1 << "";
+        QTest::newRow("JPEG cut off, sent whole") << "FAULT=truncated_jpeg FAULT_AFTER=1"
+                                                  << "2 1 200" << 6 << 1 << "cut off";
+        QTest::newRow("page trickles") << "BODY=page_trickle FAULT_AFTER=1 TRICKLE_MS=100 | "
+                                          "TIMEOUT_S=2"
+                                       << "2 1 200" << 6 << 1 << "no progress for 2 s";
+        QTest::newRow("status trickles") << "BODY=status_trickle TRICKLE_MS=100 | TIMEOUT_S=2"
+                                         << "2 1 200" << 6 << 0 << "no progress for 2 s";
+        QTest::newRow("page without end")
+            << "BODY=page_endless FAULT_AFTER=1 | "
+               "MAX_MEMORY_MB=256"
+            << "2 1 200" << 8 << 1 << "more than the program may hold";
+        QTest::newRow("status without end")
+            << "BODY=status_endless | MAX_MEMORY_MB=256"
+            << "1 1 200" << 8 << 0 << "more than the program may hold";
+        QTest::newRow("feeder without end")
+            << "SHEETS=1000000 | MAX_PAGES=3"
+            << "2 1 200" << 8 << 3 << "more pages than any feeder holds";
     }
 
     void faults()
     {
-        QFETCH(QString, scanner);
+        QFETCH(QString, settings);
         QFETCH(QString, scan);
         QFETCH(int, code);
         QFETCH(int, count);
         QFETCH(QString, cause);
-        EsclScannerProcess device(scanner);
+        EsclScannerProcess device(settings.section('|', 0, 0));
         QVERIFY(device.isListening());
-        const Result result = scanFrom(device, args(scan));
+        const Result result = scanFrom(
+            device, args(scan), [](QProcess &) {}, settings.section('|', 1));
         QCOMPARE(result.code, code);
-        QCOMPARE(files(), QDir(m_out->path()).entryList({"*.jpg"}, QDir::Files));
+        QCOMPARE(files(), pageFiles());
         QCOMPARE(files().size(), count);
         for (const QString &name : files())
             QCOMPARE(page(name).size(), PageRenderer::pageSize(scan.section(' ', 2).toInt()));
@@ -225,39 +360,59 @@ private slots:
         }
     }
 
-    // SIGTERM or SIGINT in the middle of a feeder batch: the job is deleted on the scanner, the
-    // pages so far stay complete, and the code is 130.
+    // A stop in the middle of a feeder batch (SIGTERM, SIGINT, or the end of the console that
+    // started the program, which leaves it with a broken pipe for its output): the page in hand
+    // and every page the scanner sent are written whole, the job is deleted on the scanner, and
+    // the code is 130. Stopped while a page is between scanner and file, or while the scanner's
+    // status trickles in.
     void stopInTheMiddle_data()
     {
-        QTest::addColumn<int>("signal");
-        QTest::newRow("SIGTERM") << int(SIGTERM);
-        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::addColumn<int>("signal"); // 0: the console is killed
+        QTest::addColumn<QString>("scanner");
+        QTest::addColumn<QString>("moment");
+        QTest::newRow("SIGTERM, page in hand") << int(SIGTERM) << "SHEETS=8"
+                                               << "page";
+        QTest::newRow("SIGINT, page in hand") << int(SIGINT) << "SHEETS=8"
+                                              << "page";
+        QTest::newRow("console killed, page in hand") << 0 << "SHEETS=8"
+                                                      << "page";
+        QTest::newRow("console killed, between pages") << 0 << "SHEETS=8"
+                                                       << "written";
+        QTest::newRow("SIGTERM, status trickles")
+            << int(SIGTERM) << "BODY=status_trickle TRICKLE_MS=100"
+            << "status";
     }
 
     void stopInTheMiddle()
     {
         QFETCH(int, signal);
-        EsclScannerProcess scanner("SHEETS=8 PAGE_DELAY_MS=400");
-        QVERIFY(scanner.isListening());
-        bool signalled = false;
-        const Result result = scanFrom(scanner, args("2 2 200"), [&](QProcess &process) {
-            if (!signalled && QDir(m_out->path()).entryList({"*.jpg"}, QDir::Files).size() >= 2) {
-                ::kill(pid_t(process.processId()), signal);
-                signalled = true;
-            }
-        });
-        QVERIFY(signalled);
-        QCOMPARE(result.code, 130);
-        const QStringList names = files();
-        QVERIFY2(names.size() >= 2 && names.size() < 8, qPrintable(names.join(' ')));
-        for (const QString &name : names) {
-            QVERIFY(name.endsWith(".jpg"));
-            QFile file(m_out->filePath(name));
-            QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll().endsWith("\xff\xd9"));
-            QCOMPARE(page(name).size(), PageRenderer::pageSize(200));
+        QFETCH(QString, scanner);
+        QFETCH(QString, moment);
+        EsclScannerProcess device(scanner + " PAGE_DELAY_MS=200");
+        QVERIFY(device.isListening());
+        // "page": a page has come from the scanner and is not written yet.
+        auto now = [&] {
+            if (moment == "status")
+                return !device.record("status").isEmpty();
+            const int written = pageFiles().size();
+            return written >= 1 && (moment == "written" || device.record("sent").size() > written);
+        };
+        int code = -100;
+        if (signal == 0) {
+            code = runBelowConsole(device, args("2 2 300"), now);
+        } else {
+            bool signalled = false;
+            code = scanFrom(device, args("2 2 300"), [&](QProcess &process) {
+                       if (!signalled && now()) {
+                           ::kill(pid_t(process.processId()), signal);
+                           signalled = true;
+                       }
+                   }).code;
+            QVERIFY(signalled);
         }
-        QTRY_VERIFY(!scanner.record("delete").isEmpty());
-        QVERIFY(scanner.record("page").size() < 8);
+        QCOMPARE(code, 130);
+        verifyEverySentPageKept(device, 300);
+        QVERIFY(device.record("sent").size() < 8);
     }
 
     // No scanner at the address: 1, at once when the port is closed and after the time-out when
@@ -288,6 +443,107 @@ private slots:
                  qPrintable(QString::number(result.ms)));
         QVERIFY(result.errors.contains("cannot be"));
         QCOMPARE(files(), QStringList());
+    }
+
+    // The program talks to the address it was given and to nothing else: a URL with a port
+    // reaches the scanner; a zero-padded, short or hexadecimal IPv4 address (which the resolver
+    // would read as another address) is refused with 4 before any contact; a job the scanner
+    // places on another host is not followed (8). Listeners on the other candidate addresses,
+    // on the scanner's port, see no connection.
+    void addresses_data()
+    {
+        QTest::addColumn<QString>("scanner");
+        QTest::addColumn<QString>("address"); // PORT: the scanner's port
+        QTest::addColumn<QStringList>("elsewhere");
+        QTest::addColumn<int>("code");
+        QTest::newRow("URL with port") << ""
+                                       << "http://127.0.0.1:PORT/eSCL" << QStringList() << 0;
+        QTest::newRow("URL, path left out") << ""
+                                            << "http://localhost:PORT" << QStringList() << 0;
+        QTest::newRow("zero-padded octet")
+            << ""
+            << "127.0.0.010" << QStringList{"127.0.0.8", "127.0.0.10"} << 4;
+        QTest::newRow("short form") << ""
+                                    << "127.1" << QStringList() << 4;
+        QTest::newRow("hexadecimal") << ""
+                                     << "0x7f.0.0.1" << QStringList() << 4;
+        QTest::newRow("URL, zero-padded")
+            << ""
+            << "http://127.000.000.001:PORT/eSCL" << QStringList() << 4;
+        QTest::newRow("job on another host") << "FAULT=foreign_job"
+                                             << "127.0.0.1" << QStringList{"127.0.0.2"} << 8;
+    }
+
+    void addresses()
+    {
+        QFETCH(QString, scanner);
+        QFETCH(QString, address);
+        QFETCH(QStringList, elsewhere);
+        QFETCH(int, code);
+        EsclScannerProcess device(scanner + " SHEETS=1");
+        QVERIFY(device.isListening());
+        std::vector<int> listeners;
+        for (const QString &host : elsewhere) {
+            const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            sockaddr_in at{};
+            at.sin_family = AF_INET;
+            at.sin_port = htons(quint16(device.port()));
+            inet_pton(AF_INET, qPrintable(host), &at.sin_addr);
+            QVERIFY(bind(fd, reinterpret_cast<sockaddr *>(&at), sizeof at) == 0 &&
+                    ::listen(fd, 8) == 0);
+            listeners.push_back(fd);
+        }
+        // The template's port is a closed one: only a URL in -p reaches the scanner.
+        const QString port = QString::number(device.port());
+        const Result result = run(args("1 1 200", QString(address).replace("PORT", port)),
+                                  {"SCANCONSOLE_DEVICE_URL=http://%1:" +
+                                   (address.contains("PORT") ? QString("1") : port) + "/eSCL"});
+        for (const int fd : listeners) {
+            const int contact = accept(fd, nullptr, nullptr);
+            QVERIFY2(contact < 0, "a listener elsewhere was contacted");
+            ::close(fd);
+        }
+        QVERIFY2(result.code == code, qPrintable(result.errors));
+        QCOMPARE(pageFiles().size(), code == 0 ? 1 : 0);
+        if (code == 4)
+            QCOMPARE(device.record(), QStringList());
+    }
+
+    // A page folder on a small file system of its own (a tmpfs): the scan ends with 7 and the
+    // system's words for ENOSPC, the pages before kept complete, when the space kept free
+    // (min_free_mb) would be used, and where nothing is kept free and the disk itself is full.
+    void diskFull_data()
+    {
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<int>("keepFreeMb");
+        QTest::newRow("space kept free") << "3m" << 2;
+        QTest::newRow("file system full") << "1m" << 0;
+    }
+
+    void diskFull()
+    {
+        QFETCH(QString, size);
+        QFETCH(int, keepFreeMb);
+        QTemporaryDir small;
+        if (mount("tmpfs", QFile::encodeName(small.path()).constData(), "tmpfs", 0,
+                  qPrintable("size=" + size)) != 0)
+            QSKIP("cannot mount a tmpfs here (needs root)");
+        EsclScannerProcess scanner("SHEETS=10");
+        QVERIFY(scanner.isListening());
+        QStringList arguments = args("2 2 200");
+        arguments.last() = small.filePath("tempImage.jpg");
+        const Result result = scanFrom(
+            scanner, arguments, [](QProcess &) {}, QString("MIN_FREE_MB=%1").arg(keepFreeMb));
+        const QStringList written =
+            QDir(small.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+        bool whole = true;
+        for (const QString &name : written)
+            whole = whole && QImage(small.filePath(name)).size() == PageRenderer::pageSize(200);
+        umount2(QFile::encodeName(small.path()).constData(), MNT_DETACH);
+        QCOMPARE(result.code, 7);
+        QVERIFY2(result.errors.contains("No space left on device"), qPrintable(result.errors));
+        QVERIFY2(!written.isEmpty() && written.size() < 10 && whole, qPrintable(written.join(' ')));
+        QTRY_VERIFY(!scanner.record("delete").isEmpty());
     }
 
     // Mistakes found before the scanner is asked for anything: nothing is scanned or written.

@@ -8,6 +8,8 @@
 #include "device/driver/PageAssembler.h"
 #include "device/driver/SaneConfigDir.h"
 #include "device/driver/SaneResult.h"
+#include "device/driver/ScanGuard.h"
+#include "device/simulator/EsclServer.h"
 #include "device/simulator/EsclXml.h"
 #include "device/simulator/ScanJobBook.h"
 #include "tests/support/TestEnvironment.h"
@@ -17,7 +19,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QElapsedTimer>
+
 #include <cstring>
+#include <thread>
+#include <unistd.h>
 
 Q_DECLARE_METATYPE(ScanRequest::Source)
 Q_DECLARE_METATYPE(ScanRequest::Colour)
@@ -195,6 +201,45 @@ private slots:
         QVERIFY(!error.isEmpty());
     }
 
+    // A link planted at the next temporary or final name is never written through nor
+    // replaced; a folder short of the space kept free takes no page. The system's own words
+    // say why.
+    void pageFilesRefused_data()
+    {
+        QTest::addColumn<QString>("planted"); // a link to the victim, put there after prepare()
+        QTest::addColumn<qint64>("keepFree");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("link as the temporary file")
+            << ".tempImage-000001.part" << qint64(0) << "File exists";
+        QTest::newRow("link as the page") << "tempImage-000001.jpg" << qint64(0) << "File exists";
+        QTest::newRow("no room") << "" << (qint64(1) << 60) << "No space left on device";
+    }
+
+    void pageFilesRefused()
+    {
+        QFETCH(QString, planted);
+        QFETCH(qint64, keepFree);
+        QFETCH(QString, why);
+        QTemporaryDir dir;
+        QFile victim(dir.filePath("victim"));
+        QVERIFY(victim.open(QIODevice::WriteOnly) && victim.write("mine") == 4);
+        victim.close();
+        PageFileWriter writer(dir.filePath("tempImage.jpg"));
+        writer.setKeepFree(keepFree);
+        QString error, path;
+        const bool prepared = writer.prepare(&error);
+        if (!planted.isEmpty()) {
+            QVERIFY(prepared && QFile::link(victim.fileName(), dir.filePath(planted)));
+            QVERIFY(!writer.write(QImage(8, 8, QImage::Format_RGB32), 300, &path, &error));
+        }
+        QVERIFY2(!prepared || !planted.isEmpty(), "a full folder was accepted");
+        QVERIFY2(error.contains(why), qPrintable(error));
+        QVERIFY(victim.open(QIODevice::ReadOnly));
+        QCOMPARE(victim.readAll(), QByteArray("mine"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(),
+                 planted.isEmpty() ? 1 : 2);
+    }
+
     // ----- choosing option values -----
 
     void sources_data()
@@ -339,9 +384,8 @@ private slots:
         QTest::newRow("nothing at all")
             << QList<SANE_Parameters>{frame(SANE_FRAME_GRAY, 8, 2, -1, 2)}
             << QList<QByteArray>{QByteArray()} << "short";
-        QTest::newRow("JPEG frame (0x0b)")
-            << QList<SANE_Parameters>{frame(0x0b, 8, 2, 1, 2)} << QList<QByteArray>{}
-            << "unsupported";
+        QTest::newRow("JPEG frame (0x0b)") << QList<SANE_Parameters>{frame(0x0b, 8, 2, 1, 2)}
+                                           << QList<QByteArray>{} << "unsupported";
         QTest::newRow("4 bits") << QList<SANE_Parameters>{frame(SANE_FRAME_GRAY, 4, 2, 1, 1)}
                                 << QList<QByteArray>{} << "unsupported";
         QTest::newRow("line shorter than its pixels")
@@ -453,6 +497,106 @@ private slots:
         QCOMPARE(EsclStatus::stopped(state), stopped);
     }
 
+    // ----- the guard -----
+
+    // When a job is ended, and why. After a stop, a network backend is ended at once unless an
+    // answer is coming in (then after 4 s at the latest), a backend without network once its
+    // waiting call has brought nothing for 300 ms; a stall needs the time-out without progress.
+    void guard_data()
+    {
+        QTest::addColumn<QString>("moment"); // stop inCall progress memoryMb, then flags:
+        QTest::addColumn<QString>("flags");  // a(nswering) f(oreign host) l(ocal backend)
+        QTest::addColumn<int>("reason");
+        const int none = ScanGuard::None, stop = ScanGuard::Stop, stalled = ScanGuard::Stalled,
+                  memory = ScanGuard::Memory, foreign = ScanGuard::ForeignHost;
+        QTest::newRow("scanning") << "-1 5000 10 100"
+                                  << "a" << none;
+        QTest::newRow("between calls") << "-1 -1 90000 100"
+                                       << "" << none;
+        QTest::newRow("no progress for the time-out") << "-1 30000 30000 100"
+                                                      << "a" << stalled;
+        QTest::newRow("a call shorter than the time-out") << "-1 29999 40000 100"
+                                                          << "" << none;
+        QTest::newRow("memory over the bound") << "-1 -1 0 1025"
+                                               << "" << memory;
+        QTest::newRow("another host") << "-1 10 0 100"
+                                      << "f" << foreign;
+        QTest::newRow("stop, page coming in") << "1000 1000 10 100"
+                                              << "a" << none;
+        QTest::newRow("stop, scanner scanning") << "10 1000 500 100"
+                                                << "" << stop;
+        QTest::newRow("stop, page in hand") << "10 -1 0 100"
+                                            << "" << stop;
+        QTest::newRow("stop, answer without end") << "4000 4000 0 100"
+                                                  << "a" << stop;
+        QTest::newRow("stop, local page being read") << "1000 1000 10 100"
+                                                     << "l" << none;
+        QTest::newRow("stop, local call waiting") << "1000 1000 300 100"
+                                                  << "l" << stop;
+        QTest::newRow("stop, local, between calls") << "1000 -1 900 100"
+                                                    << "l" << none;
+        QTest::newRow("stop outruns a stall") << "100 40000 40000 100"
+                                              << "a" << none;
+    }
+
+    void guard()
+    {
+        QFETCH(QString, moment);
+        QFETCH(QString, flags);
+        QFETCH(int, reason);
+        const QStringList v = moment.split(' ');
+        ScanGuard::Moment m;
+        m.sinceStop = v[0].toLongLong();
+        m.inCall = v[1].toLongLong();
+        m.sinceProgress = v[2].toLongLong();
+        m.memoryBytes = v[3].toLongLong() << 20;
+        m.answering = flags.contains('a');
+        m.foreignHost = flags.contains('f');
+        m.network = !flags.contains('l');
+        ScanGuard::Limits limits;
+        limits.timeoutMs = 30000;
+        limits.maxMemoryBytes = qint64(1024) << 20;
+        QCOMPARE(int(ScanGuard::judge(m, limits)), reason);
+    }
+
+    // The program's own status request reads at most 64 KB and ends by its time-out, or as
+    // soon as a stop is asked for, whatever the scanner sends.
+    void statusRequest_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<bool>("stop"); // asked after 200 ms
+        QTest::addColumn<QString>("state");
+        QTest::newRow("plain") << "none" << false << "Idle";
+        QTest::newRow("without end") << "status_endless" << false << "";
+        QTest::newRow("trickling") << "status_trickle" << false << "";
+        QTest::newRow("trickling, stopped") << "status_trickle" << true << "";
+    }
+
+    void statusRequest()
+    {
+        QFETCH(QString, body);
+        QFETCH(bool, stop);
+        QFETCH(QString, state);
+        SimulatorSettings s;
+        s.body = SimulatorSettings::Body(
+            QStringList{"none", "status_endless", "status_trickle"}.indexOf(body));
+        s.trickleMs = 100;
+        EsclServer server(s);
+        QVERIFY(server.bind(0));
+        std::thread serving([&server] { server.serve(); });
+        QElapsedTimer clock;
+        clock.start();
+        const QString asked =
+            EsclStatus::ask(QString("http://127.0.0.1:%1/eSCL").arg(server.port()), stop ? 30 : 2,
+                            [&] { return stop && clock.hasExpired(200); });
+        const qint64 ms = clock.elapsed();
+        server.stop();
+        serving.join();
+        QCOMPARE(asked, state);
+        // Far below what the body would take (a trickling status: some 40 s) or the time-out.
+        QVERIFY2(ms < (stop ? 5000 : 10000), qPrintable(QString::number(ms)));
+    }
+
     // ----- which device, with which settings -----
 
     void deviceTarget_data()
@@ -481,8 +625,40 @@ private slots:
                                           << ""
                                           << "genesys:libusb:001:004"
                                           << "";
-        for (const char *bad :
-             {"10.0.0.1/admin", "a b", "user@10.0.0.1", "10.0.0.1:80", "-x", "[::1]", "x..y"})
+        QTest::newRow("URL with port") << "http://%1/eSCL escl -"
+                                       << "http://10.0.0.7:8080/eSCL"
+                                       << "airscan:escl:Scanner:http://10.0.0.7:8080/eSCL"
+                                       << "http://10.0.0.7:8080/eSCL";
+        QTest::newRow("URL, path left out") << "http://%1:9/x escl -"
+                                            << "HTTPS://mfp.example/"
+                                            << "airscan:escl:Scanner:https://mfp.example/eSCL"
+                                            << "https://mfp.example/eSCL";
+        QTest::newRow("URL over wsd") << "http://%1/eSCL wsd -"
+                                      << "http://10.0.0.7:5358/WSDScanner"
+                                      << "airscan:wsd:Scanner:http://10.0.0.7:5358/WSDScanner"
+                                      << "";
+        for (const char *bad : {"10.0.0.1/admin",
+                                "a b",
+                                "user@10.0.0.1",
+                                "10.0.0.1:80",
+                                "-x",
+                                "[::1]",
+                                "x..y",
+                                "192.168.001.010",
+                                "127.1",
+                                "0x7f.0.0.1",
+                                "2130706433",
+                                "1.2.3.4.5",
+                                "10.0.0.256",
+                                "host.123",
+                                "http://10.0.0.1:0/",
+                                "http://10.0.0.1:65536/",
+                                "http://u@10.0.0.1/",
+                                "ftp://10.0.0.1/",
+                                "http://010.0.0.1/",
+                                "http://h/eSCL?x=1",
+                                "http://h/a%20b",
+                                "http://[::1]/"})
             QTest::addRow("refused: %s", bad) << "http://%1/eSCL escl -" << bad << ""
                                               << "";
     }
@@ -515,17 +691,21 @@ private slots:
     {
         QTest::addColumn<QString>("ini");
         QTest::addColumn<QStringList>("env");
-        QTest::addColumn<QString>("read"); // url protocol sane_device timeout, or "refused"
-        QTest::newRow("defaults") << "" << QStringList() << "http://%1/eSCL escl - 20";
+        // url protocol sane_device timeout max_pages max_memory_mb min_free_mb, or "refused"
+        QTest::addColumn<QString>("read");
+        QTest::newRow("defaults") << "" << QStringList() << "http://%1/eSCL escl - 30 1000 1024 64";
         QTest::newRow("ini") << "url=http://%1:8080/eSCL\nprotocol=WSD\ntimeout_s=5\n"
-                             << QStringList() << "http://%1:8080/eSCL wsd - 5";
+                                "max_pages=50\nmax_memory_mb=300\nmin_free_mb=0\n"
+                             << QStringList() << "http://%1:8080/eSCL wsd - 5 50 300 0";
         QTest::newRow("environment wins")
-            << "url=http://%1:8080/eSCL\nsane_device=test:0\n"
+            << "url=http://%1:8080/eSCL\nsane_device=test:0\nmax_pages=50\n"
             << QStringList{"SCANCONSOLE_DEVICE_URL=http://%1:9/eSCL", "SCANCONSOLE_TIMEOUT_S=7",
-                           "SCANCONSOLE_SANE_DEVICE=test:1"}
-            << "http://%1:9/eSCL escl test:1 7";
-        QTest::newRow("time-out out of range") << "timeout_s=0\n"
-                                               << QStringList() << "http://%1/eSCL escl - 20";
+                           "SCANCONSOLE_SANE_DEVICE=test:1",          "SCANCONSOLE_MAX_PAGES=9",
+                           "SCANCONSOLE_MAX_MEMORY_MB=2048",          "SCANCONSOLE_MIN_FREE_MB=1"}
+            << "http://%1:9/eSCL escl test:1 7 9 2048 1";
+        QTest::newRow("values out of range")
+            << "timeout_s=0\nmax_pages=0\nmax_memory_mb=63\nmin_free_mb=-1\n"
+            << QStringList() << "http://%1/eSCL escl - 30 1000 1024 64";
         QTest::newRow("unknown protocol") << "protocol=ipp\n" << QStringList() << "refused";
         QTest::newRow("URL without the address") << "url=http://scanner/eSCL\n"
                                                  << QStringList() << "refused";
@@ -552,7 +732,8 @@ private slots:
         if (ok)
             QCOMPARE(
                 QStringList({s.urlTemplate, s.protocol, s.saneDevice.isEmpty() ? "-" : s.saneDevice,
-                             QString::number(s.timeoutS)})
+                             QString::number(s.timeoutS), QString::number(s.maxPages),
+                             QString::number(s.maxMemoryMb), QString::number(s.minFreeMb)})
                     .join(' '),
                 read);
     }
