@@ -165,9 +165,8 @@ void PageRecovery::findPages(Run &run, const QSet<QString> &stored)
 QByteArray PageRecovery::readPage(const Run &run, const Page &page) const
 {
     QByteArray bytes;
-    PageStoreFolder::readOwnFile(page.file.isEmpty()
-                                     ? run.folder->file(page.entry.number, "page")
-                                     : run.runFolder + QLatin1Char('/') + page.file,
+    PageStoreFolder::readOwnFile(page.file.isEmpty() ? run.folder->file(page.entry.number, "page")
+                                                     : run.runFolder + QLatin1Char('/') + page.file,
                                  PageFolder::MaxPageBytes, &bytes);
     return bytes;
 }
@@ -201,8 +200,8 @@ int PageRecovery::unsavedCount() const
 
 bool PageRecovery::restorePage(ImageManager *store, Run &run, const Page &page)
 {
-    if (page.file.isEmpty() && (page.entry.state == PageStoreFolder::Page ||
-                                page.entry.state == PageStoreFolder::Skipped))
+    if (page.file.isEmpty() &&
+        (page.entry.state == PageStoreFolder::Page || page.entry.state == PageStoreFolder::Skipped))
         return store->adoptPage(run.folder, page.entry) != nullptr;
     // The scanner's file, taken or left: corrected now as its run would have.
     const QByteArray bytes = readPage(run, page);

@@ -22,8 +22,8 @@ class ImageManager;
 //
 // Nothing in those folders is trusted: every file is read without following links or blocking,
 // only when it is a regular file of ours, and within a bound (PageStoreFolder::readOwnFile); the
-// run's settings go through the parameter file's checks (RunSettingsFile). A page that cannot be read is named in
-// unreadable(), never dropped without a word.
+// run's settings go through the parameter file's checks (RunSettingsFile). A page that cannot be
+// read is named in unreadable(), never dropped without a word.
 class PageRecovery
 {
 public:

@@ -28,9 +28,9 @@ struct stat;
 // corrected page ("page") once that is stored, so no page is ever only in memory; a page file
 // that gave no page ends "empty"; one the store could not keep stays in the run folder ("left",
 // no version here). A blank page left out of the documents is a page marked "skipped" (a line
-// for the same version), and "page" again when it is put back. The origin is the page file's path in the run folder: a page kept here and
-// still in the run folder when the console ended is one page, not two. A line "saved" marks
-// the page of a version as written to the destination.
+// for the same version), and "page" again when it is put back. The origin is the page file's path
+// in the run folder: a page kept here and still in the run folder when the console ended is one
+// page, not two. A line "saved" marks the page of a version as written to the destination.
 //
 // The folder is removed with everything in it when its object is destroyed: when the store is
 // cleared, or the console ends normally (the last user of a page lets go of it). A console

@@ -228,9 +228,9 @@ void ReadImageThread::storePage(const Item &item)
 {
     // Kept on disk before it counts as collected; `page` keeps the pixels in hand for saving.
     PageSource page;
-    ImageObject *record = ImageManager::Instance()->addPage(
-        item.page, item.original, item.name, item.slot, &page, item.skipped,
-        item.slot ? QString() : item.origin);
+    ImageObject *record =
+        ImageManager::Instance()->addPage(item.page, item.original, item.name, item.slot, &page,
+                                          item.skipped, item.slot ? QString() : item.origin);
     if (item.skipped) {
         m_tally.pageSkipped();
         return;

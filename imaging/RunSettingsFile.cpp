@@ -3,7 +3,6 @@
 #include "imaging/PageStoreFolder.h"
 #include "settings/ParamSetting.h"
 
-
 bool RunSettingsFile::write(const QString &file, const ScanSettings &settings)
 {
     ParamSetting record;

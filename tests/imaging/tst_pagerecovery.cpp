@@ -272,8 +272,8 @@ private slots:
     // the run folder (one page); taken, not corrected yet (corrected now with the run's
     // settings); left in the run folder by a store that could not keep it; a file that gave no
     // page (not offered); turned after it was saved (the last version counts, still saved); a
-    // file the collector never took (named now, on from the run's numbering). A folder without a page
-    // goes without a word.
+    // file the collector never took (named now, on from the run's numbering). A folder without a
+    // page goes without a word.
     void everyStateIsRestored()
     {
         const ScanSettings settings = runSettings(true, QString());
