@@ -1040,6 +1040,10 @@
 <context>
     <name>RunReport</name>
     <message>
+        <source>The page cache is full: pages not saved yet may be lost if the program ends abnormally</source>
+        <translation>页面缓存空间不足，未保存的页面在程序异常退出时可能丢失</translation>
+    </message>
+    <message>
         <source>%1 page(s) scanned</source>
         <translation>已扫描 %1 页</translation>
     </message>
@@ -1145,8 +1149,39 @@
         <translation>提示</translation>
     </message>
     <message>
-        <source>%1 scanned page(s) from last time were not saved. Restore them?</source>
-        <translation>发现上次未保存的 %1 页扫描页面，是否恢复？</translation>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>The last scan did not end normally: %1 page(s) in all, %2 of them not saved yet. Restore them?</source>
+        <translation>发现上次未正常结束的扫描：共 %1 页，其中 %2 页尚未保存。是否恢复？</translation>
+    </message>
+    <message>
+        <source>The last scan did not end normally.</source>
+        <translation>发现上次未正常结束的扫描。</translation>
+    </message>
+    <message>
+        <source>%1 page(s) cannot be read and cannot be restored: %2</source>
+        <translation>%1 页无法读取，不能恢复：%2</translation>
+    </message>
+    <message>
+        <source>%1 page(s) could not be restored: %2</source>
+        <translation>%1 页未能恢复：%2</translation>
+    </message>
+    <message>
+        <source>, </source>
+        <translation>、</translation>
+    </message>
+</context>
+<context>
+    <name>Console</name>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>The scanning console is already running, but it does not answer.</source>
+        <translation>扫描软件已在运行，但没有响应。</translation>
     </message>
 </context>
 <context>

@@ -514,6 +514,14 @@ void MainWindow::startRun(bool saveFiles)
     connect(m_run.get(), &ScanRun::CollectorFinished, this, &MainWindow::onFinishReadImageThread);
     connect(m_run.get(), &ScanRun::TextProgress, this, &MainWindow::updateTextProgress);
     connect(m_run.get(), &ScanRun::RunFinished, this, &MainWindow::onRunFinished);
+    connect(m_run.get(), &ScanRun::PageCacheFull, this, [] {
+        // At once, without holding up the run.
+        auto *box = new QMessageBox(QMessageBox::Warning, tr("Warning"),
+                                    RunReport::cacheFullWarning(), QMessageBox::Ok);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::ApplicationModal);
+        box->show();
+    });
     m_pageRestore->runStarted(m_run.get());
     m_run->start();
 

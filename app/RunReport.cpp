@@ -59,3 +59,9 @@ QString RunReport::recognitionText(int done, int total)
 {
     return tr("Text recognition %1/%2").arg(done).arg(total);
 }
+
+QString RunReport::cacheFullWarning()
+{
+    return tr("The page cache is full: pages not saved yet may be lost if the program ends "
+              "abnormally");
+}

@@ -39,6 +39,8 @@ public:
     static QString pagesScannedText(int pages);
     // "Text recognition N/M": pages recognised of those handed over, while it goes on.
     static QString recognitionText(int done, int total);
+    // The warning shown at once when the page store's folder cannot keep a page.
+    static QString cacheFullWarning();
 
     // The warning for the result code; empty for success and for a cancelled run, whose code
     // is the program's answer to the stop.

@@ -1,10 +1,12 @@
 #include "app/ScanRun.h"
 
+#include "imaging/ImageManager.h"
 #include "imaging/PageTally.h"
 #include "imaging/ReadImageThread.h"
 #include "imaging/SaveFormat.h"
 #include "imaging/SearchablePdfJob.h"
 #include "scan/PageFolder.h"
+#include "scan/RunFolder.h"
 #include "scan/ScanningThread.h"
 
 #include <QThread>
@@ -12,12 +14,16 @@
 ScanRun::ScanRun(const ScanSettings &settings, const QString &printerAddress, bool saveFiles,
                  QObject *parent)
     : QObject(parent), m_settings(settings), m_saveFiles(saveFiles),
-      m_pageFolder(PageFolder::forRun()), m_runner(new ScanningThread(settings, printerAddress)),
-      m_collector(new ReadImageThread(settings, m_pageFolder)), m_started(false),
-      m_cancelled(false), m_textCancelled(false), m_scanEnded(false), m_collected(false),
-      m_textEnded(false), m_finished(false), m_code(0), m_textDone(0)
+      m_runFolder(RunFolder::create(PageFolder::forRun())),
+      m_runner(new ScanningThread(settings, printerAddress)),
+      m_collector(new ReadImageThread(settings, m_runFolder ? m_runFolder->path() : QString())),
+      m_started(false), m_cancelled(false), m_textCancelled(false), m_scanEnded(false),
+      m_collected(false), m_textEnded(false), m_finished(false), m_code(0), m_textDone(0)
 {
-    m_runner->setTempDir(m_pageFolder);
+    // Without a run folder the runner reports the page folder's failure and starts nothing.
+    m_runner->setTempDir(m_runFolder ? m_runFolder->path() : QString());
+    if (m_runFolder)
+        m_runner->setInheritedDescriptor(m_runFolder->lockDescriptor());
     m_collector->SetSaveFlag(saveFiles);
     if (saveFiles && settings.save_type == SaveFormat::SearchablePdf) {
         // One engine per core; the workers run below the console's own threads, so the
@@ -34,6 +40,7 @@ ScanRun::ScanRun(const ScanSettings &settings, const QString &printerAddress, bo
     connect(m_collector.get(), &ReadImageThread::ThreadFinished, this,
             &ScanRun::onCollectorFinished);
     connect(m_collector->tally(), &PageTally::Counted, this, &ScanRun::PagesCounted);
+    connect(m_collector.get(), &ReadImageThread::StoreFull, this, &ScanRun::PageCacheFull);
 }
 
 ScanRun::~ScanRun()
@@ -56,6 +63,8 @@ void ScanRun::start()
     if (m_started)
         return;
     m_started = true;
+    if (m_runFolder) // before the first page can be there
+        ImageManager::Instance()->keepRun(m_settings, m_runFolder);
     m_runner->start(QThread::InheritPriority);
     m_collector->start(QThread::InheritPriority);
 }
@@ -109,6 +118,10 @@ void ScanRun::onCollectorFinished()
 {
     m_collector->wait();
     m_collected = true;
+    // The scan program has ended and every page is taken: an empty run folder goes now (one
+    // holding pages the store could not keep stays with the store's pages).
+    if (m_runFolder)
+        m_runFolder->removeIfEmpty();
     const bool done = !m_textJob || m_textEnded;
     m_finished = done;
     emit CollectorFinished();
@@ -132,9 +145,10 @@ void ScanRun::onTextFinished(bool written, int, int pages)
     m_textEnded = true;
     // The collector handed every page over before it ended, so the job's end is the PDF's.
     PageTally *tally = m_collector->tally();
-    if (written)
+    if (written) {
+        m_collector->markTextPagesSaved();
         tally->documentSaved(m_textJob->target(), pages);
-    else if (pages > 0)
+    } else if (pages > 0)
         tally->saveFailed(m_settings.save_path, pages);
     if (m_collected && !m_finished) {
         m_finished = true;

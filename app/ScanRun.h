@@ -9,11 +9,15 @@
 #include <memory>
 
 class ReadImageThread;
+class RunFolder;
 class ScanningThread;
 class SearchablePdfJob;
 
 // One scan or preview from start to end: the scan runner (ScanConsoleApp) and the page
-// collector, started together on the run's own copy of the settings. When the runner reports
+// collector, started together on the run's own copy of the settings, and a folder of the run's
+// own (RunFolder) in the page folder, where the one leaves the page files and the other takes
+// them. The run folder and the settings are noted in the page store's folder before the scan
+// program starts, so whatever happens the run's pages can be found again. When the runner reports
 // its result the collector is told to take the last pages and stop; when it has, the scan is
 // over (CollectorFinished). A scan into the searchable PDF then goes on: its pages are
 // recognised on a SearchablePdfJob, which the collector fed while the scan ran, and the run is
@@ -77,6 +81,9 @@ signals:
     void UpdateImage(int first);
     // Pages collected so far, after each page.
     void PagesCounted(int collected);
+    // The page store's folder could not keep a page (the disk is full): the page goes on in
+    // memory and stays in the run folder. Once a run.
+    void PageCacheFull();
     // The collector has ended; isFinished() tells whether the run has too.
     void CollectorFinished();
     // Pages recognised (with or without text) and pages handed to the recognition so far.
@@ -95,7 +102,8 @@ private:
 
     const ScanSettings m_settings;
     const bool m_saveFiles;
-    const QString m_pageFolder; // where the scan program leaves the run's page files
+    // Where the scan program leaves the run's page files; null when it could not be made.
+    const std::shared_ptr<RunFolder> m_runFolder;
     // Declared before the collector, which hands it pages: it goes last.
     std::unique_ptr<SearchablePdfJob> m_textJob;
     std::unique_ptr<ScanningThread> m_runner;

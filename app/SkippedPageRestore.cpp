@@ -106,6 +106,8 @@ void SkippedPageRestore::onWritten(int generation, int index, int pages, const Q
 void SkippedPageRestore::putBack(int index, const QString &target, int pages)
 {
     ImageManager::Instance()->setSkipped(index, false);
+    if (!target.isEmpty()) // written: recovery can say so
+        ImageManager::Instance()->sourceAt(index).markSaved();
     m_preview->refreshPage(index);
     if (!m_haveReport)
         return;

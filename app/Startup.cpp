@@ -62,22 +62,59 @@ QString readStyleSheet(const QString &resource)
     return QString::fromUtf8(nul < 0 ? bytes : bytes.left(nul));
 }
 
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("Startup", text);
+}
+
+// "N page(s) cannot be read ...: name, name, ..." (the first few names).
+QString unreadableText(const char *text, const QStringList &names)
+{
+    const int shown = 8;
+    QStringList list = names.mid(0, shown);
+    if (names.size() > shown)
+        list << QStringLiteral("...");
+    return tr(text).arg(names.size()).arg(list.join(tr(", ")));
+}
+
+} // namespace
+
 int offerPageRestore(PreviewWindow *preview)
 {
     ImageManager *store = ImageManager::Instance();
     PageRecovery found(store->folderRoot());
-    if (found.pageCount() == 0)
+    const QStringList unreadable = found.unreadable();
+    if (found.pageCount() == 0 && unreadable.isEmpty())
         return 0;
-    const int answer = QMessageBox::question(
-        nullptr, QCoreApplication::translate("Startup", "Information"),
-        QCoreApplication::translate(
-            "Startup", "%1 scanned page(s) from last time were not saved. Restore them?")
-            .arg(found.pageCount()),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-    if (answer != QMessageBox::Yes) {
-        found.discard();
+    const QString notRead =
+        unreadable.isEmpty()
+            ? QString()
+            : unreadableText("%1 page(s) cannot be read and cannot be restored: %2", unreadable);
+    if (found.pageCount() == 0) {
+        QMessageBox box(QMessageBox::Warning, tr("Warning"),
+                        tr("The last scan did not end normally.") + QLatin1Char('\n') + notRead,
+                        QMessageBox::Ok);
+        if (box.exec() == QMessageBox::Ok)
+            found.discard();
         return 0;
     }
+    QString question = tr("The last scan did not end normally: %1 page(s) in all, %2 of them not "
+                          "saved yet. Restore them?")
+                           .arg(found.pageCount())
+                           .arg(found.unsavedCount());
+    if (!notRead.isEmpty())
+        question += QLatin1Char('\n') + notRead;
+    QMessageBox box(QMessageBox::Question, tr("Information"), question,
+                    QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+    const int answer = box.exec();
+    if (answer == QMessageBox::No)
+        found.discard();
+    // Closed without an answer (the console is being ended): the pages wait for the next start.
+    if (answer != QMessageBox::Yes)
+        return 0;
     const int first = store->count();
     const int restored = found.restore(store);
     if (preview) {
@@ -85,6 +122,11 @@ int offerPageRestore(PreviewWindow *preview)
             preview->AddImage(store->at(i));
         preview->show();
     }
+    const QStringList failed = found.unreadable().mid(unreadable.size());
+    if (!failed.isEmpty())
+        QMessageBox::warning(nullptr, tr("Warning"),
+                             unreadableText("%1 page(s) could not be restored: %2", failed),
+                             QMessageBox::Ok);
     return restored;
 }
 

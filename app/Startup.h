@@ -24,10 +24,12 @@ void loadSettings();
 // Reads the application style sheet from the resource collection (empty when it is missing).
 QString readStyleSheet(const QString &resource = QStringLiteral(":/qss/res/MainWindow.qss"));
 
-// Offers the pages that consoles which ended abnormally left in the page store's folders: one
-// question with their number ("发现上次未保存的 N 页扫描页面，是否恢复？"); Yes puts them back into
-// the page store and `preview` (shown then), in order and with their names; No deletes them.
-// Folders of consoles still running are left alone. Returns the number of pages restored.
+// Offers the pages of the runs of consoles that ended abnormally (PageRecovery): one question
+// with their number and how many of them were not saved ("发现上次未正常结束的扫描：共 N 页，其中 M
+// 页尚未保存。是否恢复？"), naming the pages that cannot be read; Yes puts them back into the page
+// store and `preview` (shown then), in order and with their names; No deletes them; a question
+// closed without an answer (the console is being ended) leaves them for the next start. Folders
+// of consoles still running are left alone. Returns the number of pages restored.
 int offerPageRestore(PreviewWindow *preview);
 
 // Clears the maximise-button hint from the window's flags (minimise and close stay).

@@ -5,14 +5,18 @@
 #include "imaging/PageDecoder.h"
 #include "imaging/PageStoreFolder.h"
 #include "imaging/RunSettingsFile.h"
+#include "scan/PageFolder.h"
+#include "scan/RunFolder.h"
 #include "settings/ParamSetting.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
 #include <QMutexLocker>
 
 #include <cstdio>
+#include <sys/stat.h>
 
 ImageManager *ImageManager::m_pInstance = nullptr;
 
@@ -56,7 +60,8 @@ std::shared_ptr<PageStoreFolder> ImageManager::folder()
 }
 
 PageSource ImageManager::store(const QImage &image, const QByteArray &original,
-                               const QImage &thumbnail, int *slot, const QString &name)
+                               const QImage &thumbnail, int *slot, const QString &name,
+                               const QString &origin)
 {
     if (image.isNull())
         return PageSource();
@@ -70,7 +75,7 @@ PageSource ImageManager::store(const QImage &image, const QByteArray &original,
                        file, [&](QIODevice *d) { return LosslessPage::write(image, d); })
                  : PageStoreFolder::write(file, original)) &&
             writeThumbnail(pages, number, thumbnail) &&
-            pages->record(*slot ? *slot : number, number, PageStoreFolder::Page, name);
+            pages->record(*slot ? *slot : number, number, PageStoreFolder::Page, name, origin);
         if (written) {
             if (!*slot)
                 *slot = number;
@@ -91,36 +96,59 @@ bool ImageManager::writeThumbnail(const std::shared_ptr<PageStoreFolder> &pages,
                                   [&](QIODevice *d) { return LosslessPage::write(thumbnail, d); });
 }
 
+void ImageManager::keepRun(const ScanSettings &settings, const std::shared_ptr<RunFolder> &run)
+{
+    const std::shared_ptr<PageStoreFolder> pages = folder();
+    if (pages && run)
+        pages->recordRunFolder(run->path());
+    QMutexLocker lock(&m_mutex);
+    if (run)
+        m_runFolders.append(run);
+    m_runKept = false;
+    lock.unlock();
+    keepRunSettings(settings);
+}
+
 void ImageManager::keepRunSettings(const ScanSettings &settings)
 {
-    if (const std::shared_ptr<PageStoreFolder> pages = folder())
-        RunSettingsFile::write(pages->settingsFile(), settings);
+    const std::shared_ptr<PageStoreFolder> pages = folder();
+    QMutexLocker lock(&m_mutex);
+    if (pages && !m_runKept && pages == m_folder)
+        m_runKept = RunSettingsFile::write(pages->settingsFile(), settings);
+}
+
+QString ImageManager::pageName(const QString &document, int number)
+{
+    const QString stamp =
+        QDateTime::currentDateTime().toString(QStringLiteral("-yyyy-MM-dd-hh-mm-ss"));
+    return number == 1 ? document + stamp : document + QString::number(number) + stamp;
 }
 
 QString ImageManager::newPageName(const QString &document)
 {
-    const QString stamp =
-        QDateTime::currentDateTime().toString(QStringLiteral("-yyyy-MM-dd-hh-mm-ss"));
-    QMutexLocker lock(&m_mutex);
     // The first page of the program's life carries no number; the counter then runs on across
     // clears, so page names never repeat while the document name stays.
-    const QString name =
-        m_nameCounter == 1 ? document + stamp : document + QString::number(m_nameCounter) + stamp;
-    ++m_nameCounter;
-    return name;
+    QMutexLocker lock(&m_mutex);
+    return pageName(document, m_nameCounter++);
 }
 
-int ImageManager::keepTaken(const QByteArray &file, const QString &name)
+int ImageManager::keepTaken(const QByteArray &file, const QString &name, const QString &origin)
 {
     const std::shared_ptr<PageStoreFolder> pages = folder();
     if (!pages || file.isEmpty())
         return 0;
     const int number = pages->newNumber();
     if (PageStoreFolder::write(pages->file(number, "page"), file) &&
-        pages->record(number, number, PageStoreFolder::Taken, name))
+        pages->record(number, number, PageStoreFolder::Taken, name, origin))
         return number;
     QFile::remove(pages->file(number, "page"));
     return 0;
+}
+
+void ImageManager::keepLeft(const QString &name, const QString &origin)
+{
+    if (const std::shared_ptr<PageStoreFolder> pages = folder())
+        pages->record(pages->newNumber(), 0, PageStoreFolder::Left, name, origin);
 }
 
 ImageObject *ImageManager::AddImage(QImage *image)
@@ -137,7 +165,8 @@ ImageObject *ImageManager::AddImage(QImage *image, const QString &document)
 }
 
 ImageObject *ImageManager::addPage(const QImage &page, const QByteArray &original,
-                                   const QString &name, int slot, PageSource *stored, bool skipped)
+                                   const QString &name, int slot, PageSource *stored, bool skipped,
+                                   const QString &origin)
 {
     QMutexLocker adding(&m_addMutex);
     auto *record = new ImageObject;
@@ -157,19 +186,25 @@ ImageObject *ImageManager::addPage(const QImage &page, const QByteArray &origina
         source = PageSource::stored(pages, slot, page, original, true);
     } else {
         const int taken = slot;
-        source = store(page, original, record->thumbnail, &slot, name);
-        if (pages && source.number() != taken)
-            QFile::remove(pages->file(taken, "page")); // superseded by the corrected page
+        source = store(page, original, record->thumbnail, &slot, name, origin);
+        // Superseded by the corrected page once that is stored; kept while it is the only copy
+        // on disk.
+        if (pages && source.number() != 0 && source.number() != taken)
+            QFile::remove(pages->file(taken, "page"));
     }
     if (stored)
         *stored = source;
     if (skipped)
         markSkipped(slot, source.number(), name, true);
-
-    QMutexLocker lock(&m_mutex);
-    m_images.append({record, source.withoutPixels(), slot});
+    append(record, source, slot);
     cache(source.number(), page);
     return record;
+}
+
+void ImageManager::append(ImageObject *record, const PageSource &source, int slot)
+{
+    QMutexLocker lock(&m_mutex);
+    m_images.append({record, source.withoutPixels(), slot});
 }
 
 void ImageManager::markSkipped(int slot, int number, const QString &name, bool skipped)
@@ -216,12 +251,15 @@ void ImageManager::ClearImages()
 {
     QList<Page> old;
     std::shared_ptr<PageStoreFolder> folder;
+    QList<std::shared_ptr<RunFolder>> runFolders;
     {
         QMutexLocker lock(&m_mutex);
         old.swap(m_images);
         m_curIndex = -1;
         m_cache.clear();
         folder.swap(m_folder);
+        runFolders.swap(m_runFolders);
+        m_runKept = false;
     }
     for (const Page &page : old)
         delete page.record;
@@ -319,7 +357,7 @@ void ImageManager::replaceImage(int index, const QImage &image)
     }
     // A new version of the page: whoever still reads the old one reads it whole.
     const QImage thumbnail = makeThumbnail(image);
-    const PageSource source = store(image, QByteArray(), thumbnail, &slot, record->name);
+    const PageSource source = store(image, QByteArray(), thumbnail, &slot, record->name, QString());
     if (record->skipped) // the new version is the same skipped page
         markSkipped(slot, source.number(), record->name, true);
 
@@ -333,80 +371,106 @@ void ImageManager::replaceImage(int index, const QImage &image)
     cache(source.number(), image);
 }
 
-int ImageManager::restore(const std::shared_ptr<PageStoreFolder> &from)
+ImageObject *ImageManager::restorePage(const QImage &page, const QByteArray &original,
+                                       const QString &name, bool saved, const QString &origin,
+                                       bool *onDisk)
+{
+    if (page.isNull())
+        return nullptr;
+    QMutexLocker adding(&m_addMutex);
+    auto *record = new ImageObject;
+    record->name = name;
+    record->size = page.size();
+    record->thumbnail = makeThumbnail(page);
+    int slot = 0;
+    const PageSource source = store(page, original, record->thumbnail, &slot, name, origin);
+    if (saved)
+        source.markSaved();
+    if (onDisk)
+        *onDisk = source.number() != 0;
+    append(record, source, slot);
+    return record;
+}
+
+ImageObject *ImageManager::adoptPage(const std::shared_ptr<PageStoreFolder> &from,
+                                     const PageStoreFolder::Entry &entry)
 {
     QMutexLocker adding(&m_addMutex);
-    const std::shared_ptr<PageStoreFolder> pages = folder();
-    // A page taken but not corrected yet is corrected now as its run would have.
-    ScanSettings settings;
-    const bool known = RunSettingsFile::read(from->settingsFile(), &settings);
-    int restored = 0;
-    for (const PageStoreFolder::Entry &entry : from->entries()) {
-        PageSource source;
-        int slot = 0;
-        if (entry.state == PageStoreFolder::Taken) {
-            QFile file(from->file(entry.number, "page"));
-            const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-            QImage image;
-            PageDecoder::decode(bytes, &image);
-            const QImage decoded = image;
-            if (known)
-                PageCorrector::correct(&image, settings);
-            const bool asDecoded = image.constBits() == decoded.constBits() || image == decoded;
-            source = store(image, asDecoded ? bytes : QByteArray(), makeThumbnail(image), &slot,
-                           entry.name);
-        } else if (entry.state == PageStoreFolder::Page ||
-                   entry.state == PageStoreFolder::Skipped) {
-            source = adopt(from, entry, pages, &slot);
-        }
-        if (source.isNull())
-            continue;
-        auto *record = new ImageObject;
-        record->name = entry.name;
-        record->skipped = entry.state == PageStoreFolder::Skipped;
-        if (record->skipped)
-            markSkipped(slot, source.number(), entry.name, true);
-        record->size = source.size();
-        QFile thumb(source.number() ? pages->file(source.number(), "thumb") : QString());
-        if (thumb.open(QIODevice::ReadOnly))
-            record->thumbnail = LosslessPage::read(&thumb);
-        if (record->thumbnail.isNull())
-            record->thumbnail = makeThumbnail(source.image());
-        QMutexLocker lock(&m_mutex);
-        m_images.append({record, source.withoutPixels(), slot});
-        ++restored;
-    }
-    return restored;
+    int number = 0;
+    QImage thumbnail;
+    const PageSource source = adopt(from, entry, folder(), &number, &thumbnail);
+    if (source.isNull())
+        return nullptr;
+    auto *record = new ImageObject;
+    record->name = entry.name;
+    record->skipped = entry.state == PageStoreFolder::Skipped;
+    record->size = source.size();
+    record->thumbnail = thumbnail.isNull() ? makeThumbnail(source.image()) : thumbnail;
+    append(record, source, number);
+    return record;
 }
 
 PageSource ImageManager::adopt(const std::shared_ptr<PageStoreFolder> &from,
                                const PageStoreFolder::Entry &entry,
-                               const std::shared_ptr<PageStoreFolder> &pages, int *slot)
+                               const std::shared_ptr<PageStoreFolder> &pages, int *number,
+                               QImage *thumbnail)
 {
-    const PageSource there = PageSource::fromFolder(from, entry.number);
-    if (there.isNull())
-        return PageSource();
-    if (pages) {
-        // The files move over under a new number (the same file system: a rename each).
-        const int number = pages->newNumber();
-        const auto move = [&](const char *kind) {
-            const QString file = from->file(entry.number, kind);
-            return !QFile::exists(file) ||
-                   std::rename(QFile::encodeName(file).constData(),
-                               QFile::encodeName(pages->file(number, kind)).constData()) == 0;
-        };
-        const bool pageMoved = move("page");
-        const bool thumbMoved = move("thumb");
-        move("jpeg"); // made again when needed
-        if (pageMoved && thumbMoved &&
-            pages->record(number, number, PageStoreFolder::Page, entry.name)) {
-            *slot = number;
-            return PageSource::fromFolder(pages, number);
-        }
-        if (pageMoved) // not in the index: the page stays, in memory
-            return PageSource::ofImage(PageSource::fromFolder(pages, number).image());
+    // The thumbnail is small and, whatever the folder holds, read as such.
+    QByteArray bytes;
+    if (PageStoreFolder::readOwnFile(from->file(entry.number, "thumb"),
+                                     4 * ThumbnailSide * ThumbnailSide + 4096, &bytes)) {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        *thumbnail = LosslessPage::read(&buffer);
+        if (thumbnail->width() > ThumbnailSide || thumbnail->height() > ThumbnailSide)
+            *thumbnail = QImage();
     }
-    return PageSource::ofImage(there.image());
+    // The page moves over under a new number (the same file system: a rename), but only the
+    // very regular file of ours checked here, within the collector's bound.
+    const QString file = from->file(entry.number, "page");
+    struct stat checked;
+    if (!PageStoreFolder::readOwnFile(file, PageFolder::MaxPageBytes, &bytes, &checked))
+        return PageSource();
+    const QByteArray there = QFile::encodeName(file);
+    if (pages) {
+        *number = pages->newNumber();
+        const QByteArray target = QFile::encodeName(pages->file(*number, "page"));
+        if (std::rename(there.constData(), target.constData()) == 0) {
+            struct stat moved;
+            const bool same = lstat(target.constData(), &moved) == 0 &&
+                              moved.st_dev == checked.st_dev && moved.st_ino == checked.st_ino;
+            const PageSource source = same ? PageSource::fromFolder(pages, *number) : PageSource();
+            if (!source.isNull() && thumbnail->isNull())
+                *thumbnail = makeThumbnail(source.image());
+            if (!source.isNull() && writeThumbnail(pages, *number, *thumbnail) &&
+                pages->record(*number, *number,
+                              entry.state == PageStoreFolder::Skipped ? PageStoreFolder::Skipped
+                                                                      : PageStoreFolder::Page,
+                              entry.name, entry.origin)) {
+                if (entry.saved)
+                    source.markSaved();
+                return source;
+            }
+            std::rename(target.constData(), there.constData()); // back where it was
+            if (source.isNull())
+                return PageSource(); // no page of ours
+        }
+        *number = 0;
+    }
+    // The store's folder cannot take it: the page is kept in memory, and the folder it came
+    // from stays for the next start.
+    from->keep();
+    QImage image;
+    if (LosslessPage::isLossless(bytes)) {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        image = LosslessPage::read(&buffer);
+    } else {
+        PageDecoder::decode(bytes, &image);
+    }
+    if (!image.isNull() && thumbnail->isNull())
+        *thumbnail = makeThumbnail(image);
+    return PageSource::ofImage(image);
 }
 
 QString ImageManager::folderPath() const

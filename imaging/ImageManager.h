@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class RunFolder;
 class ScanSettings;
 
 // The ordered page store of the current scan or preview, with the page selected in the preview
@@ -40,22 +41,34 @@ public:
     // name when none is given), and appends it. Returns the new record.
     ImageObject *AddImage(QImage *image);
     ImageObject *AddImage(QImage *image, const QString &document);
-    // The collector's way in, in steps. The run's settings are kept beside its pages (a page
-    // taken but not corrected when the console ended is corrected with them at the next start).
+    // A run's way in, in steps. Before its scan program starts, the run's settings and its run
+    // folder are kept beside its pages (a page taken but not corrected when the console ended is
+    // corrected with them at the next start; the page files the scan program left are found
+    // there); the run folder stays with the store until it is cleared. keepRunSettings() keeps
+    // the settings alone, unless the run has kept them already.
+    void keepRun(const ScanSettings &settings, const std::shared_ptr<RunFolder> &runFolder);
     void keepRunSettings(const ScanSettings &settings);
     // When a page file is taken: its page name, the next one of the store's numbering (made of
     // `document`, the number and the time), and the file kept in the store's folder at once, so
     // the page survives the console from this moment on. keepTaken() returns the page's slot
-    // in the folder (0 when it could not be kept).
+    // in the folder (0 when it could not be kept); `origin` is the page file's path.
     QString newPageName(const QString &document);
-    int keepTaken(const QByteArray &file, const QString &name);
+    // Page `number` of the numbering, named now: `document`, the number (none for 1) and the
+    // time ("-yyyy-MM-dd-hh-mm-ss").
+    static QString pageName(const QString &document, int number);
+    int keepTaken(const QByteArray &file, const QString &name, const QString &origin = QString());
+    // A page file the store could not keep: it stays in the run folder, noted in the index (as
+    // far as the folder still takes a line) under its name.
+    void keepLeft(const QString &name, const QString &origin);
     // When it is corrected: `page` added under `name`; `original` the page file's bytes when
     // the corrections left the page exactly as it was decoded from them (they are then what
     // is kept), else empty; `slot` from keepTaken(). `stored`, when given, receives the page
     // with its pixels in hand, for writing it out without reading it back. `skipped`: a blank
-    // page left out of the run's documents (ImageObject::skipped).
+    // page left out of the run's documents (ImageObject::skipped). `origin`: the page file's
+    // path when the page was not kept at taking (slot 0).
     ImageObject *addPage(const QImage &page, const QByteArray &original, const QString &name,
-                         int slot = 0, PageSource *stored = nullptr, bool skipped = false);
+                         int slot = 0, PageSource *stored = nullptr, bool skipped = false,
+                         const QString &origin = QString());
     // Marks page `index` as left out of the documents, or puts it back (GUI thread); the mark
     // is kept with the page on disk, so it survives the console like the page.
     void setSkipped(int index, bool skipped);
@@ -83,10 +96,16 @@ public:
     // made again; the record and its name stay.
     void replaceImage(int index, const QImage &image);
 
-    // Appends the pages a console that ended abnormally left in `folder` (claimed for this
-    // process), in their order and with their names; the folder is empty afterwards. Returns
-    // the number of pages added.
-    int restore(const std::shared_ptr<PageStoreFolder> &folder);
+    // Recovery's way in (PageRecovery), one page at a time, each appended with its name and
+    // its mark of having been saved. A page of a folder a console left, moved into the store's
+    // own folder: null when its files are no page of ours (nothing is added then).
+    ImageObject *adoptPage(const std::shared_ptr<PageStoreFolder> &from,
+                           const PageStoreFolder::Entry &entry);
+    // A page made again from a page file (corrected as its run would have): stored anew, noting
+    // the file it came from. `original`: that file, when the page is exactly what it decodes to.
+    // `onDisk` tells whether the store's folder took it (else it is held in memory).
+    ImageObject *restorePage(const QImage &page, const QByteArray &original, const QString &name,
+                             bool saved, const QString &origin, bool *onDisk = nullptr);
 
     // The folder of the pages now in the store (empty when there is none yet), and the folder
     // new folders are made in (PageStoreFolder::defaultRoot() unless changed).
@@ -109,15 +128,19 @@ private:
 
     std::shared_ptr<PageStoreFolder> folder();
     // Writes `image` (or `original`) and its thumbnail as a new version of slot `slot` (a new
-    // page when 0) named `name`; the page kept in memory when the folder cannot take it.
+    // page when 0) named `name`, taken from `origin`; the page kept in memory when the folder
+    // cannot take it.
     PageSource store(const QImage &image, const QByteArray &original, const QImage &thumbnail,
-                     int *slot, const QString &name);
+                     int *slot, const QString &name, const QString &origin);
     static bool writeThumbnail(const std::shared_ptr<PageStoreFolder> &pages, int number,
                                const QImage &thumbnail);
-    // Page `entry` of a folder left behind, moved into `pages` (the store's folder).
+    // Page `entry` of a folder left behind, moved into `pages` (the store's folder) under a new
+    // number, with its thumbnail; null when it is no page of ours.
     static PageSource adopt(const std::shared_ptr<PageStoreFolder> &from,
                             const PageStoreFolder::Entry &entry,
-                            const std::shared_ptr<PageStoreFolder> &pages, int *slot);
+                            const std::shared_ptr<PageStoreFolder> &pages, int *number,
+                            QImage *thumbnail);
+    void append(ImageObject *record, const PageSource &source, int slot);
     void cache(int number, const QImage &image) const;
     // Records whether version `number` of slot `slot` is a skipped page.
     void markSkipped(int slot, int number, const QString &name, bool skipped);
@@ -128,6 +151,9 @@ private:
     QRecursiveMutex m_addMutex; // one page added at a time: names follow the store's order
     QString m_root;
     std::shared_ptr<PageStoreFolder> m_folder;
+    bool m_runKept = false; // the run's settings are in m_folder
+    // The run folders of the pages in the store: a page the store could not keep is its file.
+    QList<std::shared_ptr<RunFolder>> m_runFolders;
     QList<Page> m_images;
     // Most recently used first: (version number, pixels).
     mutable QList<QPair<int, QImage>> m_cache;

@@ -1,5 +1,7 @@
 #include "imaging/LosslessPage.h"
 
+#include "imaging/PageDecoder.h"
+
 #include <QDataStream>
 #include <QIODevice>
 
@@ -39,9 +41,10 @@ bool readHeader(QIODevice *device, Header *header)
     qint32 width = 0, height = 0, format = 0, dpmX = 0, dpmY = 0, colourCount = 0;
     in >> version >> width >> height >> format >> header->bytesPerLine >> dpmX >> dpmY >>
         colourCount;
+    // No larger than any page the decoder takes: a header cannot ask for gigabytes.
     if (in.status() != QDataStream::Ok || version != Version || width <= 0 || height <= 0 ||
-        format <= QImage::Format_Invalid || format >= QImage::NImageFormats || colourCount < 0 ||
-        colourCount > 256)
+        qint64(width) * height > PageDecoder::MaxPixels || format <= QImage::Format_Invalid ||
+        format >= QImage::NImageFormats || colourCount < 0 || colourCount > 256)
         return false;
     header->colours.resize(colourCount);
     for (QRgb &colour : header->colours)

@@ -124,6 +124,12 @@ PageSource PageSource::withoutPixels() const
     return page;
 }
 
+void PageSource::markSaved() const
+{
+    if (m_folder)
+        m_folder->recordSaved(m_number);
+}
+
 QImage PageSource::image() const
 {
     if (!m_image.isNull() || !m_folder)

@@ -49,6 +49,9 @@ public:
     int number() const { return m_number; }
     // The same page without the pixels in hand.
     PageSource withoutPixels() const;
+    // Notes in the page store's folder that the page has been written to its destination, so
+    // that recovery can say so (a page kept only in memory has nowhere to note it).
+    void markSaved() const;
 
 private:
     void describe(const QImage &image, const QByteArray &original);

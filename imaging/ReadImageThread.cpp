@@ -97,16 +97,16 @@ void ReadImageThread::run()
     // them now instead of leaving them to the next scan. A sweep that could take none ends it.
     while (pageFilesWaiting() && sweep() > 0) {
     }
-    hand({Item::End, QImage(), QByteArray(), QString(), 0});
+    hand({Item::End, QImage(), QByteArray(), QString(), 0, QString()});
     writer->wait();
     emit ThreadFinished();
 }
 
 int ReadImageThread::sweep()
 {
-    hand({Item::SweepStart, QImage(), QByteArray(), QString(), 0});
+    hand({Item::SweepStart, QImage(), QByteArray(), QString(), 0, QString()});
     readImages();
-    hand({Item::SweepEnd, QImage(), QByteArray(), QString(), 0});
+    hand({Item::SweepEnd, QImage(), QByteArray(), QString(), 0, QString()});
     return m_taken;
 }
 
@@ -130,16 +130,22 @@ void ReadImageThread::readImages()
     for (const QString &entry : entries) {
         // The page is named when it is taken, and its file kept in the store's folder before it
         // is deleted here: from then on the page survives the console, also while it waits for
-        // its turn.
+        // its turn. One the store's folder cannot keep stays in the run folder.
         QString name;
         int slot = 0;
+        const QString origin = QDir(m_pageFolder).absoluteFilePath(entry);
         const PageFolder::Page file = folder.take(entry, m_kept, [&](const PageFolder::Page &read) {
             name = store->newPageName(m_settings.name);
-            slot = read.oversized ? 0 : store->keepTaken(read.bytes, name);
+            if (read.oversized || read.bytes.isEmpty())
+                return true; // no page to keep: taken away
+            slot = store->keepTaken(read.bytes, name, origin);
+            if (slot == 0)
+                noteStoreFull(name, origin);
+            return slot != 0;
         });
         if (file.state == PageFolder::Page::NoPage || file.state == PageFolder::Page::Known)
             continue;
-        if (file.state == PageFolder::Page::Taken)
+        if (file.state != PageFolder::Page::NoPage)
             ++m_taken;
         {
             QMutexLocker lock(&m_queueMutex);
@@ -160,7 +166,7 @@ void ReadImageThread::readImages()
         const QImage decoded = image;
         PageCorrector::correct(&image, m_settings);
         const bool asDecoded = !image.isNull() && unchanged(decoded, image);
-        hand({Item::Page, image, asDecoded ? file.bytes : QByteArray(), name, slot,
+        hand({Item::Page, image, asDecoded ? file.bytes : QByteArray(), name, slot, origin,
               PageCorrector::dropsAsBlank(image, m_settings)});
     }
 }
@@ -222,8 +228,9 @@ void ReadImageThread::storePage(const Item &item)
 {
     // Kept on disk before it counts as collected; `page` keeps the pixels in hand for saving.
     PageSource page;
-    ImageObject *record = ImageManager::Instance()->addPage(item.page, item.original, item.name,
-                                                            item.slot, &page, item.skipped);
+    ImageObject *record =
+        ImageManager::Instance()->addPage(item.page, item.original, item.name, item.slot, &page,
+                                          item.skipped, item.slot ? QString() : item.origin);
     if (item.skipped) {
         m_tally.pageSkipped();
         return;
@@ -235,6 +242,8 @@ void ReadImageThread::storePage(const Item &item)
         // Recognised on the job's threads; the file is written when the last page is done.
         if (!m_textJob || !m_textJob->addPage(page))
             noteFailedSave(m_settings.save_path, record->name);
+        else
+            m_textPages.append(page.withoutPixels());
         return;
     }
     if (m_settings.save_type == SaveFormat::MergedPdf) {
@@ -268,9 +277,10 @@ void ReadImageThread::saveImage(ImageObject *record, const PageSource &page)
     // the operator expects it.
     // A name taken by anything but the operator's own file gives the next free name.
     QString written;
-    if (PageWriter::write(page, saveType, target, FileCommit::ReplaceOwnOrFree, &written))
+    if (PageWriter::write(page, saveType, target, FileCommit::ReplaceOwnOrFree, &written)) {
+        page.markSaved();
         m_tally.pageSaved(written);
-    else
+    } else
         noteFailedSave(folder, record->name);
 }
 
@@ -291,9 +301,11 @@ void ReadImageThread::saveMutiImage()
     if (written == 0)
         return;
     QString file;
-    if (PdfPageWriter::write(pages, target, FileCommit::ReplaceOwnOrFree, &file))
+    if (PdfPageWriter::write(pages, target, FileCommit::ReplaceOwnOrFree, &file)) {
+        for (const PageSource &page : pages)
+            page.markSaved();
         m_tally.documentSaved(file, written);
-    else
+    } else
         noteFailedSave(folder, first + QStringLiteral(".pdf"), written); // all its pages
 }
 
@@ -309,6 +321,22 @@ void ReadImageThread::finishTextJob()
                              SaveFormat::suffix(SaveFormat::SearchablePdf));
     }
     m_textJob->finish();
+}
+
+void ReadImageThread::markTextPagesSaved()
+{
+    for (const PageSource &page : qAsConst(m_textPages))
+        page.markSaved();
+}
+
+void ReadImageThread::noteStoreFull(const QString &name, const QString &origin)
+{
+    qDebug() << "ReadImageThread: the store cannot keep" << origin << "- left in place";
+    ImageManager::Instance()->keepLeft(name, origin);
+    if (!m_storeFull) {
+        m_storeFull = true;
+        emit StoreFull();
+    }
 }
 
 void ReadImageThread::noteFailedPage(const QString &file, const char *why)

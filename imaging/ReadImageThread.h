@@ -18,12 +18,14 @@
 struct ImageObject;
 class SearchablePdfJob;
 
-// Collects the page files the scan program leaves in "/tmp/tempimages" while a scan or preview
-// runs: it takes every "*.jpg" there, deletes the file, corrects the page as the settings say,
-// adds it to the page store and, for a scan, saves it to the destination folder. One object
-// serves one run, on the settings it was given (never the record, which the window may change
-// meanwhile); it reports through its signals and its tally (pages collected, saved, the first
-// file written, failures).
+// Collects the page files the scan program leaves in its run's folder (RunFolder) while a scan or
+// preview runs: it takes every "*.jpg" there, keeps it in the page store's folder and deletes it,
+// corrects the page as the settings say, adds it to the page store and, for a scan, saves it to
+// the destination folder. A page file the store's folder cannot keep (a full disk) is not
+// deleted: the run goes on with that page in memory, and StoreFull() tells the window at once. One
+// object serves one run, on the settings it was given (never the record, which the window may
+// change meanwhile); it reports through its signals and its tally (pages collected, saved, the
+// first file written, failures).
 //
 // Two stages share the work, so that two cores are busy with two pages: this thread sweeps the
 // folder, decodes and corrects each page, and hands it on (at most QueueSize pages wait between
@@ -38,6 +40,10 @@ class SearchablePdfJob;
 // blank page is taken and stored like any other, marked skipped (ImageObject::skipped) and
 // counted (PageTally::skipped), but it is not saved: it stays out of the run's documents (the
 // merged PDF is named after its first page that is not skipped) until the operator puts it back.
+//
+// Every page written to the destination is marked saved in the store's folder (PageSource::
+// markSaved): a single-page file when it is written, the merged PDF's pages when it is, the
+// searchable PDF's when its job has written it (markTextPagesSaved).
 class ReadImageThread : public QThread
 {
     Q_OBJECT
@@ -69,6 +75,8 @@ public:
     void saveImage(ImageObject *record, const PageSource &page);
     // Writes the merged PDF of every page in the store (the writing stage, at the run's end).
     void saveMutiImage();
+    // The searchable PDF has been written: its pages are marked saved. After the thread ended.
+    void markTextPagesSaved();
 
     // What the run did with its pages so far. Safe to read from any thread; its Counted()
     // signal follows each page.
@@ -91,6 +99,8 @@ public:
 signals:
     void UpdateImage(int firstNewIndex);
     void ThreadFinished();
+    // Once, when the first page file could not be kept in the store's folder.
+    void StoreFull();
 
 protected:
     void run() override;
@@ -111,6 +121,7 @@ private:
         QByteArray original;  // the page file, when the corrections left the page as decoded
         QString name;         // the page name, given when the file was taken
         int slot = 0;         // where the store keeps the file it was taken from
+        QString origin;       // the page file, when the store could not keep it (slot 0)
         bool skipped = false; // a blank page, left out of the documents
     };
 
@@ -124,6 +135,7 @@ private:
     void writePages();
     void storePage(const Item &item);
     void finishTextJob();
+    void noteStoreFull(const QString &name, const QString &origin);
     void noteFailedPage(const QString &file, const char *why);
     void noteFailedSave(const QString &folder, const QString &what, int pages = 1);
     bool makeFolder(const QString &folder);
@@ -132,9 +144,12 @@ private:
     const QString m_pageFolder;
     std::atomic<bool> m_finish;
     bool m_saveFlag;
-    int m_taken; // page files the last sweep took away
-    // Page files taken that could not be deleted: each is taken once only.
+    int m_taken; // page files the last sweep took (away, or left in place)
+    // Page files taken and left in place: each is taken once only.
     QSet<QByteArray> m_kept;
+    bool m_storeFull = false;
+    // The pages handed to the searchable PDF's job.
+    QList<PageSource> m_textPages;
     bool m_mergedPages; // the writing stage stored a page for the merged PDF
     SearchablePdfJob *m_textJob = nullptr;
 

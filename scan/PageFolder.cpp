@@ -197,7 +197,7 @@ QStringList PageFolder::pageNames() const
 }
 
 PageFolder::Page PageFolder::take(const QString &name, QSet<QByteArray> &kept,
-                                  const std::function<void(const Page &)> &keep, int waitMs) const
+                                  const std::function<bool(const Page &)> &keep, int waitMs) const
 {
     Page page;
     if (m_fd < 0)
@@ -236,8 +236,13 @@ PageFolder::Page PageFolder::take(const QString &name, QSet<QByteArray> &kept,
     }
     ::close(fd);
 
-    if (keep)
-        keep(page);
+    // A page nowhere else stays where it is: the run goes on with it in memory, and should the
+    // console end, recovery finds it here.
+    if (keep && !keep(page) && !page.oversized) {
+        kept.insert(identity(st));
+        page.state = Page::Kept;
+        return page;
+    }
     switch (removeIfSame(m_fd, encoded, st)) {
     case Removal::Removed:
     case Removal::NotThere:

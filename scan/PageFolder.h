@@ -7,12 +7,13 @@
 
 #include <functional>
 
-// The folder the scan program leaves its page files in ("/tmp/tempimages"). Every process on
-// the machine can reach that path, so it is used only while it is ours: a real directory (not
-// a symbolic link) owned by this process's user that nobody else may write to. Page files are
-// opened without following links and without blocking and are checked on the open descriptor,
-// so nothing but our own regular files is ever read, and only the very file that was read is
-// ever deleted.
+// A folder the scan program leaves its page files in: the page folder ("/tmp/tempimages"),
+// inside which each run gets a folder of its own (RunFolder). Every process on the machine can
+// reach that path, so a folder is used only while it is ours: a real directory (not a symbolic
+// link) owned by this process's user that nobody else may write to. Page files are opened
+// without following links and without blocking and are checked on the open descriptor, so
+// nothing but our own regular files is ever read, and only the very file that was read is ever
+// deleted.
 class PageFolder
 {
 public:
@@ -45,9 +46,10 @@ public:
         enum State
         {
             NoPage, // gone, a link, a pipe, a folder, someone else's file: left alone
-            Known,  // a file taken before that could not be deleted: not taken again
+            Known,  // a file taken before and left in place: not taken again
             Taken,  // read and deleted
-            Kept    // read, but it could not be deleted (taken this once)
+            Kept    // read and left in place (it could not be deleted, or the page is not safe
+                    // anywhere else): taken this once
         };
         State state = NoPage;
         QByteArray bytes;
@@ -60,10 +62,11 @@ public:
     // Takes the page file `name`: reads it whole (a file that looks cut off is waited for up to
     // `waitMs`, as the scan program may still be writing it), hands what it read to `keep`
     // (which puts it somewhere safe: once the file is deleted, the bytes are all there is) and
-    // deletes it. `kept` remembers the files that could not be deleted, so that each is taken
-    // once only.
+    // deletes it, but only when `keep` says the page is safe elsewhere (true; a file too large
+    // to be a page is taken away all the same). `kept` remembers the files left in place, so
+    // that each is taken once only.
     Page take(const QString &name, QSet<QByteArray> &kept,
-              const std::function<void(const Page &)> &keep = {}, int waitMs = 5000) const;
+              const std::function<bool(const Page &)> &keep = {}, int waitMs = 5000) const;
 
     // True when `bytes` can be a whole page file: not empty, and a JPEG ends with its
     // end-of-image marker. Other formats are judged by their decoder.

@@ -8,6 +8,30 @@
 #include <QElapsedTimer>
 #include <QProcess>
 
+#include <fcntl.h>
+
+namespace {
+
+// The scan program's process: one descriptor of the console's is left open across the program's
+// start (all others are close-on-exec). Qt runs this in the forked child, before exec.
+class InheritingProcess : public QProcess
+{
+public:
+    explicit InheritingProcess(int fd) : m_fd(fd) {}
+
+protected:
+    void setupChildProcess() override
+    {
+        if (m_fd >= 0)
+            ::fcntl(m_fd, F_SETFD, 0);
+    }
+
+private:
+    const int m_fd;
+};
+
+} // namespace
+
 ScanningThread::ScanningThread(const ScanSettings &settings, const QString &printerAddress)
     : QThread(nullptr), m_settings(settings), m_printerAddress(printerAddress),
       m_tempDir(QString::fromLatin1(PageFolder::DefaultPath) + QLatin1Char('/')),
@@ -17,7 +41,7 @@ ScanningThread::ScanningThread(const ScanSettings &settings, const QString &prin
 
 void ScanningThread::setTempDir(const QString &dir)
 {
-    m_tempDir = dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+    m_tempDir = dir.isEmpty() || dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
 }
 
 QString ScanningThread::tempDir() const
@@ -35,6 +59,11 @@ void ScanningThread::setStopTimeout(int ms)
     m_stopTimeout = ms;
 }
 
+void ScanningThread::setInheritedDescriptor(int fd)
+{
+    m_inherited = fd;
+}
+
 void ScanningThread::cancel()
 {
     m_cancel = true;
@@ -45,7 +74,7 @@ void ScanningThread::run()
     // Without a folder of our own the program has nowhere safe to put its pages (a folder
     // someone else owns or can write to could feed us their files); the window still needs a
     // result to leave its scanning state.
-    if (!PageFolder::prepare(m_tempDir)) {
+    if (m_tempDir.isEmpty() || !PageFolder::prepare(m_tempDir)) {
         qDebug() << "ScanningThread: cannot use" << m_tempDir;
         emit ThreadFinished(ResultTempDirFailed);
         return;
@@ -74,7 +103,12 @@ int ScanningThread::execCmd()
 
     if (m_cancel)
         return ResultCancelled;
-    QProcess process;
+    InheritingProcess process(m_inherited);
+    // Nothing the program says is read, so it gets no pipe that could die with the console and
+    // take the program with it (SIGPIPE) in the middle of a page: what it says on standard error
+    // (the cause of a failure) goes where the console's own goes.
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.start(program, args, QIODevice::ReadWrite);
     process.waitForStarted(30000);
     // A feeder full of pages may take minutes: no time-out, but a cancel is looked at every

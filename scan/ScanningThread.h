@@ -30,8 +30,8 @@ public:
     // `settings` and `printerAddress`: the run's own copies, taken when it starts.
     ScanningThread(const ScanSettings &settings, const QString &printerAddress);
 
-    // The page folder handed to the program; "/tmp/tempimages/" unless a test points it
-    // elsewhere. Set before start().
+    // The page folder handed to the program: the run's own folder ("/tmp/tempimages/" unless
+    // set; empty: there is none, and the run reports the folder's failure). Set before start().
     void setTempDir(const QString &dir);
     QString tempDir() const;
     // The pause after the program has ended, which lets the page collector take the last
@@ -39,6 +39,9 @@ public:
     void setSettleDelay(int ms);
     // How long a cancelled program may take to stop before it is killed (10000 ms).
     void setStopTimeout(int ms);
+    // A descriptor the program inherits (the run folder's lock, which so stays held while the
+    // program runs, also when the console has died). -1: none. Set before start().
+    void setInheritedDescriptor(int fd);
 
     // Stops the scan: the program gets SIGTERM (and SIGKILL when it has not ended after the
     // stop timeout); the run then ends as usual with the program's exit code. Safe to call
@@ -62,5 +65,6 @@ private:
     QString m_tempDir;
     int m_settleDelay;
     int m_stopTimeout;
+    int m_inherited = -1;
     std::atomic<bool> m_cancel;
 };

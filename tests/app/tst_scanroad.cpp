@@ -5,6 +5,7 @@
 #include "imaging/Deskew.h"
 #include "imaging/ImageManager.h"
 #include "imaging/PageResolution.h"
+#include "imaging/PageStoreFolder.h"
 #include "imaging/SaveFormat.h"
 #include "log/LogRecord.h"
 #include "log/LogWindow.h"
@@ -56,6 +57,12 @@ private:
     QStringList filesIn(const QString &folder)
     {
         return QDir(folder).entryList(QDir::Files, QDir::Name);
+    }
+    // What a run left in the page folder: nothing, not even its own folder.
+    static QStringList leftInPageFolder()
+    {
+        return QDir("/tmp/tempimages")
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     }
     QStringList logLines()
     {
@@ -151,11 +158,12 @@ private:
         QFile::remove(m_hold.filePath("release"));
         QFile script(scanProgram());
         QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write(QString("#!/bin/sh\ni=0\n"
+        // The page goes where "-f" (the last argument) says: the run's own folder.
+        script.write(QString("#!/bin/sh\ni=0\nfor out; do :; done\ndir=$(dirname \"$out\")\n"
                              "while [ ! -e '%1/release' ] && [ $i -lt 600 ]; do\n"
                              "  sleep 0.1; i=$((i+1))\ndone\n"
-                             "cp '%1/page.jpg' /tmp/tempimages/.held\n"
-                             "mv /tmp/tempimages/.held /tmp/tempimages/held.jpg\n")
+                             "cp '%1/page.jpg' \"$dir/.held\"\n"
+                             "mv \"$dir/.held\" \"$dir/held.jpg\"\n")
                          .arg(m_hold.path())
                          .toUtf8());
         script.close();
@@ -296,7 +304,7 @@ private slots:
                  lines.size());
         QVERIFY(find<QPushButton>("btn_scan")->isEnabled());
         QVERIFY(find<QAction>("action_preview")->isEnabled());
-        QVERIFY(filesIn("/tmp/tempimages").isEmpty());
+        QCOMPARE(leftInPageFolder(), QStringList());
         QTest::qWait(100);
         QVERIFY(answerer.seen.isEmpty());
     }
@@ -514,7 +522,7 @@ private slots:
         QCOMPARE(enabled(m_commands), m_commands);
         QVERIFY(!cancelAction->isEnabled());
         QVERIFY(w->findChild<QProgressDialog *>("progressDialog") == nullptr);
-        QVERIFY(filesIn("/tmp/tempimages").isEmpty());
+        QCOMPARE(leftInPageFolder(), QStringList());
 
         slowFeeder(2, 0);
         QTest::mouseClick(find<QPushButton>("btn_scan"), Qt::LeftButton);
@@ -523,6 +531,36 @@ private slots:
         QCOMPARE(filesIn(dest->path()).size(), pages + 2);
         QCOMPARE(lastRecord().status, QString("Success"));
         QCOMPARE(runResult(), "已保存 2 页到 " + dest->path());
+    }
+
+    void fullPageCacheIsToldAtOnce()
+    {
+        // The store's folder cannot keep pages (as on a full disk): the operator is told while
+        // the scan runs; every page is saved all the same; their files stay in the run's folder
+        // while the pages are in the store, and go with them.
+        QTemporaryDir cache;
+        QFile(cache.filePath("file")).open(QIODevice::WriteOnly);
+        ImageManager *store = ImageManager::Instance();
+        store->setFolderRoot(cache.filePath("file/pages"));
+        configure(1, 0);
+        slowFeeder(3, 300);
+        ModalAnswerer answerer;
+        bool during = false;
+        answerer.expect([&](QWidget *box) {
+            during = w->isRunActive();
+            qobject_cast<QMessageBox *>(box)->button(QMessageBox::Ok)->click();
+        });
+        QTest::mouseClick(find<QPushButton>("btn_scan"), Qt::LeftButton);
+        QVERIFY(waitIdle());
+        store->setFolderRoot(PageStoreFolder::defaultRoot());
+        QCOMPARE(messageBoxes(answerer),
+                 QStringList{"页面缓存空间不足，未保存的页面在程序异常退出时可能丢失"});
+        QVERIFY(during);
+        QCOMPARE(filesIn(dest->path()).size(), 3);
+        const QStringList left = leftInPageFolder();
+        QVERIFY(left.size() == 1 && filesIn("/tmp/tempimages/" + left.first()).size() == 3);
+        store->ClearImages();
+        QCOMPARE(leftInPageFolder(), QStringList());
     }
 
     void cancelBeforeTheFirstPageLeavesNothing()
@@ -543,7 +581,7 @@ private slots:
         QCOMPARE(runResult(), QString("扫描已取消，已保存 0 页"));
         QTest::qWait(100);
         QVERIFY(answerer.seen.isEmpty());
-        QVERIFY(filesIn("/tmp/tempimages").isEmpty());
+        QCOMPARE(leftInPageFolder(), QStringList());
         QCOMPARE(enabled(m_commands), m_commands);
     }
 
@@ -1045,7 +1083,7 @@ private slots:
                 Deskew::measure(QImage(dest->filePath(filesIn(dest->path()).at(i))));
             QVERIFY(skew.measured && qAbs(skew.degrees) < Deskew::kMinDegrees);
         }
-        QVERIFY(filesIn("/tmp/tempimages").isEmpty());
+        QCOMPARE(leftInPageFolder(), QStringList());
     }
 
     void skippedPageGoesBack_data()

@@ -265,7 +265,8 @@ private slots:
         const QString path = left->path();
         left->keep();
         left.reset();
-        QCOMPARE(store->restore(PageStoreFolder::claim(path)), 1);
+        const std::shared_ptr<PageStoreFolder> claimed = PageStoreFolder::claim(path);
+        QVERIFY(store->adoptPage(claimed, claimed->entries().value(0)));
         QVERIFY(store->at(3)->skipped);
         QCOMPARE(state(3), PageStoreFolder::Skipped);
 
@@ -336,16 +337,21 @@ private slots:
         QVERIFY(PageCorrector::plan(back) == PageCorrector::plan(written));
     }
 
-    // A folder that cannot be made, or a disk that is full: the pages stay in memory, whole.
+    // A folder that cannot be made, or a disk that is full: the pages stay in memory, whole. A
+    // page file kept when it was taken, before the disk filled, stays too: it is the page's only
+    // copy on disk.
     void pagesStayWhenTheFolderFails_data()
     {
         QTest::addColumn<bool>("noFolder");
-        QTest::newRow("no folder") << true;
-        QTest::newRow("full disk") << false;
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("no folder") << true << false;
+        QTest::newRow("full disk") << false << false;
+        QTest::newRow("full disk after taking") << false << true;
     }
     void pagesStayWhenTheFolderFails()
     {
         QFETCH(bool, noFolder);
+        QFETCH(bool, taken);
         QTemporaryDir dir;
         if (noFolder) {
             QFile file(dir.filePath("file"));
@@ -354,19 +360,27 @@ private slots:
         } else {
             store->keepRunSettings(ScanSettings()); // the folder is there; then the disk is full
             QVERIFY(QFileInfo(store->folderPath()).isDir());
-            limitFileSize(64);
         }
         QList<QImage> pages;
         for (int i = 0; i < ImageManager::CachedPages + 2; ++i) {
             QByteArray original;
             pages << makePage(i % 2 ? "scanned grey" : "colour", quint32(i + 20), &original);
-            store->addPage(pages.last(), original, store->newPageName("Kept"), 0);
+            const QString name = store->newPageName("Kept");
+            const int slot = taken ? store->keepTaken(jpeg(pages.last()), name) : 0;
+            limitFileSize(noFolder ? RLIM_INFINITY : 64);
+            store->addPage(pages.last(), taken ? QByteArray() : original, name, slot);
+            limitFileSize(RLIM_INFINITY);
         }
-        limitFileSize(RLIM_INFINITY);
         for (int i = 0; i < pages.size(); ++i) {
             QVERIFY(samePage(store->imageAt(i), pages.at(i)));
             QCOMPARE(store->at(i)->thumbnail, ImageManager::makeThumbnail(pages.at(i)));
         }
+        const QList<PageStoreFolder::Entry> entries = PageStoreFolder::index(store->folderPath());
+        QCOMPARE(entries.size(), taken ? pages.size() : 0);
+        for (const PageStoreFolder::Entry &entry : entries)
+            QVERIFY(entry.state == PageStoreFolder::Taken &&
+                    QFile::exists(store->folderPath() +
+                                  QString("/%1.page").arg(entry.number, 6, 10, QChar('0'))));
         store->replaceImage(0, pages.at(1)); // turning works the same
         QVERIFY(samePage(store->imageAt(0), pages.at(1)));
     }

@@ -47,6 +47,7 @@ class TestReadImageThread : public QObject
     QList<int> m_updates;
     PageTally::Counts m_counts; // of the last collect()
     int m_mostInFlight = 0;     // of the last collect()
+    int m_storeFull = 0;        // StoreFull() of the last collect()
 
     static QString temp(const QString &name) { return "/tmp/tempimages/" + name; }
     QString out(const QString &name = "") const { return m_dir.path() + "/out/" + name; }
@@ -106,6 +107,8 @@ class TestReadImageThread : public QObject
         });
         bool finished = false;
         connect(&thread, &ReadImageThread::ThreadFinished, this, [&] { finished = true; });
+        m_storeFull = 0;
+        connect(&thread, &ReadImageThread::StoreFull, this, [&] { ++m_storeFull; });
         if (sweeps < 0)
             thread.Finish();
         thread.start();
@@ -336,21 +339,31 @@ private slots:
         QCOMPARE(files(out("pdf")), QStringList(QFileInfo(pdf).fileName()));
     }
 
-    void aPageIsKeptBeforeItsFileGoes()
+    void aPageFileGoesOnlyWhenItIsKept_data()
+    {
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("kept elsewhere: deleted") << true;
+        QTest::newRow("kept nowhere: stays, taken once") << false;
+    }
+    void aPageFileGoesOnlyWhenItIsKept()
     {
         // What was read is handed over while the file is still there: a console killed at any
         // moment leaves the page in the page folder or in the store's folder, never in neither.
+        QFETCH(bool, kept);
         putPage("1.jpg", 30, 20);
         const QByteArray bytes = readAll(temp("1.jpg"));
         const PageFolder folder("/tmp/tempimages");
-        QSet<QByteArray> kept;
+        QSet<QByteArray> seen;
         bool stillThere = false;
-        const PageFolder::Page page = folder.take("1.jpg", kept, [&](const PageFolder::Page &read) {
+        const PageFolder::Page page = folder.take("1.jpg", seen, [&](const PageFolder::Page &read) {
             stillThere = QFile::exists(temp("1.jpg")) && read.bytes == bytes && read.complete;
+            return kept;
         });
         QVERIFY(stillThere);
-        QCOMPARE(page.state, PageFolder::Page::Taken);
-        QVERIFY(!QFile::exists(temp("1.jpg")));
+        QCOMPARE(page.state, kept ? PageFolder::Page::Taken : PageFolder::Page::Kept);
+        QCOMPARE(QFile::exists(temp("1.jpg")), !kept);
+        if (!kept)
+            QCOMPARE(folder.take("1.jpg", seen).state, PageFolder::Page::Known);
     }
 
     void cutOffJpegIsAFailedPage()
@@ -596,8 +609,8 @@ private slots:
     {
         // An unreadable page and two pages into a missing folder, then a page on a full disk:
         // neither the empty nor the last is written, the first is reported as a failed page,
-        // the last as a failed save, the files before stay whole. The merged PDF is named after the
-        // empty page and holds the two good ones.
+        // the last as a failed save (and its file stays), the files before stay whole. The merged
+        // PDF is named after the empty page and holds the two good ones.
         QFETCH(int, saveType);
         p.save_type = saveType;
         p.save_path = out("a/b");
@@ -615,9 +628,12 @@ private slots:
                  out("a/b/" + store->at(merged ? 0 : 1)->name + SaveFormat::suffix(saveType)));
         putPage("3.jpg", 12, 12);
         limitFileSize(64);
-        QCOMPARE(collect(true), merged ? 3 : 1); // the merged PDF fails for all its pages
+        QCOMPARE(collect(true, 2), merged ? 3 : 1); // the merged PDF fails for all its pages
         limitFileSize(RLIM_INFINITY);
         QCOMPARE(store->count(), 4);
+        // Nor could the store keep it: its file stays, and the operator is told.
+        QCOMPARE(files("/tmp/tempimages"), QStringList{"3.jpg"});
+        QCOMPARE(m_storeFull, 1);
         QStringList expected;
         for (int i = merged ? 0 : 1; i < (merged ? 1 : 3); ++i) {
             const QString file = out("a/b/" + store->at(i)->name + SaveFormat::suffix(saveType));

@@ -1,5 +1,6 @@
 #include "scan/DetectThread.h"
 #include "scan/PageFolder.h"
+#include "scan/RunFolder.h"
 #include "scan/ScanningThread.h"
 #include "settings/ParamSetting.h"
 #include "settings/PrinterAddress.h"
@@ -94,6 +95,36 @@ private slots:
         if (!shared)                                           // the other folder is left as it was
             QCOMPARE(QFileInfo(preferred).isSymLink(), state == "link");
         QDir(runtime).removeRecursively();
+    }
+
+    // A run's own folder: private, named so nobody can guess it, and locked; the lock goes to the
+    // scan program too, so it stays held while the program runs, also once the console has let
+    // go of it (as one that dies does). The folder goes with its object.
+    void runFolder()
+    {
+        const QString pages = m_work.filePath("ours");
+        std::shared_ptr<RunFolder> run = RunFolder::create(pages), other = RunFolder::create(pages);
+        QVERIFY(run && other && run->path() != other->path());
+        QCOMPARE(QFileInfo(run->path()).path(), pages);
+        QCOMPARE(int(QFile::permissions(run->path()) & 0x0077), 0);
+        QVERIFY(RunFolder::isRunFolder(run->path()) && !RunFolder::isRunFolder(pages));
+        QVERIFY(RunFolder::isBusy(run->path()));
+        standIn("ScanConsoleApp", "sleep 1\n");
+        ScanningThread thread(p.scanSettings(), "127.0.0.1");
+        thread.setTempDir(run->path());
+        thread.setSettleDelay(0);
+        thread.setInheritedDescriptor(run->lockDescriptor());
+        thread.start();
+        QTRY_VERIFY(!recorded("pids").isEmpty());
+        const QString path = run->path();
+        run->keep();
+        run.reset();
+        QVERIFY(RunFolder::isBusy(path));
+        QVERIFY(thread.wait(20000));
+        QVERIFY(!RunFolder::isBusy(path) && QFileInfo(path).isDir());
+        const QString gone = other->path();
+        other.reset();
+        QVERIFY(!QFileInfo::exists(gone));
     }
 
     // Each record field through its table and one past both ends (its pair is then left out);
