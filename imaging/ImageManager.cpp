@@ -196,15 +196,16 @@ ImageObject *ImageManager::addPage(const QImage &page, const QByteArray &origina
         *stored = source;
     if (skipped)
         markSkipped(slot, source.number(), name, true);
-    append(record, source, slot);
-    cache(source.number(), page);
+    append(record, source, slot, page);
     return record;
 }
 
-void ImageManager::append(ImageObject *record, const PageSource &source, int slot)
+void ImageManager::append(ImageObject *record, const PageSource &source, int slot,
+                          const QImage &pixels)
 {
     QMutexLocker lock(&m_mutex);
     m_images.append({record, source.withoutPixels(), slot});
+    cache(source.number(), pixels);
 }
 
 void ImageManager::markSkipped(int slot, int number, const QString &name, bool skipped)

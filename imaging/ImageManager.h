@@ -140,7 +140,10 @@ private:
                             const PageStoreFolder::Entry &entry,
                             const std::shared_ptr<PageStoreFolder> &pages, int *number,
                             QImage *thumbnail);
-    void append(ImageObject *record, const PageSource &source, int slot);
+    // Appends the page under the lock; `pixels`, when given, are kept among the cached pages.
+    void append(ImageObject *record, const PageSource &source, int slot,
+                const QImage &pixels = QImage());
+    // Called with m_mutex held.
     void cache(int number, const QImage &image) const;
     // Records whether version `number` of slot `slot` is a skipped page.
     void markSkipped(int slot, int number, const QString &name, bool skipped);
