@@ -1,8 +1,8 @@
-#include "imaging/OfdWriter.h"
+#include "documents/OfdWriter.h"
 
-#include "imaging/FileCommit.h"
-#include "imaging/ImageEncoder.h"
-#include "imaging/PageResolution.h"
+#include "pages/FileCommit.h"
+#include "pages/ImageEncoder.h"
+#include "pages/PageResolution.h"
 
 #include <QUuid>
 #include <QXmlStreamWriter>

@@ -1,10 +1,10 @@
-#include "imaging/PageWriter.h"
+#include "documents/PageWriter.h"
 
-#include "imaging/ImageEncoder.h"
-#include "imaging/OfdWriter.h"
-#include "imaging/PdfPageWriter.h"
-#include "imaging/SaveFormat.h"
-#include "imaging/TiffWriter.h"
+#include "documents/OfdWriter.h"
+#include "documents/PdfPageWriter.h"
+#include "documents/TiffWriter.h"
+#include "pages/ImageEncoder.h"
+#include "settings/SaveFormat.h"
 
 namespace {
 

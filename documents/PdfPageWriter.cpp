@@ -1,6 +1,6 @@
-#include "imaging/PdfPageWriter.h"
+#include "documents/PdfPageWriter.h"
 
-#include "imaging/JpegHeader.h"
+#include "pages/JpegHeader.h"
 
 #include <QDebug>
 #include <QFile>

@@ -1,11 +1,11 @@
-#include "imaging/SearchablePdfJob.h"
+#include "documents/SearchablePdfJob.h"
 
-#include "imaging/FileCommit.h"
-#include "imaging/ImageEncoder.h"
-#include "imaging/PageResolution.h"
-#include "imaging/PageSource.h"
-#include "imaging/SearchablePdfWriter.h"
-#include "imaging/TextRecogniser.h"
+#include "documents/SearchablePdfWriter.h"
+#include "documents/TextRecogniser.h"
+#include "pages/FileCommit.h"
+#include "pages/ImageEncoder.h"
+#include "pages/PageResolution.h"
+#include "pages/PageSource.h"
 
 #include <QDeadlineTimer>
 #include <QThread>

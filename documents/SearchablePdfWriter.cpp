@@ -1,7 +1,7 @@
-#include "imaging/SearchablePdfWriter.h"
+#include "documents/SearchablePdfWriter.h"
 
-#include "imaging/FileCommit.h"
-#include "imaging/TextRecogniser.h"
+#include "documents/TextRecogniser.h"
+#include "pages/FileCommit.h"
 
 #include <QFile>
 

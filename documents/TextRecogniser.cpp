@@ -1,4 +1,4 @@
-#include "imaging/TextRecogniser.h"
+#include "documents/TextRecogniser.h"
 
 #include <QFile>
 

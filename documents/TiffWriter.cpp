@@ -1,6 +1,7 @@
-#include "imaging/TiffWriter.h"
+#include "documents/TiffWriter.h"
 
-#include "imaging/PageResolution.h"
+#include "pages/PageResolution.h"
+#include "pages/PageTone.h"
 
 #include <tiffio.h>
 
@@ -65,34 +66,6 @@ int mapMemory(thandle_t, void **, toff_t *)
 }
 void unmapMemory(thandle_t, void *, toff_t) {}
 
-// Pure black or pure white in the grey bytes of a Grayscale8 image.
-bool greyIsTwoLevel(const QImage &grey)
-{
-    for (int y = 0; y < grey.height(); ++y) {
-        const uchar *line = grey.constScanLine(y);
-        for (int x = 0; x < grey.width(); ++x) {
-            if (line[x] != 0 && line[x] != 255)
-                return false;
-        }
-    }
-    return true;
-}
-
-// Grey pages as Grayscale8 (palette resolved); null for colour ones. An indexed image is grey
-// when its palette is (QImage::isGrayscale() asks for the identity palette and never says so
-// of a 1-bit image).
-QImage greyOf(const QImage &image)
-{
-    if (image.hasAlphaChannel())
-        return QImage();
-    const QVector<QRgb> palette = image.colorTable();
-    const bool grey = palette.isEmpty() ? image.isGrayscale()
-                                        : std::all_of(palette.begin(), palette.end(), [](QRgb c) {
-                                              return qRed(c) == qGreen(c) && qGreen(c) == qBlue(c);
-                                          });
-    return grey ? image.convertToFormat(QImage::Format_Grayscale8) : QImage();
-}
-
 struct Layout
 {
     uint16_t samples;
@@ -150,19 +123,13 @@ bool writeDirectory(TIFF *tiff, const QImage &pixels, const Layout &layout, cons
 
 } // namespace
 
-bool TiffWriter::isTwoLevel(const QImage &image)
-{
-    const QImage grey = greyOf(image);
-    return !grey.isNull() && greyIsTwoLevel(grey);
-}
-
 QByteArray TiffWriter::encode(const QImage &image)
 {
     if (image.isNull())
         return QByteArray();
-    QImage pixels = greyOf(image);
+    QImage pixels = PageTone::grey(image);
     Layout layout{1, 8, PHOTOMETRIC_MINISBLACK, COMPRESSION_ADOBE_DEFLATE};
-    if (!pixels.isNull() && greyIsTwoLevel(pixels)) {
+    if (!pixels.isNull() && PageTone::greyIsTwoLevel(pixels)) {
         layout = {1, 1, PHOTOMETRIC_MINISWHITE, COMPRESSION_CCITTFAX4};
     } else if (pixels.isNull() && image.hasAlphaChannel()) {
         pixels = image.convertToFormat(QImage::Format_RGBA8888_Premultiplied);

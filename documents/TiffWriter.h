@@ -16,6 +16,4 @@ class TiffWriter
 public:
     // The TIFF file's bytes, or an empty array for a null image or a failed encoding.
     static QByteArray encode(const QImage &image);
-    // True when every pixel is pure black or pure white (grey 0 or 255, in any format).
-    static bool isTwoLevel(const QImage &image);
 };

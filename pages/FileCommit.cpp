@@ -1,4 +1,4 @@
-#include "imaging/FileCommit.h"
+#include "pages/FileCommit.h"
 
 #include <QFile>
 #include <QFileInfo>

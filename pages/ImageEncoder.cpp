@@ -1,4 +1,4 @@
-#include "imaging/ImageEncoder.h"
+#include "pages/ImageEncoder.h"
 
 #include <QBuffer>
 #include <QImageReader>

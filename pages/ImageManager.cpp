@@ -1,13 +1,8 @@
-#include "imaging/ImageManager.h"
+#include "pages/ImageManager.h"
 
-#include "imaging/LosslessPage.h"
-#include "imaging/PageCorrector.h"
-#include "imaging/PageDecoder.h"
-#include "imaging/PageStoreFolder.h"
-#include "imaging/RunSettingsFile.h"
-#include "scan/PageFolder.h"
-#include "scan/RunFolder.h"
-#include "settings/ParamSetting.h"
+#include "pages/LosslessPage.h"
+#include "pages/PageDecoder.h"
+#include "pages/PageStoreFolder.h"
 
 #include <QBuffer>
 #include <QDateTime>
@@ -96,25 +91,26 @@ bool ImageManager::writeThumbnail(const std::shared_ptr<PageStoreFolder> &pages,
                                   [&](QIODevice *d) { return LosslessPage::write(thumbnail, d); });
 }
 
-void ImageManager::keepRun(const ScanSettings &settings, const std::shared_ptr<RunFolder> &run)
+void ImageManager::keepRun(const SettingsWriter &writeSettings, const QString &runFolder,
+                           const std::shared_ptr<void> &holder)
 {
     const std::shared_ptr<PageStoreFolder> pages = folder();
-    if (pages && run)
-        pages->recordRunFolder(run->path());
+    if (pages && holder)
+        pages->recordRunFolder(runFolder);
     QMutexLocker lock(&m_mutex);
-    if (run)
-        m_runFolders.append(run);
+    if (holder)
+        m_runFolders.append(holder);
     m_runKept = false;
     lock.unlock();
-    keepRunSettings(settings);
+    keepRunSettings(writeSettings);
 }
 
-void ImageManager::keepRunSettings(const ScanSettings &settings)
+void ImageManager::keepRunSettings(const SettingsWriter &writeSettings)
 {
     const std::shared_ptr<PageStoreFolder> pages = folder();
     QMutexLocker lock(&m_mutex);
     if (pages && !m_runKept && pages == m_folder)
-        m_runKept = RunSettingsFile::write(pages->settingsFile(), settings);
+        m_runKept = writeSettings(pages->settingsFile());
 }
 
 QString ImageManager::pageName(const QString &document, int number)
@@ -149,11 +145,6 @@ void ImageManager::keepLeft(const QString &name, const QString &origin)
 {
     if (const std::shared_ptr<PageStoreFolder> pages = folder())
         pages->record(pages->newNumber(), 0, PageStoreFolder::Left, name, origin);
-}
-
-ImageObject *ImageManager::AddImage(QImage *image)
-{
-    return AddImage(image, ParamSetting::instance.name);
 }
 
 ImageObject *ImageManager::AddImage(QImage *image, const QString &document)
@@ -251,7 +242,7 @@ void ImageManager::ClearImages()
 {
     QList<Page> old;
     std::shared_ptr<PageStoreFolder> folder;
-    QList<std::shared_ptr<RunFolder>> runFolders;
+    QList<std::shared_ptr<void>> runFolders;
     {
         QMutexLocker lock(&m_mutex);
         old.swap(m_images);
@@ -429,7 +420,7 @@ PageSource ImageManager::adopt(const std::shared_ptr<PageStoreFolder> &from,
     // very regular file of ours checked here, within the collector's bound.
     const QString file = from->file(entry.number, "page");
     struct stat checked;
-    if (!PageStoreFolder::readOwnFile(file, PageFolder::MaxPageBytes, &bytes, &checked))
+    if (!PageStoreFolder::readOwnFile(file, PageDecoder::MaxPageBytes, &bytes, &checked))
         return PageSource();
     const QByteArray there = QFile::encodeName(file);
     if (pages) {

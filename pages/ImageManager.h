@@ -1,18 +1,16 @@
 #pragma once
 
-#include "imaging/ImageObject.h"
-#include "imaging/PageSource.h"
-#include "imaging/PageStoreFolder.h"
+#include "pages/ImageObject.h"
+#include "pages/PageSource.h"
+#include "pages/PageStoreFolder.h"
 
 #include <QImage>
 #include <QList>
 #include <QMutex>
 #include <QRecursiveMutex>
 
+#include <functional>
 #include <memory>
-
-class RunFolder;
-class ScanSettings;
 
 // The ordered page store of the current scan or preview, with the page selected in the preview
 // window.
@@ -37,17 +35,21 @@ public:
     // The thumbnail's bounding box.
     static const int ThumbnailSide = 200;
 
-    // Stores `image` (taken over and deleted), named after `document` (the record's document
-    // name when none is given), and appends it. Returns the new record.
-    ImageObject *AddImage(QImage *image);
+    // Stores `image` (taken over and deleted), named after `document`, and appends it. Returns
+    // the new record.
     ImageObject *AddImage(QImage *image, const QString &document);
+    // Writes a run's settings to the file it is given (the store's own file for them); true
+    // when they are there. The run's owner knows the settings and their file's layout.
+    using SettingsWriter = std::function<bool(const QString &file)>;
     // A run's way in, in steps. Before its scan program starts, the run's settings and its run
     // folder are kept beside its pages (a page taken but not corrected when the console ended is
     // corrected with them at the next start; the page files the scan program left are found
-    // there); the run folder stays with the store until it is cleared. keepRunSettings() keeps
-    // the settings alone, unless the run has kept them already.
-    void keepRun(const ScanSettings &settings, const std::shared_ptr<RunFolder> &runFolder);
-    void keepRunSettings(const ScanSettings &settings);
+    // there): `runFolder` is the folder's path, `holder` what keeps it on disk, held by the
+    // store until it is cleared. keepRunSettings() keeps the settings alone, unless the run has
+    // kept them already.
+    void keepRun(const SettingsWriter &writeSettings, const QString &runFolder,
+                 const std::shared_ptr<void> &holder);
+    void keepRunSettings(const SettingsWriter &writeSettings);
     // When a page file is taken: its page name, the next one of the store's numbering (made of
     // `document`, the number and the time), and the file kept in the store's folder at once, so
     // the page survives the console from this moment on. keepTaken() returns the page's slot
@@ -153,7 +155,7 @@ private:
     std::shared_ptr<PageStoreFolder> m_folder;
     bool m_runKept = false; // the run's settings are in m_folder
     // The run folders of the pages in the store: a page the store could not keep is its file.
-    QList<std::shared_ptr<RunFolder>> m_runFolders;
+    QList<std::shared_ptr<void>> m_runFolders;
     QList<Page> m_images;
     // Most recently used first: (version number, pixels).
     mutable QList<QPair<int, QImage>> m_cache;

@@ -1,4 +1,4 @@
-#include "imaging/JpegHeader.h"
+#include "pages/JpegHeader.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "imaging/LosslessPage.h"
+#include "pages/LosslessPage.h"
 
-#include "imaging/PageDecoder.h"
+#include "pages/PageDecoder.h"
 
 #include <QDataStream>
 #include <QIODevice>

@@ -1,4 +1,4 @@
-#include "imaging/PageDecoder.h"
+#include "pages/PageDecoder.h"
 
 #include <QBuffer>
 #include <QImageReader>

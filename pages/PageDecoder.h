@@ -11,6 +11,8 @@ class PageDecoder
 {
 public:
     static constexpr qint64 MaxPixels = 7100LL * 10000;
+    // Page files larger than this are not read (no page of the device comes near it).
+    static constexpr qint64 MaxPageBytes = 512LL * 1024 * 1024;
 
     enum Result
     {

@@ -1,4 +1,4 @@
-#include "imaging/PageResolution.h"
+#include "pages/PageResolution.h"
 
 #include <cmath>
 

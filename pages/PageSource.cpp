@@ -1,11 +1,11 @@
-#include "imaging/PageSource.h"
+#include "pages/PageSource.h"
 
-#include "imaging/ImageEncoder.h"
-#include "imaging/JpegHeader.h"
-#include "imaging/LosslessPage.h"
-#include "imaging/PageDecoder.h"
-#include "imaging/PageResolution.h"
-#include "imaging/PageStoreFolder.h"
+#include "pages/ImageEncoder.h"
+#include "pages/JpegHeader.h"
+#include "pages/LosslessPage.h"
+#include "pages/PageDecoder.h"
+#include "pages/PageResolution.h"
+#include "pages/PageStoreFolder.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
-#include "imaging/PageStoreFolder.h"
+#include "pages/PageStoreFolder.h"
 
-#include "imaging/FileCommit.h"
+#include "pages/FileCommit.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

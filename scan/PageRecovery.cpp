@@ -1,12 +1,12 @@
-#include "imaging/PageRecovery.h"
+#include "scan/PageRecovery.h"
 
-#include "imaging/ImageManager.h"
-#include "imaging/LosslessPage.h"
 #include "imaging/PageCorrector.h"
-#include "imaging/PageDecoder.h"
-#include "imaging/RunSettingsFile.h"
+#include "pages/ImageManager.h"
+#include "pages/LosslessPage.h"
+#include "pages/PageDecoder.h"
 #include "scan/PageFolder.h"
 #include "scan/RunFolder.h"
+#include "scan/RunSettingsFile.h"
 
 #include <QBuffer>
 #include <QDir>

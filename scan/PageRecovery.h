@@ -1,6 +1,6 @@
 #pragma once
 
-#include "imaging/PageStoreFolder.h"
+#include "pages/PageStoreFolder.h"
 #include "settings/ScanSettings.h"
 
 #include <QList>

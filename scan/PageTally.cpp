@@ -1,4 +1,4 @@
-#include "imaging/PageTally.h"
+#include "scan/PageTally.h"
 
 #include <QMutexLocker>
 

@@ -1,13 +1,14 @@
-#include "imaging/ReadImageThread.h"
+#include "scan/ReadImageThread.h"
 
-#include "imaging/ImageManager.h"
+#include "documents/PageWriter.h"
+#include "documents/PdfPageWriter.h"
+#include "documents/SearchablePdfJob.h"
 #include "imaging/PageCorrector.h"
-#include "imaging/PageDecoder.h"
-#include "imaging/PageWriter.h"
-#include "imaging/PdfPageWriter.h"
-#include "imaging/SaveFormat.h"
-#include "imaging/SearchablePdfJob.h"
+#include "pages/ImageManager.h"
+#include "pages/PageDecoder.h"
 #include "scan/PageFolder.h"
+#include "scan/RunSettingsFile.h"
+#include "settings/SaveFormat.h"
 
 #include <QDebug>
 #include <QDir>
@@ -83,7 +84,7 @@ void ReadImageThread::run()
 {
     // Pages taken but not stored yet when the console ends are corrected with these at the
     // next start.
-    ImageManager::Instance()->keepRunSettings(m_settings);
+    ImageManager::Instance()->keepRunSettings(RunSettingsFile::writer(m_settings));
     std::unique_ptr<QThread> writer(QThread::create([this] { writePages(); }));
     writer->start();
     // The stop request is looked at between sweeps only, so a sweep always ends whole.

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "imaging/PageSource.h"
-#include "imaging/PageTally.h"
+#include "pages/PageSource.h"
+#include "scan/PageTally.h"
 #include "settings/ScanSettings.h"
 
 #include <QByteArray>

@@ -1,6 +1,6 @@
-#include "imaging/RunSettingsFile.h"
+#include "scan/RunSettingsFile.h"
 
-#include "imaging/PageStoreFolder.h"
+#include "pages/PageStoreFolder.h"
 #include "settings/ParamSetting.h"
 
 bool RunSettingsFile::write(const QString &file, const ScanSettings &settings)
@@ -8,6 +8,11 @@ bool RunSettingsFile::write(const QString &file, const ScanSettings &settings)
     ParamSetting record;
     static_cast<ScanSettings &>(record) = settings;
     return record.saveParamSettings(file);
+}
+
+std::function<bool(const QString &)> RunSettingsFile::writer(const ScanSettings &settings)
+{
+    return [settings](const QString &file) { return write(file, settings); };
 }
 
 bool RunSettingsFile::read(const QString &file, ScanSettings *settings)

@@ -1,4 +1,4 @@
-#include "imaging/SaveFormat.h"
+#include "settings/SaveFormat.h"
 
 QString SaveFormat::suffix(int saveType)
 {

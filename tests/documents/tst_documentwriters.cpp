@@ -1,14 +1,15 @@
 // The OFD package and the compact TIFF: what a reader finds in the files, read back with
 // libzip, an XML reader and libtiff.
 
-#include "imaging/OfdWriter.h"
-#include "imaging/PageResolution.h"
-#include "imaging/PageWriter.h"
-#include "imaging/SaveFormat.h"
-#include "imaging/TiffWriter.h"
-#include "tests/imaging/DocumentPages.h"
-#include "tests/imaging/TestPages.h"
+#include "documents/OfdWriter.h"
+#include "documents/PageWriter.h"
+#include "documents/TiffWriter.h"
+#include "pages/PageResolution.h"
+#include "pages/PageTone.h"
+#include "settings/SaveFormat.h"
+#include "tests/support/DocumentPages.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestPages.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -355,7 +356,7 @@ private slots:
             samples == 4 ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
         QCOMPARE(QImageReader(file).read().convertToFormat(compare),
                  image.convertToFormat(compare));
-        QCOMPARE(TiffWriter::isTwoLevel(image), bits == 1);
+        QCOMPARE(PageTone::isTwoLevel(image), bits == 1);
     }
 };
 

@@ -2,10 +2,10 @@
 // pdftotext, their JPEG files found unchanged by pdfimages; a cancelled job still writes every
 // page, without text.
 
-#include "imaging/ImageManager.h"
-#include "imaging/PageSource.h"
-#include "imaging/SearchablePdfJob.h"
-#include "imaging/TextRecogniser.h"
+#include "documents/SearchablePdfJob.h"
+#include "documents/TextRecogniser.h"
+#include "pages/ImageManager.h"
+#include "pages/PageSource.h"
 #include "tests/support/PdfFiles.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TextPages.h"

@@ -1,14 +1,14 @@
-#include "imaging/ImageManager.h"
-#include "imaging/JpegHeader.h"
 #include "imaging/PageCorrector.h"
-#include "imaging/PageDecoder.h"
-#include "imaging/PageStoreFolder.h"
-#include "imaging/RunSettingsFile.h"
+#include "pages/ImageManager.h"
+#include "pages/JpegHeader.h"
+#include "pages/PageDecoder.h"
+#include "pages/PageStoreFolder.h"
+#include "scan/RunSettingsFile.h"
 #include "settings/ParamSetting.h"
 #include "settings/ScanSettings.h"
-#include "tests/imaging/TestPages.h"
 #include "tests/support/RecordFixtures.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestPages.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -115,8 +115,7 @@ private slots:
         for (const auto &[document, stem, clearFirst] : pages) {
             if (clearFirst)
                 store->ClearImages();
-            ParamSetting::instance.name = document;
-            const QString name = store->AddImage(marked(0))->name;
+            const QString name = store->AddImage(marked(0), document)->name;
             const QRegularExpressionMatch match =
                 QRegularExpression("^" + stem + R"((-\d{4}(-\d\d){5})$)").match(name);
             const QDateTime time = QDateTime::fromString(match.captured(1), "-yyyy-MM-dd-hh-mm-ss");
@@ -139,7 +138,7 @@ private slots:
         const int pages = 1500;
         std::thread collector([&] {
             for (int i = 0; i < pages; ++i)
-                store->AddImage(marked(i));
+                store->AddImage(marked(i), "Image");
         });
         // Every page seen is whole, the count never goes back (checked after the join).
         bool consistent = true;
@@ -279,7 +278,7 @@ private slots:
     void clearingRemovesTheFolder()
     {
         for (int i = 0; i < 3; ++i)
-            store->AddImage(marked(i));
+            store->AddImage(marked(i), "Image");
         const QString folder = store->folderPath();
         QVERIFY(QFileInfo(folder).isDir());
         PageSource saving = store->sourceAt(2);
@@ -288,7 +287,7 @@ private slots:
         QVERIFY(QFileInfo(folder).isDir() && value(saving.image()) == 2);
         saving = PageSource();
         QVERIFY(!QFileInfo::exists(folder));
-        store->AddImage(marked(7)); // the next page gets a new folder
+        store->AddImage(marked(7), "Image"); // the next page gets a new folder
         QVERIFY(QFileInfo(store->folderPath()).isDir() && store->folderPath() != folder);
         store->ClearImages();
         QCOMPARE(QDir(PageStoreFolder::defaultRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
@@ -358,7 +357,8 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
             store->setFolderRoot(dir.filePath("file/pages")); // below a file: no folder
         } else {
-            store->keepRunSettings(ScanSettings()); // the folder is there; then the disk is full
+            store->keepRunSettings(RunSettingsFile::writer(
+                ScanSettings())); // the folder is there; then the disk is full
             QVERIFY(QFileInfo(store->folderPath()).isDir());
         }
         QList<QImage> pages;

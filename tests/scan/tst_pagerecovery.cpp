@@ -1,19 +1,19 @@
 #include "app/Startup.h"
-#include "imaging/ImageManager.h"
-#include "imaging/LosslessPage.h"
 #include "imaging/PageCorrector.h"
-#include "imaging/PageDecoder.h"
-#include "imaging/PageRecovery.h"
-#include "imaging/PageStoreFolder.h"
-#include "imaging/ReadImageThread.h"
-#include "imaging/RunSettingsFile.h"
-#include "imaging/SaveFormat.h"
+#include "pages/ImageManager.h"
+#include "pages/LosslessPage.h"
+#include "pages/PageDecoder.h"
+#include "pages/PageStoreFolder.h"
 #include "preview/PreviewWindow.h"
+#include "scan/PageRecovery.h"
+#include "scan/ReadImageThread.h"
 #include "scan/RunFolder.h"
+#include "scan/RunSettingsFile.h"
+#include "settings/SaveFormat.h"
 #include "settings/ScanSettings.h"
-#include "tests/imaging/TestPages.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestPages.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -69,7 +69,7 @@ int collect(const QString &pageFolder, const QString &source, bool corrected, co
 {
     const ScanSettings settings = runSettings(corrected, saveTo);
     const std::shared_ptr<RunFolder> run = RunFolder::create(pageFolder);
-    ImageManager::Instance()->keepRun(settings, run);
+    ImageManager::Instance()->keepRun(RunSettingsFile::writer(settings), run->path(), run);
     for (const QString &name : QDir(source).entryList(QDir::Files))
         QFile::rename(source + "/" + name, run->path() + "/" + name);
     ReadImageThread collector(settings, run->path());
