@@ -1,3 +1,7 @@
+// documents/: every writer of the destination folder's files (the image formats, PDF and the
+// merged PDF, OFD, TIFF, the searchable PDF) and the text recognition it needs. It stands on
+// pages/ (the pages it writes) and settings/ (the table of formats), never on imaging/ or scan/.
+
 #pragma once
 
 #include "pages/FileCommit.h"

@@ -1,3 +1,10 @@
+// pages/: the page store (ImageManager) with its folder on disk (PageStoreFolder), the pages it
+// hands out for writing (PageSource), and the page primitives they rest on: decoding
+// (PageDecoder), encoding (ImageEncoder, LosslessPage), a JPEG's header, a page's resolution and
+// tone, and putting a file in place whole (FileCommit). The store's side of recovery (a page a
+// dead console left, adopted or stored anew) is here too. It uses nothing else of the console:
+// imaging/, documents/ and scan/ stand on it.
+
 #pragma once
 
 #include "pages/ImageObject.h"
