@@ -1,7 +1,7 @@
 #include "account/LogExport.h"
 
 #include "account/LoginDialog.h"
-#include "imaging/FileCommit.h"
+#include "pages/FileCommit.h"
 
 #include <QCoreApplication>
 #include <QFile>

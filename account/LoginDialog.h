@@ -1,3 +1,6 @@
+// account/: the administrator's login and password (and their helper), and the log export they
+// guard.
+
 #pragma once
 
 #include <QDialog>

@@ -1,6 +1,6 @@
 #include "account/LoginStore.h"
 
-#include "imaging/FileCommit.h"
+#include "pages/FileCommit.h"
 #include "settings/SettingsFile.h"
 
 #include <QCoreApplication>

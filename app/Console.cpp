@@ -5,8 +5,8 @@
 #include "app/QuitSignals.h"
 #include "app/Startup.h"
 #include "app/WorkingDirectory.h"
-#include "imaging/ImageManager.h"
-#include "imaging/PageStoreFolder.h"
+#include "pages/ImageManager.h"
+#include "pages/PageStoreFolder.h"
 #include "preview/PreviewWindow.h"
 
 #include <QAction>

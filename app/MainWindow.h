@@ -1,3 +1,6 @@
+// app/: the program's start and the main window with what serves it (a run, its report, its
+// progress); it stands on every other folder and nothing stands on it.
+
 #pragma once
 
 #include <QMainWindow>

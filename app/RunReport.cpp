@@ -1,7 +1,7 @@
 #include "app/RunReport.h"
 
 #include "app/ScanResultText.h"
-#include "imaging/SaveFormat.h"
+#include "settings/SaveFormat.h"
 
 #include <QDir>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "imaging/PageTally.h"
 #include "log/LogRecord.h"
+#include "scan/PageTally.h"
 
 #include <QCoreApplication>
 #include <QString>

@@ -1,13 +1,14 @@
 #include "app/ScanRun.h"
 
-#include "imaging/ImageManager.h"
-#include "imaging/PageTally.h"
-#include "imaging/ReadImageThread.h"
-#include "imaging/SaveFormat.h"
-#include "imaging/SearchablePdfJob.h"
+#include "documents/SearchablePdfJob.h"
+#include "pages/ImageManager.h"
 #include "scan/PageFolder.h"
+#include "scan/PageTally.h"
+#include "scan/ReadImageThread.h"
 #include "scan/RunFolder.h"
+#include "scan/RunSettingsFile.h"
 #include "scan/ScanningThread.h"
+#include "settings/SaveFormat.h"
 
 #include <QThread>
 
@@ -64,7 +65,8 @@ void ScanRun::start()
         return;
     m_started = true;
     if (m_runFolder) // before the first page can be there
-        ImageManager::Instance()->keepRun(m_settings, m_runFolder);
+        ImageManager::Instance()->keepRun(RunSettingsFile::writer(m_settings), m_runFolder->path(),
+                                          m_runFolder);
     m_runner->start(QThread::InheritPriority);
     m_collector->start(QThread::InheritPriority);
 }

@@ -1,14 +1,14 @@
 #include "app/SkippedPageRestore.h"
 
 #include "app/ScanRun.h"
-#include "imaging/ImageManager.h"
-#include "imaging/SaveFormat.h"
 #include "log/LogOutput.h"
 #include "log/LogWindow.h"
+#include "pages/ImageManager.h"
 #include "preview/PageExport.h"
 #include "preview/PageSaveProgress.h"
 #include "preview/PageSaveThread.h"
 #include "preview/PreviewWindow.h"
+#include "settings/SaveFormat.h"
 
 #include <QDir>
 #include <QLabel>

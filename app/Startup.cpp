@@ -1,8 +1,8 @@
 #include "app/Startup.h"
 
-#include "imaging/ImageManager.h"
-#include "imaging/PageRecovery.h"
+#include "pages/ImageManager.h"
 #include "preview/PreviewWindow.h"
+#include "scan/PageRecovery.h"
 #include "settings/ParamSetting.h"
 
 #include <QApplication>

@@ -16,11 +16,11 @@
 #include "bench/EveryCorrection.h"
 #include "device/common/JpegEncoder.h"
 #include "device/common/PageRenderer.h"
-#include "imaging/ImageManager.h"
-#include "imaging/PdfPageWriter.h"
-#include "imaging/ReadImageThread.h"
-#include "imaging/SaveFormat.h"
+#include "documents/PdfPageWriter.h"
+#include "pages/ImageManager.h"
 #include "preview/PreviewWindow.h"
+#include "scan/ReadImageThread.h"
+#include "settings/SaveFormat.h"
 #include "settings/ScanSettings.h"
 
 #include <QApplication>

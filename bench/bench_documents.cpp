@@ -4,14 +4,14 @@
 // and of a searchable PDF (a worker per core), measuring and undoing the skew, and deciding
 // whether a page is blank. A plain copy of the same page is the memory-bandwidth floor.
 
+#include "documents/OfdWriter.h"
+#include "documents/PageWriter.h"
+#include "documents/SearchablePdfJob.h"
+#include "documents/TextRecogniser.h"
 #include "imaging/BlankPageDetector.h"
 #include "imaging/Deskew.h"
-#include "imaging/OfdWriter.h"
-#include "imaging/PageWriter.h"
-#include "imaging/SaveFormat.h"
-#include "imaging/SearchablePdfJob.h"
-#include "imaging/TextRecogniser.h"
-#include "tests/imaging/DocumentPages.h"
+#include "settings/SaveFormat.h"
+#include "tests/support/DocumentPages.h"
 
 #include <benchmark/benchmark.h>
 

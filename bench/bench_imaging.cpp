@@ -5,14 +5,14 @@
 // memory-bandwidth floor. A summary table follows Google Benchmark's own output.
 
 #include "bench/EveryCorrection.h"
+#include "documents/PageWriter.h"
+#include "documents/PdfPageWriter.h"
 #include "imaging/Deskew.h"
 #include "imaging/ImageAlgorithm.h"
-#include "imaging/ImageEncoder.h"
 #include "imaging/PageCorrector.h"
-#include "imaging/PageWriter.h"
-#include "imaging/PdfPageWriter.h"
-#include "imaging/SaveFormat.h"
+#include "pages/ImageEncoder.h"
 #include "settings/ParamSetting.h"
+#include "settings/SaveFormat.h"
 #include "tests/imaging/LiteralAlgorithms.h"
 
 #include <benchmark/benchmark.h>

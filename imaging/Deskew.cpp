@@ -1,7 +1,7 @@
 #include "imaging/Deskew.h"
 
 #include "imaging/PageInk.h"
-#include "imaging/TiffWriter.h"
+#include "pages/PageTone.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -146,7 +146,7 @@ double Deskew::correct(QImage *page)
         std::abs(skew.degrees) > kMaxDegrees)
         return 0.0;
 
-    const bool twoLevel = TiffWriter::isTwoLevel(*page);
+    const bool twoLevel = PageTone::isTwoLevel(*page);
     const QImage::Format original = page->format();
     QImage source = *page;
     if (!isTurnable(source))

@@ -2,7 +2,7 @@
 
 #include "imaging/MatView.h"
 #include "imaging/PageOps.h"
-#include "imaging/PageResolution.h"
+#include "pages/PageResolution.h"
 
 #include <opencv2/imgproc.hpp>
 

@@ -4,8 +4,8 @@
 #include "imaging/Deskew.h"
 #include "imaging/MatView.h"
 #include "imaging/PageOps.h"
-#include "imaging/PageResolution.h"
 #include "imaging/ScratchBuffers.h"
+#include "pages/PageResolution.h"
 #include "settings/ScanSettings.h"
 
 #include <QTransform>

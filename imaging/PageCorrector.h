@@ -1,3 +1,8 @@
+// imaging/: the page corrections only. The algorithms (ImageAlgorithm, with the pixel work they
+// share: MatView, PageOps, ColourFilter, ScratchBuffers), deskew, blank-page detection and the
+// ink measure both use (PageInk), applied to a page in their order by PageCorrector. Images in,
+// images out: it stands on pages/ and a run's ScanSettings, and knows no files, documents or runs.
+
 #pragma once
 
 #include <QImage>

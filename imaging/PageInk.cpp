@@ -1,6 +1,6 @@
 #include "imaging/PageInk.h"
 
-#include "imaging/PageResolution.h"
+#include "pages/PageResolution.h"
 
 #include <opencv2/imgproc.hpp>
 

@@ -1,3 +1,5 @@
+// log/: the work log, its records in the file and the system journal, and its viewer.
+
 #pragma once
 
 #include "log/LogRecord.h"

@@ -1,6 +1,6 @@
 #include "log/LogRecord.h"
 
-#include "imaging/SaveFormat.h"
+#include "settings/SaveFormat.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "preview/ImageTree.h"
 
-#include "imaging/ImageManager.h"
+#include "pages/ImageManager.h"
 #include "preview/PreviewWindow.h"
 
 #include <QAction>

@@ -1,9 +1,9 @@
 #include "preview/ImageView.h"
 
-#include "imaging/SaveFormat.h"
 #include "preview/PageSaveProgress.h"
 #include "preview/PreviewWindow.h"
 #include "settings/ParamSetting.h"
+#include "settings/SaveFormat.h"
 
 #include <QFileDialog>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 #include "preview/PageExport.h"
 
-#include "imaging/ImageManager.h"
-#include "imaging/PageWriter.h"
-#include "imaging/PdfPageWriter.h"
-#include "imaging/SaveFormat.h"
-#include "imaging/SearchablePdfJob.h"
+#include "documents/PageWriter.h"
+#include "documents/PdfPageWriter.h"
+#include "documents/SearchablePdfJob.h"
+#include "pages/ImageManager.h"
+#include "settings/SaveFormat.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "imaging/FileCommit.h"
-#include "imaging/PageSource.h"
+#include "pages/FileCommit.h"
+#include "pages/PageSource.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "preview/PreviewWindow.h"
 
-#include "imaging/ImageManager.h"
+#include "pages/ImageManager.h"
 #include "preview/ImageTree.h"
 #include "preview/ImageView.h"
 #include "preview/PageExport.h"

@@ -1,3 +1,5 @@
+// preview/: the preview window, its thumbnails and page view, and the export of pages from it.
+
 #pragma once
 
 #include <QMainWindow>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pages/PageDecoder.h"
+
 #include <QByteArray>
 #include <QSet>
 #include <QString>
@@ -38,8 +40,8 @@ public:
     // The regular "*.jpg" entries (suffix in any letter case), by name ignoring case.
     QStringList pageNames() const;
 
-    // Page files larger than this are not read (no page of the device comes near it).
-    static constexpr qint64 MaxPageBytes = 512LL * 1024 * 1024;
+    // Page files larger than this are not read (PageDecoder's bound).
+    static constexpr qint64 MaxPageBytes = PageDecoder::MaxPageBytes;
 
     struct Page
     {

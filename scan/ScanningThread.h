@@ -1,3 +1,10 @@
+// scan/: one run's work beside the window. The runner (ScanningThread) drives ScanConsoleApp in
+// a run folder of its own (PageFolder, RunFolder); the collector (ReadImageThread, with its
+// PageTally) takes each page file, corrects it, stores it and writes it; a run's settings are
+// kept beside its pages (RunSettingsFile) and a dead console's pages are recovered and corrected
+// as their run would have (PageRecovery); DetectThread watches the printer. It stands on pages/,
+// imaging/, documents/ and settings/.
+
 #pragma once
 
 #include "settings/ScanSettings.h"

@@ -1,7 +1,7 @@
 #include "settings/ParamSetting.h"
 
-#include "imaging/SaveFormat.h"
 #include "settings/PrinterAddress.h"
+#include "settings/SaveFormat.h"
 #include "settings/SettingsFile.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,7 @@
+// settings/: the settings record and its ini files, the table of output formats the record
+// indexes (SaveFormat), and the dialogs that change the record. Of the rest it uses only pages/'s
+// FileCommit, to put its files in place whole.
+
 #pragma once
 
 #include "settings/ScanSettings.h"

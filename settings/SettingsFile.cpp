@@ -1,6 +1,6 @@
 #include "settings/SettingsFile.h"
 
-#include "imaging/FileCommit.h"
+#include "pages/FileCommit.h"
 
 #include <QFile>
 #include <QSettings>

@@ -1,6 +1,6 @@
 #include "app/MainWindow.h"
-#include "imaging/ImageManager.h"
 #include "log/LogWindow.h"
+#include "pages/ImageManager.h"
 #include "preview/PageSaveProgress.h"
 #include "preview/PreviewWindow.h"
 #include "settings/ParamSetting.h"
@@ -39,10 +39,7 @@ private:
     bool shown(const char *name) { return find<QWidget>(name)->isVisibleTo(w); }
     int titleBar() { return w->style()->pixelMetric(QStyle::PM_TitleBarHeight); }
     // The operator's own parameter file, which saves write.
-    QString paramFile() const
-    {
-        return TestEnvironment::operatorConfigDir() + "/ParamSetting.ini";
-    }
+    QString paramFile() const { return TestEnvironment::operatorConfigDir() + "/ParamSetting.ini"; }
     static QByteArray readAll(const QString &file)
     {
         QFile f(file);
@@ -74,7 +71,7 @@ private:
         for (int i = 0; i < n; ++i) {
             auto *image = new QImage(60 + i, 80, QImage::Format_RGB32);
             image->fill(QColor(20 * i, 100, 200));
-            ImageManager::Instance()->AddImage(image);
+            ImageManager::Instance()->AddImage(image, p.name);
         }
     }
 

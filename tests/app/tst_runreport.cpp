@@ -1,5 +1,5 @@
 #include "app/RunReport.h"
-#include "imaging/SaveFormat.h"
+#include "settings/SaveFormat.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>

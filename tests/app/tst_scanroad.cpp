@@ -3,15 +3,15 @@
 #include "app/ScanResultText.h"
 #include "app/ScanTargetCheck.h"
 #include "imaging/Deskew.h"
-#include "imaging/ImageManager.h"
-#include "imaging/PageResolution.h"
-#include "imaging/PageStoreFolder.h"
-#include "imaging/SaveFormat.h"
 #include "log/LogRecord.h"
 #include "log/LogWindow.h"
+#include "pages/ImageManager.h"
+#include "pages/PageResolution.h"
+#include "pages/PageStoreFolder.h"
 #include "preview/PreviewWindow.h"
 #include "settings/ParamSetting.h"
-#include "tests/imaging/DocumentPages.h"
+#include "settings/SaveFormat.h"
+#include "tests/support/DocumentPages.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/PdfFiles.h"
 #include "tests/support/RecordFixtures.h"
@@ -691,7 +691,7 @@ private slots:
         p.name = name;
         p.save_path = QString(folder).replace("%1", dest->path());
         w->InitParameter();
-        ImageManager::Instance()->AddImage(new QImage(8, 8, QImage::Format_RGB32));
+        ImageManager::Instance()->AddImage(new QImage(8, 8, QImage::Format_RGB32), p.name);
         const int records = logLines().size();
         ModalAnswerer answerer;
         answerer.expectMessageBox();
@@ -867,7 +867,7 @@ private slots:
         p.resolution = resolution;
         p.paper_size = paperSize;
         w->checkPaperSize(
-            ImageManager::Instance()->AddImage(new QImage(page, QImage::Format_RGB32)));
+            ImageManager::Instance()->AddImage(new QImage(page, QImage::Format_RGB32), p.name));
         QCOMPARE(w->statusBar()->currentMessage(),
                  warning ? QString("警告：稿件大小与参数设置的大小不一致") : QString());
     }

@@ -1,5 +1,5 @@
 #include "app/MainWindow.h"
-#include "imaging/ImageManager.h"
+#include "pages/ImageManager.h"
 #include "settings/ParamSetting.h"
 #include "tests/support/EsclScannerProcess.h"
 #include "tests/support/ModalAnswerer.h"

@@ -11,7 +11,7 @@
 // signature, at grey 140 to 185 (one of the two sheets of each kind at 185, the faintest). Each at
 // 200 and 300 dpi, in grey and in colour.
 
-#include "tests/imaging/DocumentPages.h"
+#include "tests/support/DocumentPages.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -1,13 +1,13 @@
 #include "imaging/Deskew.h"
 #include "imaging/ImageAlgorithm.h"
 #include "imaging/PageCorrector.h"
-#include "imaging/PageResolution.h"
-#include "imaging/TiffWriter.h"
+#include "pages/PageResolution.h"
+#include "pages/PageTone.h"
 #include "settings/ParamSetting.h"
-#include "tests/imaging/DocumentPages.h"
 #include "tests/imaging/LiteralAlgorithms.h"
-#include "tests/imaging/TestPages.h"
+#include "tests/support/DocumentPages.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestPages.h"
 
 #include <QApplication>
 #include <QTest>
@@ -227,7 +227,7 @@ private slots:
         QImage got = page;
         PageCorrector::correct(&got, s);
         QVERIFY(same(got, want) && sameResolution(got, page));
-        QVERIFY(TiffWriter::isTwoLevel(got));
+        QVERIFY(PageTone::isTwoLevel(got));
         const Deskew::Skew left = Deskew::measure(got);
         QVERIFY(left.measured && std::abs(left.degrees) < Deskew::kMinDegrees);
         // The blank-page choice is no correction: it decides, after them, whether a page stays.

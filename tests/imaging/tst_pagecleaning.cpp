@@ -5,9 +5,9 @@
 #include "imaging/BlankPageDetector.h"
 #include "imaging/Deskew.h"
 #include "imaging/PageInk.h"
-#include "imaging/TiffWriter.h"
+#include "pages/PageTone.h"
 #include "tests/imaging/BlankPageSet.h"
-#include "tests/imaging/DocumentPages.h"
+#include "tests/support/DocumentPages.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QtTest>
@@ -108,7 +108,7 @@ private slots:
         QCOMPARE(back != 0.0, turned);
         QCOMPARE(image.size(), before.size());
         QCOMPARE(image.format(), before.format());
-        QCOMPARE(TiffWriter::isTwoLevel(image), page.twoLevel); // black and white stays so
+        QCOMPARE(PageTone::isTwoLevel(image), page.twoLevel); // black and white stays so
         if (!turned) {
             QCOMPARE(image, before);
             return;

@@ -1,12 +1,12 @@
-#include "imaging/FileCommit.h"
-#include "imaging/ImageManager.h"
-#include "imaging/SaveFormat.h"
+#include "pages/FileCommit.h"
+#include "pages/ImageManager.h"
 #include "preview/ImageView.h"
 #include "preview/PageExport.h"
 #include "preview/PageSaveProgress.h"
 #include "preview/PageSaveThread.h"
 #include "preview/PreviewWindow.h"
 #include "settings/ParamSetting.h"
+#include "settings/SaveFormat.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/PdfFiles.h"
 #include "tests/support/TestEnvironment.h"
@@ -91,7 +91,7 @@ class TestPreview : public QObject
     void addPages(const QList<QImage> &images)
     {
         for (const QImage &image : images)
-            m_window->AddImage(store()->AddImage(new QImage(image)));
+            m_window->AddImage(store()->AddImage(new QImage(image), ParamSetting::instance.name));
         QCoreApplication::processEvents(); // the scroll area lays out its bars on posted events
     }
     // Waits until the window's save has ended (its progress object deletes itself then).

@@ -4,14 +4,14 @@
 // "other operator" is a throwaway user in a child process (TestEnvironment::runAsOtherUser).
 #include "account/LogExport.h"
 #include "app/ScanTargetCheck.h"
-#include "imaging/FileCommit.h"
-#include "imaging/PageWriter.h"
-#include "imaging/PdfPageWriter.h"
-#include "imaging/SaveFormat.h"
+#include "documents/PageWriter.h"
+#include "documents/PdfPageWriter.h"
 #include "log/JournalRecord.h"
 #include "log/LogOutput.h"
+#include "pages/FileCommit.h"
 #include "preview/PageSaveThread.h"
 #include "settings/ParamSetting.h"
+#include "settings/SaveFormat.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/TestEnvironment.h"
 

@@ -1,0 +1,89 @@
+#include "documents/TextRecogniser.h"
+
+#include <QFile>
+
+#include <leptonica/allheaders.h>
+#include <omp.h>
+#include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
+
+namespace {
+
+bool cancelled(void *flag, int)
+{
+    return static_cast<const std::atomic_bool *>(flag)->load();
+}
+
+struct PixDeleter
+{
+    void operator()(Pix *pix) const { pixDestroy(&pix); }
+};
+using PixPtr = std::unique_ptr<Pix, PixDeleter>;
+
+} // namespace
+
+TextRecogniser::TextRecogniser(const QString &languages) : m_api(new tesseract::TessBaseAPI)
+{
+    // Tesseract's diagnostics (resolution estimates, empty pages) stay out of the console.
+    m_api->SetVariable("debug_file", "/dev/null");
+    m_ready = m_api->Init(nullptr, languages.toUtf8().constData(), tesseract::OEM_LSTM_ONLY) == 0;
+}
+
+TextRecogniser::~TextRecogniser()
+{
+    m_api->End();
+}
+
+bool TextRecogniser::recognise(const QString &jpegPath, int dpi, const std::atomic_bool *cancel)
+{
+    m_hasPage = false;
+    if (!m_ready)
+        return false;
+    const QByteArray path = QFile::encodeName(jpegPath);
+    PixPtr pix(QFile::exists(jpegPath) ? pixRead(path.constData()) : nullptr);
+    if (!pix)
+        return false;
+    m_api->SetInputName(path.constData()); // the PDF embeds this JPEG file unchanged
+    m_api->SetImage(pix.get());            // copied by the engine
+    m_api->SetSourceResolution(dpi);
+    // Tesseract would start OpenMP threads of its own for each page; beside one engine per
+    // worker they only compete for the cores (and spin while they wait). Off for this thread.
+    omp_set_max_active_levels(0);
+    tesseract::ETEXT_DESC monitor;
+    if (cancel) {
+        monitor.cancel = cancelled;
+        monitor.cancel_this = const_cast<std::atomic_bool *>(cancel);
+    }
+    if (m_api->Recognize(&monitor) != 0 || (cancel && cancel->load()))
+        return false;
+    m_hasPage = true;
+    return true;
+}
+
+bool TextRecogniser::setWithoutText(const QString &jpegPath, const QSize &pixels, int dpi)
+{
+    m_hasPage = false;
+    if (!m_ready || pixels.isEmpty())
+        return false;
+    // An all-white 1-bit page of the same size recognises in milliseconds and has no text; the
+    // PDF writer takes only its size from it and embeds the JPEG file named here.
+    PixPtr blank(pixCreate(pixels.width(), pixels.height(), 1));
+    if (!blank)
+        return false;
+    const QByteArray path = QFile::encodeName(jpegPath);
+    m_api->SetInputName(path.constData());
+    m_api->SetImage(blank.get());
+    m_api->SetSourceResolution(dpi);
+    if (m_api->Recognize(nullptr) != 0)
+        return false;
+    m_hasPage = true;
+    return true;
+}
+
+QString TextRecogniser::text() const
+{
+    if (!m_hasPage)
+        return QString();
+    std::unique_ptr<char[]> text(m_api->GetUTF8Text());
+    return text ? QString::fromUtf8(text.get()) : QString();
+}
