@@ -66,12 +66,12 @@ class TestAccount : public QObject
         LoginDialog dialog;
         return press(dialog, {"edit_user", "edit_password", "btn_Login"}, {user, password});
     }
-    static QStringList change(const QString &from, const QString &to)
+    const QStringList kChangeNames{"edit_OldPassword", "edit_NewPassword", "edit_ConfirmPassword",
+                                   "btn_Ok"};
+    QStringList change(const QString &from, const QString &to)
     {
         PasswordDialog dialog;
-        return press(dialog,
-                     {"edit_OldPassword", "edit_NewPassword", "edit_ConfirmPassword", "btn_Ok"},
-                     {from, to, to});
+        return press(dialog, kChangeNames, {from, to, to});
     }
     static int mode(const QString &path) { return int(QFileInfo(path).permissions()); }
     static const int kOwnerOnly =
@@ -148,9 +148,8 @@ private slots:
         QFETCH(QStringList, typed);
         QFETCH(QString, message);
         PasswordDialog dialog;
-        const QStringList names{"edit_OldPassword", "edit_NewPassword", "edit_ConfirmPassword",
-                                "btn_Ok"};
-        QCOMPARE(press(dialog, names, typed) << dialog.findChild<QLabel *>("label_Info")->text(),
+        QCOMPARE(press(dialog, kChangeNames, typed)
+                     << dialog.findChild<QLabel *>("label_Info")->text(),
                  (QStringList{message.isEmpty() ? "accepted" : "open", message})); // the red label
         QCOMPARE(install(), 0);                                    // the next build keeps the file
         QVERIFY(!readAll(loginIni()).contains(typed[1].toUtf8())); // digests only
@@ -237,16 +236,17 @@ private slots:
         QTest::addColumn<QStringList>("seen");
         const QString helper = TestEnvironment::appDir() + "/veldrin-scan-password";
         QTest::newRow("no pkexec") << QString()
-                                   << QStringList{"open", "警告|需要系统管理员权限才能修改管理员密码。"
-                                                          "请系统管理员运行：\nsudo " +
-                                                              helper,
+                                   << QStringList{"open",
+                                                  "警告|需要系统管理员权限才能修改管理员密码。"
+                                                  "请系统管理员运行：\nsudo " +
+                                                      helper,
                                                   ""};
         QTest::newRow("authorisation refused")
             << "exit 126" << QStringList{"open", "未获系统管理员授权，密码未修改"};
         // pkexec runs the helper as root: the stand-in's shell, started with the operator's
         // effective user id and root's real one, drops to root.
-        QTest::newRow("authorised") << "echo \"$*\" >\"$0.calls\"; exec \"$@\""
-                                    << QStringList{"accepted", ""};
+        QTest::newRow("authorised")
+            << "echo \"$*\" >\"$0.calls\"; exec \"$@\"" << QStringList{"accepted", ""};
     }
     void passwordThroughTheHelper()
     {
@@ -256,7 +256,8 @@ private slots:
             QSKIP("an operator's console and root's Login.ini need the test to run as root");
         const QByteArray path = QFile::encodeName(loginIni());
         const gid_t operators = 64123;
-        QVERIFY(::chown(path.constData(), 0, operators) == 0 && ::chmod(path.constData(), 0640) == 0);
+        QVERIFY(::chown(path.constData(), 0, operators) == 0 &&
+                ::chmod(path.constData(), 0640) == 0);
         const QString stand = TestEnvironment::fakeBinDir() + "/pkexec";
         QFile::remove(stand);
         QFile::remove(stand + ".calls");
@@ -267,14 +268,13 @@ private slots:
         // The operator: a member of the group, not the file's owner.
         QVERIFY(::setegid(operators) == 0 && ::seteuid(64123) == 0);
         PasswordDialog dialog;
-        QStringList result =
-            press(dialog, {"edit_OldPassword", "edit_NewPassword", "edit_ConfirmPassword", "btn_Ok"},
-                  {kPassword, "NewPass99", "NewPass99"});
-        result << dialog.findChild<QLabel *>("label_Info")->text();
+        const QStringList result =
+            press(dialog, kChangeNames, {kPassword, "NewPass99", "NewPass99"})
+            << dialog.findChild<QLabel *>("label_Info")->text();
         QVERIFY(::seteuid(0) == 0 && ::setegid(0) == 0);
         qputenv("PATH", oldPath);
         QFile::remove(stand);
-        QCOMPARE(result.mid(0, 1) + result.mid(result.size() - 1), (QStringList{seen.first(), seen.last()}));
+        QCOMPARE(result.first() + '|' + result.last(), seen.first() + '|' + seen.last());
         if (seen.size() == 3)
             QCOMPARE(result.at(1), seen.at(1));
         const bool changed = seen.first() == "accepted";
@@ -283,7 +283,8 @@ private slots:
         QCOMPARE(::stat(path.constData(), &st), 0);
         QVERIFY(st.st_uid == 0 && st.st_gid == operators && (st.st_mode & 0777) == 0640);
         if (changed)
-            QCOMPARE(readAll(stand + ".calls"), (TestEnvironment::appDir() + "/veldrin-scan-password\n").toUtf8());
+            QCOMPARE(readAll(stand + ".calls"),
+                     (TestEnvironment::appDir() + "/veldrin-scan-password\n").toUtf8());
     }
 
     void exportLog_data()

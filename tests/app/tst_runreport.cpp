@@ -1,4 +1,5 @@
 #include "app/RunReport.h"
+#include "app/ScanResultText.h"
 #include "settings/SaveFormat.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -53,7 +54,7 @@ private slots:
             << "Fail" << "" << "已扫描 0 页" << "" << 0 << false;
         QTest::newRow("cancelled preview") << false << true << 130 << jpg << 1 << 0
             << "Cancel" << "" << "扫描已取消，已扫描 1 页" << "" << 0 << false;
-                const QString searchable = "/d/Image-2024.pdf";
+        const QString searchable = "/d/Image-2024.pdf";
         const int text = SaveFormat::SearchablePdf;
         QTest::newRow("searchable PDF") << true << false << 0 << text << 3 << 3
             << "Success" << searchable << "已保存 3 页到 " + searchable << "" << 0 << false;
@@ -109,10 +110,20 @@ private slots:
         QCOMPARE(r.resultWarning(), warning);
     }
 
-    void recognitionProgressText()
+    void texts()
     {
-        QCOMPARE(RunReport::recognitionText(0, 3), QString("文字识别 0/3"));
         QCOMPARE(RunReport::recognitionText(12, 40), QString("文字识别 12/40"));
+        // The scan program's result codes, and the console's own (below 0), as the operator
+        // reads them.
+        const QMap<int, QString> codes{
+            {1, "        无法连接打印机        "}, {2, "        扫描服务繁忙        "},
+            {3, "        扫描服务停止        "},   {4, "        参数校验失败        "},
+            {5, "没有可获取的图像用于扫描"},       {6, "       文件接收错误        "},
+            {7, "        文件写入错误        "},   {8, "       扫描服务内部错误     "},
+            {42, "        未知错误        "},      {-2, "无法创建临时图像文件夹"},
+            {-7, "        未知错误        "},      {0, ""}};
+        for (auto code = codes.cbegin(); code != codes.cend(); ++code)
+            QCOMPARE(ScanResultText::message(code.key()), code.value());
     }
 };
 

@@ -164,30 +164,24 @@ private slots:
     {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("pattern");
-        QTest::newRow("name") << "Package"
-                              << "^veldrin-scan$";
-        QTest::newRow("version") << "Version"
-                                 << "^" SCANCONSOLE_VERSION "$";
-        QTest::newRow("architecture") << "Architecture"
-                                      << "^amd64$";
-        QTest::newRow("section") << "Section"
-                                 << "^graphics$";
-        // From the binaries.
-        QTest::newRow("Qt widgets") << "Depends"
-                                    << "(^|, )libqt5widgets5 ";
-        QTest::newRow("OpenCV") << "Depends"
-                                << "(^|, )libopencv-imgproc4";
-        QTest::newRow("C library") << "Depends"
-                                   << "(^|, )libc6 ";
-        // Run or read at run time.
-        for (const char *pkg : {"sane-airscan", "iputils-ping", "fonts-wqy-microhei",
-                                "tesseract-ocr-chi-sim", "tesseract-ocr-eng"})
-            QTest::newRow(pkg) << "Depends" << QString("(^|, )%1(,|$)").arg(pkg);
-        // The journal's records (sd_journal_send); the administrator's authentication.
-        QTest::newRow("libsystemd") << "Depends"
-                                    << "(^|, )libsystemd0( |,|$)";
-        QTest::newRow("pkexec") << "Recommends"
-                                << "^pkexec$";
+        // clang-format off
+        const QStringList rows{
+            "name|Package|^veldrin-scan$", "version|Version|^" SCANCONSOLE_VERSION "$",
+            "architecture|Architecture|^amd64$", "section|Section|^graphics$",
+            // From the binaries.
+            "Qt widgets|Depends|(^|, )libqt5widgets5 ", "OpenCV|Depends|(^|, )libopencv-imgproc4",
+            "C library|Depends|(^|, )libc6 ",
+            // Run or read at run time.
+            "sane-airscan|Depends|(^|, )sane-airscan(,|$)", "ping|Depends|(^|, )iputils-ping(,|$)",
+            "font|Depends|(^|, )fonts-wqy-microhei(,|$)",
+            "Chinese|Depends|(^|, )tesseract-ocr-chi-sim(,|$)",
+            "English|Depends|(^|, )tesseract-ocr-eng(,|$)",
+            // The journal's records (sd_journal_send); the administrator's authentication.
+            "libsystemd|Depends|(^|, )libsystemd0( |,|$)", "pkexec|Recommends|^pkexec$"};
+        // clang-format on
+        for (const QString &row : rows)
+            QTest::newRow(qPrintable(row.section('|', 0, 0)))
+                << row.section('|', 1, 1) << row.section('|', 2);
     }
 
     void controlFields()
@@ -305,23 +299,21 @@ private slots:
         QFile file(m_root + '/' + kPolicy);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QXmlStreamReader xml(&file);
-        QMap<QString, QString> found;
-        QString action;
+        QMap<QString, QString> found; // the action's id, each allow_* and annotation
         while (!xml.atEnd()) {
             if (xml.readNext() != QXmlStreamReader::StartElement)
                 continue;
-            if (xml.name() == QLatin1String("action"))
-                action = xml.attributes().value("id").toString();
-            else if (xml.name() == QLatin1String("annotate") ||
-                     xml.name().startsWith(QLatin1String("allow_"))) {
-                const QString key = xml.name() == QLatin1String("annotate")
-                                        ? xml.attributes().value("key").toString()
-                                        : xml.name().toString();
-                found.insert(key, xml.readElementText());
-            }
+            const QString name = xml.name().toString();
+            if (name == "action")
+                found.insert("id", xml.attributes().value("id").toString());
+            else if (name == "annotate") {
+                const QString key = xml.attributes().value("key").toString();
+                found.insert(key, xml.readElementText()); // the key before the reader moves on
+            } else if (name.startsWith("allow_"))
+                found.insert(name, xml.readElementText());
         }
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
-        QCOMPARE(action, QString("com.veldrin.scan.change-admin-password"));
+        QCOMPARE(found.value("id"), QString("com.veldrin.scan.change-admin-password"));
         for (const char *allow : {"allow_any", "allow_inactive", "allow_active"})
             QCOMPARE(found.value(allow), QString("auth_admin"));
         const QString helper = found.value("org.freedesktop.policykit.exec.path");

@@ -48,36 +48,11 @@ private slots:
     void defaults()
     {
         ParamSetting fresh;
-        const QVariantList defaults = {QDir::homePath() + "/Scans",
-                                       "Image",
-                                       2,
-                                       0,
-                                       1,
-                                       0,
-                                       0,
-                                       0.5f,
-                                       0,
-                                       0,
-                                       0,
-                                       100,
-                                       100,
-                                       100,
-                                       false,
-                                       5.0f,
-                                       0.0f,
-                                       1.0f,
-                                       0.0f,
-                                       0.0f,
-                                       0,
-                                       false,
-                                       false,
-                                       false,
-                                       255,
-                                       255,
-                                       255,
-                                       false,
-                                       false,
-                                       1};
+        // clang-format off
+        const QVariantList defaults = {QDir::homePath() + "/Scans", "Image", 2, 0, 1, 0, 0, 0.5f,
+            0, 0, 0, 100, 100, 100, false, 5.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0, false, false, false,
+            255, 255, 255, false, false, 1};
+        // clang-format on
         QCOMPARE(RecordFixtures::scanFields(fresh), defaults);
         QCOMPARE(fresh.printer_ip, QString("192.168.0.1"));
         QVERIFY(fresh.visible_progress && fresh.visible_name && fresh.visible_save_path);

@@ -41,63 +41,28 @@ private slots:
         QTest::addColumn<QString>("stored"); // empty: refused
         QTest::addColumn<QString>("host");   // what the reachability ping gets
         QTest::addColumn<QString>("message");
-        QTest::newRow("IPv4, shown as typed") << "192.168.1.20"
-                                              << "192.168.1.20"
-                                              << "192.168.1.20"
-                                              << "";
-        QTest::newRow("host name") << " Scanner.Office.LAN. "
-                                   << "scanner.office.lan"
-                                   << "scanner.office.lan"
-                                   << "";
-        QTest::newRow("URL with port") << "HTTPS://Scanner:08443/eSCL"
-                                       << "https://scanner:8443/eSCL"
-                                       << "scanner"
-                                       << "";
-        QTest::newRow("URL, bare path") << "http://10.0.0.5:8080/"
-                                        << "http://10.0.0.5:8080"
-                                        << "10.0.0.5"
-                                        << "";
-        QTest::newRow("zero-padded octet") << "192.168.001.010"
-                                           << ""
-                                           << ""
-                                           << "IPv4地址中的数字不能以0开头：192.168.001.010";
-        QTest::newRow("three numbers") << "10.0.0"
-                                       << ""
-                                       << ""
-                                       << "IPv4地址应为以点分隔的四个0到255之间的数字：10.0.0";
-        QTest::newRow("over 255") << "10.0.0.256"
-                                  << ""
-                                  << ""
-                                  << "IPv4地址应为以点分隔的四个0到255之间的数字：10.0.0.256";
-        QTest::newRow("blank") << "scan ner"
-                               << ""
-                               << ""
-                               << "地址中不能有空格";
-        QTest::newRow("underscore") << "scan_ner"
-                                    << ""
-                                    << ""
-                                    << "主机名无效（只能包含字母、数字、连字符和点）：scan_ner";
-        QTest::newRow("option-like") << "-f"
-                                     << ""
-                                     << ""
-                                     << "主机名无效（只能包含字母、数字、连字符和点）：-f";
-        QTest::newRow("ftp") << "ftp://scanner"
-                             << ""
-                             << ""
-                             << "地址只能以 http:// 或 https:// 开头：ftp://scanner";
-        QTest::newRow("port") << "http://scanner:70000"
-                              << ""
-                              << ""
-                              << "端口应为1到65535之间的数字：http://scanner:70000";
-        QTest::newRow("user")
-            << "http://me@scanner/"
-            << ""
-            << ""
-            << "扫描仪地址无效（http[s]://主机[:端口][/路径]）：http://me@scanner/";
-        QTest::newRow("empty") << ""
-                               << ""
-                               << ""
-                               << "请输入打印机地址";
+        const QString v4 = "IPv4地址应为以点分隔的四个0到255之间的数字：",
+                      host = "主机名无效（只能包含字母、数字、连字符和点）：";
+        const QStringList rows{
+            "IPv4, shown as typed|192.168.1.20|192.168.1.20|192.168.1.20|",
+            "host name| Scanner.Office.LAN. |scanner.office.lan|scanner.office.lan|",
+            "URL with port|HTTPS://Scanner:08443/eSCL|https://scanner:8443/eSCL|scanner|",
+            "URL, bare path|http://10.0.0.5:8080/|http://10.0.0.5:8080|10.0.0.5|",
+            "zero-padded octet|192.168.001.010|||IPv4地址中的数字不能以0开头：192.168.001.010",
+            "three numbers|10.0.0|||" + v4 + "10.0.0",
+            "over 255|10.0.0.256|||" + v4 + "10.0.0.256",
+            "blank|scan ner|||地址中不能有空格",
+            "underscore|scan_ner|||" + host + "scan_ner",
+            "option-like|-f|||" + host + "-f",
+            "ftp|ftp://scanner|||地址只能以 http:// 或 https:// 开头：ftp://scanner",
+            "port|http://scanner:70000|||端口应为1到65535之间的数字：http://scanner:70000",
+            "user|http://me@scanner/|||扫描仪地址无效（http[s]://主机[:端口][/路径]）：http://"
+            "me@scanner/",
+            "empty||||请输入打印机地址"};
+        for (const QString &row : rows) {
+            const QStringList f = row.split('|');
+            QTest::newRow(qPrintable(f[0])) << f[1] << f[2] << f[3] << f[4];
+        }
     }
     void addressDialog()
     {
@@ -139,30 +104,31 @@ private slots:
     void customDialog_data()
     {
         QTest::addColumn<QString>("key");
-        auto row = [](const char *box, const char *key) { QTest::newRow(box) << key; };
-        row("checkBox_savePath", "/BASE/save_path");
-        row("checkBox_resolution", "/BASE/resolution");
-        row("checkBox_saveType", "/BASE/save_type");
-        row("checkBox_source", "/BASE/source_type");
-        row("checkBox_imgType", "/BASE/image_type");
-        row("checkBox_paperSize", "/BASE/paper_size");
-        row("checkBox_thickness", "/BASE/paper_thickness");
-        row("checkBox_material", "/BASE/paper_material");
-        row("checkBox_halftone", "/IMAGE/halftone");
-        row("checkBox_brightness", "/IMAGE/brightness");
-        row("checkBox_contrast", "/IMAGE/contrast");
-        row("checkBox_colorCurve", "/IMAGE/color_curve");
-        row("checkBox_filter", "/ORTHER/filter");
-        row("checkBox_descreening", "/IMAGE/descreen");
-        row("checkBox_adjustAngle", "/CORRECT/angle_correct");
-        row("checkBox_adjustGamma", "/CORRECT/gamma_correct");
-        row("checkBox_adjustBrightness", "/CORRECT/brightness_correct");
-        row("checkBox_adjustContrast", "/CORRECT/contrast_correct");
-        row("checkBox_deskew", "/CORRECT/deskew");
-        row("checkBox_skipBlank", "/CORRECT/skip_blank");
-        row("checkBox_impermeability", "/ORTHER/impermeable");
-        row("checkBox_ECO", "/ORTHER/eco_mode");
-        row("checkBox_bkgColor", "/ORTHER/change_bkg");
+        const QStringList rows{"checkBox_savePath /BASE/save_path",
+                               "checkBox_resolution /BASE/resolution",
+                               "checkBox_saveType /BASE/save_type",
+                               "checkBox_source /BASE/source_type",
+                               "checkBox_imgType /BASE/image_type",
+                               "checkBox_paperSize /BASE/paper_size",
+                               "checkBox_thickness /BASE/paper_thickness",
+                               "checkBox_material /BASE/paper_material",
+                               "checkBox_halftone /IMAGE/halftone",
+                               "checkBox_brightness /IMAGE/brightness",
+                               "checkBox_contrast /IMAGE/contrast",
+                               "checkBox_colorCurve /IMAGE/color_curve",
+                               "checkBox_filter /ORTHER/filter",
+                               "checkBox_descreening /IMAGE/descreen",
+                               "checkBox_adjustAngle /CORRECT/angle_correct",
+                               "checkBox_adjustGamma /CORRECT/gamma_correct",
+                               "checkBox_adjustBrightness /CORRECT/brightness_correct",
+                               "checkBox_adjustContrast /CORRECT/contrast_correct",
+                               "checkBox_deskew /CORRECT/deskew",
+                               "checkBox_skipBlank /CORRECT/skip_blank",
+                               "checkBox_impermeability /ORTHER/impermeable",
+                               "checkBox_ECO /ORTHER/eco_mode",
+                               "checkBox_bkgColor /ORTHER/change_bkg"};
+        for (const QString &row : rows)
+            QTest::newRow(qPrintable(row.section(' ', 0, 0))) << row.section(' ', 1);
     }
     // Only the row's flag and the two flags without a box are off. The dialog is opened three
     // times: every box clicked then Cancel; OK untouched, which must write what the record itself

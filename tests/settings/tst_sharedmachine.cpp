@@ -318,22 +318,19 @@ private slots:
         QTest::addColumn<bool>("approved");
         QTest::addColumn<QString>("used");
         QTest::addColumn<QString>("message");
-        const QString home = QDir::homePath() + "/Scans";
-        QTest::newRow("own folder") << "%1/mine" << 0 << int(QMessageBox::Ok) << true << "%1/mine"
-                                    << "";
-        QTest::newRow("cannot be created")
-            << "/proc/self/scans" << 0 << int(QMessageBox::Ok) << true << home
+        const QString home = QDir::homePath() + "/Scans",
+                      shared = "其他用户可以写入保存文件夹 %1/shared";
+        const int ok = QMessageBox::Ok, yes = QMessageBox::Yes, no = QMessageBox::No;
+        // clang-format off
+        QTest::newRow("own folder") << "%1/mine" << 0 << ok << true << "%1/mine" << "";
+        QTest::newRow("cannot be created") << "/proc/self/scans" << 0 << ok << true << home
             << "无法创建保存文件夹 /proc/self/scans，页面改为保存到 " + home + "。";
-        QTest::newRow("shared, go on")
-            << "%1/shared" << 0777 << int(QMessageBox::Yes) << true << "%1/shared"
-            << "其他用户可以写入保存文件夹 %1/shared，他们可以替换或删除"
-               "保存在其中的页面。仍要保存到这里吗？";
-        QTest::newRow("group-writable, stop")
-            << "%1/shared" << 0775 << int(QMessageBox::No) << false << "%1/shared"
-            << "其他用户可以写入保存文件夹 %1/shared";
-        QTest::newRow("sticky") << "%1/shared" << 01777 << int(QMessageBox::Ok) << true
-                                << "%1/shared"
-                                << "";
+        QTest::newRow("shared, go on") << "%1/shared" << 0777 << yes << true << "%1/shared"
+            << shared + "，他们可以替换或删除保存在其中的页面。仍要保存到这里吗？";
+        QTest::newRow("group-writable, stop") << "%1/shared" << 0775 << no << false << "%1/shared"
+            << shared;
+        QTest::newRow("sticky") << "%1/shared" << 01777 << ok << true << "%1/shared" << "";
+        // clang-format on
     }
     void destinationFolder()
     {
