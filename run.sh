@@ -12,7 +12,7 @@ SCANNER_PORT=${SCANNER_PORT:-18095}
 ./scripts/prepare-demo.sh build/bin "$SCANNER_PORT"
 
 # The simulated scanner (eSCL over HTTP, loopback only). Its settings: build/bin/escl-scanner.ini
-# or ESCL_SCANNER_* variables (see the README).
+# or ESCL_SCANNER_* variables (see docs/scanners.md).
 SCANNER_LOG=build/escl-scanner.log
 build/bin/escl-scanner --port "$SCANNER_PORT" > "$SCANNER_LOG" 2>&1 &
 SCANNER_PID=$!

@@ -26,8 +26,8 @@ DEVICE_INI="$APP_DIR/ScanConsoleApp.ini"
 if [ ! -f "$DEVICE_INI" ]; then
     cat > "$DEVICE_INI" <<INI
 ; Written for the demo: the scan program reaches the simulated network scanner that ./run.sh
-; starts on 127.0.0.1:$PORT. To scan from a real scanner, see the README ("Scanning from a real
-; scanner"): delete this file or change [device]/url.
+; starts on 127.0.0.1:$PORT. To scan from a real scanner, see docs/scanners.md ("Which
+; scanner is used"): take the url line out or change it (./run.sh writes a deleted file again).
 [device]
 url=http://%1:$PORT/eSCL
 protocol=escl

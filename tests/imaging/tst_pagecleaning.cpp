@@ -1,6 +1,6 @@
 // Deskew and blank-page detection on a generated test set: text pages turned by known angles,
 // blank pages with what scanning adds to paper, nearly blank pages with one short line. The
-// figures each row prints are the ones the README's table reports.
+// figures each row prints are the ones docs/benchmarks.md reports.
 
 #include "imaging/BlankPageDetector.h"
 #include "imaging/Deskew.h"
