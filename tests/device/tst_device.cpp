@@ -2,6 +2,7 @@
 #include "tests/support/EsclScannerProcess.h"
 #include "tests/support/ScannedPages.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestRows.h"
 
 #include <QApplication>
 #include <QDir>
@@ -294,61 +295,41 @@ private slots:
     // but sent as whole) is bounded the same way. "scanner | driver": the settings of each.
     void faults_data()
     {
-        QTest::addColumn<QString>("settings");
-        QTest::addColumn<QString>("scan");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QString>("cause");
-        QTest::newRow("busy") << "FAULT=busy"
-                              << "1 2 300" << 2 << 0 << "Device busy";
-        QTest::newRow("stopped") << "FAULT=stopped"
-                                 << "2 1 200" << 3 << 0 << "scan service is Stopped";
-        QTest::newRow("feeder empty") << "SHEETS=0"
-                                      << "2 1 200" << 5 << 0 << "out of documents";
-        QTest::newRow("duplex, feeder empty") << "SHEETS=0"
-                                              << "3 1 200" << 5 << 0 << "out of documents";
-        QTest::newRow("jam after 2") << "SHEETS=4 FAULT=jam FAULT_AFTER=2"
-                                     << "2 1 200" << 8 << 2 << "jammed";
-        QTest::newRow("jam at once") << "FAULT=jam"
-                                     << "2 2 200" << 8 << 0 << "jammed";
-        QTest::newRow("cover open") << "FAULT=cover_open FAULT_AFTER=1"
-                                    << "3 1 200" << 8 << 1 << "cover is open";
-        QTest::newRow("third page cut off") << "SHEETS=4 FAULT=cut FAULT_AFTER=2"
-                                            << "2 1 200" << 6 << 2 << "I/O";
-        QTest::newRow("flatbed page cut off") << "FAULT=cut"
-                                              << "1 2 300" << 6 << 0 << "I/O";
-        QTest::newRow("a jam spares the flatbed") << "FAULT=jam"
-                                                  << "1 1 200" << 0 << 1 << "";
-        QTest::newRow("JPEG cut off, sent whole") << "FAULT=truncated_jpeg FAULT_AFTER=1"
-                                                  << "2 1 200" << 6 << 1 << "cut off";
-        QTest::newRow("page trickles") << "BODY=page_trickle FAULT_AFTER=1 TRICKLE_MS=100 | "
-                                          "TIMEOUT_S=2"
-                                       << "2 1 200" << 6 << 1 << "no progress for 2 s";
-        QTest::newRow("status trickles") << "BODY=status_trickle TRICKLE_MS=100 | TIMEOUT_S=2"
-                                         << "2 1 200" << 6 << 0 << "no progress for 2 s";
-        QTest::newRow("page without end")
-            << "BODY=page_endless FAULT_AFTER=1 | "
-               "MAX_MEMORY_MB=256"
-            << "2 1 200" << 8 << 1 << "more than the program may hold";
-        QTest::newRow("status without end")
-            << "BODY=status_endless | MAX_MEMORY_MB=256"
-            << "1 1 200" << 8 << 0 << "more than the program may hold";
-        QTest::newRow("feeder without end")
-            << "SHEETS=1000000 | MAX_PAGES=3"
-            << "2 1 200" << 8 << 3 << "more pages than any feeder holds";
+        // scanner | driver | source colour dpi | code | pages kept | cause
+        TestRows::add(
+            {"busy | FAULT=busy | | 1 2 300 | 2 | 0 | Device busy",
+             "stopped | FAULT=stopped | | 2 1 200 | 3 | 0 | scan service is Stopped",
+             "feeder empty | SHEETS=0 | | 2 1 200 | 5 | 0 | out of documents",
+             "duplex, feeder empty | SHEETS=0 | | 3 1 200 | 5 | 0 | out of documents",
+             "jam after 2 | SHEETS=4 FAULT=jam FAULT_AFTER=2 | | 2 1 200 | 8 | 2 | jammed",
+             "jam at once | FAULT=jam | | 2 2 200 | 8 | 0 | jammed",
+             "cover open | FAULT=cover_open FAULT_AFTER=1 | | 3 1 200 | 8 | 1 | cover is open",
+             "third page cut off | SHEETS=4 FAULT=cut FAULT_AFTER=2 | | 2 1 200 | 6 | 2 | I/O",
+             "flatbed page cut off | FAULT=cut | | 1 2 300 | 6 | 0 | I/O",
+             "a jam spares the flatbed | FAULT=jam | | 1 1 200 | 0 | 1 |",
+             "JPEG cut off, sent whole | FAULT=truncated_jpeg FAULT_AFTER=1 | | 2 1 200 | 6 | 1 | "
+             "cut off",
+             "page trickles | BODY=page_trickle FAULT_AFTER=1 TRICKLE_MS=100 | TIMEOUT_S=2 | "
+             "2 1 200 | 6 | 1 | no progress for 2 s",
+             "status trickles | BODY=status_trickle TRICKLE_MS=100 | TIMEOUT_S=2 | 2 1 200 | 6 | 0 "
+             "| no progress for 2 s",
+             "page without end | BODY=page_endless FAULT_AFTER=1 | MAX_MEMORY_MB=256 | 2 1 200 | "
+             "8 | 1 | more than the program may hold",
+             "status without end | BODY=status_endless | MAX_MEMORY_MB=256 | 1 1 200 | 8 | 0 | "
+             "more than the program may hold",
+             "feeder without end | SHEETS=1000000 | MAX_PAGES=3 | 2 1 200 | 8 | 3 | "
+             "more pages than any feeder holds"});
     }
 
     void faults()
     {
-        QFETCH(QString, settings);
-        QFETCH(QString, scan);
-        QFETCH(int, code);
-        QFETCH(int, count);
-        QFETCH(QString, cause);
-        EsclScannerProcess device(settings.section('|', 0, 0));
+        QFETCH(QStringList, fields);
+        const QString scan = fields[2], cause = fields[5];
+        const int code = fields[3].toInt(), count = fields[4].toInt();
+        EsclScannerProcess device(fields[0]);
         QVERIFY(device.isListening());
         const Result result = scanFrom(
-            device, args(scan), [](QProcess &) {}, settings.section('|', 1));
+            device, args(scan), [](QProcess &) {}, fields[1]);
         QCOMPARE(result.code, code);
         QCOMPARE(files(), pageFiles());
         QCOMPARE(files().size(), count);
@@ -370,17 +351,13 @@ private slots:
         QTest::addColumn<int>("signal"); // 0: the console is killed
         QTest::addColumn<QString>("scanner");
         QTest::addColumn<QString>("moment");
-        QTest::newRow("SIGTERM, page in hand") << int(SIGTERM) << "SHEETS=8"
-                                               << "page";
-        QTest::newRow("SIGINT, page in hand") << int(SIGINT) << "SHEETS=8"
-                                              << "page";
-        QTest::newRow("console killed, page in hand") << 0 << "SHEETS=8"
-                                                      << "page";
-        QTest::newRow("console killed, between pages") << 0 << "SHEETS=8"
-                                                       << "written";
+        const QString eight = "SHEETS=8", page = "page";
+        QTest::newRow("SIGTERM, page in hand") << int(SIGTERM) << eight << page;
+        QTest::newRow("SIGINT, page in hand") << int(SIGINT) << eight << page;
+        QTest::newRow("console killed, page in hand") << 0 << eight << page;
+        QTest::newRow("console killed, between pages") << 0 << eight << QString("written");
         QTest::newRow("SIGTERM, status trickles")
-            << int(SIGTERM) << "BODY=status_trickle TRICKLE_MS=100"
-            << "status";
+            << int(SIGTERM) << "BODY=status_trickle TRICKLE_MS=100" << QString("status");
     }
 
     void stopInTheMiddle()
@@ -452,35 +429,22 @@ private slots:
     // on the scanner's port, see no connection.
     void addresses_data()
     {
-        QTest::addColumn<QString>("scanner");
-        QTest::addColumn<QString>("address"); // PORT: the scanner's port
-        QTest::addColumn<QStringList>("elsewhere");
-        QTest::addColumn<int>("code");
-        QTest::newRow("URL with port") << ""
-                                       << "http://127.0.0.1:PORT/eSCL" << QStringList() << 0;
-        QTest::newRow("URL, path left out") << ""
-                                            << "http://localhost:PORT" << QStringList() << 0;
-        QTest::newRow("zero-padded octet")
-            << ""
-            << "127.0.0.010" << QStringList{"127.0.0.8", "127.0.0.10"} << 4;
-        QTest::newRow("short form") << ""
-                                    << "127.1" << QStringList() << 4;
-        QTest::newRow("hexadecimal") << ""
-                                     << "0x7f.0.0.1" << QStringList() << 4;
-        QTest::newRow("URL, zero-padded")
-            << ""
-            << "http://127.000.000.001:PORT/eSCL" << QStringList() << 4;
-        QTest::newRow("job on another host") << "FAULT=foreign_job"
-                                             << "127.0.0.1" << QStringList{"127.0.0.2"} << 8;
+        // scanner | address (PORT: the scanner's port) | listeners elsewhere | code
+        TestRows::add({"URL with port | | http://127.0.0.1:PORT/eSCL | | 0",
+                       "URL, path left out | | http://localhost:PORT | | 0",
+                       "zero-padded octet | | 127.0.0.010 | 127.0.0.8 127.0.0.10 | 4",
+                       "short form | | 127.1 | | 4", "hexadecimal | | 0x7f.0.0.1 | | 4",
+                       "URL, zero-padded | | http://127.000.000.001:PORT/eSCL | | 4",
+                       "job on another host | FAULT=foreign_job | 127.0.0.1 | 127.0.0.2 | 8"});
     }
 
     void addresses()
     {
-        QFETCH(QString, scanner);
-        QFETCH(QString, address);
-        QFETCH(QStringList, elsewhere);
-        QFETCH(int, code);
-        EsclScannerProcess device(scanner + " SHEETS=1");
+        QFETCH(QStringList, fields);
+        const QString address = fields[1];
+        const QStringList elsewhere = fields[2].split(' ', Qt::SkipEmptyParts);
+        const int code = fields[3].toInt();
+        EsclScannerProcess device(fields[0] + " SHEETS=1");
         QVERIFY(device.isListening());
         std::vector<int> listeners;
         for (const QString &host : elsewhere) {
@@ -604,53 +568,32 @@ private slots:
     // what the device offers (200 mm square).
     void saneFrames_data()
     {
-        QTest::addColumn<QString>("config"); // lines of test.conf, '|' between them
-        QTest::addColumn<QString>("scan");
-        QTest::addColumn<QString>("mode"); // the mode scanimage is told
-        QTest::addColumn<QSize>("size");   // height 0: whatever the device sent
-        const QSize square(787, 787);      // 200 mm at 100 dpi
-        QTest::newRow("colour") << ""
-                                << "1 2 100"
-                                << "Color" << square;
-        QTest::newRow("three-pass RGB") << "three-pass true"
-                                        << "1 2 100"
-                                        << "Color" << square;
-        QTest::newRow("three-pass BGR") << "three-pass true|three-pass-order BGR"
-                                        << "1 2 100"
-                                        << "Color" << square;
-        QTest::newRow("16-bit colour") << "depth 16"
-                                       << "1 2 100"
-                                       << "Color" << square;
-        QTest::newRow("16-bit grey") << "depth 16"
-                                     << "1 1 100"
-                                     << "Gray" << square;
-        QTest::newRow("grey") << ""
-                              << "1 1 100"
-                              << "Gray" << square;
-        QTest::newRow("line-art") << "depth 1"
-                                  << "1 3 100"
-                                  << "Gray" << square;
-        QTest::newRow("line-art grid") << "depth 1|test-picture Grid"
-                                       << "1 3 100"
-                                       << "Gray" << square;
-        QTest::newRow("unknown height") << "hand-scanner true"
-                                        << "1 1 50"
-                                        << "Gray" << QSize(216, 0);
+        // lines of test.conf, '/' between them | source colour dpi | the mode scanimage is told |
+        // width x height (height 0: whatever the device sent; 787: 200 mm at 100 dpi)
+        TestRows::add({"colour | | 1 2 100 | Color | 787 787",
+                       "three-pass RGB | three-pass true | 1 2 100 | Color | 787 787",
+                       "three-pass BGR | three-pass true/three-pass-order BGR | 1 2 100 | Color | "
+                       "787 787",
+                       "16-bit colour | depth 16 | 1 2 100 | Color | 787 787",
+                       "16-bit grey | depth 16 | 1 1 100 | Gray | 787 787",
+                       "grey | | 1 1 100 | Gray | 787 787",
+                       "line-art | depth 1 | 1 3 100 | Gray | 787 787",
+                       "line-art grid | depth 1/test-picture Grid | 1 3 100 | Gray | 787 787",
+                       "unknown height | hand-scanner true | 1 1 50 | Gray | 216 0"});
     }
 
     void saneFrames()
     {
-        QFETCH(QString, config);
-        QFETCH(QString, scan);
-        QFETCH(QString, mode);
-        QFETCH(QSize, size);
+        QFETCH(QStringList, fields);
+        const QString config = fields[0], scan = fields[1], mode = fields[2];
+        const QSize size(fields[3].section(' ', 0, 0).toInt(), fields[3].section(' ', 1).toInt());
         QTemporaryDir sane;
         QFile dll(sane.filePath("dll.conf")), conf(sane.filePath("test.conf"));
         QVERIFY(dll.open(QIODevice::WriteOnly) && dll.write("test\n") == 5);
         dll.close();
         QVERIFY(conf.open(QIODevice::WriteOnly));
         conf.write("test-picture \"Color pattern\"\n");
-        for (const QString &line : config.split('|', Qt::SkipEmptyParts))
+        for (const QString &line : config.split('/', Qt::SkipEmptyParts))
             conf.write(line.toUtf8() + '\n');
         conf.close();
         const QString dpi = scan.section(' ', 2);

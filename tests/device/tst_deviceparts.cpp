@@ -13,6 +13,7 @@
 #include "device/simulator/EsclXml.h"
 #include "device/simulator/ScanJobBook.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestRows.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,8 +26,6 @@
 #include <thread>
 #include <unistd.h>
 
-Q_DECLARE_METATYPE(ScanRequest::Source)
-Q_DECLARE_METATYPE(ScanRequest::Colour)
 Q_DECLARE_METATYPE(SANE_Status)
 Q_DECLARE_METATYPE(SANE_Parameters)
 Q_DECLARE_METATYPE(SaneResult::Stage)
@@ -140,12 +139,9 @@ private slots:
             code);
         QCOMPARE(error.isEmpty(), code == 0);
         if (code == 0)
-            QCOMPARE(QString("%1 %2 %3 %4 %5")
-                         .arg(r.address)
-                         .arg(r.source)
-                         .arg(r.colour)
-                         .arg(r.dpi)
-                         .arg(r.outputPath),
+            QCOMPARE(QStringList({r.address, QString::number(r.source), QString::number(r.colour),
+                                  QString::number(r.dpi), r.outputPath})
+                         .join(' '),
                      parsed);
     }
 
@@ -181,134 +177,79 @@ private slots:
         QVERIFY(!writer.write(QImage(), 300, &path, &error)); // nothing to encode
     }
 
-    void pageFilesUnwritable_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::newRow("a file as the folder") << "file/tempImage.jpg";
-        QTest::newRow("below a file") << "file/sub/tempImage.jpg";
-        QTest::newRow("a read-only file system") << "/proc/tempImage.jpg";
-    }
-
-    void pageFilesUnwritable()
-    {
-        QFETCH(QString, path);
-        QTemporaryDir dir;
-        QFile file(dir.filePath("file"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        PageFileWriter writer(path.startsWith('/') ? path : dir.filePath(path));
-        QString error;
-        QVERIFY(!writer.prepare(&error));
-        QVERIFY(!error.isEmpty());
-    }
-
-    // A link planted at the next temporary or final name is never written through nor
-    // replaced; a folder short of the space kept free takes no page. The system's own words
-    // say why.
+    // A folder that cannot be made, a link planted at the next temporary or final name (never
+    // written through nor replaced), a folder short of the space kept free: no page, and the
+    // system's own words say why.
     void pageFilesRefused_data()
     {
-        QTest::addColumn<QString>("planted"); // a link to the victim, put there after prepare()
-        QTest::addColumn<qint64>("keepFree");
-        QTest::addColumn<QString>("why");
-        QTest::newRow("link as the temporary file")
-            << ".tempImage-000001.part" << qint64(0) << "File exists";
-        QTest::newRow("link as the page") << "tempImage-000001.jpg" << qint64(0) << "File exists";
-        QTest::newRow("no room") << "" << (qint64(1) << 60) << "No space left on device";
+        TestRows::add({"a file as the folder | file/tempImage.jpg | | 0 |",
+                       "below a file | file/sub/tempImage.jpg | | 0 |",
+                       "a read-only file system | /proc/tempImage.jpg | | 0 |",
+                       "link as the temporary file | tempImage.jpg | .tempImage-000001.part | 0 | "
+                       "File exists",
+                       "link as the page | tempImage.jpg | tempImage-000001.jpg | 0 | File exists",
+                       "no room | tempImage.jpg | | 60 | No space left on device"});
     }
 
     void pageFilesRefused()
     {
-        QFETCH(QString, planted);
-        QFETCH(qint64, keepFree);
-        QFETCH(QString, why);
+        QFETCH(QStringList, fields); // path, link planted after prepare(), log2 of keepFree, why
+        const QString path = fields[0], planted = fields[1];
         QTemporaryDir dir;
-        QFile victim(dir.filePath("victim"));
+        QFile file(dir.filePath("file")), victim(dir.filePath("victim"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
         QVERIFY(victim.open(QIODevice::WriteOnly) && victim.write("mine") == 4);
         victim.close();
-        PageFileWriter writer(dir.filePath("tempImage.jpg"));
-        writer.setKeepFree(keepFree);
-        QString error, path;
+        PageFileWriter writer(path.startsWith('/') ? path : dir.filePath(path));
+        writer.setKeepFree(fields[2].toInt() ? qint64(1) << fields[2].toInt() : 0);
+        QString error, written;
         const bool prepared = writer.prepare(&error);
         if (!planted.isEmpty()) {
             QVERIFY(prepared && QFile::link(victim.fileName(), dir.filePath(planted)));
-            QVERIFY(!writer.write(QImage(8, 8, QImage::Format_RGB32), 300, &path, &error));
+            QVERIFY(!writer.write(QImage(8, 8, QImage::Format_RGB32), 300, &written, &error));
         }
-        QVERIFY2(!prepared || !planted.isEmpty(), "a full folder was accepted");
-        QVERIFY2(error.contains(why), qPrintable(error));
+        QVERIFY2(!prepared || !planted.isEmpty(), "an unusable folder was accepted");
+        QVERIFY2(!error.isEmpty() && error.contains(fields[3]), qPrintable(error));
         QVERIFY(victim.open(QIODevice::ReadOnly));
         QCOMPARE(victim.readAll(), QByteArray("mine"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(),
-                 planted.isEmpty() ? 1 : 2);
+                 planted.isEmpty() ? 2 : 3);
     }
 
     // ----- choosing option values -----
 
-    void sources_data()
+    // The source or mode offered for each of the console's three, empty when none fits.
+    void choices_data()
     {
-        QTest::addColumn<QStringList>("offered");
-        QTest::addColumn<QString>("flatbed");
-        QTest::addColumn<QString>("feeder");
-        QTest::addColumn<QString>("duplex");
-        QTest::newRow("sane-airscan") << QStringList{"Flatbed", "ADF", "ADF Duplex"} << "Flatbed"
-                                      << "ADF"
-                                      << "ADF Duplex";
-        QTest::newRow("SANE test")
-            << QStringList{"Flatbed", "Automatic Document Feeder"} << "Flatbed"
-            << "Automatic Document Feeder"
-            << "";
-        QTest::newRow("front and back") << QStringList{"ADF Front", "ADF Back", "ADF Duplex"} << ""
-                                        << "ADF Front"
-                                        << "ADF Duplex";
-        QTest::newRow("platen, feeder, both sides")
-            << QStringList{"Platen", "Document Feeder", "Document Feeder (both sides)"} << "Platen"
-            << "Document Feeder"
-            << "Document Feeder (both sides)";
-        QTest::newRow("flatbed only") << QStringList{"Flatbed"} << "Flatbed"
-                                      << ""
-                                      << "";
+        TestRows::add(
+            {"sane-airscan | source | Flatbed,ADF,ADF Duplex | Flatbed | ADF | ADF Duplex",
+             "SANE test | source | Flatbed,Automatic Document Feeder | Flatbed | "
+             "Automatic Document Feeder | ",
+             "front and back | source | ADF Front,ADF Back,ADF Duplex | | ADF Front | ADF Duplex",
+             "platen | source | Platen,Document Feeder,Document Feeder (both sides) | Platen | "
+             "Document Feeder | Document Feeder (both sides)",
+             "flatbed only | source | Flatbed | Flatbed | |",
+             "airscan modes | mode | Color,Gray | Gray | Color | Gray",
+             "with line-art | mode | Lineart,Halftone,Gray,Color | Gray | Color | Lineart",
+             "colour line-art first | mode | Color Lineart,Color,Binary,Grey | Grey | Color | "
+             "Binary",
+             "colour only | mode | Color | | Color |"});
     }
 
-    void sources()
+    void choices()
     {
-        QFETCH(QStringList, offered);
-        QFETCH(QString, flatbed);
-        QFETCH(QString, feeder);
-        QFETCH(QString, duplex);
-        QCOMPARE(OptionChoice::source(offered, ScanRequest::Flatbed), flatbed);
-        QCOMPARE(OptionChoice::source(offered, ScanRequest::Feeder), feeder);
-        QCOMPARE(OptionChoice::source(offered, ScanRequest::Duplex), duplex);
-    }
-
-    void modes_data()
-    {
-        QTest::addColumn<QStringList>("offered");
-        QTest::addColumn<QString>("grey");
-        QTest::addColumn<QString>("colour");
-        QTest::addColumn<QString>("blackAndWhite");
-        QTest::newRow("sane-airscan") << QStringList{"Color", "Gray"} << "Gray"
-                                      << "Color"
-                                      << "Gray";
-        QTest::newRow("with line-art")
-            << QStringList{"Lineart", "Halftone", "Gray", "Color"} << "Gray"
-            << "Color"
-            << "Lineart";
-        QTest::newRow("colour line-art first")
-            << QStringList{"Color Lineart", "Color", "Binary", "Grey"} << "Grey"
-            << "Color"
-            << "Binary";
-        QTest::newRow("colour only") << QStringList{"Color"} << ""
-                                     << "Color"
-                                     << "";
-    }
-
-    void modes()
-    {
-        QFETCH(QStringList, offered);
-        QFETCH(QString, grey);
-        QFETCH(QString, colour);
-        QFETCH(QString, blackAndWhite);
-        QCOMPARE(OptionChoice::mode(offered, ScanRequest::Grey), grey);
-        QCOMPARE(OptionChoice::mode(offered, ScanRequest::FullColour), colour);
-        QCOMPARE(OptionChoice::mode(offered, ScanRequest::BlackAndWhite), blackAndWhite);
+        QFETCH(QStringList, fields); // source: flatbed feeder duplex; mode: grey colour b/w
+        const QStringList offered = fields[1].split(',');
+        QStringList chosen;
+        if (fields[0] == "source")
+            for (ScanRequest::Source s :
+                 {ScanRequest::Flatbed, ScanRequest::Feeder, ScanRequest::Duplex})
+                chosen << OptionChoice::source(offered, s);
+        else
+            for (ScanRequest::Colour c :
+                 {ScanRequest::Grey, ScanRequest::FullColour, ScanRequest::BlackAndWhite})
+                chosen << OptionChoice::mode(offered, c);
+        QCOMPARE(chosen, fields.mid(2));
     }
 
     void nearest_data()
@@ -504,47 +445,29 @@ private slots:
     // waiting call has brought nothing for 300 ms; a stall needs the time-out without progress.
     void guard_data()
     {
-        QTest::addColumn<QString>("moment"); // stop inCall progress memoryMb, then flags:
-        QTest::addColumn<QString>("flags");  // a(nswering) f(oreign host) l(ocal backend)
-        QTest::addColumn<int>("reason");
-        const int none = ScanGuard::None, stop = ScanGuard::Stop, stalled = ScanGuard::Stalled,
-                  memory = ScanGuard::Memory, foreign = ScanGuard::ForeignHost;
-        QTest::newRow("scanning") << "-1 5000 10 100"
-                                  << "a" << none;
-        QTest::newRow("between calls") << "-1 -1 90000 100"
-                                       << "" << none;
-        QTest::newRow("no progress for the time-out") << "-1 30000 30000 100"
-                                                      << "a" << stalled;
-        QTest::newRow("a call shorter than the time-out") << "-1 29999 40000 100"
-                                                          << "" << none;
-        QTest::newRow("memory over the bound") << "-1 -1 0 1025"
-                                               << "" << memory;
-        QTest::newRow("another host") << "-1 10 0 100"
-                                      << "f" << foreign;
-        QTest::newRow("stop, page coming in") << "1000 1000 10 100"
-                                              << "a" << none;
-        QTest::newRow("stop, scanner scanning") << "10 1000 500 100"
-                                                << "" << stop;
-        QTest::newRow("stop, page in hand") << "10 -1 0 100"
-                                            << "" << stop;
-        QTest::newRow("stop, answer without end") << "4000 4000 0 100"
-                                                  << "a" << stop;
-        QTest::newRow("stop, local page being read") << "1000 1000 10 100"
-                                                     << "l" << none;
-        QTest::newRow("stop, local call waiting") << "1000 1000 300 100"
-                                                  << "l" << stop;
-        QTest::newRow("stop, local, between calls") << "1000 -1 900 100"
-                                                    << "l" << none;
-        QTest::newRow("stop outruns a stall") << "100 40000 40000 100"
-                                              << "a" << none;
+        // stop inCall progress memoryMb | flags: a(nswering) f(oreign host) l(ocal backend)
+        TestRows::add({"scanning | -1 5000 10 100 | a | None",
+                       "between calls | -1 -1 90000 100 | | None",
+                       "no progress for the time-out | -1 30000 30000 100 | a | Stalled",
+                       "a call shorter than the time-out | -1 29999 40000 100 | | None",
+                       "memory over the bound | -1 -1 0 1025 | | Memory",
+                       "another host | -1 10 0 100 | f | ForeignHost",
+                       "stop, page coming in | 1000 1000 10 100 | a | None",
+                       "stop, scanner scanning | 10 1000 500 100 | | Stop",
+                       "stop, page in hand | 10 -1 0 100 | | Stop",
+                       "stop, answer without end | 4000 4000 0 100 | a | Stop",
+                       "stop, local page being read | 1000 1000 10 100 | l | None",
+                       "stop, local call waiting | 1000 1000 300 100 | l | Stop",
+                       "stop, local, between calls | 1000 -1 900 100 | l | None",
+                       "stop outruns a stall | 100 40000 40000 100 | a | None"});
     }
 
     void guard()
     {
-        QFETCH(QString, moment);
-        QFETCH(QString, flags);
-        QFETCH(int, reason);
-        const QStringList v = moment.split(' ');
+        QFETCH(QStringList, fields);
+        const QStringList v = fields[0].split(' ');
+        const QString flags = fields[1];
+        const QStringList reasons{"None", "Stop", "Stalled", "Memory", "ForeignHost"};
         ScanGuard::Moment m;
         m.sinceStop = v[0].toLongLong();
         m.inCall = v[1].toLongLong();
@@ -556,7 +479,8 @@ private slots:
         ScanGuard::Limits limits;
         limits.timeoutMs = 30000;
         limits.maxMemoryBytes = qint64(1024) << 20;
-        QCOMPARE(int(ScanGuard::judge(m, limits)), reason);
+        const int reason = int(ScanGuard::judge(m, limits));
+        QCOMPARE(reasons.value(reason), fields[2]);
     }
 
     // The program's own status request reads at most 64 KB and ends by its time-out, or as
@@ -601,42 +525,24 @@ private slots:
 
     void deviceTarget_data()
     {
-        QTest::addColumn<QString>("settings"); // url protocol sane_device
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<QString>("name"); // empty: refused
-        QTest::addColumn<QString>("escl");
-        QTest::newRow("default") << "http://%1/eSCL escl -"
-                                 << "192.168.3.9"
-                                 << "airscan:escl:Scanner:http://192.168.3.9/eSCL"
-                                 << "http://192.168.3.9/eSCL";
-        QTest::newRow("port and https") << "https://%1:8443/eSCL escl -"
-                                        << "10.1.1.1"
-                                        << "airscan:escl:Scanner:https://10.1.1.1:8443/eSCL"
-                                        << "https://10.1.1.1:8443/eSCL";
-        QTest::newRow("wsd") << "http://%1:5358/WSDScanner wsd -"
-                             << "10.1.1.1"
-                             << "airscan:wsd:Scanner:http://10.1.1.1:5358/WSDScanner"
-                             << "";
-        QTest::newRow("host name") << "http://%1/eSCL escl -"
-                                   << "mfp-3.example"
-                                   << "airscan:escl:Scanner:http://mfp-3.example/eSCL"
-                                   << "http://mfp-3.example/eSCL";
-        QTest::newRow("SANE device wins") << "http://%1/eSCL escl genesys:libusb:001:004"
-                                          << ""
-                                          << "genesys:libusb:001:004"
-                                          << "";
-        QTest::newRow("URL with port") << "http://%1/eSCL escl -"
-                                       << "http://10.0.0.7:8080/eSCL"
-                                       << "airscan:escl:Scanner:http://10.0.0.7:8080/eSCL"
-                                       << "http://10.0.0.7:8080/eSCL";
-        QTest::newRow("URL, path left out") << "http://%1:9/x escl -"
-                                            << "HTTPS://mfp.example/"
-                                            << "airscan:escl:Scanner:https://mfp.example/eSCL"
-                                            << "https://mfp.example/eSCL";
-        QTest::newRow("URL over wsd") << "http://%1/eSCL wsd -"
-                                      << "http://10.0.0.7:5358/WSDScanner"
-                                      << "airscan:wsd:Scanner:http://10.0.0.7:5358/WSDScanner"
-                                      << "";
+        // url protocol sane_device | address | SANE name (empty: refused) | eSCL URL
+        TestRows::add(
+            {"default | http://%1/eSCL escl - | 192.168.3.9 | "
+             "airscan:escl:Scanner:http://192.168.3.9/eSCL | http://192.168.3.9/eSCL",
+             "port and https | https://%1:8443/eSCL escl - | 10.1.1.1 | "
+             "airscan:escl:Scanner:https://10.1.1.1:8443/eSCL | https://10.1.1.1:8443/eSCL",
+             "wsd | http://%1:5358/WSDScanner wsd - | 10.1.1.1 | "
+             "airscan:wsd:Scanner:http://10.1.1.1:5358/WSDScanner | ",
+             "host name | http://%1/eSCL escl - | mfp-3.example | "
+             "airscan:escl:Scanner:http://mfp-3.example/eSCL | http://mfp-3.example/eSCL",
+             "SANE device wins | http://%1/eSCL escl genesys:libusb:001:004 | | "
+             "genesys:libusb:001:004 |",
+             "URL with port | http://%1/eSCL escl - | http://10.0.0.7:8080/eSCL | "
+             "airscan:escl:Scanner:http://10.0.0.7:8080/eSCL | http://10.0.0.7:8080/eSCL",
+             "URL, path left out | http://%1:9/x escl - | HTTPS://mfp.example/ | "
+             "airscan:escl:Scanner:https://mfp.example/eSCL | https://mfp.example/eSCL",
+             "URL over wsd | http://%1/eSCL wsd - | http://10.0.0.7:5358/WSDScanner | "
+             "airscan:wsd:Scanner:http://10.0.0.7:5358/WSDScanner |"});
         for (const char *bad : {"10.0.0.1/admin",
                                 "a b",
                                 "user@10.0.0.1",
@@ -659,17 +565,14 @@ private slots:
                                 "http://h/eSCL?x=1",
                                 "http://h/a%20b",
                                 "http://[::1]/"})
-            QTest::addRow("refused: %s", bad) << "http://%1/eSCL escl -" << bad << ""
-                                              << "";
+            QTest::addRow("refused: %s", bad) << QStringList{"http://%1/eSCL escl -", bad, "", ""};
     }
 
     void deviceTarget()
     {
-        QFETCH(QString, settings);
-        QFETCH(QString, address);
-        QFETCH(QString, name);
-        QFETCH(QString, escl);
-        const QStringList s = settings.split(' ');
+        QFETCH(QStringList, fields);
+        const QString address = fields[1], name = fields[2], escl = fields[3];
+        const QStringList s = fields[0].split(' ');
         DriverSettings driver;
         driver.urlTemplate = s[0];
         driver.protocol = s[1];
@@ -789,17 +692,15 @@ private slots:
         EsclXml::ScanSettings s;
         QCOMPARE(EsclXml::parseScanSettings(document.toUtf8(), &s), !parsed.isEmpty());
         if (!parsed.isEmpty())
-            QCOMPARE(QString("%1 %2 %3 %4 %5 %6,%7,%8,%9 %10")
-                         .arg(s.inputSource)
-                         .arg(s.duplex)
-                         .arg(s.colorMode)
-                         .arg(s.xResolution)
-                         .arg(s.yResolution)
-                         .arg(s.xOffset)
-                         .arg(s.yOffset)
-                         .arg(s.width)
-                         .arg(s.height)
-                         .arg(s.documentFormat),
+            QCOMPARE(QStringList({s.inputSource, QString::number(s.duplex), s.colorMode,
+                                  QString::number(s.xResolution), QString::number(s.yResolution),
+                                  QString("%1,%2,%3,%4")
+                                      .arg(s.xOffset)
+                                      .arg(s.yOffset)
+                                      .arg(s.width)
+                                      .arg(s.height),
+                                  s.documentFormat})
+                         .join(' '),
                      parsed);
     }
 
@@ -807,56 +708,40 @@ private slots:
     // document ("n+" a page cut off), "d" deleting it; and the scanner's state afterwards.
     void jobs_data()
     {
-        QTest::addColumn<QString>("settings"); // sheets fault after
-        QTest::addColumn<QByteArray>("request");
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<QString>("status"); // pwg:State and AdfState at the end
-        QTest::newRow("flatbed, one page") << "3 none 0" << job("Platen") << "c201 n200 n404"
-                                           << "Idle ScannerAdfLoaded";
-        QTest::newRow("feeder") << "2 none 0" << job("Feeder") << "c201 n200 n200 n404 n404"
-                                << "Idle ScannerAdfLoaded";
-        QTest::newRow("duplex") << "2 none 0" << job("Feeder", "RGB24", 300, true)
-                                << "c201 n200 n200 n200 n200 n404"
-                                << "Idle ScannerAdfLoaded";
-        QTest::newRow("empty feeder") << "0 none 0" << job("Feeder") << "c201 n404"
-                                      << "Idle ScannerAdfEmpty";
-        QTest::newRow("flatbed with an empty feeder")
-            << "0 none 0" << job("Platen") << "c201 n200 n404"
-            << "Idle ScannerAdfEmpty";
-        QTest::newRow("busy") << "3 busy 0" << job("Platen") << "c503"
-                              << "Processing ScannerAdfLoaded";
-        QTest::newRow("stopped") << "3 stopped 0" << job("Feeder") << "c503"
-                                 << "Stopped ScannerAdfLoaded";
-        QTest::newRow("jam after 2") << "5 jam 2" << job("Feeder") << "c201 n200 n200 n503 n404"
-                                     << "Idle ScannerAdfJam";
-        QTest::newRow("jam spares the flatbed") << "5 jam 0" << job("Platen") << "c201 n200 n404"
-                                                << "Idle ScannerAdfLoaded";
-        QTest::newRow("no jam after the last sheet")
-            << "2 jam 2" << job("Feeder") << "c201 n200 n200 n404"
-            << "Idle ScannerAdfLoaded";
-        QTest::newRow("cover open") << "5 cover_open 0" << job("Feeder") << "c201 n503"
-                                    << "Idle ScannerAdfDoorOpen";
-        QTest::newRow("second page cut off") << "5 cut 1" << job("Feeder") << "c201 n200 n200+ n404"
-                                             << "Idle ScannerAdfLoaded";
-        QTest::newRow("deleted in the middle")
-            << "5 none 0" << job("Feeder") << "c201 n200 d200 n404 d200"
-            << "Idle ScannerAdfLoaded";
-        QTest::newRow("colour mode not offered")
-            << "3 none 0" << job("Platen", "BlackAndWhite1") << "c409"
-            << "Idle ScannerAdfLoaded";
-        QTest::newRow("resolution not offered")
-            << "3 none 0" << job("Platen", "RGB24", 150) << "c409"
-            << "Idle ScannerAdfLoaded";
-        QTest::newRow("not a scan settings document") << "3 none 0" << QByteArray("<x/>") << "c400"
-                                                      << "Idle ScannerAdfLoaded";
+        // sheets fault after | the job's source mode dpi duplex ("x": no scan settings) | steps |
+        // pwg:State and AdfState at the end
+        TestRows::add(
+            {"flatbed, one page | 3 none 0 | Platen | c201 n200 n404 | Idle ScannerAdfLoaded",
+             "feeder | 2 none 0 | Feeder | c201 n200 n200 n404 n404 | Idle ScannerAdfLoaded",
+             "duplex | 2 none 0 | Feeder RGB24 300 1 | c201 n200 n200 n200 n200 n404 | "
+             "Idle ScannerAdfLoaded",
+             "empty feeder | 0 none 0 | Feeder | c201 n404 | Idle ScannerAdfEmpty",
+             "flatbed, empty feeder | 0 none 0 | Platen | c201 n200 n404 | Idle ScannerAdfEmpty",
+             "busy | 3 busy 0 | Platen | c503 | Processing ScannerAdfLoaded",
+             "stopped | 3 stopped 0 | Feeder | c503 | Stopped ScannerAdfLoaded",
+             "jam after 2 | 5 jam 2 | Feeder | c201 n200 n200 n503 n404 | Idle ScannerAdfJam",
+             "jam spares the flatbed | 5 jam 0 | Platen | c201 n200 n404 | Idle ScannerAdfLoaded",
+             "no jam after the last sheet | 2 jam 2 | Feeder | c201 n200 n200 n404 | "
+             "Idle ScannerAdfLoaded",
+             "cover open | 5 cover_open 0 | Feeder | c201 n503 | Idle ScannerAdfDoorOpen",
+             "second page cut off | 5 cut 1 | Feeder | c201 n200 n200+ n404 | "
+             "Idle ScannerAdfLoaded",
+             "deleted in the middle | 5 none 0 | Feeder | c201 n200 d200 n404 d200 | "
+             "Idle ScannerAdfLoaded",
+             "colour mode not offered | 3 none 0 | Platen BlackAndWhite1 | c409 | "
+             "Idle ScannerAdfLoaded",
+             "resolution not offered | 3 none 0 | Platen RGB24 150 | c409 | Idle ScannerAdfLoaded",
+             "not a scan settings document | 3 none 0 | x | c400 | Idle ScannerAdfLoaded"});
     }
 
     void jobs()
     {
-        QFETCH(QString, settings);
-        QFETCH(QByteArray, request);
-        QFETCH(QString, steps);
-        QFETCH(QString, status);
+        QFETCH(QStringList, fields);
+        const QString settings = fields[0], steps = fields[2], status = fields[3];
+        const QStringList j = fields[1].split(' ');
+        const QByteArray request =
+            j[0] == "x" ? QByteArray("<x/>")
+                        : job(j[0], j.value(1, "RGB24"), j.value(2, "300").toInt(), j.size() > 3);
         QTemporaryDir dir;
         SimulatorSettings s;
         s.sheets = settings.section(' ', 0, 0).toInt();

@@ -1,6 +1,7 @@
 #include "tests/support/EsclScannerProcess.h"
 #include "tests/support/ScannedPages.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestRows.h"
 
 #include <httplib.h>
 
@@ -89,38 +90,21 @@ private slots:
     // eSCL's answers to what a client may get wrong, and to a deletion.
     void http_data()
     {
-        QTest::addColumn<QString>("method");
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("body");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("contains");
-        QTest::newRow("capabilities") << "GET"
-                                      << "/eSCL/ScannerCapabilities"
-                                      << "" << 200 << "<scan:AdfDuplexInputCaps>";
-        QTest::newRow("status") << "GET"
-                                << "/eSCL/ScannerStatus"
-                                << "" << 200 << "<pwg:State>Idle</pwg:State>";
-        QTest::newRow("bad settings") << "POST"
-                                      << "/eSCL/ScanJobs"
-                                      << "<nothing/>" << 400 << "";
-        QTest::newRow("unknown job") << "GET"
-                                     << "/eSCL/ScanJobs/1234-abcd/NextDocument"
-                                     << "" << 404 << "";
-        QTest::newRow("deleting an unknown job") << "DELETE"
-                                                 << "/eSCL/ScanJobs/1234-abcd"
-                                                 << "" << 404 << "";
-        QTest::newRow("other resource") << "GET"
-                                        << "/eSCL/ScanBufferInfo"
-                                        << "" << 404 << "";
+        // method | path | body | status | what the answer contains
+        TestRows::add(
+            {"capabilities | GET | /eSCL/ScannerCapabilities | | 200 | <scan:AdfDuplexInputCaps>",
+             "status | GET | /eSCL/ScannerStatus | | 200 | <pwg:State>Idle</pwg:State>",
+             "bad settings | POST | /eSCL/ScanJobs | <nothing/> | 400 |",
+             "unknown job | GET | /eSCL/ScanJobs/1234-abcd/NextDocument | | 404 |",
+             "deleting an unknown job | DELETE | /eSCL/ScanJobs/1234-abcd | | 404 |",
+             "other resource | GET | /eSCL/ScanBufferInfo | | 404 |"});
     }
 
     void http()
     {
-        QFETCH(QString, method);
-        QFETCH(QString, path);
-        QFETCH(QString, body);
-        QFETCH(int, status);
-        QFETCH(QString, contains);
+        QFETCH(QStringList, fields);
+        const QString method = fields[0], path = fields[1], body = fields[2], contains = fields[4];
+        const int status = fields[3].toInt();
         EsclScannerProcess scanner;
         QVERIFY(scanner.isListening());
         httplib::Client client("127.0.0.1", scanner.port());

@@ -1,13 +1,15 @@
 // The OFD package and the compact TIFF: what a reader finds in the files, read back with
-// libzip, an XML reader and libtiff.
+// libzip, an XML reader and libtiff; every writer fails whole.
 
 #include "documents/OfdWriter.h"
 #include "documents/PageWriter.h"
+#include "documents/PdfPageWriter.h"
 #include "documents/TiffWriter.h"
 #include "pages/PageResolution.h"
 #include "pages/PageTone.h"
 #include "settings/SaveFormat.h"
 #include "tests/support/DocumentPages.h"
+#include "tests/support/SavedFiles.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestPages.h"
 
@@ -20,7 +22,6 @@
 
 #include <sys/resource.h>
 #include <tiffio.h>
-#include <zip.h>
 
 #include <cmath>
 #include <csignal>
@@ -28,37 +29,6 @@
 namespace {
 
 const QString kOfd = QStringLiteral("http://www.ofdspec.org/2016");
-
-struct Entry
-{
-    QString name;
-    QByteArray bytes;
-    bool stored;
-};
-
-// Every entry of a zip file, in the archive's order; empty when it is no zip file.
-QList<Entry> unzip(const QString &path)
-{
-    QList<Entry> entries;
-    int error = 0;
-    zip_t *archive = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
-    if (!archive)
-        return entries;
-    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
-        zip_stat_t stat;
-        zip_stat_index(archive, zip_uint64_t(i), 0, &stat);
-        QByteArray bytes(int(stat.size), '\0');
-        zip_file_t *file = zip_fopen_index(archive, zip_uint64_t(i), 0);
-        const bool read =
-            file && zip_fread(file, bytes.data(), stat.size) == zip_int64_t(stat.size);
-        if (file)
-            zip_fclose(file);
-        entries.append({QString::fromUtf8(stat.name), read ? bytes : QByteArray(),
-                        stat.comp_method == ZIP_CM_STORE});
-    }
-    zip_close(archive);
-    return entries;
-}
 
 // One XML part as read: every element (with the prefix it was written with) in document order,
 // "name@attribute=value" for each attribute and "name=text" for the text of a leaf.
@@ -178,7 +148,7 @@ private slots:
             pages << OfdWriter::page(image);
         const QString file = path("doc.ofd");
         QVERIFY(OfdWriter::write(pages, file));
-        const QList<Entry> entries = unzip(file);
+        const QList<SavedFiles::Entry> entries = SavedFiles::unzip(file);
 
         QStringList names{"OFD.xml", "Doc_0/Document.xml", "Doc_0/PublicRes.xml",
                           "Doc_0/DocumentRes.xml"};
@@ -188,7 +158,7 @@ private slots:
             names << QString("Doc_0/Res/Image_%1.jpg").arg(i);
         QStringList found;
         QMap<QString, Xml> parts;
-        for (const Entry &e : entries) {
+        for (const SavedFiles::Entry &e : entries) {
             found << e.name;
             QCOMPARE(e.stored, e.name.endsWith(".jpg")); // the images stored, the XML deflated
             if (e.name.endsWith(".xml")) {
@@ -267,32 +237,38 @@ private slots:
     void writesWholeOrNotAtAll_data()
     {
         QTest::addColumn<int>("saveType");
-        QTest::newRow("OFD") << int(SaveFormat::Ofd);
-        QTest::newRow("TIFF") << int(SaveFormat::Tiff);
+        for (int type = SaveFormat::Jpg; type <= SaveFormat::MergedPdf; ++type)
+            QTest::newRow(qPrintable(SaveFormat::suffix(type) + QString::number(type))) << type;
     }
     void writesWholeOrNotAtAll()
     {
-        // A null page, a missing folder and a full disk fail and keep the file there; a good
-        // write replaces it.
+        // A null page, a missing folder and a full disk (the page written at once, or kept in the
+        // file's buffer until the end) fail and keep the file of that name; a good write replaces
+        // it. No temporary file is left.
         QFETCH(int, saveType);
         QTemporaryDir dir;
         const QString target = dir.filePath("page" + SaveFormat::suffix(saveType));
+        const auto write = [&](const QImage &image, const QString &file) {
+            return saveType == SaveFormat::MergedPdf
+                       ? PdfPageWriter::writeMerged({QImage(), image, image}, file)
+                       : PageWriter::write(image, saveType, file);
+        };
         QFile old(target);
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write("good") == 4);
         old.close();
-        const QImage page = TestPages::randomImage(QImage::Format_RGB32, 300, 300, 4);
-        QVERIFY(!PageWriter::write(QImage(), saveType, target));
-        QVERIFY(!PageWriter::write(page, saveType, dir.filePath("missing/page")));
+        const QImage page = TestPages::randomImage(QImage::Format_RGB888, 300, 300, 4);
+        QVERIFY(!write(QImage(), target));
+        QVERIFY(!write(page, dir.filePath("missing/page")));
         const rlimit small{64, RLIM_INFINITY}, unlimited{RLIM_INFINITY, RLIM_INFINITY};
         setrlimit(RLIMIT_FSIZE, &small);
-        const bool written = PageWriter::write(page, saveType, target);
+        const bool written = write(page, target) || write(page.scaled(12, 12), target);
         setrlimit(RLIMIT_FSIZE, &unlimited);
         QVERIFY(!written);
         QCOMPARE(readAll(target), QByteArray("good"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-                 QStringList(QFileInfo(target).fileName())); // no temporary file left
-        QVERIFY(PageWriter::write(page, saveType, target));
-        QVERIFY(readAll(target).startsWith(saveType == SaveFormat::Ofd ? "PK" : "II*"));
+                 QStringList(QFileInfo(target).fileName()));
+        QVERIFY(write(page, target));
+        QVERIFY(readAll(target) != "good");
     }
 
     void tiffIsCompactAndLossless_data()

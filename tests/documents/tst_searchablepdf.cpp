@@ -4,7 +4,6 @@
 
 #include "documents/SearchablePdfJob.h"
 #include "documents/TextRecogniser.h"
-#include "pages/ImageManager.h"
 #include "pages/PageSource.h"
 #include "tests/support/PdfFiles.h"
 #include "tests/support/TestEnvironment.h"
@@ -172,44 +171,6 @@ private slots:
         QCOMPARE(run("pdfimages", {"-list", pdf}).count(" jpeg "), 3);
     }
 
-    void storePagesAndATargetNamedLater()
-    {
-        // Pages of the page store, as the collector hands them over: one the corrections left as
-        // scanned goes in as the scanner's own JPEG, a changed one is encoded. The target is
-        // named once the job runs, as the collector names it after the scan's first page.
-        const QByteArray scannerJpeg = jpegOf(TextPages::card("合同条款", "Invoice", 200));
-        QImage decoded;
-        QVERIFY(decoded.loadFromData(scannerJpeg));
-        PageSource asScanned, changed;
-        ImageManager *store = ImageManager::Instance();
-        store->addPage(decoded, scannerJpeg, "first", 0, &asScanned);
-        store->addPage(TextPages::card("付款日期", "Delivery", 300), QByteArray(), "second", 0,
-                       &changed);
-        QVERIFY(asScanned.keepsOriginal() && !changed.keepsOriginal());
-        const QString pdf = m_dir.filePath("store.pdf");
-        SearchablePdfJob job(QString(), 2);
-        QVERIFY(job.addPage(asScanned) && job.addPage(changed));
-        QVERIFY(!job.addPage(PageSource()));
-        job.setTarget(pdf);
-        QCOMPARE(job.target(), pdf);
-        job.finish();
-        QVERIFY(job.wait(120000));
-        store->ClearImages();
-        QCOMPARE(info(pdf, "Pages"), QString("2"));
-        QVERIFY(PdfFiles::pageText(pdf, 1).contains("合同条款Invoice"));
-        QVERIFY(PdfFiles::pageText(pdf, 2).contains("付款日期Delivery"));
-        QTemporaryDir images;
-        run("pdfimages", {"-j", "-f", "1", "-l", "1", pdf, images.filePath("p")});
-        QFile first(images.filePath("p-000.jpg"));
-        QVERIFY(first.open(QIODevice::ReadOnly));
-        QCOMPARE(first.readAll(), scannerJpeg);
-        // Each page its size at its own resolution.
-        const QList<PdfFiles::Page> pages = PdfFiles::pages(pdf);
-        QCOMPARE(pages.size(), 2);
-        QVERIFY(std::abs(pages[0].box.width() - decoded.width() * 72.0 / 200) < 0.05);
-        QVERIFY(std::abs(pages[1].box.width() - changed.size().width() * 72.0 / 300) < 0.05);
-    }
-
     void writesWholeOrNotAtAll()
     {
         // No page: nothing written, the old file kept; a page after finish() is refused; a
@@ -221,6 +182,7 @@ private slots:
         {
             SearchablePdfJob empty(target, 1);
             QSignalSpy finished(&empty, &SearchablePdfJob::Finished);
+            QVERIFY(!empty.addPage(PageSource())); // no page
             empty.finish();
             QVERIFY(empty.wait(60000));
             QCOMPARE(finished.takeFirst(), QVariantList({false, 0, 0}));

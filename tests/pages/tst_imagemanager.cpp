@@ -309,29 +309,15 @@ private slots:
         QVERIFY(!RunSettingsFile::read(dir.filePath("none.ini"), &back));
         QVERIFY(RunSettingsFile::write(dir.filePath("run.ini"), written));
         QVERIFY(RunSettingsFile::read(dir.filePath("run.ini"), &back));
+        // clang-format off
         const auto fields = [](const ScanSettings &s) {
-            return QVariantList{s.name,
-                                s.save_type,
-                                s.image_type,
-                                s.halftone,
-                                s.filter,
-                                s.brightness,
-                                s.contrast,
-                                s.color_curve,
-                                s.descreen,
-                                s.descreen_radius,
-                                s.angle_correct,
-                                s.gamma_correct,
-                                s.brightness_correct,
-                                s.contrast_correct,
-                                s.deskew,
-                                s.skip_blank,
-                                s.impermeable,
-                                s.change_bkg,
-                                s.bkg_red,
-                                s.bkg_green,
-                                s.bkg_blue};
+            return QVariantList{s.name, s.save_type, s.image_type, s.halftone, s.filter,
+                s.brightness, s.contrast, s.color_curve, s.descreen, s.descreen_radius,
+                s.angle_correct, s.gamma_correct, s.brightness_correct, s.contrast_correct,
+                s.deskew, s.skip_blank, s.impermeable, s.change_bkg, s.bkg_red, s.bkg_green,
+                s.bkg_blue};
         };
+        // clang-format on
         QCOMPARE(fields(back), fields(written));
         QVERIFY(PageCorrector::plan(back) == PageCorrector::plan(written));
     }

@@ -1,0 +1,15 @@
+# Checks that the PARTS of a test program split into several CTest entries name every test
+# function of PROGRAM exactly once (cmake -DPROGRAM=... -DPARTS=... -P CheckParts.cmake).
+execute_process(COMMAND ${PROGRAM} -functions OUTPUT_VARIABLE listed RESULT_VARIABLE code)
+if(NOT code EQUAL 0)
+    message(FATAL_ERROR "${PROGRAM} -functions failed (${code})")
+endif()
+string(REGEX MATCHALL "[A-Za-z_0-9]+\\(\\)" listed "${listed}")
+string(REPLACE "()" "" listed "${listed}")
+set(parts ${PARTS})
+separate_arguments(parts)
+list(SORT listed)
+list(SORT parts)
+if(NOT listed STREQUAL parts)
+    message(FATAL_ERROR "The parts name\n  ${parts}\nthe program has\n  ${listed}")
+endif()
