@@ -3,11 +3,14 @@
 #include "account/LogExport.h"
 #include "account/PasswordDialog.h"
 #include "app/ElidedLabel.h"
+#include "app/InterfaceModes.h"
 #include "app/PaperSizeCheck.h"
+#include "app/ParamPanel.h"
 #include "app/RunProgressDialog.h"
 #include "app/ScanRun.h"
 #include "app/ScanTargetCheck.h"
 #include "app/SkippedPageRestore.h"
+#include "app/SliderSpinLink.h"
 #include "log/LogOutput.h"
 #include "log/LogWindow.h"
 #include "pages/ImageManager.h"
@@ -26,118 +29,9 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
-#include <QStyle>
 #include <QThread>
 
-#include <algorithm>
 #include <utility>
-
-namespace {
-
-// One line of the custom-mode visibility table: the flag, the controls it shows, and the
-// companions that are shown only while the row's check box is checked as well.
-struct VisibleRow
-{
-    VisibleRow(bool ParamSetting::*flag_, QList<QWidget *> controls_,
-               QAbstractButton *checkBox_ = nullptr, QList<QWidget *> companions_ = {})
-        : flag(flag_), controls(std::move(controls_)), checkBox(checkBox_),
-          companions(std::move(companions_))
-    {
-    }
-    bool ParamSetting::*flag;
-    QList<QWidget *> controls;
-    QAbstractButton *checkBox;
-    QList<QWidget *> companions;
-};
-
-struct VisibleGroup
-{
-    QWidget *groupBox;
-    QList<VisibleRow> rows;
-};
-
-QList<VisibleGroup> visibilityTable(Ui::MainWindow *ui)
-{
-    using P = ParamSetting;
-    return {
-        {ui->groupBox_baseSetting,
-         {
-             {&P::visible_save_path, {ui->btn_path, ui->edit_path}},
-             {&P::visible_name, {ui->label_name, ui->edit_name}},
-             {&P::visible_resolution, {ui->label_resolution, ui->combox_resolution}},
-             {&P::visible_save_type, {ui->label_saveType, ui->combox_saveType}},
-             {&P::visible_source_type, {ui->label_source, ui->combox_source}},
-             {&P::visible_image_type, {ui->label_imgType, ui->combox_imgType}},
-             {&P::visible_paper_size, {ui->label_paperSize, ui->combox_paperSize}},
-             {&P::visible_paper_thickness, {ui->label_thickness, ui->spinBox_thickness}},
-             {&P::visible_paper_material, {ui->label_material, ui->combox_material}},
-         }},
-        {ui->groupBox_enhancement,
-         {
-             {&P::visible_halftone, {ui->label_halftone, ui->combox_halftone}},
-             {&P::visible_filter, {ui->label_filter, ui->combox_filter}},
-             {&P::visible_brightness,
-              {ui->label_brightness, ui->slider_brightness, ui->spinBox_brightness}},
-             {&P::visible_contrast,
-              {ui->label_contrast, ui->slider_contrast, ui->spinBox_contrast}},
-             {&P::visible_color_curve,
-              {ui->label_colorCurve, ui->slider_colorCurve, ui->spinBox_colorCurve}},
-             {&P::visible_descreen,
-              {ui->checkBox_descreening},
-              ui->checkBox_descreening,
-              {ui->label_descreening, ui->spinBox_descreening}},
-         }},
-        {ui->groupBox_adjust,
-         {
-             {&P::visible_angle_correct,
-              {ui->label_adjustAngle, ui->slider_adjustAngle, ui->spinBox_adjustAngle}},
-             {&P::visible_gamma_correct,
-              {ui->label_adjustGamma, ui->slider_adjustGama, ui->spinBox_adjustGama}},
-             {&P::visible_brightness_correct,
-              {ui->label_adjustBrightness, ui->slider_adjustBrightness,
-               ui->spinBox_adjustBrightness}},
-             {&P::visible_contrast_correct,
-              {ui->label_adjustContrast, ui->slider_adjustContrast, ui->spinBox_adjustContrast}},
-             {&P::visible_deskew, {ui->cb_deskew}},
-             {&P::visible_skip_blank, {ui->cb_skip_blank}},
-         }},
-        {ui->groupBox_other,
-         {
-             {&P::visible_impermeable, {ui->label_impermeability, ui->combox_impermeability}},
-             {&P::visible_eco_mode, {ui->label_ECO, ui->combox_ECO}},
-             {&P::visible_change_bkg,
-              {ui->checkBox_bkgColor},
-              ui->checkBox_bkgColor,
-              {ui->btn_bkgColor}},
-             {&P::visible_progress, {ui->checkBox_progress}},
-         }},
-    };
-}
-
-// Shows a row: its controls when `visible`, its companions only while its check box is checked.
-void applyRow(const VisibleRow &row, bool visible)
-{
-    for (QWidget *w : row.controls)
-        w->setVisible(visible);
-    const bool companions = visible && row.checkBox && row.checkBox->isChecked();
-    for (QWidget *w : row.companions)
-        w->setVisible(companions);
-}
-
-// Spin boxes show two decimals and sliders count hundredths. The value is rounded, not
-// truncated: 19.99 * 100 is 1998.9999... in binary, and truncating it would move the slider to
-// 1998 and then the spin box to 19.98.
-int toSliderUnits(double value)
-{
-    return qRound(value * 100.0);
-}
-
-QString bkgStyle(int red, int green, int blue)
-{
-    return QStringLiteral("background:rgb(%0,%1,%2);border:none;").arg(red).arg(green).arg(blue);
-}
-
-} // namespace
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent), ui(new Ui::MainWindow), m_printerReachable(true), m_quitRequested(false),
@@ -155,6 +49,7 @@ MainWindow::MainWindow(QWidget *parent)
     ui->menu_H->addSeparator();
     ui->menu_H->addAction(ui->action);
 
+    m_modes = std::make_unique<InterfaceModes>(this, ui);
     m_previewWindow = new PreviewWindow(nullptr);
     m_logWindow = new LogWindow(nullptr);
 
@@ -191,8 +86,7 @@ MainWindow::~MainWindow()
 {
     // A scan still under way is cancelled; the pages it wrote are collected and saved (a
     // searchable PDF without the text not recognised yet) before the window goes.
-    m_run.reset();
-    m_recognising.clear();
+    m_runs.clear();
     m_detectThread->Finish();
     m_detectThread->wait();
     delete m_detectThread;
@@ -229,37 +123,17 @@ void MainWindow::connectSignals()
     connect(ui->combox_imgType, SIGNAL(currentIndexChanged(QString)), this,
             SLOT(onComboxImgTypeIndexChanged()));
 
-    // The three enhancement pairs follow each other directly.
-    const QList<QPair<QSpinBox *, QSlider *>> pairs = {
-        {ui->spinBox_brightness, ui->slider_brightness},
-        {ui->spinBox_contrast, ui->slider_contrast},
-        {ui->spinBox_colorCurve, ui->slider_colorCurve},
-    };
-    for (const auto &pair : pairs) {
-        connect(pair.first, QOverload<int>::of(&QSpinBox::valueChanged), pair.second,
-                &QSlider::setValue);
-        connect(pair.second, &QSlider::valueChanged, pair.first, &QSpinBox::setValue);
-    }
+    SliderSpinLink::link(ui->slider_brightness, ui->spinBox_brightness);
+    SliderSpinLink::link(ui->slider_contrast, ui->spinBox_contrast);
+    SliderSpinLink::link(ui->slider_colorCurve, ui->spinBox_colorCurve);
+    SliderSpinLink::linkHundredths(ui->slider_adjustAngle, ui->spinBox_adjustAngle);
+    SliderSpinLink::linkHundredths(ui->slider_adjustGama, ui->spinBox_adjustGama);
+    SliderSpinLink::linkHundredths(ui->slider_adjustBrightness, ui->spinBox_adjustBrightness);
+    SliderSpinLink::linkHundredths(ui->slider_adjustContrast, ui->spinBox_adjustContrast);
 
     connect(ui->checkBox_descreening, &QCheckBox::stateChanged, this,
             &MainWindow::onCheckedDescreen);
     connect(ui->checkBox_bkgColor, &QCheckBox::stateChanged, this, &MainWindow::onCheckedBKG);
-
-    const auto spinChanged = QOverload<double>::of(&QDoubleSpinBox::valueChanged);
-    connect(ui->spinBox_adjustAngle, spinChanged, this, &MainWindow::onChangedSpinBoxAdjustAngle);
-    connect(ui->slider_adjustAngle, &QSlider::valueChanged, this,
-            &MainWindow::onChangedSliderAdjustAngle);
-    connect(ui->spinBox_adjustGama, spinChanged, this, &MainWindow::onChangedSpinBoxAdjustGamma);
-    connect(ui->slider_adjustGama, &QSlider::valueChanged, this,
-            &MainWindow::onChangedSliderAdjustGamma);
-    connect(ui->spinBox_adjustBrightness, spinChanged, this,
-            &MainWindow::onChangedSpinBoxAdjustBrightness);
-    connect(ui->slider_adjustBrightness, &QSlider::valueChanged, this,
-            &MainWindow::onChangedSliderAdjustBrightness);
-    connect(ui->spinBox_adjustContrast, spinChanged, this,
-            &MainWindow::onChangedSpinBoxAdjustContrast);
-    connect(ui->slider_adjustContrast, &QSlider::valueChanged, this,
-            &MainWindow::onChangedSliderAdjustContrast);
 
     connect(ui->btn_bkgColor, &QToolButton::clicked, this, &MainWindow::onBtnClickedBKGColor);
     connect(ui->btn_resetParam, &QPushButton::clicked, this, &MainWindow::onBtnClickedResetParam);
@@ -270,81 +144,12 @@ void MainWindow::connectSignals()
 
 void MainWindow::InitParameter()
 {
-    const ParamSetting &p = ParamSetting::instance;
-    ui->edit_path->setText(p.save_path);
-    ui->combox_resolution->setCurrentIndex(p.resolution);
-    ui->combox_saveType->setCurrentIndex(p.save_type);
-    ui->combox_source->setCurrentIndex(p.source_type);
-    ui->combox_imgType->setCurrentIndex(p.image_type);
-    ui->combox_paperSize->setCurrentIndex(p.paper_size);
-    ui->spinBox_thickness->setValue(p.paper_thickness);
-    ui->combox_material->setCurrentIndex(p.paper_material);
-    ui->combox_halftone->setCurrentIndex(p.halftone);
-
-    ui->slider_brightness->setValue(p.brightness);
-    ui->spinBox_brightness->setValue(p.brightness);
-    ui->slider_contrast->setValue(p.contrast);
-    ui->spinBox_contrast->setValue(p.contrast);
-    ui->slider_colorCurve->setValue(p.color_curve);
-    ui->spinBox_colorCurve->setValue(p.color_curve);
-
-    ui->checkBox_descreening->setChecked(p.descreen);
-    ui->label_descreening->setVisible(p.descreen);
-    ui->spinBox_descreening->setVisible(p.descreen);
-    ui->spinBox_descreening->setValue(p.descreen_radius);
-
-    ui->slider_adjustAngle->setValue(toSliderUnits(p.angle_correct));
-    ui->spinBox_adjustAngle->setValue(p.angle_correct);
-    ui->slider_adjustGama->setValue(toSliderUnits(p.gamma_correct));
-    ui->spinBox_adjustGama->setValue(p.gamma_correct);
-    ui->slider_adjustBrightness->setValue(toSliderUnits(p.brightness_correct));
-    ui->spinBox_adjustBrightness->setValue(p.brightness_correct);
-    ui->slider_adjustContrast->setValue(toSliderUnits(p.contrast_correct));
-    ui->spinBox_adjustContrast->setValue(p.contrast_correct);
-    ui->cb_deskew->setChecked(p.deskew);
-    ui->cb_skip_blank->setChecked(p.skip_blank);
-
-    ui->combox_filter->setCurrentIndex(p.filter);
-    ui->edit_name->setText(p.name);
-    ui->combox_impermeability->setCurrentIndex(p.impermeable);
-    ui->combox_ECO->setCurrentIndex(p.eco_mode ? 1 : 0);
-
-    ui->checkBox_bkgColor->setChecked(p.change_bkg);
-    ui->btn_bkgColor->setVisible(p.change_bkg);
-    ui->btn_bkgColor->setStyleSheet(bkgStyle(p.bkg_red, p.bkg_green, p.bkg_blue));
-
-    ui->checkBox_progress->setChecked(p.progress);
+    ParamPanel::show(ui, ParamSetting::instance);
 }
 
 void MainWindow::UpdateParam()
 {
-    ParamSetting &p = ParamSetting::instance;
-    p.save_path = ui->edit_path->text();
-    p.name = ui->edit_name->text();
-    p.resolution = ui->combox_resolution->currentIndex();
-    p.save_type = ui->combox_saveType->currentIndex();
-    p.source_type = ui->combox_source->currentIndex();
-    p.image_type = ui->combox_imgType->currentIndex();
-    p.paper_size = ui->combox_paperSize->currentIndex();
-    p.paper_thickness = static_cast<float>(ui->spinBox_thickness->value());
-    p.paper_material = ui->combox_material->currentIndex();
-    p.halftone = ui->combox_halftone->currentIndex();
-    p.brightness = ui->spinBox_brightness->value();
-    p.contrast = ui->spinBox_contrast->value();
-    p.color_curve = ui->spinBox_colorCurve->value();
-    p.descreen = ui->checkBox_descreening->isChecked();
-    p.descreen_radius = static_cast<float>(ui->spinBox_descreening->value());
-    p.angle_correct = static_cast<float>(ui->spinBox_adjustAngle->value());
-    p.gamma_correct = static_cast<float>(ui->spinBox_adjustGama->value());
-    p.brightness_correct = static_cast<float>(ui->spinBox_adjustBrightness->value());
-    p.contrast_correct = static_cast<float>(ui->spinBox_adjustContrast->value());
-    p.deskew = ui->cb_deskew->isChecked();
-    p.skip_blank = ui->cb_skip_blank->isChecked();
-    p.filter = ui->combox_filter->currentIndex();
-    p.impermeable = ui->combox_impermeability->currentIndex();
-    p.eco_mode = ui->combox_ECO->currentIndex() == 1;
-    p.change_bkg = ui->checkBox_bkgColor->isChecked();
-    p.progress = ui->checkBox_progress->isChecked();
+    ParamPanel::read(ui, ParamSetting::instance);
 }
 
 void MainWindow::UpdateFilterCtrl()
@@ -389,46 +194,6 @@ void MainWindow::onCheckedBKG()
     ui->btn_bkgColor->setVisible(ui->checkBox_bkgColor->isChecked());
 }
 
-void MainWindow::onChangedSpinBoxAdjustAngle(double value)
-{
-    ui->slider_adjustAngle->setValue(toSliderUnits(value));
-}
-
-void MainWindow::onChangedSliderAdjustAngle(int value)
-{
-    ui->spinBox_adjustAngle->setValue(value * 0.01);
-}
-
-void MainWindow::onChangedSpinBoxAdjustGamma(double value)
-{
-    ui->slider_adjustGama->setValue(toSliderUnits(value));
-}
-
-void MainWindow::onChangedSliderAdjustGamma(int value)
-{
-    ui->spinBox_adjustGama->setValue(value * 0.01);
-}
-
-void MainWindow::onChangedSpinBoxAdjustBrightness(double value)
-{
-    ui->slider_adjustBrightness->setValue(toSliderUnits(value));
-}
-
-void MainWindow::onChangedSliderAdjustBrightness(int value)
-{
-    ui->spinBox_adjustBrightness->setValue(value * 0.01);
-}
-
-void MainWindow::onChangedSpinBoxAdjustContrast(double value)
-{
-    ui->slider_adjustContrast->setValue(toSliderUnits(value));
-}
-
-void MainWindow::onChangedSliderAdjustContrast(int value)
-{
-    ui->spinBox_adjustContrast->setValue(value * 0.01);
-}
-
 void MainWindow::onBtnClickedBKGColor()
 {
     const QColor color = QColorDialog::getColor(Qt::black, nullptr, QString());
@@ -438,7 +203,7 @@ void MainWindow::onBtnClickedBKGColor()
     p.bkg_red = color.red();
     p.bkg_green = color.green();
     p.bkg_blue = color.blue();
-    ui->btn_bkgColor->setStyleSheet(bkgStyle(p.bkg_red, p.bkg_green, p.bkg_blue));
+    ui->btn_bkgColor->setStyleSheet(ParamPanel::bkgStyle(p.bkg_red, p.bkg_green, p.bkg_blue));
 }
 
 void MainWindow::onBtnClickedResetParam()
@@ -487,7 +252,7 @@ void MainWindow::onPreview()
 void MainWindow::startRun(bool saveFiles)
 {
     // One run at a time: the controls come back only when both workers of a run have finished.
-    if (m_run)
+    if (!m_runs.canStart())
         return;
     UpdateParam();
 
@@ -506,15 +271,16 @@ void MainWindow::startRun(bool saveFiles)
     // The run works on its own copy of the settings: nothing done to the record from now on
     // reaches its threads.
     const ParamSetting &p = ParamSetting::instance;
-    m_run.reset(new ScanRun(p.scanSettings(), p.printerAddress(), saveFiles));
-    connect(m_run.get(), &ScanRun::UpdateProgress, this, &MainWindow::onUpdateProcess);
-    connect(m_run.get(), &ScanRun::ScanFinished, this, &MainWindow::onFinishProcess);
-    connect(m_run.get(), &ScanRun::UpdateImage, this, &MainWindow::onUpdateImage);
-    connect(m_run.get(), &ScanRun::PagesCounted, this, &MainWindow::onUpdatePageCount);
-    connect(m_run.get(), &ScanRun::CollectorFinished, this, &MainWindow::onFinishReadImageThread);
-    connect(m_run.get(), &ScanRun::TextProgress, this, &MainWindow::updateTextProgress);
-    connect(m_run.get(), &ScanRun::RunFinished, this, &MainWindow::onRunFinished);
-    connect(m_run.get(), &ScanRun::PageCacheFull, this, [] {
+    m_runs.start(std::make_unique<ScanRun>(p.scanSettings(), p.printerAddress(), saveFiles));
+    ScanRun *run = m_runs.current();
+    connect(run, &ScanRun::UpdateProgress, this, &MainWindow::onUpdateProcess);
+    connect(run, &ScanRun::ScanFinished, this, &MainWindow::onFinishProcess);
+    connect(run, &ScanRun::UpdateImage, this, &MainWindow::onUpdateImage);
+    connect(run, &ScanRun::PagesCounted, this, &MainWindow::onUpdatePageCount);
+    connect(run, &ScanRun::CollectorFinished, this, &MainWindow::onFinishReadImageThread);
+    connect(run, &ScanRun::TextProgress, this, &MainWindow::updateTextProgress);
+    connect(run, &ScanRun::RunFinished, this, &MainWindow::onRunFinished);
+    connect(run, &ScanRun::PageCacheFull, this, [] {
         // At once, without holding up the run.
         auto *box = new QMessageBox(QMessageBox::Warning, tr("Warning"),
                                     RunReport::cacheFullWarning(), QMessageBox::Ok);
@@ -522,8 +288,8 @@ void MainWindow::startRun(bool saveFiles)
         box->setWindowModality(Qt::ApplicationModal);
         box->show();
     });
-    m_pageRestore->runStarted(m_run.get());
-    m_run->start();
+    m_pageRestore->runStarted(run);
+    run->start();
 
     setScanControlsEnabled(false);
     updateCancelAction();
@@ -560,47 +326,23 @@ void MainWindow::setScanControlsEnabled(bool enabled)
 
 void MainWindow::onCancelScan()
 {
-    // The scan under way first: its scan program, then (once that has ended) its text
-    // recognition. With no scan left to stop, the recognition of earlier scans stops: their
-    // PDFs are written at once, the pages not recognised yet without text.
-    if (m_run && m_run->canCancel()) {
-        const bool scanning = !m_run->scanEnded();
-        m_run->cancel();
-        if (scanning && m_progressDialog)
-            m_progressDialog->setCancelling();
-    } else {
-        for (const std::unique_ptr<ScanRun> &run : m_recognising)
-            run->cancel();
-    }
+    if (m_runs.cancel() && m_progressDialog)
+        m_progressDialog->setCancelling();
     updateCancelAction();
     statusBar()->showMessage(tr("Cancelling..."));
 }
 
 void MainWindow::updateCancelAction()
 {
-    bool can = m_run && m_run->canCancel();
-    for (const std::unique_ptr<ScanRun> &run : m_recognising)
-        can = can || run->canCancel();
-    ui->action_cancelScan->setEnabled(can);
+    ui->action_cancelScan->setEnabled(m_runs.canCancel());
 }
 
 void MainWindow::updateTextProgress()
 {
     // Every scan whose text is still being recognised, the one under way included.
-    int done = 0, total = 0;
-    bool any = false;
-    const auto add = [&](const ScanRun *run) {
-        if (!run || !run->recognisesText() || run->textEnded())
-            return;
-        any = true;
-        done += run->textDone();
-        total += run->textTotal();
-    };
-    add(m_run.get());
-    for (const std::unique_ptr<ScanRun> &run : m_recognising)
-        add(run.get());
-    m_textLabel->setText(RunReport::recognitionText(done, total));
-    m_textLabel->setVisible(any && total > 0); // from the first page handed over
+    const RunList<ScanRun>::TextProgress text = m_runs.textProgress();
+    m_textLabel->setText(RunReport::recognitionText(text.done, text.total));
+    m_textLabel->setVisible(text.any && text.total > 0); // from the first page handed over
 }
 
 void MainWindow::onUpdateProcess(int, QString text)
@@ -613,8 +355,8 @@ void MainWindow::onUpdatePageCount(int pages)
     if (m_progressDialog)
         m_progressDialog->setPagesScanned(pages);
     const QString count = RunReport::pagesScannedText(pages);
-    statusBar()->showMessage(m_run && m_run->isCancelled() ? tr("Cancelling...") + ' ' + count
-                                                           : count);
+    const ScanRun *run = m_runs.current();
+    statusBar()->showMessage(run && run->isCancelled() ? tr("Cancelling...") + ' ' + count : count);
     updateTextProgress(); // one more page handed to the recognition
 }
 
@@ -643,9 +385,9 @@ void MainWindow::onFinishReadImageThread()
 {
     // The scan is over: the commands come back and the pages are shown. A searchable PDF's
     // text recognition may go on; the run is over, and recorded, when it has ended too.
-    if (!m_run || !m_run->isCollected())
+    std::unique_ptr<ScanRun> run = m_runs.takeCollected();
+    if (!run)
         return;
-    std::unique_ptr<ScanRun> run = std::move(m_run);
     delete m_progressDialog;
     m_progressDialog = nullptr;
     statusBar()->clearMessage();
@@ -662,7 +404,7 @@ void MainWindow::onFinishReadImageThread()
     } else {
         const RunReport report = run->report();
         // Kept before any message box: the recognition may end while one is open.
-        m_recognising.push_back(std::move(run));
+        m_runs.keepFinishing(std::move(run));
         m_resultLabel->setText(RunReport::pagesScannedText(report.counts.collected));
         m_resultLabel->setToolTip(m_resultLabel->text());
         updateCancelAction();
@@ -674,14 +416,8 @@ void MainWindow::onFinishReadImageThread()
 void MainWindow::onRunFinished()
 {
     // Only a run whose recognition outlasted its scan is still to finish here.
-    const auto found =
-        std::find_if(m_recognising.begin(), m_recognising.end(),
-                     [this](const std::unique_ptr<ScanRun> &run) { return run.get() == sender(); });
-    if (found == m_recognising.end())
-        return;
-    std::unique_ptr<ScanRun> run = std::move(*found);
-    m_recognising.erase(found);
-    finishRun(std::move(run), false);
+    if (std::unique_ptr<ScanRun> run = m_runs.takeFinished(sender()))
+        finishRun(std::move(run), false);
 }
 
 void MainWindow::finishRun(std::unique_ptr<ScanRun> run, bool scanWarnings)
@@ -692,7 +428,7 @@ void MainWindow::finishRun(std::unique_ptr<ScanRun> run, bool scanWarnings)
     ScanRun *ended = run.release();
     ended->setParent(this);
     ended->deleteLater();
-    if (!scanWarnings && isIdle())
+    if (!scanWarnings && m_runs.isIdle())
         statusBar()->clearMessage(); // "Cancelling..." of a recognition
     updateCancelAction();
     updateTextProgress();
@@ -712,7 +448,7 @@ void MainWindow::finishRun(std::unique_ptr<ScanRun> run, bool scanWarnings)
                                  .arg(counts.failedFolder),
                              QMessageBox::Ok);
 
-    if (!isIdle())
+    if (!m_runs.isIdle())
         return;
     if (m_quitRequested)
         quitAll();
@@ -767,7 +503,7 @@ void MainWindow::onQuit()
 {
     // A scan under way is cancelled first, and so is a text recognition; the pages are saved,
     // and then everything closes.
-    if (!isIdle()) {
+    if (!m_runs.isIdle()) {
         m_quitRequested = true;
         cancelEverything();
         return;
@@ -777,7 +513,7 @@ void MainWindow::onQuit()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (!isIdle()) {
+    if (!m_runs.isIdle()) {
         event->ignore();
         m_closeRequested = true;
         cancelEverything();
@@ -788,14 +524,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::cancelEverything()
 {
-    if (m_run) {
-        const bool scanning = !m_run->scanEnded() && !m_run->isCancelled();
-        m_run->cancelAll();
-        if (scanning && m_progressDialog)
-            m_progressDialog->setCancelling();
-    }
-    for (const std::unique_ptr<ScanRun> &run : m_recognising)
-        run->cancelAll();
+    if (m_runs.cancelAll() && m_progressDialog)
+        m_progressDialog->setCancelling();
     updateCancelAction();
     statusBar()->showMessage(tr("Cancelling..."));
 }
@@ -905,19 +635,7 @@ void MainWindow::onSaveAs()
 
 void MainWindow::InitVisibility()
 {
-    switch (ParamSetting::instance.user_model) {
-    case 0:
-        showBase();
-        break;
-    case 1:
-        showAll();
-        break;
-    case 2:
-        showCustom();
-        break;
-    default:
-        break;
-    }
+    m_modes->showRecorded();
 }
 
 void MainWindow::onBaseModel()
@@ -938,79 +656,17 @@ void MainWindow::onCustomModel()
     showCustom();
 }
 
-void MainWindow::placeGroupBoxes(bool oneColumn)
-{
-    QGridLayout *grid = ui->gridLayout;
-    grid->removeWidget(ui->groupBox_enhancement);
-    grid->removeWidget(ui->groupBox_other);
-    grid->removeItem(ui->verticalSpacer);
-    if (oneColumn) {
-        grid->addWidget(ui->groupBox_enhancement, 2, 0);
-        grid->addWidget(ui->groupBox_other, 3, 0);
-        grid->addItem(ui->verticalSpacer, 4, 0);
-    } else {
-        grid->addWidget(ui->groupBox_enhancement, 0, 1);
-        grid->addWidget(ui->groupBox_other, 1, 1);
-        grid->addItem(ui->verticalSpacer, 2, 0);
-    }
-}
-
 void MainWindow::showBase()
 {
-    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight);
-    const QSize size(300, 361 + 2 * titleBar);
-    setMinimumSize(size);
-    setMaximumSize(size);
-    ui->action_base->setChecked(true);
-    ui->action_custom->setChecked(false);
-    ui->action_major->setChecked(false);
-
-    const QList<VisibleGroup> groups = visibilityTable(ui);
-    for (const VisibleGroup &group : groups)
-        group.groupBox->setVisible(group.groupBox == ui->groupBox_baseSetting);
-    for (const VisibleRow &row : groups.first().rows)
-        applyRow(row, true);
-    adjustSize();
+    m_modes->showBase();
 }
 
 void MainWindow::showAll()
 {
-    placeGroupBoxes(false);
-    const int titleBar = style()->pixelMetric(QStyle::PM_TitleBarHeight);
-    // 50 pixels more than the panel had before the correction group's row of 自动纠偏 and
-    // 去除空白页 (28 for the row, 22 that the panel lacked already with the fonts here): every
-    // control shows without scrolling.
-    const QSize size(520, 496 + 50 + 2 * titleBar);
-    setMinimumSize(size);
-    setMaximumSize(size);
-    ui->action_major->setChecked(true);
-    ui->action_base->setChecked(false);
-    ui->action_custom->setChecked(false);
-
-    for (const VisibleGroup &group : visibilityTable(ui)) {
-        group.groupBox->setVisible(true);
-        for (const VisibleRow &row : group.rows)
-            applyRow(row, true);
-    }
+    m_modes->showAll();
 }
 
 void MainWindow::showCustom()
 {
-    placeGroupBoxes(true);
-    setMinimumSize(300, 200);
-    setMaximumSize(300, 800);
-    ui->action_custom->setChecked(true);
-    ui->action_base->setChecked(false);
-    ui->action_major->setChecked(false);
-
-    const ParamSetting &p = ParamSetting::instance;
-    for (const VisibleGroup &group : visibilityTable(ui)) {
-        bool any = false;
-        for (const VisibleRow &row : group.rows) {
-            const bool visible = p.*row.flag;
-            applyRow(row, visible);
-            any = any || visible;
-        }
-        group.groupBox->setVisible(any);
-    }
+    m_modes->showCustom();
 }

@@ -3,13 +3,15 @@
 
 #pragma once
 
+#include "app/RunList.h"
+
 #include <QMainWindow>
 
 #include <memory>
-#include <vector>
 
 class DetectThread;
 struct ImageObject;
+class InterfaceModes;
 class LogWindow;
 class PreviewWindow;
 class QCloseEvent;
@@ -49,9 +51,9 @@ public:
     PreviewWindow *previewWindow() const { return m_previewWindow; }
     LogWindow *logWindow() const { return m_logWindow; }
     // A scan or preview is under way: its runner or its collector has not finished yet.
-    bool isRunActive() const { return m_run != nullptr; }
+    bool isRunActive() const { return m_runs.current() != nullptr; }
     // Scans into the searchable PDF whose text recognition goes on after their collector.
-    int recognisingRuns() const { return int(m_recognising.size()); }
+    int recognisingRuns() const { return m_runs.finishingCount(); }
 
 protected:
     // Closed during a run (or a text recognition), the window first cancels it and stays until
@@ -77,14 +79,6 @@ private slots:
     void onBtnClickedSavePath();
     void onCheckedDescreen();
     void onComboxImgTypeIndexChanged();
-    void onChangedSpinBoxAdjustAngle(double value);
-    void onChangedSliderAdjustAngle(int value);
-    void onChangedSpinBoxAdjustGamma(double value);
-    void onChangedSliderAdjustGamma(int value);
-    void onChangedSpinBoxAdjustBrightness(double value);
-    void onChangedSliderAdjustBrightness(int value);
-    void onChangedSpinBoxAdjustContrast(double value);
-    void onChangedSliderAdjustContrast(int value);
     void onCheckedBKG();
     void onBtnClickedBKGColor();
     void onBtnClickedResetParam();
@@ -108,13 +102,10 @@ private:
     void updateCancelAction();
     // Quit or close: the scan under way and every text recognition.
     void cancelEverything();
-    // Nothing under way: no scan, no text recognition.
-    bool isIdle() const { return !m_run && m_recognising.empty(); }
     bool checkScanTarget(bool saveFiles);
     void setScanControlsEnabled(bool enabled);
     void quitAll();
     void connectSignals();
-    void placeGroupBoxes(bool oneColumn);
     void showParamSaveResult(bool written);
 
     Ui::MainWindow *ui;
@@ -122,9 +113,9 @@ private:
     bool m_printerReachable;
     bool m_quitRequested;
     bool m_closeRequested;
-    std::unique_ptr<ScanRun> m_run;
-    // Earlier scans whose searchable PDF is still being recognised, oldest first.
-    std::vector<std::unique_ptr<ScanRun>> m_recognising;
+    // The scan under way and the earlier scans whose searchable PDF is still being recognised.
+    RunList<ScanRun> m_runs;
+    std::unique_ptr<InterfaceModes> m_modes;
     RunProgressDialog *m_progressDialog;
     PreviewWindow *m_previewWindow;
     LogWindow *m_logWindow;

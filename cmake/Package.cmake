@@ -20,8 +20,8 @@
 
 set(SCANCONSOLE_PACKAGE veldrin-scan)
 set(SCANCONSOLE_DESKTOP_ID com.veldrin.scan)
-set(PKG_SRC ${CMAKE_SOURCE_DIR}/packaging)
-set(PKG_STAGE ${CMAKE_BINARY_DIR}/packaging)
+set(PKG_SRC ${PROJECT_SOURCE_DIR}/packaging)
+set(PKG_STAGE ${PROJECT_BINARY_DIR}/packaging)
 
 # The console and its programs.
 install(TARGETS veldrin-scan ScanConsoleApp veldrin-scan-password
@@ -99,7 +99,7 @@ set(CPACK_PACKAGE_DESCRIPTION
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGE_CONTACT "Veldrin scanning console team <scan-console@veldrin.example>")
 set(CPACK_PACKAGING_INSTALL_PREFIX "/")
-set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};deb;/")
+set(CPACK_INSTALL_CMAKE_PROJECTS "${PROJECT_BINARY_DIR};${PROJECT_NAME};deb;/")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
