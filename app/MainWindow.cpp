@@ -158,6 +158,7 @@ MainWindow::MainWindow(QWidget *parent)
     m_previewWindow = new PreviewWindow(nullptr);
     m_logWindow = new LogWindow(nullptr);
 
+    ui->combox_ocrLanguages->followFormat(ui->combox_saveType, ui->label_ocrLanguages);
     InitParameter();
     InitVisibility();
     UpdateFilterCtrl();
@@ -274,6 +275,7 @@ void MainWindow::InitParameter()
     ui->edit_path->setText(p.save_path);
     ui->combox_resolution->setCurrentIndex(p.resolution);
     ui->combox_saveType->setCurrentIndex(p.save_type);
+    ui->combox_ocrLanguages->setLanguages(p.ocr_languages);
     ui->combox_source->setCurrentIndex(p.source_type);
     ui->combox_imgType->setCurrentIndex(p.image_type);
     ui->combox_paperSize->setCurrentIndex(p.paper_size);
@@ -323,6 +325,7 @@ void MainWindow::UpdateParam()
     p.name = ui->edit_name->text();
     p.resolution = ui->combox_resolution->currentIndex();
     p.save_type = ui->combox_saveType->currentIndex();
+    p.ocr_languages = ui->combox_ocrLanguages->languages();
     p.source_type = ui->combox_source->currentIndex();
     p.image_type = ui->combox_imgType->currentIndex();
     p.paper_size = ui->combox_paperSize->currentIndex();
@@ -883,8 +886,8 @@ void MainWindow::onSaveAs()
     if (folder.isEmpty())
         return;
 
-    const PageExport exporter(folder, ui->combox_saveType->currentIndex(),
-                              PageExport::storePages());
+    const PageExport exporter(folder, ui->combox_saveType->currentIndex(), PageExport::storePages(),
+                              ui->combox_ocrLanguages->languages());
     const QList<PageExport::File> files = exporter.files();
     if (files.isEmpty())
         return;

@@ -1,3 +1,4 @@
+#include "app/LanguageChooser.h"
 #include "app/MainWindow.h"
 #include "app/Startup.h"
 #include "settings/ParamSetting.h"
@@ -5,6 +6,7 @@
 #include "tests/support/RecordFixtures.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <QAbstractItemView>
 #include <QAbstractSlider>
 #include <QApplication>
 #include <QCheckBox>
@@ -13,6 +15,7 @@
 #include <QCryptographicHash>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -34,10 +37,7 @@ private:
 
     template <typename T> T *find(const char *name) { return findChildOrDie<T>(w, name); }
     // The operator's own parameter file, which saves write.
-    QString paramFile() const
-    {
-        return TestEnvironment::operatorConfigDir() + "/ParamSetting.ini";
-    }
+    QString paramFile() const { return TestEnvironment::operatorConfigDir() + "/ParamSetting.ini"; }
     QByteArray fileDigest(const QString &file)
     {
         QFile f(file);
@@ -110,6 +110,72 @@ private slots:
         QCOMPARE(p.save_type, 7);
         QTest::mouseClick(find<QPushButton>("btn_resetParam"), Qt::LeftButton);
         QVERIFY(!deskew->isChecked() && !skipBlank->isChecked() && !p.deskew && !p.skip_blank);
+    }
+
+    // "识别语言" shows beside the formats that recognise text (the searchable OFD is 9), and
+    // goes with the format's row when a mode hides it.
+    void languageChooserFollowsTheFormat_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<bool>("hideFormatRow");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("JPG") << 0 << false << false;
+        QTest::newRow("merged PDF") << 6 << false << false;
+        QTest::newRow("searchable PDF") << 7 << false << true;
+        QTest::newRow("searchable PDF, format row hidden") << 7 << true << false;
+        QTest::newRow("merged OFD") << 8 << false << false;
+        QTest::newRow("searchable OFD") << 9 << false << true;
+    }
+    void languageChooserFollowsTheFormat()
+    {
+        QFETCH(int, format);
+        QFETCH(bool, hideFormatRow);
+        QFETCH(bool, shown);
+        QCOMPARE(LanguageChooser::shownFor(format), shown || hideFormatRow);
+        auto *formats = find<QComboBox>("combox_saveType");
+        if (format >= formats->count())
+            return; // offered once the OFD formats are in the list
+        auto *chooser = find<LanguageChooser>("combox_ocrLanguages");
+        auto *label = find<QLabel>("label_ocrLanguages");
+        QCOMPARE(label->text(), QString("识别语言"));
+        w->show();
+        formats->setCurrentIndex(format);
+        formats->setVisible(!hideFormatRow);
+        QCOMPARE(chooser->isVisible(), shown);
+        QCOMPARE(label->isVisible(), shown);
+    }
+
+    void languageChoice()
+    {
+        // Names the operator reads, the code for a language without one; several checked,
+        // never none; the record takes the choice.
+        auto *chooser = find<LanguageChooser>("combox_ocrLanguages");
+        QCOMPARE(chooser->summary(), QString("简体中文、英文"));
+        chooser->setInstalled({"chi_sim", "chi_tra", "eng", "xyz"});
+        QStringList names;
+        for (int i = 0; i < chooser->count(); ++i)
+            names << chooser->itemText(i);
+        QCOMPARE(names, QStringList({"简体中文", "繁体中文", "英文", "xyz"}));
+        QCOMPARE(chooser->languages(), QString("chi_sim+eng"));
+        find<QComboBox>("combox_saveType")->setCurrentIndex(7);
+        w->show();
+        chooser->showPopup();
+        QAbstractItemView *list = chooser->view();
+        QTRY_VERIFY(list->isVisible());
+        const auto click = [list](int row) {
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualRect(list->model()->index(row, 0)).center());
+        };
+        click(1); // 繁体中文 on
+        click(0); // 简体中文 off
+        click(2); // 英文 off
+        click(1); // the last one stays
+        QVERIFY(list->isVisible());
+        QCOMPARE(chooser->languages(), QString("chi_tra"));
+        click(3);
+        QCOMPARE(chooser->summary(), QString("繁体中文、xyz"));
+        w->UpdateParam();
+        QCOMPARE(p.ocr_languages, QString("chi_tra+xyz"));
     }
 
     void couplings()
@@ -275,7 +341,8 @@ private slots:
         QVERIFY(answerer.waitSeen(1));
         QCOMPARE(answerer.seen.at(0).title, QString("选择保存路径"));
         QCOMPARE(find<QLineEdit>("edit_path")->text(), dir.path());
-        QCOMPARE(p.save_path, QDir::homePath() + "/Scans"); // the record follows only on UpdateParam
+        QCOMPARE(p.save_path,
+                 QDir::homePath() + "/Scans"); // the record follows only on UpdateParam
 
         answerer.expectReject();
         QTest::mouseClick(find<QPushButton>("btn_path"), Qt::LeftButton);

@@ -1,3 +1,4 @@
+#include "app/LanguageChooser.h"
 #include "app/MainWindow.h"
 #include "log/LogWindow.h"
 #include "pages/ImageManager.h"
@@ -293,6 +294,8 @@ private slots:
         QTemporaryDir dir;
         find<QComboBox>("combox_resolution")->setCurrentIndex(4);
         find<QLineEdit>("edit_name")->setText("DayTemplate");
+        auto *languages = find<LanguageChooser>("combox_ocrLanguages");
+        languages->setLanguages("eng");
         p.setPrinterAddress("10.0.0.5");
         find<QAction>("action_base")->trigger();
         ModalAnswerer answerer;
@@ -309,6 +312,7 @@ private slots:
         QCOMPARE(s.value("/ORTHER/name").toString(), QString("DayTemplate"));
         QCOMPARE(s.value("/HELP/user_model").toInt(), 0);
         QCOMPARE(s.value("/PRINTER/IP").toString(), QString("10.0.0.5"));
+        QCOMPARE(s.value("/BASE/ocr_languages").toString(), QString("eng"));
 
         // Import into a window showing other values: values, mode and address come back on
         // screen; nothing is saved to the default file.
@@ -318,12 +322,14 @@ private slots:
         find<QAction>("action_major")->trigger();
         find<QComboBox>("combox_resolution")->setCurrentIndex(1);
         find<QLineEdit>("edit_name")->setText("Other");
+        languages->setLanguages("chi_sim+eng");
         answerer.expectFileDialog(file);
         find<QAction>("action_importparam")->trigger();
         QVERIFY(answerer.waitSeen(3));
         QCOMPARE(answerer.seen.at(2).title, QString("导入参数配置文件"));
         QCOMPARE(find<QComboBox>("combox_resolution")->currentIndex(), 4);
         QCOMPARE(find<QLineEdit>("edit_name")->text(), QString("DayTemplate"));
+        QCOMPARE(languages->summary(), QString("英文"));
         QCOMPARE(checkedModes(), QStringList{"action_base"});
         QCOMPARE(w->width(), 300);
         QCOMPARE(p.printer_ip, QString("10.0.0.5"));

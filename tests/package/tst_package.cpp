@@ -186,6 +186,7 @@ private slots:
         // The journal's records (sd_journal_send); the administrator's authentication.
         QTest::newRow("libsystemd") << "Depends"
                                     << "(^|, )libsystemd0( |,|$)";
+        QTest::newRow("traditional Chinese") << "Suggests" << QString("^tesseract-ocr-chi-tra$");
         QTest::newRow("pkexec") << "Recommends"
                                 << "^pkexec$";
     }
