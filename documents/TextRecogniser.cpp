@@ -26,7 +26,8 @@ using PixPtr = std::unique_ptr<Pix, PixDeleter>;
 // layout analysis and the binarisation get slower.
 const int WorkingDpi = 300;
 
-// The page as the recogniser wants it: grey, at no more than WorkingDpi. A JPEG file is
+// The page as the recogniser wants it: grey, at no more than WorkingDpi (below 300 dpi
+// recognition of 10-point print falls off). A JPEG file is
 // decoded to its luminance only (no colour conversion) and a 600 dpi one at half size, both by
 // the JPEG decoder itself; other files are read and turned grey. `dpi` becomes the copy's.
 PixPtr workingCopy(const QByteArray &path, int *dpi)
@@ -52,8 +53,10 @@ PixPtr workingCopy(const QByteArray &path, int *dpi)
 TextRecogniser::TextRecogniser(const QString &languages)
     : m_api(new tesseract::TessBaseAPI), m_languages(languages)
 {
-    // Tesseract's diagnostics (resolution estimates, empty pages) stay out of the console.
+    // Tesseract's diagnostics (resolution estimates, empty pages) stay out of the console, and
+    // so do Leptonica's notes on every page it reads (its level is the process's).
     m_api->SetVariable("debug_file", "/dev/null");
+    setMsgSeverity(L_SEVERITY_WARNING);
     m_ready = m_api->Init(nullptr, languages.toUtf8().constData(), tesseract::OEM_LSTM_ONLY) == 0;
 }
 
@@ -74,6 +77,12 @@ bool TextRecogniser::recognise(const QString &jpegPath, int dpi, const std::atom
         return false;
     m_api->SetInputName(path.constData()); // the PDF embeds this JPEG file unchanged
     m_api->SetImage(pix.get());            // copied by the engine
+    m_api->SetSourceResolution(workingDpi);
+    // The recogniser reads the engine's own black-and-white version of the page: faster than
+    // grey and, on scanned paper with noise and show-through, more accurate.
+    const PixPtr binary(m_api->GetThresholdedImage());
+    if (binary)
+        m_api->SetImage(binary.get());
     // The PDF page's size follows from the working copy's size at its resolution: the page's.
     m_api->SetSourceResolution(workingDpi);
     // Tesseract would start OpenMP threads of its own for each page; beside one engine per

@@ -13,9 +13,10 @@ class TessBaseAPI;
 // One text-recognition engine (Tesseract, language data from the system's tessdata folder).
 // An engine is used by one thread at a time; TextRecogniserPool keeps engines for the next
 // page and the next run. The recognised page stays in the engine until the next page is set,
-// for the searchable PDF writer to take its text. The engine recognises a grey working copy of
-// the page at no more than 300 dpi (a 600 dpi page at half size): its coordinates are in the
-// copy's pixels at the engine's source resolution, which gives the page's size unchanged.
+// for the searchable PDF writer to take its text. The engine recognises a black-and-white
+// working copy of the page at no more than 300 dpi (a 600 dpi page at half size): its
+// coordinates are in the copy's pixels at the engine's source resolution, which gives the
+// page's size unchanged.
 class TextRecogniser
 {
 public:

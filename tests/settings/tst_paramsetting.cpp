@@ -272,7 +272,7 @@ private slots:
         p.setPrinterAddress("10.0.0.5");
         QVERIFY(p.saveParamSettings(file));
         QVERIFY(p.saveIPSettings(file));
-        QCOMPARE(QSettings(file, QSettings::IniFormat).allKeys().size(), 31);
+        QCOMPARE(QSettings(file, QSettings::IniFormat).allKeys().size(), 32);
         ParamSetting copy;
         copy.loadParamSettings(file);
         copy.loadIPSettings(file);
