@@ -78,7 +78,8 @@ private slots:
                                        255,
                                        false,
                                        false,
-                                       1};
+                                       1,
+                                       "chi_sim+eng"};
         QCOMPARE(RecordFixtures::scanFields(fresh), defaults);
         QCOMPARE(fresh.printer_ip, QString("192.168.0.1"));
         QVERIFY(fresh.visible_progress && fresh.visible_name && fresh.visible_save_path);
