@@ -31,7 +31,8 @@ public:
         QString target;
         int format;
         QList<PageSource> pages;
-        QString languages; // the searchable PDF's recognition languages ("chi_sim+eng")
+        // The searchable PDF's recognition languages, as Tesseract names them.
+        QString languages = QStringLiteral("chi_sim+eng");
     };
 
     // `languages`: those of the searchable PDF, as Tesseract names them; empty for the default.
