@@ -2,6 +2,7 @@
 
 #include "documents/SearchablePdfWriter.h"
 #include "documents/TextRecogniser.h"
+#include "documents/TextRecogniserPool.h"
 #include "pages/FileCommit.h"
 #include "pages/ImageEncoder.h"
 #include "pages/PageResolution.h"
@@ -115,16 +116,19 @@ void SearchablePdfJob::work()
     // Recognition takes seconds per page and may wait: the collector's threads and the window
     // come first whenever they want a core (on Linux the nice value is the thread's own).
     setpriority(PRIO_PROCESS, 0, WorkerNice);
-    TextRecogniser recogniser(m_languages);
+    // The engine comes from the last run when it read the same languages, and goes back for
+    // the next one.
+    std::unique_ptr<TextRecogniser> recogniser = TextRecogniserPool::shared().take(m_languages);
     int index = 0;
     Page page;
     while (takePage(&index, &page)) {
         const bool recognised =
-            !m_cancel && recogniser.recognise(page.jpegPath, page.dpi, &m_cancel);
+            !m_cancel && recogniser->recognise(page.jpegPath, page.dpi, &m_cancel);
         if (!recognised)
-            recogniser.setWithoutText(page.jpegPath, page.pixels, page.dpi);
-        putInOrder(index, recogniser, recognised);
+            recogniser->setWithoutText(page.jpegPath, page.pixels, page.dpi);
+        putInOrder(index, *recogniser, recognised);
     }
+    TextRecogniserPool::shared().giveBack(std::move(recogniser));
 }
 
 bool SearchablePdfJob::takePage(int *index, Page *page)

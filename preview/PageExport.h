@@ -31,9 +31,13 @@ public:
         QString target;
         int format;
         QList<PageSource> pages;
+        // The searchable PDF's recognition languages, as Tesseract names them.
+        QString languages = QStringLiteral("chi_sim+eng");
     };
 
-    PageExport(const QString &folder, int saveType, const QList<Page> &pages);
+    // `languages`: those of the searchable PDF, as Tesseract names them; empty for the default.
+    PageExport(const QString &folder, int saveType, const QList<Page> &pages,
+               const QString &languages = QString());
 
     // The pages of the page store in store order (their pixels stay on disk until written),
     // without the blank pages the run skipped, but for page `alsoSkipped`.
@@ -65,4 +69,5 @@ private:
     QString m_folder;
     int m_saveType;
     QList<Page> m_pages;
+    QString m_languages;
 };

@@ -22,6 +22,9 @@ public:
     // empty text for an index that is no format.
     static QString suffix(int saveType);
     static bool isFormat(int saveType) { return saveType >= Jpg && saveType <= SearchablePdf; }
+    // A format whose pages carry their recognised text: the searchable PDF, and the searchable
+    // OFD (index 9).
+    static bool isSearchable(int saveType) { return saveType == SearchablePdf || saveType == 9; }
     // One file of all pages, named after the first page, rather than one file per page.
     static bool isMerged(int saveType)
     {
