@@ -1,5 +1,6 @@
 #include "preview/PageExport.h"
 
+#include "documents/OfdWriter.h"
 #include "documents/PageWriter.h"
 #include "documents/PdfPageWriter.h"
 #include "documents/SearchablePdfJob.h"
@@ -77,15 +78,15 @@ QString PageExport::firstExistingTarget() const
 
 namespace {
 
-bool writeSearchable(const QList<PageSource> &pages, FileCommit &out,
+bool writeSearchable(const QList<PageSource> &pages, int format, FileCommit &out,
                      const PageExport::Watch &watch)
 {
-    // The job writes into a private folder; the finished PDF is then copied into `out`, so the
-    // caller decides alone whether and where it is put in place.
+    // The job writes into a private folder; the finished document is then copied into `out`,
+    // so the caller decides alone whether and where it is put in place.
     QTemporaryDir work;
     if (!work.isValid())
         return false;
-    SearchablePdfJob job(work.filePath(QStringLiteral("document.pdf")),
+    SearchablePdfJob job(work.filePath(QStringLiteral("document") + SaveFormat::suffix(format)),
                          QThread::idealThreadCount());
     bool written = false;
     // Called on the job's workers: only the caller's progress, which reports by signal.
@@ -119,7 +120,9 @@ bool PageExport::write(const File &file, FileCommit &out, const Watch &watch)
 {
     if (file.format == SaveFormat::MergedPdf)
         return PdfPageWriter::write(file.pages, out);
-    if (file.format == SaveFormat::SearchablePdf)
-        return writeSearchable(file.pages, out, watch);
+    if (file.format == SaveFormat::MergedOfd)
+        return OfdWriter::write(OfdWriter::pages(file.pages), out);
+    if (SaveFormat::isSearchable(file.format))
+        return writeSearchable(file.pages, file.format, out, watch);
     return file.pages.size() == 1 && PageWriter::write(file.pages.first(), file.format, out);
 }

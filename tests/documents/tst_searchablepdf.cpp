@@ -1,6 +1,6 @@
-// The searchable PDF: pages recognised on worker threads, their text found again by poppler's
-// pdftotext, their JPEG files found unchanged by pdfimages; a cancelled job still writes every
-// page, without text.
+// The searchable PDF and OFD: pages recognised on worker threads, their text found again by
+// poppler's pdftotext (line by line, in reading order) and in the OFD's text objects, their
+// JPEG files found unchanged; a cancelled job still writes every page, without text.
 
 #include "documents/SearchablePdfJob.h"
 #include "documents/TextRecogniser.h"
@@ -16,11 +16,93 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <QtTest>
 
+#include <zip.h>
+
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
+
+// The entry `name` of the zip file `path`; empty when there is none.
+QByteArray zipEntry(const QString &path, const QString &name)
+{
+    int error = 0;
+    zip_t *archive = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
+    zip_stat_t stat;
+    QByteArray bytes;
+    if (archive && zip_stat(archive, name.toUtf8().constData(), 0, &stat) == 0) {
+        bytes.resize(int(stat.size));
+        zip_file_t *file = zip_fopen_index(archive, stat.index, 0);
+        if (!file || zip_fread(file, bytes.data(), stat.size) != zip_int64_t(stat.size))
+            bytes.clear();
+        if (file)
+            zip_fclose(file);
+    }
+    if (archive)
+        zip_close(archive);
+    return bytes;
+}
+
+// What an OFD page holds: its image objects, and each text object's text with its number of
+// characters and DeltaX values and its Fill.
+struct OfdPage
+{
+    int images = 0;
+    QStringList lines;
+    bool advancesMatch = true; // DeltaX has one value fewer than the text has characters
+    bool unfilled = true;
+};
+OfdPage ofdPage(const QString &ofd, int page)
+{
+    QXmlStreamReader xml(zipEntry(ofd, QString("Doc_0/Pages/Page_%1/Content.xml").arg(page)));
+    OfdPage result;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == QLatin1String("ImageObject"))
+            ++result.images;
+        if (xml.name() == QLatin1String("TextObject"))
+            result.unfilled = result.unfilled && xml.attributes().value("Fill") == "false";
+        if (xml.name() == QLatin1String("TextCode")) {
+            const int deltas =
+                xml.attributes().value("DeltaX").split(' ', Qt::SkipEmptyParts).size();
+            result.lines << xml.readElementText();
+            result.advancesMatch =
+                result.advancesMatch && deltas == result.lines.last().toUcs4().size() - 1;
+        }
+    }
+    return result;
+}
+
+int count(const QByteArray &xml, const char *element)
+{
+    return xml.count(QByteArray("<ofd:") + element + ' ');
+}
+
+// Character error of `found` against `truth`, whitespace removed, in percent.
+double characterError(QString truth, QString found)
+{
+    const QVector<uint> a = truth.remove(QRegularExpression("\\s")).toUcs4();
+    const QVector<uint> b = found.remove(QRegularExpression("\\s")).toUcs4();
+    std::vector<int> row(size_t(b.size()) + 1);
+    for (int j = 0; j <= b.size(); ++j)
+        row[size_t(j)] = j;
+    for (int i = 1; i <= a.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = i;
+        for (int j = 1; j <= b.size(); ++j) {
+            const int up = row[size_t(j)];
+            row[size_t(j)] = std::min(
+                {up + 1, row[size_t(j) - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = up;
+        }
+    }
+    return 100.0 * row[size_t(b.size())] / qMax(1, a.size());
+}
 
 QByteArray jpegOf(const QImage &image)
 {
@@ -131,6 +213,66 @@ private slots:
             QVERIFY(file.open(QIODevice::ReadOnly));
             QCOMPARE(file.readAll(), jpegOf(pages[i]));
         }
+    }
+
+    void searchableOfdHoldsEachPagesText()
+    {
+        // One package of every page: an image per page (the JPEG as given), each line of the
+        // page's text in an invisible text object with one advance per character.
+        const QStringList chinese{"合同条款", "付款日期"}, english{"Invoice", "Delivery"};
+        const QString ofd = m_dir.filePath("searchable.ofd");
+        QList<QImage> pages;
+        for (int i = 0; i < 2; ++i)
+            pages << TextPages::card(chinese[i], english[i], 300);
+        const Written w = runJob(ofd, pages, true, 2, false);
+        QVERIFY(w.written && w.withText == 2 && w.pages == 2);
+        QCOMPARE(count(zipEntry(ofd, "Doc_0/Document.xml"), "Page"), 2);
+        QCOMPARE(count(zipEntry(ofd, "Doc_0/DocumentRes.xml"), "MultiMedia"), 2);
+        QCOMPARE(count(zipEntry(ofd, "Doc_0/PublicRes.xml"), "Font"), 1);
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(zipEntry(ofd, QString("Doc_0/Res/Image_%1.jpg").arg(i)), jpegOf(pages[i]));
+            const OfdPage page = ofdPage(ofd, i);
+            QCOMPARE(page.images, 1);
+            QCOMPARE(page.lines.size(), 2); // the two lines, each one run
+            QVERIFY2(page.lines.join("").remove(' ') == chinese[i] + english[i],
+                     qPrintable(page.lines.join('|')));
+            QVERIFY(page.advancesMatch && page.unfilled);
+        }
+    }
+
+    void textLayerKeepsLinesInReadingOrder_data()
+    {
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("suffix");
+        const QStringList chinese{"本合同由甲乙双方协商订立，", "乙方应于每月五日前付款，",
+                                  "逾期按日支付违约金。", "货物应符合国家标准，",
+                                  "包装应保证运输途中不受损坏。"};
+        const QStringList english{"This agreement is made between", "the two parties on equal",
+                                  "terms and of their own free will."};
+        QTest::newRow("Chinese prose, PDF") << chinese << ".pdf";
+        QTest::newRow("English prose, PDF") << english << ".pdf";
+        QTest::newRow("Chinese prose, OFD") << chinese << ".ofd";
+    }
+    void textLayerKeepsLinesInReadingOrder()
+    {
+        // Each line comes back whole (one line of pdftotext, one text object) and in order.
+        QFETCH(QStringList, lines);
+        QFETCH(QString, suffix);
+        const QString file = m_dir.filePath("order" + suffix);
+        QVERIFY(
+            runJob(file, {TextPages::page(lines, 148, 105, 300, 5, 10)}, true, 1, false).written);
+        QStringList found;
+        if (suffix == ".ofd") {
+            found = ofdPage(file, 0).lines;
+        } else {
+            for (const QString &line : run("pdftotext", {file, "-"}).split('\n')) {
+                if (!line.trimmed().isEmpty())
+                    found << line;
+            }
+        }
+        QCOMPARE(found.size(), lines.size());
+        const double error = characterError(lines.join(""), found.join(""));
+        QVERIFY2(error < 3, qPrintable(QString::number(error) + ": " + found.join('|')));
     }
 
     void cancelledJobWritesPagesWithoutText_data()
