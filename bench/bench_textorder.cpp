@@ -7,7 +7,8 @@
 //   - the OFD's text objects in document order (TextLines),
 // against the order-free figure (the characters matched as a bag, whatever their order): the
 // least error any order could give. The gap between the two is what the order costs.
-//   build/bench/bench_textorder            (bench/run.sh textorder)
+//   build/bench/bench_textorder [folder]   (bench/run.sh textorder)
+// With a folder, the pages, PDFs and OFDs are kept there to be looked at.
 
 #include "bench/TextOrderPages.h"
 #include "documents/OfdWriter.h"
@@ -19,6 +20,7 @@
 #include "tests/support/TextPages.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QHash>
@@ -143,7 +145,7 @@ struct Tally
     }
 };
 
-Tally measure(TextRecogniser &recogniser, const QTemporaryDir &dir, const QStringList &lines,
+Tally measure(TextRecogniser &recogniser, const QDir &dir, const QStringList &lines,
               bool degraded, int number)
 {
     const int dpi = 300;
@@ -176,6 +178,7 @@ Tally measure(TextRecogniser &recogniser, const QTemporaryDir &dir, const QStrin
     QString ofdText;
     for (const TextLines::Line &line : text)
         ofdText += line.text;
+    OfdWriter::write({{jpeg, page.size(), QPointF(dpi, dpi), {}, text}}, base + ".ofd");
 
     const QVector<uint> truth = squeeze(lines.join(QString())).toUcs4();
     const QVector<uint> fromTesseract = squeeze(pdftotext(base + "-tesseract.pdf")).toUcs4();
@@ -195,7 +198,8 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    QTemporaryDir dir;
+    QTemporaryDir work;
+    const QDir dir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : work.path());
     TextRecogniser recogniser;
     if (!recogniser.isReady()) {
         std::fprintf(stderr, "no Chinese and English language data\n");

@@ -14,6 +14,28 @@ QString utf8(char *text)
     return owned ? QString::fromUtf8(owned.get()) : QString();
 }
 
+// Chinese characters are set on a fixed pitch, and the recogniser's boxes of single characters
+// are rough (a narrow character gets a narrow box): within each run of wide characters the
+// characters are spaced evenly from the run's first edge to its end.
+void evenOut(TextLines::Line *line)
+{
+    const QVector<uint> codes = line->text.toUcs4();
+    int start = 0;
+    for (int i = 1; i <= codes.size(); ++i) {
+        if (i < codes.size() && TextLines::isWide(codes.at(i)) &&
+            TextLines::isWide(codes.at(start)))
+            continue;
+        const int count = i - start;
+        const double end = i < codes.size() ? line->lefts.at(i) : line->end;
+        if (count > 1 && TextLines::isWide(codes.at(start))) {
+            const double first = line->lefts.at(start);
+            for (int k = 1; k < count; ++k)
+                line->lefts[start + k] = first + (end - first) * k / count;
+        }
+        start = i;
+    }
+}
+
 } // namespace
 
 QVector<double> TextLines::Line::advances() const
@@ -74,8 +96,10 @@ QList<TextLines::Line> TextLines::read(tesseract::TessBaseAPI &engine, const QSi
     };
     const auto endLine = [&] {
         endWord();
-        if (!line.text.trimmed().isEmpty())
+        if (!line.text.trimmed().isEmpty()) {
+            evenOut(&line);
             lines.append(line);
+        }
         line = Line();
     };
     do {
