@@ -117,7 +117,12 @@ QList<TextLines::Line> TextLines::read(tesseract::TessBaseAPI &engine, const QSi
         } else if (it->IsAtBeginningOf(tesseract::RIL_WORD)) {
             endWord();
         }
-        const QString symbol = utf8(it->GetUTF8Text(level)).trimmed();
+        QString symbol = utf8(it->GetUTF8Text(level)).trimmed();
+        // Control characters have no place in a text layer (nor in XML).
+        for (int k = symbol.size() - 1; k >= 0; --k) {
+            if (symbol.at(k).unicode() < 0x20 || symbol.at(k).unicode() == 0x7f)
+                symbol.remove(k, 1);
+        }
         int l, t, r, b;
         if (symbol.isEmpty() || !it->BoundingBox(level, &l, &t, &r, &b))
             continue;

@@ -656,7 +656,7 @@ private slots:
                     QVERIFY(pages[k].fullPage && pages[k].filter == "/DCTDecode");
                 }
             } else if (SaveFormat::isOfd(saveType)) {
-                QVERIFY(readAll(file).startsWith("PK\x03\x04")); // a zip package
+                QVERIFY(readAll(file).startsWith("PK\x03\x04"));                 // a zip package
                 QCOMPARE(readAll(file).count("/Content.xml"), 2 * (1 + merged)); // its pages
             } else {
                 QCOMPARE(QImage(file).size(), store->at(i)->size);
