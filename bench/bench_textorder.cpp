@@ -145,8 +145,8 @@ struct Tally
     }
 };
 
-Tally measure(TextRecogniser &recogniser, const QDir &dir, const QStringList &lines,
-              bool degraded, int number)
+Tally measure(TextRecogniser &recogniser, const QDir &dir, const QStringList &lines, bool degraded,
+              int number)
 {
     const int dpi = 300;
     QImage page = TextPages::page(lines, 210, 297, dpi, 4.2, 9);

@@ -92,8 +92,8 @@ private slots:
         QStringList items;
         for (int i = 0; i < formats->count(); ++i)
             items << formats->itemText(i);
-        QCOMPARE(items,
-                 QStringList({"JPG", "PDF", "TIFF", "OFD", "PNG", "BMP", "合并PDF", "可搜索PDF", "合并OFD", "可搜索OFD"}));
+        QCOMPARE(items, QStringList({"JPG", "PDF", "TIFF", "OFD", "PNG", "BMP", "合并PDF",
+                                     "可搜索PDF", "合并OFD", "可搜索OFD"}));
         auto *deskew = find<QCheckBox>("cb_deskew");
         auto *skipBlank = find<QCheckBox>("cb_skip_blank");
         QCOMPARE(deskew->text(), QString("自动纠偏"));
