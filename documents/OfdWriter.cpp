@@ -246,14 +246,14 @@ struct LazyEntry
     std::function<QByteArray()> fetch;
     QByteArray bytes;
     qint64 position = 0;
-    bool fetched = false;
+    qint64 size = -1; // known once fetched, also after the bytes are dropped
     zip_error_t error;
 
     bool have()
     {
-        if (!fetched) {
+        if (bytes.isEmpty()) { // not fetched yet, or dropped after an earlier read
             bytes = fetch();
-            fetched = true;
+            size = bytes.size();
         }
         if (bytes.isEmpty())
             zip_error_set(&error, ZIP_ER_READ, 0);
@@ -280,12 +280,10 @@ struct LazyEntry
         case ZIP_SOURCE_STAT: {
             auto *stat = static_cast<zip_stat_t *>(data);
             zip_stat_init(stat);
-            if (!entry->fetched || !entry->bytes.isEmpty()) { // not yet written
-                if (!entry->have())
-                    return -1;
-                stat->size = zip_uint64_t(entry->bytes.size());
-                stat->valid |= ZIP_STAT_SIZE;
-            }
+            if (entry->size < 0 && !entry->have())
+                return -1;
+            stat->size = zip_uint64_t(entry->size);
+            stat->valid |= ZIP_STAT_SIZE;
             return sizeof(zip_stat_t);
         }
         case ZIP_SOURCE_ERROR:
@@ -343,7 +341,7 @@ public:
     {
         if (!m_archive || !fetch)
             return false;
-        auto *entry = new LazyEntry{fetch, QByteArray(), 0, false, {}};
+        auto *entry = new LazyEntry{fetch, QByteArray(), 0, -1, {}};
         zip_error_init(&entry->error);
         zip_source_t *data = zip_source_function(m_archive.get(), LazyEntry::callback, entry);
         if (!data) {
