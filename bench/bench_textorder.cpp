@@ -178,7 +178,10 @@ Tally measure(TextRecogniser &recogniser, const QDir &dir, const QStringList &li
     QString ofdText;
     for (const TextLines::Line &line : text)
         ofdText += line.text;
-    OfdWriter::write({{jpeg, page.size(), QPointF(dpi, dpi), {}, text}}, base + ".ofd");
+    // As the searchable OFD writes it: the image fetched when its entry is written.
+    OfdWriter::write(
+        {{QByteArray(), page.size(), QPointF(dpi, dpi), [jpeg] { return jpeg; }, text}},
+        base + ".ofd");
 
     const QVector<uint> truth = squeeze(lines.join(QString())).toUcs4();
     const QVector<uint> fromTesseract = squeeze(pdftotext(base + "-tesseract.pdf")).toUcs4();
