@@ -366,6 +366,14 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>合并OFD</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>可搜索OFD</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>纸张来源</source>
         <translation type="unfinished"></translation>
     </message>

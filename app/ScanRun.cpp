@@ -26,7 +26,7 @@ ScanRun::ScanRun(const ScanSettings &settings, const QString &printerAddress, bo
     if (m_runFolder)
         m_runner->setInheritedDescriptor(m_runFolder->lockDescriptor());
     m_collector->SetSaveFlag(saveFiles);
-    if (saveFiles && settings.save_type == SaveFormat::SearchablePdf) {
+    if (saveFiles && SaveFormat::isSearchable(settings.save_type)) {
         // One engine per core; the workers run below the console's own threads, so the
         // collector keeps up with the feeder while they recognise. The target is named after
         // the first page when the collector ends.

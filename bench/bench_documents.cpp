@@ -12,6 +12,7 @@
 #include "imaging/Deskew.h"
 #include "settings/SaveFormat.h"
 #include "tests/support/DocumentPages.h"
+#include "tests/support/TextPages.h"
 
 #include <benchmark/benchmark.h>
 
@@ -123,25 +124,6 @@ const std::vector<TextPage> &textPages(Kind kind)
     return set;
 }
 
-// Characters to change, insert or delete to turn `a` into `b`.
-int editDistance(const QString &a, const QString &b)
-{
-    std::vector<int> row(size_t(b.size()) + 1);
-    for (int j = 0; j <= b.size(); ++j)
-        row[size_t(j)] = j;
-    for (int i = 1; i <= a.size(); ++i) {
-        int diagonal = row[0];
-        row[0] = i;
-        for (int j = 1; j <= b.size(); ++j) {
-            const int up = row[size_t(j)];
-            row[size_t(j)] = std::min(
-                {up + 1, row[size_t(j) - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-            diagonal = up;
-        }
-    }
-    return row[size_t(b.size())];
-}
-
 QString withoutSpace(QString text)
 {
     return text.remove(QRegularExpression(QStringLiteral("\\s")));
@@ -184,8 +166,9 @@ void recognise(benchmark::State &state, Kind kind)
             if (!recogniser.recognise(p.jpeg, 300))
                 state.SkipWithError("recognition failed");
             cpu += processCpuSeconds() - start;
-            errors += editDistance(withoutSpace(recogniser.text()), withoutSpace(p.truth));
-            characters += withoutSpace(p.truth).size();
+            errors += TextPages::editDistance(withoutSpace(recogniser.text()).toUcs4(),
+                                              withoutSpace(p.truth).toUcs4());
+            characters += withoutSpace(p.truth).toUcs4().size();
             ++done;
         }
     }

@@ -75,15 +75,16 @@ bool TextRecogniser::recognise(const QString &jpegPath, int dpi, const std::atom
     PixPtr pix = workingCopy(path, &workingDpi);
     if (!pix)
         return false;
-    m_api->SetInputName(path.constData()); // the PDF embeds this JPEG file unchanged
-    m_api->SetImage(pix.get());            // copied by the engine
+    m_api->SetInputName(path.constData());
+    m_api->SetImage(pix.get()); // copied by the engine
     m_api->SetSourceResolution(workingDpi);
     // The recogniser reads the engine's own black-and-white version of the page: faster than
     // grey and, on scanned paper with noise and show-through, more accurate.
     const PixPtr binary(m_api->GetThresholdedImage());
     if (binary)
         m_api->SetImage(binary.get());
-    // The PDF page's size follows from the working copy's size at its resolution: the page's.
+    // The same size as the working copy: the text layer scales the engine's coordinates from
+    // this image's size to the page's.
     m_api->SetSourceResolution(workingDpi);
     // Tesseract would start OpenMP threads of its own for each page; beside one engine per
     // worker they only compete for the cores (and spin while they wait). Off for this thread.

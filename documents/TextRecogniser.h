@@ -13,10 +13,10 @@ class TessBaseAPI;
 // One text-recognition engine (Tesseract, language data from the system's tessdata folder).
 // An engine is used by one thread at a time; TextRecogniserPool keeps engines for the next
 // page and the next run. The recognised page stays in the engine until the next page is set,
-// for the searchable PDF writer to take its text. The engine recognises a black-and-white
-// working copy of the page at no more than 300 dpi (a 600 dpi page at half size): its
-// coordinates are in the copy's pixels at the engine's source resolution, which gives the
-// page's size unchanged.
+// for the searchable document's text layer to take its lines (TextLines). The engine
+// recognises a black-and-white working copy of the page at no more than 300 dpi (a 600 dpi
+// page at half size): its coordinates are in the copy's pixels, which TextLines scales back to
+// the page's.
 class TextRecogniser
 {
 public:
@@ -34,8 +34,8 @@ public:
     // The languages it was made for, as Tesseract names them ("chi_sim+eng").
     QString languages() const { return m_languages; }
 
-    // Recognises the page held in the JPEG file `jpegPath`, scanned at `dpi` (the searchable
-    // PDF's page size follows from it). When `cancel` becomes true the recognition stops early
+    // Recognises the page held in the JPEG file `jpegPath`, scanned at `dpi` (the working
+    // copy's resolution follows from it). When `cancel` becomes true the recognition stops early
     // and false is returned. False also when the engine is not ready or the file is no image.
     bool recognise(const QString &jpegPath, int dpi, const std::atomic_bool *cancel = nullptr);
 

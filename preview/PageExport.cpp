@@ -1,5 +1,6 @@
 #include "preview/PageExport.h"
 
+#include "documents/OfdWriter.h"
 #include "documents/PageWriter.h"
 #include "documents/PdfPageWriter.h"
 #include "documents/SearchablePdfJob.h"
@@ -80,16 +81,16 @@ QString PageExport::firstExistingTarget() const
 
 namespace {
 
-bool writeSearchable(const QList<PageSource> &pages, const QString &languages, FileCommit &out,
-                     const PageExport::Watch &watch)
+bool writeSearchable(const QList<PageSource> &pages, int format, const QString &languages,
+                     FileCommit &out, const PageExport::Watch &watch)
 {
-    // The job writes into a private folder; the finished PDF is then copied into `out`, so the
-    // caller decides alone whether and where it is put in place.
+    // The job writes into a private folder; the finished document is then copied into `out`,
+    // so the caller decides alone whether and where it is put in place.
     QTemporaryDir work;
     if (!work.isValid())
         return false;
-    SearchablePdfJob job(work.filePath(QStringLiteral("document.pdf")), QThread::idealThreadCount(),
-                         languages);
+    SearchablePdfJob job(work.filePath(QStringLiteral("document") + SaveFormat::suffix(format)),
+                         QThread::idealThreadCount(), languages);
     bool written = false;
     // Called on the job's workers: only the caller's progress, which reports by signal.
     QObject::connect(&job, &SearchablePdfJob::Progress, [&watch](int done, int total) {
@@ -122,7 +123,9 @@ bool PageExport::write(const File &file, FileCommit &out, const Watch &watch)
 {
     if (file.format == SaveFormat::MergedPdf)
         return PdfPageWriter::write(file.pages, out);
-    if (file.format == SaveFormat::SearchablePdf)
-        return writeSearchable(file.pages, file.languages, out, watch);
+    if (file.format == SaveFormat::MergedOfd)
+        return OfdWriter::write(OfdWriter::pages(file.pages), out);
+    if (SaveFormat::isSearchable(file.format))
+        return writeSearchable(file.pages, file.format, file.languages, out, watch);
     return file.pages.size() == 1 && PageWriter::write(file.pages.first(), file.format, out);
 }

@@ -82,7 +82,7 @@ private slots:
             {"/IMAGE/brightness", 11, "0", "101"},
             {"/IMAGE/contrast", 12, "50", "-1"},
             {"/ORTHER/bkg_red", 24, "0", "256 -1"},
-            {"/BASE/save_type", 3, "0 6 7", "8 -1"},
+            {"/BASE/save_type", 3, "0 6 7 8 9", "10 -1"},
             {"/ORTHER/impermeable", 20, "3", "4 -1"},
             {"/IMAGE/color_curve", 13, "0 100", "101 -5"},
             {"/HELP/user_model", 29, "0 2", "3 -5"},
