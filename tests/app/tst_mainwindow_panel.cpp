@@ -222,6 +222,8 @@ private slots:
         QMetaObject::invokeMethod(w, "onCustomModel");
         QCOMPARE(chooser->isVisible(), shown);
         QCOMPARE(label->isVisible(), shown);
+        QCoreApplication::sendPostedEvents(); // the layout settles as it would on screen
+        TestEnvironment::screenshot(w, QStringLiteral("languages-%1").arg(QTest::currentDataTag()));
     }
 
     void languageChoice()
