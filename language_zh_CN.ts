@@ -330,6 +330,10 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>识别语言</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>JPG</source>
         <translation type="unfinished"></translation>
     </message>
@@ -359,6 +363,14 @@
     </message>
     <message>
         <source>可搜索PDF</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>合并OFD</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>可搜索OFD</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -1234,6 +1246,65 @@
     <message>
         <source>Failed to save the new password</source>
         <translation>新密码保存失败</translation>
+    </message>
+</context>
+<context>
+    <name>OcrLanguages</name>
+    <message>
+        <source>Simplified Chinese</source>
+        <translation>简体中文</translation>
+    </message>
+    <message>
+        <source>Simplified Chinese (vertical)</source>
+        <translation>简体中文（竖排）</translation>
+    </message>
+    <message>
+        <source>Traditional Chinese</source>
+        <translation>繁体中文</translation>
+    </message>
+    <message>
+        <source>Traditional Chinese (vertical)</source>
+        <translation>繁体中文（竖排）</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <translation>英文</translation>
+    </message>
+    <message>
+        <source>Japanese</source>
+        <translation>日文</translation>
+    </message>
+    <message>
+        <source>Korean</source>
+        <translation>韩文</translation>
+    </message>
+    <message>
+        <source>French</source>
+        <translation>法文</translation>
+    </message>
+    <message>
+        <source>German</source>
+        <translation>德文</translation>
+    </message>
+    <message>
+        <source>Russian</source>
+        <translation>俄文</translation>
+    </message>
+    <message>
+        <source>Spanish</source>
+        <translation>西班牙文</translation>
+    </message>
+    <message>
+        <source>Tibetan</source>
+        <translation>藏文</translation>
+    </message>
+    <message>
+        <source>Uyghur</source>
+        <translation>维吾尔文</translation>
+    </message>
+    <message>
+        <source>Mongolian</source>
+        <translation>蒙古文</translation>
     </message>
 </context>
 </TS>

@@ -41,6 +41,7 @@ QList<VisibleGroup> visibilityTable(const Ui::MainWindow *ui)
              {&P::visible_save_path, {ui->btn_path, ui->edit_path}},
              {&P::visible_name, {ui->label_name, ui->edit_name}},
              {&P::visible_resolution, {ui->label_resolution, ui->combox_resolution}},
+             // The language chooser follows this row (see the constructor).
              {&P::visible_save_type, {ui->label_saveType, ui->combox_saveType}},
              {&P::visible_source_type, {ui->label_source, ui->combox_source}},
              {&P::visible_image_type, {ui->label_imgType, ui->combox_imgType}},
@@ -104,6 +105,9 @@ void applyRow(const VisibleRow &row, bool visible)
 
 InterfaceModes::InterfaceModes(QMainWindow *window, Ui::MainWindow *ui) : m_window(window), m_ui(ui)
 {
+    // "识别语言" is no row of its own: it goes with the format's row, shown and hidden by every
+    // mode, and shows only while that row holds a format that recognises text.
+    ui->combox_ocrLanguages->followFormat(ui->combox_saveType, ui->label_ocrLanguages);
 }
 
 void InterfaceModes::showRecorded()

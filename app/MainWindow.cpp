@@ -613,8 +613,8 @@ void MainWindow::onSaveAs()
     if (folder.isEmpty())
         return;
 
-    const PageExport exporter(folder, ui->combox_saveType->currentIndex(),
-                              PageExport::storePages());
+    const PageExport exporter(folder, ui->combox_saveType->currentIndex(), PageExport::storePages(),
+                              ui->combox_ocrLanguages->languages());
     const QList<PageExport::File> files = exporter.files();
     if (files.isEmpty())
         return;

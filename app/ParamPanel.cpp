@@ -1,5 +1,6 @@
 #include "app/ParamPanel.h"
 
+#include "app/LanguageChooser.h"
 #include "app/SliderSpinLink.h"
 #include "settings/ParamSetting.h"
 
@@ -15,6 +16,7 @@ void ParamPanel::show(Ui::MainWindow *ui, const ParamSetting &p)
     ui->edit_path->setText(p.save_path);
     ui->combox_resolution->setCurrentIndex(p.resolution);
     ui->combox_saveType->setCurrentIndex(p.save_type);
+    ui->combox_ocrLanguages->setLanguages(p.ocr_languages);
     ui->combox_source->setCurrentIndex(p.source_type);
     ui->combox_imgType->setCurrentIndex(p.image_type);
     ui->combox_paperSize->setCurrentIndex(p.paper_size);
@@ -63,6 +65,7 @@ void ParamPanel::read(const Ui::MainWindow *ui, ParamSetting &p)
     p.name = ui->edit_name->text();
     p.resolution = ui->combox_resolution->currentIndex();
     p.save_type = ui->combox_saveType->currentIndex();
+    p.ocr_languages = ui->combox_ocrLanguages->languages();
     p.source_type = ui->combox_source->currentIndex();
     p.image_type = ui->combox_imgType->currentIndex();
     p.paper_size = ui->combox_paperSize->currentIndex();

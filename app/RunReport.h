@@ -16,6 +16,7 @@ class RunReport
 public:
     bool saveFiles = true;      // a scan; false for a preview
     int saveType = 0;           // the run's format (the merged PDF is named in the status line)
+    QString languages;          // the searchable formats' recognition languages
     bool cancelled = false;     // the operator stopped it before the scan program had ended
     bool textCancelled = false; // the searchable PDF's text recognition was stopped
     int resultCode = 0;         // the runner's result (0 success)

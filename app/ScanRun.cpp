@@ -26,11 +26,12 @@ ScanRun::ScanRun(const ScanSettings &settings, const QString &printerAddress, bo
     if (m_runFolder)
         m_runner->setInheritedDescriptor(m_runFolder->lockDescriptor());
     m_collector->SetSaveFlag(saveFiles);
-    if (saveFiles && settings.save_type == SaveFormat::SearchablePdf) {
+    if (saveFiles && SaveFormat::isSearchable(settings.save_type)) {
         // One engine per core; the workers run below the console's own threads, so the
         // collector keeps up with the feeder while they recognise. The target is named after
         // the first page when the collector ends.
-        m_textJob.reset(new SearchablePdfJob(QString(), QThread::idealThreadCount()));
+        m_textJob.reset(
+            new SearchablePdfJob(QString(), QThread::idealThreadCount(), settings.ocr_languages));
         m_collector->setTextJob(m_textJob.get());
         connect(m_textJob.get(), &SearchablePdfJob::Progress, this, &ScanRun::onTextProgress);
         connect(m_textJob.get(), &SearchablePdfJob::Finished, this, &ScanRun::onTextFinished);
@@ -163,6 +164,7 @@ RunReport ScanRun::report() const
     RunReport report;
     report.saveFiles = m_saveFiles;
     report.saveType = m_settings.save_type;
+    report.languages = m_settings.ocr_languages;
     report.cancelled = m_cancelled;
     report.textCancelled = m_textCancelled;
     report.resultCode = m_code;

@@ -60,7 +60,7 @@ void SkippedPageRestore::restore(int index)
         const QList<PageExport::Page> pages =
             merged ? PageExport::storePages(index)
                    : QList<PageExport::Page>{{page->name, store->sourceAt(index)}};
-        files = PageExport(m_report.folder, m_report.saveType, pages).files();
+        files = PageExport(m_report.folder, m_report.saveType, pages, m_report.languages).files();
     }
     if (files.isEmpty()) { // nothing was written for the run's pages, so nothing is now
         putBack(index, QString(), 0);

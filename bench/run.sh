@@ -4,6 +4,7 @@
 #   bench/run.sh                                  # everything, about four minutes
 #   bench/run.sh --benchmark_filter='Chain|Decode'  # Google Benchmark options pass through
 #   bench/run.sh documents                        # OFD, TIFF, recognition, deskew, blank pages
+#   bench/run.sh textorder                        # text layer in reading order, ~2 min
 #   bench/run.sh batch                            # a 300-page feeder batch per format, ~50 min
 #   bench/run.sh batch --pages 30 --delays 0 --formats jpg,merged   # a shorter one
 # BUILD_DIR chooses the build folder (default: build).
@@ -16,6 +17,9 @@ cmake -S . -B "$BUILD_DIR" -DSCANCONSOLE_BENCHMARKS=ON >/dev/null
 BENCH=bench_imaging
 if [ "${1:-}" = documents ]; then
     BENCH=bench_documents
+    shift
+elif [ "${1:-}" = textorder ]; then
+    BENCH=bench_textorder
     shift
 elif [ "${1:-}" = batch ]; then
     BENCH=bench_batch

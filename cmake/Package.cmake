@@ -106,13 +106,15 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Libraries from the binaries; the rest is what the console runs or reads at run time: the
 # network scanner backend, ping for the printer's status, Chinese glyphs, and the recognition
-# data of the searchable PDF (Simplified Chinese and English). pkexec is how an operator's
-# console asks for the system administrator to change the administrator password; without it
+# data of the searchable PDF (Simplified Chinese and English, the default languages). pkexec
+# is how an operator's console asks for the system administrator to change the administrator password; without it
 # the console names the command to run.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "sane-airscan, iputils-ping, fonts-wqy-microhei, tesseract-ocr-chi-sim, tesseract-ocr-eng")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pkexec")
+# Traditional Chinese for the searchable formats, offered in "识别语言" once installed.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "tesseract-ocr-chi-tra")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${PKG_SRC}/postinst;${PKG_SRC}/postrm")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

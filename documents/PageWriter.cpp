@@ -28,7 +28,7 @@ QByteArray encodeImage(const QImage &image, int saveType)
 
 QByteArray encodeOfd(const PageSource &page)
 {
-    const OfdWriter::Page ofdPage{page.documentJpeg(), page.size(), page.dpi()};
+    const OfdWriter::Page ofdPage{page.documentJpeg(), page.size(), page.dpi(), {}, {}};
     return ofdPage.jpeg.isEmpty() ? QByteArray() : OfdWriter::encode({ofdPage});
 }
 
@@ -49,7 +49,8 @@ bool PageWriter::write(const PageSource &page, int saveType, FileCommit &out)
     case SaveFormat::Pdf:
     case SaveFormat::MergedPdf:
         return PdfPageWriter::write(QList<PageSource>{page}, out);
-    case SaveFormat::Ofd: {
+    case SaveFormat::Ofd:
+    case SaveFormat::MergedOfd: {
         const QByteArray bytes = encodeOfd(page);
         return !bytes.isEmpty() && out.write(bytes);
     }

@@ -18,7 +18,8 @@ class PageWriter
 public:
     // JPG, PNG and BMP through Qt's image writer (JPG at the default quality, PNG at the fast
     // level of ImageEncoder); TIFF compressed through the TIFF writer; PDF (also for the
-    // merged-PDF index) through the PDF page writer; OFD as a one-page OFD package. PDF and OFD
+    // merged-PDF index) through the PDF page writer; OFD (also for the merged-OFD index) as a
+    // one-page OFD package. PDF and OFD
     // embed the page's document JPEG (the scanner's own file when nothing changed the page).
     // Returns false for a page without pixels, an unknown format or a failed write.
     static bool write(const PageSource &page, int saveType, FileCommit &out);

@@ -1,5 +1,6 @@
 #include "documents/PdfPageWriter.h"
 
+#include "documents/PdfTextLayer.h"
 #include "pages/JpegHeader.h"
 
 #include <QDebug>
@@ -80,14 +81,15 @@ std::string number(double value)
     return QByteArray::number(value, 'f', 4).toStdString();
 }
 
-// Page box and image of one page, with the image's data fetched when the writer gets to it.
-void addPage(QPDF &pdf, QPDFPageDocumentHelper &document, const PageSource &page,
-             const FilePipeline *out)
+// Page box and image of one page, with the image's data fetched when the writer gets to it,
+// and the text layer over it when the page has text (`font` then the document's text font).
+void addPage(QPDF &pdf, QPDFPageDocumentHelper &document, const PdfPageWriter::Page &page,
+             const FilePipeline *out, QPDFObjectHandle *font)
 {
-    const QSize pixels = page.size();
-    const int components = page.isGreyJpeg() ? 1 : 3;
-    const double width = pixels.width() * 72.0 / page.dpi().x();
-    const double height = pixels.height() * 72.0 / page.dpi().y();
+    const QSize pixels = page.pixels;
+    const int components = page.grey ? 1 : 3;
+    const double width = pixels.width() * 72.0 / page.dpi.x();
+    const double height = pixels.height() * 72.0 / page.dpi.y();
 
     QPDFObjectHandle image = pdf.newStream();
     QPDFObjectHandle imageDict = image.getDict();
@@ -103,7 +105,7 @@ void addPage(QPDF &pdf, QPDFPageDocumentHelper &document, const PageSource &page
             // After a failed write (a full disk) no further page is fetched.
             if (out->failed())
                 throw std::runtime_error("the file cannot be written");
-            const QByteArray jpeg = page.documentJpeg();
+            const QByteArray jpeg = page.jpeg();
             // The dictionary was made from what the page said it would be: the JPEG must agree.
             const JpegHeader header = JpegHeader::read(jpeg);
             if (!header.isPdfCompatible() || header.pixels() != pixels ||
@@ -115,12 +117,20 @@ void addPage(QPDF &pdf, QPDFPageDocumentHelper &document, const PageSource &page
         },
         QPDFObjectHandle::newName("/DCTDecode"), QPDFObjectHandle::newNull());
 
+    const std::string text = PdfTextLayer::content(page.text, pixels, page.dpi);
     const std::string content =
-        "q\n" + number(width) + " 0 0 " + number(height) + " 0 0 cm\n/Im0 Do\nQ\n";
+        "q\n" + number(width) + " 0 0 " + number(height) + " 0 0 cm\n/Im0 Do\nQ\n" + text;
     QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
     QPDFObjectHandle xobjects = QPDFObjectHandle::newDictionary();
     xobjects.replaceKey("/Im0", image);
     resources.replaceKey("/XObject", xobjects);
+    if (!text.empty()) {
+        if (font->isNull())
+            *font = PdfTextLayer::font(pdf);
+        QPDFObjectHandle fonts = QPDFObjectHandle::newDictionary();
+        fonts.replaceKey(PdfTextLayer::fontName(), *font);
+        resources.replaceKey("/Font", fonts);
+    }
     QPDFObjectHandle box = QPDFObjectHandle::newArray();
     for (const std::string &value :
          {std::string("0"), std::string("0"), number(width), number(height)})
@@ -133,7 +143,7 @@ void addPage(QPDF &pdf, QPDFPageDocumentHelper &document, const PageSource &page
     document.addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(pageDict)), false);
 }
 
-bool writeFile(const QList<PageSource> &pages, int fd)
+bool writeFile(const QList<PdfPageWriter::Page> &pages, int fd)
 {
     bool written = false;
     try {
@@ -141,8 +151,9 @@ bool writeFile(const QList<PageSource> &pages, int fd)
         QPDF pdf;
         pdf.emptyPDF();
         QPDFPageDocumentHelper document(pdf);
-        for (const PageSource &page : pages)
-            addPage(pdf, document, page, &out);
+        QPDFObjectHandle font = QPDFObjectHandle::newNull();
+        for (const PdfPageWriter::Page &page : pages)
+            addPage(pdf, document, page, &out, &font);
         QPDFWriter writer(pdf);
         writer.setOutputPipeline(&out);
         writer.write();
@@ -171,13 +182,27 @@ bool holdsPages(const QString &file, int count)
 
 } // namespace
 
+PdfPageWriter::Page PdfPageWriter::page(const PageSource &source)
+{
+    return Page{[source] { return source.documentJpeg(); },
+                source.size(),
+                source.dpi(),
+                source.isGreyJpeg(),
+                {}};
+}
+
 bool PdfPageWriter::write(const QList<PageSource> &pages, FileCommit &out)
 {
-    QList<PageSource> withPixels;
-    for (const PageSource &page : pages) {
-        if (!page.isNull())
-            withPixels.append(page);
+    QList<Page> withPixels;
+    for (const PageSource &source : pages) {
+        if (!source.isNull())
+            withPixels.append(page(source));
     }
+    return write(withPixels, out);
+}
+
+bool PdfPageWriter::write(const QList<Page> &withPixels, FileCommit &out)
+{
     if (withPixels.isEmpty() || !out.isOpen())
         return false;
     // Read back through the new file's own descriptor before it may take the target's name.

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "documents/TextLines.h"
 #include "pages/FileCommit.h"
 #include "pages/PageSource.h"
 
 #include <QImage>
 #include <QList>
 #include <QString>
+
+#include <functional>
 
 // Writes PDF files (through libqpdf) whose pages are each one JPEG image covering the whole
 // page, at the page's physical size: the page box is the image's pixel size divided by its
@@ -20,6 +23,22 @@
 class PdfPageWriter
 {
 public:
+    // One page as the writer takes it: its JPEG file, fetched when the page's turn comes, what
+    // that file holds (`grey`: one component), and the recognised lines written invisibly over
+    // the image (PdfTextLayer), in page pixels.
+    struct Page
+    {
+        std::function<QByteArray()> jpeg;
+        QSize pixels;
+        QPointF dpi;
+        bool grey = false;
+        QList<TextLines::Line> text;
+    };
+    static Page page(const PageSource &source);
+    // The pages in order into a new file the caller commits; false (and `out` marked failed)
+    // when the PDF could not be written whole. Every page must have pixels.
+    static bool write(const QList<Page> &pages, FileCommit &out);
+
     // One page per source, in order. Pages without pixels are left out; nothing is written
     // when no page has pixels. Returns true when the file was written.
     static bool write(const QList<PageSource> &pages, const QString &pdfPath,

@@ -1,7 +1,9 @@
 #include "documents/SearchablePdfJob.h"
 
 #include "documents/SearchablePdfWriter.h"
+#include "documents/TextLines.h"
 #include "documents/TextRecogniser.h"
+#include "documents/TextRecogniserPool.h"
 #include "pages/FileCommit.h"
 #include "pages/ImageEncoder.h"
 #include "pages/PageResolution.h"
@@ -115,16 +117,20 @@ void SearchablePdfJob::work()
     // Recognition takes seconds per page and may wait: the collector's threads and the window
     // come first whenever they want a core (on Linux the nice value is the thread's own).
     setpriority(PRIO_PROCESS, 0, WorkerNice);
-    TextRecogniser recogniser(m_languages);
+    // The engine comes from the last run when it read the same languages, and goes back for
+    // the next one.
+    std::unique_ptr<TextRecogniser> recogniser = TextRecogniserPool::shared().take(m_languages);
     int index = 0;
     Page page;
     while (takePage(&index, &page)) {
         const bool recognised =
-            !m_cancel && recogniser.recognise(page.jpegPath, page.dpi, &m_cancel);
-        if (!recognised)
-            recogniser.setWithoutText(page.jpegPath, page.pixels, page.dpi);
-        putInOrder(index, recogniser, recognised);
+            !m_cancel && recogniser->recognise(page.jpegPath, page.dpi, &m_cancel);
+        // The lines in reading order, in the page's pixels (not the engine's working copy).
+        putInOrder(index, page, recognised,
+                   recognised ? TextLines::read(*recogniser->engine(), page.pixels)
+                              : QList<TextLines::Line>());
     }
+    TextRecogniserPool::shared().giveBack(std::move(recogniser));
 }
 
 bool SearchablePdfJob::takePage(int *index, Page *page)
@@ -142,7 +148,8 @@ bool SearchablePdfJob::takePage(int *index, Page *page)
     return true;
 }
 
-void SearchablePdfJob::putInOrder(int index, TextRecogniser &recogniser, bool recognised)
+void SearchablePdfJob::putInOrder(int index, const Page &page, bool recognised,
+                                  const QList<TextLines::Line> &text)
 {
     {
         QMutexLocker lock(&m_mutex);
@@ -151,7 +158,7 @@ void SearchablePdfJob::putInOrder(int index, TextRecogniser &recogniser, bool re
     }
     // The writer is used by one worker at a time, the one whose page is next, and without the
     // lock: pages keep coming in while it writes.
-    m_writer->add(recogniser);
+    m_writer->add(page.jpegPath, page.pixels, page.dpi, text);
     QMutexLocker lock(&m_mutex);
     m_withText += recognised ? 1 : 0;
     ++m_nextToWrite;

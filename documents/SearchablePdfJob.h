@@ -1,5 +1,7 @@
 #pragma once
 
+#include "documents/TextLines.h"
+
 #include <QImage>
 #include <QList>
 #include <QMutex>
@@ -21,7 +23,8 @@ class TextRecogniser;
 // holds up the caller. Pages go into the PDF in the order they were added. The file is written
 // once finish() has been called and the last page is done: whole, or not at all. cancel() stops
 // recognising: the pages not recognised by then go in without text, and the PDF is still
-// written (a cancelled job leaves the pages, not nothing).
+// written (a cancelled job leaves the pages, not nothing). A target named ".ofd" gets the same
+// document as an OFD package (SearchablePdfWriter).
 //
 // addPage(), finish() and cancel() may be called from any thread. The signals are sent from
 // the worker threads in order (every Progress before Finished) while the job's lock is held:
@@ -80,7 +83,8 @@ private:
     void work();
     bool addJpeg(const QByteArray &jpeg, const QSize &pixels, int dpi);
     bool takePage(int *index, Page *page);
-    void putInOrder(int index, TextRecogniser &recogniser, bool recognised);
+    void putInOrder(int index, const Page &page, bool recognised,
+                    const QList<TextLines::Line> &text);
     void finishIfDone(); // with m_mutex held
 
     QTemporaryDir m_files;

@@ -1,62 +1,71 @@
 #include "documents/SearchablePdfWriter.h"
 
-#include "documents/TextRecogniser.h"
+#include "documents/OfdWriter.h"
+#include "documents/PdfPageWriter.h"
 #include "pages/FileCommit.h"
+#include "pages/ImageEncoder.h"
+#include "pages/JpegHeader.h"
 
 #include <QFile>
-
-#include <tesseract/baseapi.h>
-#include <tesseract/renderer.h>
+#include <QImage>
 
 namespace {
 
-// The renderer checks its writes; a complete PDF also ends with the end-of-file marker.
-bool isComplete(const QByteArray &pdf)
+QByteArray readFile(const QString &path)
 {
-    return pdf.startsWith("%PDF-") && pdf.right(32).contains("%%EOF");
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
 
-SearchablePdfWriter::SearchablePdfWriter(const QString &target)
-    : m_target(target), m_ok(m_work.isValid())
-{
-}
+SearchablePdfWriter::SearchablePdfWriter(const QString &target) : m_target(target) {}
 
-SearchablePdfWriter::~SearchablePdfWriter() = default;
-
-bool SearchablePdfWriter::add(TextRecogniser &recogniser)
+bool SearchablePdfWriter::add(const QString &jpegPath, const QSize &pixels, int dpi,
+                              const QList<TextLines::Line> &text)
 {
-    tesseract::TessBaseAPI *engine = recogniser.engine();
-    m_ok = m_ok && engine && recogniser.isReady();
-    if (m_ok && !m_renderer) {
-        // The renderer's font for the invisible text lives in the engine's tessdata folder.
-        m_renderer = std::make_unique<tesseract::TessPDFRenderer>(
-            QFile::encodeName(m_work.filePath(QStringLiteral("document"))).constData(),
-            engine->GetDatapath());
-        m_ok = m_renderer->happy() && m_renderer->BeginDocument("");
+    QByteArray jpeg = readFile(jpegPath);
+    JpegHeader header = JpegHeader::read(jpeg);
+    if (header.isJpeg() && !header.isPdfCompatible()) {
+        // A JPEG a PDF cannot hold as it is (an Exif orientation, 12 bits): encoded afresh.
+        QImage image;
+        jpeg = image.loadFromData(jpeg) ? ImageEncoder::encode(image, "jpeg") : QByteArray();
+        header = JpegHeader::read(jpeg);
+        m_ok = m_ok && header.isPdfCompatible() && FileCommit::write(jpeg, jpegPath);
     }
-    m_ok = m_ok && m_renderer->AddImage(engine);
-    m_pages += m_ok ? 1 : 0;
+    m_ok = m_ok && header.isPdfCompatible() && header.pixels() == pixels && dpi > 0;
+    m_pages.append({jpegPath, pixels, QPointF(dpi, dpi), header.components() == 1, text});
     return m_ok;
 }
 
 bool SearchablePdfWriter::finish()
 {
-    if (!m_renderer)
-        return false; // no page
-    m_ok = m_ok && m_pages > 0 && m_renderer->EndDocument() && m_renderer->happy();
-    m_renderer.reset(); // closes the file
-    if (!m_ok)
+    if (!m_ok || m_pages.isEmpty())
         return false;
-    QFile file(m_work.filePath(QStringLiteral("document.pdf")));
-    const QByteArray pdf = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    FileCommit out(m_target);
+    bool written = false;
+    if (m_target.endsWith(QStringLiteral(".ofd"), Qt::CaseInsensitive)) {
+        QList<OfdWriter::Page> pages;
+        for (const Page &page : qAsConst(m_pages)) {
+            const QString path = page.jpegPath;
+            pages.append({QByteArray(), page.pixels, page.dpi, [path] { return readFile(path); },
+                          page.text});
+        }
+        written = OfdWriter::write(pages, out);
+    } else {
+        QList<PdfPageWriter::Page> pages;
+        for (const Page &page : qAsConst(m_pages)) {
+            const QString path = page.jpegPath;
+            pages.append(
+                {[path] { return readFile(path); }, page.pixels, page.dpi, page.grey, page.text});
+        }
+        written = PdfPageWriter::write(pages, out);
+    }
     // Like every page of a scan: a name taken by anything but the operator's own file gives
     // the next free name, and target() then tells the file really written.
-    QString written;
-    if (!isComplete(pdf) ||
-        !FileCommit::write(pdf, m_target, FileCommit::ReplaceOwnOrFree, &written))
+    QString file;
+    if (!written || !out.commit(FileCommit::ReplaceOwnOrFree, &file))
         return false;
-    m_target = written;
+    m_target = file;
     return true;
 }

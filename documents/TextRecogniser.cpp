@@ -7,6 +7,8 @@
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
 
+#include <cmath>
+
 namespace {
 
 bool cancelled(void *flag, int)
@@ -20,12 +22,41 @@ struct PixDeleter
 };
 using PixPtr = std::unique_ptr<Pix, PixDeleter>;
 
+// The resolution the recogniser works at: enough for 8-point print, and above it only the
+// layout analysis and the binarisation get slower.
+const int WorkingDpi = 300;
+
+// The page as the recogniser wants it: grey, at no more than WorkingDpi (below 300 dpi
+// recognition of 10-point print falls off). A JPEG file is
+// decoded to its luminance only (no colour conversion) and a 600 dpi one at half size, both by
+// the JPEG decoder itself; other files are read and turned grey. `dpi` becomes the copy's.
+PixPtr workingCopy(const QByteArray &path, int *dpi)
+{
+    const int reduction = *dpi >= 2 * WorkingDpi ? 2 : 1;
+    PixPtr pix(pixReadJpeg(path.constData(), 0, reduction, nullptr, L_JPEG_READ_LUMINANCE));
+    if (pix) {
+        *dpi /= reduction;
+    } else {
+        PixPtr any(pixRead(path.constData()));
+        pix.reset(any ? pixConvertTo8(any.get(), 0) : nullptr);
+    }
+    if (pix && pixGetDepth(pix.get()) == 8 && *dpi > WorkingDpi + WorkingDpi / 6) {
+        const float factor = float(WorkingDpi) / float(*dpi);
+        pix.reset(pixScaleGrayLI(pix.get(), factor, factor));
+        *dpi = WorkingDpi;
+    }
+    return pix;
+}
+
 } // namespace
 
-TextRecogniser::TextRecogniser(const QString &languages) : m_api(new tesseract::TessBaseAPI)
+TextRecogniser::TextRecogniser(const QString &languages)
+    : m_api(new tesseract::TessBaseAPI), m_languages(languages)
 {
-    // Tesseract's diagnostics (resolution estimates, empty pages) stay out of the console.
+    // Tesseract's diagnostics (resolution estimates, empty pages) stay out of the console, and
+    // so do Leptonica's notes on every page it reads (its level is the process's).
     m_api->SetVariable("debug_file", "/dev/null");
+    setMsgSeverity(L_SEVERITY_WARNING);
     m_ready = m_api->Init(nullptr, languages.toUtf8().constData(), tesseract::OEM_LSTM_ONLY) == 0;
 }
 
@@ -37,15 +68,24 @@ TextRecogniser::~TextRecogniser()
 bool TextRecogniser::recognise(const QString &jpegPath, int dpi, const std::atomic_bool *cancel)
 {
     m_hasPage = false;
-    if (!m_ready)
+    if (!m_ready || !QFile::exists(jpegPath))
         return false;
     const QByteArray path = QFile::encodeName(jpegPath);
-    PixPtr pix(QFile::exists(jpegPath) ? pixRead(path.constData()) : nullptr);
+    int workingDpi = dpi;
+    PixPtr pix = workingCopy(path, &workingDpi);
     if (!pix)
         return false;
-    m_api->SetInputName(path.constData()); // the PDF embeds this JPEG file unchanged
-    m_api->SetImage(pix.get());            // copied by the engine
-    m_api->SetSourceResolution(dpi);
+    m_api->SetInputName(path.constData());
+    m_api->SetImage(pix.get()); // copied by the engine
+    m_api->SetSourceResolution(workingDpi);
+    // The recogniser reads the engine's own black-and-white version of the page: faster than
+    // grey and, on scanned paper with noise and show-through, more accurate.
+    const PixPtr binary(m_api->GetThresholdedImage());
+    if (binary)
+        m_api->SetImage(binary.get());
+    // The same size as the working copy: the text layer scales the engine's coordinates from
+    // this image's size to the page's.
+    m_api->SetSourceResolution(workingDpi);
     // Tesseract would start OpenMP threads of its own for each page; beside one engine per
     // worker they only compete for the cores (and spin while they wait). Off for this thread.
     omp_set_max_active_levels(0);
@@ -78,6 +118,12 @@ bool TextRecogniser::setWithoutText(const QString &jpegPath, const QSize &pixels
         return false;
     m_hasPage = true;
     return true;
+}
+
+void TextRecogniser::clear()
+{
+    m_hasPage = false;
+    m_api->Clear();
 }
 
 QString TextRecogniser::text() const

@@ -224,7 +224,10 @@ int ImageView::captureFormat(const QString &chosen, int saveType, QString *targe
     }
     // The other formats append their suffix whatever was typed.
     *target = chosen + SaveFormat::suffix(saveType);
-    return saveType == SaveFormat::MergedPdf ? int(SaveFormat::Pdf) : saveType;
+    // A capture is one image: the merged formats write it as their one-page format.
+    if (saveType == SaveFormat::MergedPdf)
+        return SaveFormat::Pdf;
+    return saveType == SaveFormat::MergedOfd ? int(SaveFormat::Ofd) : saveType;
 }
 
 void ImageView::ShowOriginSize()

@@ -1,9 +1,11 @@
 #include "preview/PageExport.h"
 
+#include "documents/OfdWriter.h"
 #include "documents/PageWriter.h"
 #include "documents/PdfPageWriter.h"
 #include "documents/SearchablePdfJob.h"
 #include "pages/ImageManager.h"
+#include "settings/OcrLanguages.h"
 #include "settings/SaveFormat.h"
 
 #include <QFile>
@@ -11,8 +13,10 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-PageExport::PageExport(const QString &folder, int saveType, const QList<Page> &pages)
-    : m_folder(folder), m_saveType(saveType), m_pages(pages)
+PageExport::PageExport(const QString &folder, int saveType, const QList<Page> &pages,
+                       const QString &languages)
+    : m_folder(folder), m_saveType(saveType), m_pages(pages),
+      m_languages(languages.isEmpty() ? OcrLanguages::defaultValue() : languages)
 {
 }
 
@@ -40,7 +44,7 @@ QList<PageExport::File> PageExport::files() const
     if (!SaveFormat::isFormat(m_saveType))
         return files;
     if (SaveFormat::isMerged(m_saveType)) {
-        File merged{QString(), m_saveType, {}};
+        File merged{QString(), m_saveType, {}, m_languages};
         for (const Page &page : m_pages) {
             if (!page.source.isNull())
                 merged.pages.append(page.source);
@@ -53,7 +57,7 @@ QList<PageExport::File> PageExport::files() const
     }
     for (const Page &page : m_pages) {
         if (!page.source.isNull())
-            files.append({targetOf(page.name), m_saveType, {page.source}});
+            files.append({targetOf(page.name), m_saveType, {page.source}, m_languages});
     }
     return files;
 }
@@ -77,16 +81,16 @@ QString PageExport::firstExistingTarget() const
 
 namespace {
 
-bool writeSearchable(const QList<PageSource> &pages, FileCommit &out,
-                     const PageExport::Watch &watch)
+bool writeSearchable(const QList<PageSource> &pages, int format, const QString &languages,
+                     FileCommit &out, const PageExport::Watch &watch)
 {
-    // The job writes into a private folder; the finished PDF is then copied into `out`, so the
-    // caller decides alone whether and where it is put in place.
+    // The job writes into a private folder; the finished document is then copied into `out`,
+    // so the caller decides alone whether and where it is put in place.
     QTemporaryDir work;
     if (!work.isValid())
         return false;
-    SearchablePdfJob job(work.filePath(QStringLiteral("document.pdf")),
-                         QThread::idealThreadCount());
+    SearchablePdfJob job(work.filePath(QStringLiteral("document") + SaveFormat::suffix(format)),
+                         QThread::idealThreadCount(), languages);
     bool written = false;
     // Called on the job's workers: only the caller's progress, which reports by signal.
     QObject::connect(&job, &SearchablePdfJob::Progress, [&watch](int done, int total) {
@@ -119,7 +123,9 @@ bool PageExport::write(const File &file, FileCommit &out, const Watch &watch)
 {
     if (file.format == SaveFormat::MergedPdf)
         return PdfPageWriter::write(file.pages, out);
-    if (file.format == SaveFormat::SearchablePdf)
-        return writeSearchable(file.pages, out, watch);
+    if (file.format == SaveFormat::MergedOfd)
+        return OfdWriter::write(OfdWriter::pages(file.pages), out);
+    if (SaveFormat::isSearchable(file.format))
+        return writeSearchable(file.pages, file.format, file.languages, out, watch);
     return file.pages.size() == 1 && PageWriter::write(file.pages.first(), file.format, out);
 }

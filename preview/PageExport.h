@@ -10,9 +10,9 @@
 #include <functional>
 
 // The files that saving a set of pages into one folder produces in one of the output formats:
-// one file per page named after the page, or, for the merged and the searchable PDF, one file
-// of all pages named after the first page. Pages without pixels have nothing to write and get
-// no file.
+// one file per page named after the page, or, for the merged and the searchable PDF and OFD,
+// one file of all pages named after the first page. Pages without pixels have nothing to write and
+// get no file.
 class PageExport
 {
 public:
@@ -31,9 +31,14 @@ public:
         QString target;
         int format;
         QList<PageSource> pages;
+        // The searchable PDF's or OFD's recognition languages, as Tesseract names them.
+        QString languages = QStringLiteral("chi_sim+eng");
     };
 
-    PageExport(const QString &folder, int saveType, const QList<Page> &pages);
+    // `languages`: those of the searchable PDF or OFD, as Tesseract names them; empty for the
+    // default.
+    PageExport(const QString &folder, int saveType, const QList<Page> &pages,
+               const QString &languages = QString());
 
     // The pages of the page store in store order (their pixels stay on disk until written),
     // without the blank pages the run skipped, but for page `alsoSkipped`.
@@ -55,8 +60,8 @@ public:
     };
 
     // Writes `file` into `out`, a new file the caller commits to the file's target. Returns
-    // false when nothing complete was written. A searchable PDF recognises its pages on a worker
-    // per core; stopped, it still writes every page, those not recognised yet without text.
+    // false when nothing complete was written. A searchable PDF or OFD recognises its pages on a
+    // worker per core; stopped, it still writes every page, those not recognised yet without text.
     static bool write(const File &file, FileCommit &out, const Watch &watch = Watch());
 
 private:
@@ -65,4 +70,5 @@ private:
     QString m_folder;
     int m_saveType;
     QList<Page> m_pages;
+    QString m_languages;
 };

@@ -252,7 +252,8 @@ void PreviewWindow::slotExport()
     if (folder.isEmpty())
         return;
 
-    const PageExport job(folder, ParamSetting::instance.save_type, PageExport::storePages());
+    const PageExport job(folder, ParamSetting::instance.save_type, PageExport::storePages(),
+                         ParamSetting::instance.ocr_languages);
     const QList<PageExport::File> files = job.files();
     if (files.isEmpty())
         return;

@@ -1,5 +1,6 @@
 #include "scan/ReadImageThread.h"
 
+#include "documents/OfdWriter.h"
 #include "documents/PageWriter.h"
 #include "documents/PdfPageWriter.h"
 #include "documents/SearchablePdfJob.h"
@@ -239,7 +240,7 @@ void ReadImageThread::storePage(const Item &item)
     m_tally.pageCollected();
     if (!m_saveFlag || page.isNull()) // an empty page is counted as a failed page already
         return;
-    if (m_settings.save_type == SaveFormat::SearchablePdf) {
+    if (SaveFormat::isSearchable(m_settings.save_type)) {
         // Recognised on the job's threads; the file is written when the last page is done.
         if (!m_textJob || !m_textJob->addPage(page))
             noteFailedSave(m_settings.save_path, record->name);
@@ -247,7 +248,7 @@ void ReadImageThread::storePage(const Item &item)
             m_textPages.append(page.withoutPixels());
         return;
     }
-    if (m_settings.save_type == SaveFormat::MergedPdf) {
+    if (SaveFormat::isMerged(m_settings.save_type)) {
         // Written when the run ends; the page's JPEG is made now, beside the next page's
         // correction, rather than all at the end.
         m_mergedPages = true;
@@ -294,7 +295,8 @@ void ReadImageThread::saveMutiImage()
     const QList<PageSource> pages = documentPages(&first);
     if (first.isEmpty())
         return;
-    const QString target = folder + QLatin1Char('/') + first + QStringLiteral(".pdf");
+    const int saveType = m_settings.save_type;
+    const QString target = folder + QLatin1Char('/') + first + SaveFormat::suffix(saveType);
     // Empty pages are left out (and counted when they arrived). The writer replaces the file
     // only with a complete new one, so a failed write keeps what was there.
     const int written = int(
@@ -302,12 +304,16 @@ void ReadImageThread::saveMutiImage()
     if (written == 0)
         return;
     QString file;
-    if (PdfPageWriter::write(pages, target, FileCommit::ReplaceOwnOrFree, &file)) {
+    const bool saved =
+        saveType == SaveFormat::MergedOfd
+            ? OfdWriter::write(OfdWriter::pages(pages), target, FileCommit::ReplaceOwnOrFree, &file)
+            : PdfPageWriter::write(pages, target, FileCommit::ReplaceOwnOrFree, &file);
+    if (saved) {
         for (const PageSource &page : pages)
             page.markSaved();
         m_tally.documentSaved(file, written);
     } else
-        noteFailedSave(folder, first + QStringLiteral(".pdf"), written); // all its pages
+        noteFailedSave(folder, first + SaveFormat::suffix(saveType), written); // all its pages
 }
 
 void ReadImageThread::finishTextJob()
@@ -319,7 +325,7 @@ void ReadImageThread::finishTextJob()
     if (!first.isEmpty() && m_textJob->pageCount() > 0) {
         QDir().mkpath(m_settings.save_path);
         m_textJob->setTarget(m_settings.save_path + QLatin1Char('/') + first +
-                             SaveFormat::suffix(SaveFormat::SearchablePdf));
+                             SaveFormat::suffix(m_settings.save_type));
     }
     m_textJob->finish();
 }

@@ -31,9 +31,9 @@ class SearchablePdfJob;
 // folder, decodes and corrects each page, and hands it on (at most QueueSize pages wait between
 // the stages); a second thread stores each page and writes its file, in the order the pages
 // came. A sweep's UpdateImage() is emitted once the store holds the sweep's pages, with the
-// count the store had before them, as one thread doing both would. The merged PDF is written
-// once, when the run ends, from the pages in the store (which keeps them safe meanwhile). For
-// the searchable PDF each stored page goes to a SearchablePdfJob, which recognises the text on
+// count the store had before them, as one thread doing both would. The merged PDF (or OFD) is
+// written once, when the run ends, from the pages in the store (which keeps them safe meanwhile).
+// For the searchable PDF each stored page goes to a SearchablePdfJob, which recognises the text on
 // threads of its own: the stages hand the page over and go on, they never wait for it.
 //
 // A run that removes blank pages checks each page after its corrections, in the first stage: a

@@ -1,5 +1,6 @@
 #include "settings/ParamSetting.h"
 
+#include "settings/OcrLanguages.h"
 #include "settings/PrinterAddress.h"
 #include "settings/SaveFormat.h"
 #include "settings/SettingsFile.h"
@@ -202,6 +203,16 @@ void ParamSetting::readParamSettings(QSettings &s)
         save_path = path_;
     readInt("/BASE/resolution", resolution, [](int v) { return inRange(v, 4); });
     readInt("/BASE/save_type", save_type, [](int v) { return SaveFormat::isFormat(v); });
+    if (s.contains(QStringLiteral("/BASE/ocr_languages"))) {
+        // Only languages this machine has: a template from another machine may name others.
+        QStringList dropped;
+        ocr_languages =
+            OcrLanguages::checked(s.value(QStringLiteral("/BASE/ocr_languages")).toString(),
+                                  OcrLanguages::installed(), &dropped);
+        if (!dropped.isEmpty())
+            qWarning("Recognition languages not installed, left out: %s",
+                     qPrintable(dropped.join(QLatin1Char('+'))));
+    }
     readInt("/BASE/source_type", source_type, [](int v) { return inRange(v, 2); });
     readInt("/BASE/image_type", image_type, [](int v) { return inRange(v, 2); });
     readInt("/BASE/paper_size", paper_size, [](int v) { return inRange(v, 16); });
@@ -247,6 +258,7 @@ void ParamSetting::writeParamSettings(QSettings &s) const
     s.setValue(QStringLiteral("/BASE/save_path"), save_path);
     s.setValue(QStringLiteral("/BASE/resolution"), resolution);
     s.setValue(QStringLiteral("/BASE/save_type"), save_type);
+    s.setValue(QStringLiteral("/BASE/ocr_languages"), ocr_languages);
     s.setValue(QStringLiteral("/BASE/source_type"), source_type);
     s.setValue(QStringLiteral("/BASE/image_type"), image_type);
     s.setValue(QStringLiteral("/BASE/paper_size"), paper_size);

@@ -12,6 +12,8 @@ QString SaveFormat::suffix(int saveType)
     case Tiff:
         return QStringLiteral(".tiff");
     case Ofd:
+    case MergedOfd:
+    case SearchableOfd:
         return QStringLiteral(".ofd");
     case Png:
         return QStringLiteral(".png");

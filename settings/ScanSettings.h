@@ -40,4 +40,6 @@ public:
     int bkg_red = 255;
     int bkg_green = 255;
     int bkg_blue = 255;
+    QString ocr_languages = QStringLiteral("chi_sim+eng"); // the searchable formats' languages,
+                                                           // Tesseract codes joined by '+'
 };

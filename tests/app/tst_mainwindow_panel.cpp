@@ -1,3 +1,4 @@
+#include "app/LanguageChooser.h"
 #include "app/MainWindow.h"
 #include "log/LogWindow.h"
 #include "pages/ImageManager.h"
@@ -8,6 +9,7 @@
 #include "tests/support/RecordFixtures.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -18,6 +20,7 @@
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -157,7 +160,9 @@ private slots:
         QStringList items;
         for (int i = 0; i < formats->count(); ++i)
             items << formats->itemText(i);
-        QCOMPARE(items, QString("JPG PDF TIFF OFD PNG BMP 合并PDF 可搜索PDF").split(' '));
+        QCOMPARE(
+            items,
+            QString("JPG PDF TIFF OFD PNG BMP 合并PDF 可搜索PDF 合并OFD 可搜索OFD").split(' '));
         auto *deskew = find<QCheckBox>("cb_deskew");
         auto *skipBlank = find<QCheckBox>("cb_skip_blank");
         QCOMPARE(deskew->text() + skipBlank->text(), QString("自动纠偏去除空白页"));
@@ -184,6 +189,74 @@ private slots:
                  RecordFixtures::scanFields(ParamSetting()).mid(0, 29));
         QCOMPARE(p.user_model, 0);
         QCOMPARE(readAll(paramFile()), file);
+    }
+
+    // "识别语言" shows beside the formats that recognise text (the searchable OFD is 9), and
+    // goes with the format's row when a mode hides it.
+    void languageChooserFollowsTheFormat_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<bool>("hideFormatRow");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("JPG") << 0 << false << false;
+        QTest::newRow("merged PDF") << 6 << false << false;
+        QTest::newRow("searchable PDF") << 7 << false << true;
+        QTest::newRow("searchable PDF, format row hidden") << 7 << true << false;
+        QTest::newRow("merged OFD") << 8 << false << false;
+        QTest::newRow("searchable OFD") << 9 << false << true;
+        QTest::newRow("searchable OFD, format row hidden") << 9 << true << false;
+    }
+    void languageChooserFollowsTheFormat()
+    {
+        QFETCH(int, format);
+        QFETCH(bool, hideFormatRow);
+        QFETCH(bool, shown);
+        QCOMPARE(LanguageChooser::shownFor(format), shown || hideFormatRow);
+        auto *formats = find<QComboBox>("combox_saveType");
+        auto *chooser = find<LanguageChooser>("combox_ocrLanguages");
+        auto *label = find<QLabel>("label_ocrLanguages");
+        QCOMPARE(label->text(), QString("识别语言"));
+        w->show();
+        formats->setCurrentIndex(format);
+        p.visible_save_type = !hideFormatRow;
+        QMetaObject::invokeMethod(w, "onCustomModel");
+        QCOMPARE(chooser->isVisible(), shown);
+        QCOMPARE(label->isVisible(), shown);
+        QCoreApplication::sendPostedEvents(); // the layout settles as it would on screen
+        TestEnvironment::screenshot(w, QStringLiteral("languages-%1").arg(QTest::currentDataTag()));
+    }
+
+    void languageChoice()
+    {
+        // Names the operator reads, the code for a language without one; several checked,
+        // never none; the record takes the choice.
+        auto *chooser = find<LanguageChooser>("combox_ocrLanguages");
+        QCOMPARE(chooser->summary(), QString("简体中文、英文"));
+        chooser->setInstalled({"chi_sim", "chi_tra", "eng", "xyz"});
+        QStringList names;
+        for (int i = 0; i < chooser->count(); ++i)
+            names << chooser->itemText(i);
+        QCOMPARE(names, QStringList({"简体中文", "繁体中文", "英文", "xyz"}));
+        QCOMPARE(chooser->languages(), QString("chi_sim+eng"));
+        find<QComboBox>("combox_saveType")->setCurrentIndex(7);
+        w->show();
+        chooser->showPopup();
+        QAbstractItemView *list = chooser->view();
+        QTRY_VERIFY(list->isVisible());
+        const auto click = [list](int row) {
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualRect(list->model()->index(row, 0)).center());
+        };
+        click(1); // 繁体中文 on
+        click(0); // 简体中文 off
+        click(2); // 英文 off
+        click(1); // the last one stays
+        QVERIFY(list->isVisible());
+        QCOMPARE(chooser->languages(), QString("chi_tra"));
+        click(3);
+        QCOMPARE(chooser->summary(), QString("繁体中文、xyz"));
+        w->UpdateParam();
+        QCOMPARE(p.ocr_languages, QString("chi_tra+xyz"));
     }
 
     void couplings()
@@ -448,6 +521,8 @@ private slots:
         QTemporaryDir dir;
         find<QComboBox>("combox_resolution")->setCurrentIndex(4);
         find<QLineEdit>("edit_name")->setText("DayTemplate");
+        auto *languages = find<LanguageChooser>("combox_ocrLanguages");
+        languages->setLanguages("eng");
         p.setPrinterAddress("10.0.0.5");
         trigger("action_base");
         ModalAnswerer answerer;
@@ -467,6 +542,7 @@ private slots:
         QCOMPARE(s.value("/ORTHER/name").toString(), QString("DayTemplate"));
         QCOMPARE(s.value("/HELP/user_model").toInt(), 0);
         QCOMPARE(s.value("/PRINTER/IP").toString(), QString("10.0.0.5"));
+        QCOMPARE(s.value("/BASE/ocr_languages").toString(), QString("eng"));
 
         // Imported into a window showing other values: values, mode and address come back on
         // screen; nothing is saved to the default file.
@@ -476,12 +552,14 @@ private slots:
         trigger("action_major");
         find<QComboBox>("combox_resolution")->setCurrentIndex(1);
         find<QLineEdit>("edit_name")->setText("Other");
+        languages->setLanguages("chi_sim+eng");
         answerer.expectFileDialog(file);
         trigger("action_importparam");
         QVERIFY(answerer.waitSeen(3));
         QCOMPARE(answerer.seen.at(2).title, QString("导入参数配置文件"));
         QCOMPARE(find<QComboBox>("combox_resolution")->currentIndex(), 4);
         QCOMPARE(find<QLineEdit>("edit_name")->text(), QString("DayTemplate"));
+        QCOMPARE(languages->summary(), QString("英文"));
         QCOMPARE(checkedModes(), QStringList{"action_base"});
         QCOMPARE(w->width(), 300);
         QCOMPARE(p.printer_ip, QString("10.0.0.5"));

@@ -1,6 +1,6 @@
-// The searchable PDF: pages recognised on worker threads, their text found again by poppler's
-// pdftotext, their JPEG files found unchanged by pdfimages; a cancelled job still writes every
-// page, without text.
+// The searchable PDF and OFD: pages recognised on worker threads, their text found again by
+// poppler's pdftotext (line by line, in reading order) and in the OFD's text objects, their
+// JPEG files found unchanged; a cancelled job still writes every page, without text.
 
 #include "documents/SearchablePdfJob.h"
 #include "documents/TextRecogniser.h"
@@ -15,11 +15,84 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <QtTest>
+
+#include <zip.h>
 
 #include <cmath>
 
 namespace {
+
+// The entry `name` of the zip file `path`; empty when there is none.
+QByteArray zipEntry(const QString &path, const QString &name)
+{
+    int error = 0;
+    zip_t *archive = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
+    zip_stat_t stat;
+    QByteArray bytes;
+    if (archive && zip_stat(archive, name.toUtf8().constData(), 0, &stat) == 0) {
+        bytes.resize(int(stat.size));
+        zip_file_t *file = zip_fopen_index(archive, stat.index, 0);
+        if (!file || zip_fread(file, bytes.data(), stat.size) != zip_int64_t(stat.size))
+            bytes.clear();
+        if (file)
+            zip_fclose(file);
+    }
+    if (archive)
+        zip_close(archive);
+    return bytes;
+}
+
+// What an OFD page holds: its image objects, and each text object's text with its number of
+// characters and DeltaX values and its Fill.
+struct OfdPage
+{
+    int images = 0;
+    QStringList lines;
+    bool advancesMatch = true; // DeltaX has one value fewer than the text has characters
+    bool unfilled = true;
+    QList<QPointF> origins; // each line's first character on its baseline, mm from the top left
+};
+OfdPage ofdPage(const QString &ofd, int page)
+{
+    QXmlStreamReader xml(zipEntry(ofd, QString("Doc_0/Pages/Page_%1/Content.xml").arg(page)));
+    OfdPage result;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == QLatin1String("ImageObject"))
+            ++result.images;
+        if (xml.name() == QLatin1String("TextObject")) {
+            result.unfilled = result.unfilled && xml.attributes().value("Fill") == "false";
+            const auto box = xml.attributes().value("Boundary").split(' ');
+            result.origins << QPointF(box.value(0).toDouble(), box.value(1).toDouble());
+        }
+        if (xml.name() == QLatin1String("TextCode")) {
+            result.origins.last() += QPointF(xml.attributes().value("X").toDouble(),
+                                             xml.attributes().value("Y").toDouble());
+            const int deltas =
+                xml.attributes().value("DeltaX").split(' ', Qt::SkipEmptyParts).size();
+            result.lines << xml.readElementText();
+            result.advancesMatch =
+                result.advancesMatch && deltas == result.lines.last().toUcs4().size() - 1;
+        }
+    }
+    return result;
+}
+
+int count(const QByteArray &xml, const char *element)
+{
+    return xml.count(QByteArray("<ofd:") + element + ' ');
+}
+
+// Character error of `found` against `truth`, whitespace removed, in percent.
+double characterError(QString truth, QString found)
+{
+    const QVector<uint> a = truth.remove(QRegularExpression("\\s")).toUcs4();
+    const QVector<uint> b = found.remove(QRegularExpression("\\s")).toUcs4();
+    return 100.0 * TextPages::editDistance(a, b) / qMax(1, a.size());
+}
 
 QByteArray jpegOf(const QImage &image)
 {
@@ -37,6 +110,23 @@ QString run(const QString &program, const QStringList &arguments)
     process.waitForFinished(60000);
     return process.exitCode() == 0 ? QString::fromUtf8(process.readAllStandardOutput())
                                    : QStringLiteral("failed: ") + process.readAllStandardError();
+}
+
+// The box of the first word on `page` that holds `word`, as pdftotext finds it: in points
+// from the page's top left.
+QRectF wordBox(const QString &pdf, int page, const QString &word)
+{
+    const QString n = QString::number(page);
+    const QRegularExpression box(
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)<)re");
+    auto words = box.globalMatch(run("pdftotext", {"-bbox", "-f", n, "-l", n, pdf, "-"}));
+    while (words.hasNext()) {
+        const QRegularExpressionMatch m = words.next();
+        if (m.captured(5).contains(word))
+            return QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                          QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()));
+    }
+    return QRectF();
 }
 
 QString info(const QString &pdf, const QString &key)
@@ -94,6 +184,9 @@ private slots:
         QTest::addColumn<int>("dpi");
         QTest::newRow("one worker, JPEG files at 300 dpi") << 1 << true << 300;
         QTest::newRow("two workers, images encoded, 200 dpi") << 2 << false << 200;
+        // Recognised on a copy at 300 dpi: decoded at half size, or scaled down.
+        QTest::newRow("one worker, JPEG files at 600 dpi") << 1 << true << 600;
+        QTest::newRow("two workers, images encoded, 400 dpi") << 2 << false << 400;
     }
     void recognisedTextIsInThePdf()
     {
@@ -121,6 +214,16 @@ private slots:
             const QString text = PdfFiles::pageText(pdf, i + 1);
             QVERIFY2(text.contains(chinese[i]) && text.contains(english[i]), qPrintable(text));
             QVERIFY(!text.contains(english[(i + 1) % 3]));
+            // Over the printed word: 10 mm from the left, on the baseline 50 mm from the top.
+            const QRectF word = wordBox(pdf, i + 1, english[i]);
+            const double mm = 72 / 25.4;
+            QVERIFY2(std::abs(word.left() - 10 * mm) < 1.5 * mm && word.top() < 50 * mm &&
+                         word.top() > 44 * mm && word.bottom() > 49 * mm,
+                     qPrintable(QString("%1 %2 %3 %4")
+                                    .arg(word.left() / mm)
+                                    .arg(word.top() / mm)
+                                    .arg(word.right() / mm)
+                                    .arg(word.bottom() / mm)));
         }
         // The JPEG files are embedded unchanged.
         QTemporaryDir images;
@@ -130,6 +233,73 @@ private slots:
             QVERIFY(file.open(QIODevice::ReadOnly));
             QCOMPARE(file.readAll(), jpegOf(pages[i]));
         }
+    }
+
+    void searchableOfdHoldsEachPagesText()
+    {
+        // One package of every page: an image per page (the JPEG as given), each line of the
+        // page's text in an invisible text object with one advance per character, starting over
+        // the printed line (recognised on a copy at half the 600 dpi).
+        const QStringList chinese{"合同条款", "付款日期"}, english{"Invoice", "Delivery"};
+        const QString ofd = m_dir.filePath("searchable.ofd");
+        QList<QImage> pages;
+        for (int i = 0; i < 2; ++i)
+            pages << TextPages::card(chinese[i], english[i], 600);
+        const Written w = runJob(ofd, pages, true, 2, false);
+        QVERIFY(w.written && w.withText == 2 && w.pages == 2);
+        QCOMPARE(count(zipEntry(ofd, "Doc_0/Document.xml"), "Page"), 2);
+        QCOMPARE(count(zipEntry(ofd, "Doc_0/DocumentRes.xml"), "MultiMedia"), 2);
+        QCOMPARE(count(zipEntry(ofd, "Doc_0/PublicRes.xml"), "Font"), 1);
+        for (int i = 0; i < 2; ++i) {
+            QCOMPARE(zipEntry(ofd, QString("Doc_0/Res/Image_%1.jpg").arg(i)), jpegOf(pages[i]));
+            const OfdPage page = ofdPage(ofd, i);
+            QCOMPARE(page.images, 1);
+            QCOMPARE(page.lines.size(), 2); // the two lines, each one run
+            QVERIFY2(page.lines.join("").remove(' ') == chinese[i] + english[i],
+                     qPrintable(page.lines.join('|')));
+            QVERIFY(page.advancesMatch && page.unfilled);
+            for (int k = 0; k < 2; ++k) { // 10 mm from the left, baselines at 25 and 50 mm
+                const QPointF origin = page.origins.value(k) - QPointF(10, 25 + 25 * k);
+                QVERIFY2(std::abs(origin.x()) < 1.5 && std::abs(origin.y()) < 1,
+                         qPrintable(QString("%1 %2").arg(origin.x()).arg(origin.y())));
+            }
+        }
+    }
+
+    void textLayerKeepsLinesInReadingOrder_data()
+    {
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("suffix");
+        const QStringList chinese{"本合同由甲乙双方协商订立，", "乙方应于每月五日前付款，",
+                                  "逾期按日支付违约金。", "货物应符合国家标准，",
+                                  "包装应保证运输途中不受损坏。"};
+        const QStringList english{"This agreement is made between", "the two parties on equal",
+                                  "terms and of their own free will."};
+        QTest::newRow("Chinese prose, PDF") << chinese << ".pdf";
+        QTest::newRow("English prose, PDF") << english << ".pdf";
+        QTest::newRow("Chinese prose, OFD") << chinese << ".ofd";
+    }
+    void textLayerKeepsLinesInReadingOrder()
+    {
+        // Each line comes back whole (one line of pdftotext, one text object) and in order.
+        QFETCH(QStringList, lines);
+        QFETCH(QString, suffix);
+        const QString file = m_dir.filePath("order" + suffix);
+        QVERIFY(
+            runJob(file, {TextPages::page(lines, 148, 105, 300, 5, 10)}, true, 1, false).written);
+        QStringList found;
+        if (suffix == ".ofd") {
+            found = ofdPage(file, 0).lines;
+        } else {
+            for (const QString &line : run("pdftotext", {file, "-"}).split('\n')) {
+                if (!line.trimmed().isEmpty())
+                    found << line;
+            }
+        }
+        // Line i is the page's line i, give or take a misread character.
+        QCOMPARE(found.size(), lines.size());
+        for (int i = 0; i < lines.size(); ++i)
+            QVERIFY2(characterError(lines[i], found[i]) < 30, qPrintable(found.join('|')));
     }
 
     void cancelledJobWritesPagesWithoutText_data()

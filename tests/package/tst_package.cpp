@@ -176,6 +176,7 @@ private slots:
             "font|Depends|(^|, )fonts-wqy-microhei(,|$)",
             "Chinese|Depends|(^|, )tesseract-ocr-chi-sim(,|$)",
             "English|Depends|(^|, )tesseract-ocr-eng(,|$)",
+            "traditional Chinese|Suggests|^tesseract-ocr-chi-tra$",
             // The journal's records (sd_journal_send); the administrator's authentication.
             "libsystemd|Depends|(^|, )libsystemd0( |,|$)", "pkexec|Recommends|^pkexec$"};
         // clang-format on

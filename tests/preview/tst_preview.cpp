@@ -45,7 +45,7 @@ void checkWritten(const QString &file, const QImage &image, int pages)
     const QByteArray suffix = QFileInfo(file).suffix().toLatin1();
     if (suffix == "pdf" || suffix == "ofd") {
         const QByteArray b = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-        QVERIFY(suffix == "ofd" ? b.startsWith("PK\x03\x04")
+        QVERIFY(suffix == "ofd" ? b.startsWith("PK\x03\x04") && b.count("/Content.xml") == 2 * pages
                                 : b.startsWith("%PDF") &&
                                       b.count("/Type /Page") - b.count("/Type /Pages") == pages);
         return;
@@ -272,7 +272,8 @@ private slots:
             "export first, yes|0|.||1|1;export first, no|0|.||1|0;export third, no|0|.||4|0;"
             "export merged, yes|6|.||1|1;export merged, no|6|.||1|0;export two folders|0|.||3|1|1;"
             "capture searchable|7|cap|cap.pdf|1;export searchable PDF|7|.||0;"
-            "export searchable, no|7|.||1|0";
+            "export searchable, no|7|.||1|0;export merged OFD|8|.||0;capture merged OFD|8|cap|"
+            "cap.ofd|1;export searchable OFD|9|.||0";
         for (const QString &row : rows.split(';')) {
             const QStringList f = row.split('|') + QStringList{"0", "0"};
             QTest::newRow(qPrintable(f[0]))
@@ -290,7 +291,7 @@ private slots:
         QFETCH(bool, folders);
         const bool capture = QString(QTest::currentDataTag()).startsWith("capture");
         const QString suffix =
-            QString(".jpg .pdf .tiff .ofd .png .bmp .pdf .pdf").split(' ')[saveType];
+            QString(".jpg .pdf .tiff .ofd .png .bmp .pdf .pdf .ofd .ofd").split(' ')[saveType];
         auto target = [&](int i) {
             return m_dir->filePath(capture ? file : store()->at(i)->name + suffix);
         };

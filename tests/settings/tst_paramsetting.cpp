@@ -1,3 +1,4 @@
+#include "settings/OcrLanguages.h"
 #include "settings/ParamSetting.h"
 #include "tests/support/RecordFixtures.h"
 #include "tests/support/TestEnvironment.h"
@@ -51,7 +52,7 @@ private slots:
         // clang-format off
         const QVariantList defaults = {QDir::homePath() + "/Scans", "Image", 2, 0, 1, 0, 0, 0.5f,
             0, 0, 0, 100, 100, 100, false, 5.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0, false, false, false,
-            255, 255, 255, false, false, 1};
+            255, 255, 255, false, false, 1, "chi_sim+eng"};
         // clang-format on
         QCOMPARE(RecordFixtures::scanFields(fresh), defaults);
         QCOMPARE(fresh.printer_ip, QString("192.168.0.1"));
@@ -81,7 +82,7 @@ private slots:
             {"/IMAGE/brightness", 11, "0", "101"},
             {"/IMAGE/contrast", 12, "50", "-1"},
             {"/ORTHER/bkg_red", 24, "0", "256 -1"},
-            {"/BASE/save_type", 3, "0 6 7", "8 -1"},
+            {"/BASE/save_type", 3, "0 6 7 8 9", "10 -1"},
             {"/ORTHER/impermeable", 20, "3", "4 -1"},
             {"/IMAGE/color_curve", 13, "0 100", "101 -5"},
             {"/HELP/user_model", 29, "0 2", "3 -5"},
@@ -122,6 +123,64 @@ private slots:
             expected[field] = text;
         p.loadParamSettings(QString());
         QCOMPARE(RecordFixtures::scanFields(p), expected);
+    }
+
+    // The recognition languages: those of the data folder (other files are no languages), and
+    // a stored choice loaded as far as this machine has its languages.
+    void recognitionLanguages_data()
+    {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QVariant>("stored"); // no value: the key is missing
+        QTest::addColumn<QString>("loaded");  // the record held "eng" before
+        QTest::addColumn<QString>("dropped");
+        const QStringList machine{"chi_sim.traineddata",     "eng.traineddata", "osd.traineddata",
+                                  "chi_tra.traineddata.bak", "notes.txt",       "kor.traineddata/"};
+        QTest::newRow("installed, in the stored order")
+            << machine << QVariant("eng+chi_sim") << "eng+chi_sim"
+            << "";
+        QTest::newRow("missing dropped")
+            << machine << QVariant("chi_sim+chi_tra+eng") << "chi_sim+eng"
+            << "chi_tra";
+        QTest::newRow("unknown dropped, repeat once") << machine << QVariant("xx+eng+eng") << "eng"
+                                                      << "xx";
+        QTest::newRow("empty: the default") << machine << QVariant("") << "chi_sim+eng"
+                                            << "";
+        QTest::newRow("no key: kept") << machine << QVariant() << "eng"
+                                      << "";
+        QTest::newRow("none left: the default's installed")
+            << QStringList{"eng.traineddata", "jpn.traineddata"} << QVariant("osd") << "eng"
+            << "osd";
+        QTest::newRow("no language data: the default")
+            << QStringList{} << QVariant("eng") << "chi_sim+eng"
+            << "eng";
+    }
+    void recognitionLanguages()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QVariant, stored);
+        QFETCH(QString, loaded);
+        QFETCH(QString, dropped);
+        QTemporaryDir data;
+        for (const QString &name : files) {
+            if (name.endsWith('/'))
+                QVERIFY(QDir(data.path()).mkdir(name));
+            else
+                QVERIFY(QFile(data.filePath(name)).open(QIODevice::WriteOnly));
+        }
+        qputenv("TESSDATA_PREFIX", data.path().toUtf8());
+        const QStringList installed = OcrLanguages::installed();
+        if (files.contains("osd.traineddata"))
+            QCOMPARE(installed, QStringList({"chi_sim", "eng"}));
+        QStringList droppedNow;
+        QCOMPARE(OcrLanguages::checked(stored.toString(), installed, &droppedNow),
+                 stored.isValid() ? loaded : OcrLanguages::checked("", installed));
+        QCOMPARE(droppedNow.join('+'), dropped);
+        p.ocr_languages = "eng";
+        writeIni(paramFile(), stored.isValid() ? QVariantMap{{"/BASE/ocr_languages", stored}}
+                                               : QVariantMap{{"/BASE/resolution", 1}});
+        QVERIFY(p.loadParamSettings(QString()));
+        qunsetenv("TESSDATA_PREFIX");
+        QCOMPARE(p.ocr_languages, loaded);
     }
 
     void missingOrDamagedFile()
@@ -188,7 +247,7 @@ private slots:
         p.setPrinterAddress("10.0.0.5");
         QVERIFY(p.saveParamSettings(file));
         QVERIFY(p.saveIPSettings(file));
-        QCOMPARE(QSettings(file, QSettings::IniFormat).allKeys().size(), 31);
+        QCOMPARE(QSettings(file, QSettings::IniFormat).allKeys().size(), 32);
         ParamSetting copy;
         copy.loadParamSettings(file);
         copy.loadIPSettings(file);

@@ -52,9 +52,9 @@ inline QString textLine(std::mt19937 &rng)
 }
 
 // Draws `lines` text lines (or one short line) in the body of the page, turned by `degrees`
-// about the page centre.
+// about the page centre; `drawn` (when given) receives the lines' texts.
 inline void drawText(QPainter &painter, const QSize &size, int dpi, int lines, bool oneShort,
-                     double degrees, std::mt19937 &rng)
+                     double degrees, std::mt19937 &rng, QStringList *drawn = nullptr)
 {
     QFont font(QStringLiteral("WenQuanYi Micro Hei"));
     font.setPixelSize(px(4.2, dpi)); // about 12 pt
@@ -68,11 +68,16 @@ inline void drawText(QPainter &painter, const QSize &size, int dpi, int lines, b
                          QStringLiteral("第 3 页 Page 3"));
         return;
     }
-    for (int i = 0; i < lines; ++i)
-        painter.drawText(left, px(30 + 8.5 * i, dpi), textLine(rng));
+    for (int i = 0; i < lines; ++i) {
+        const QString line = textLine(rng);
+        painter.drawText(left, px(30 + 8.5 * i, dpi), line);
+        if (drawn)
+            drawn->append(line);
+    }
 }
 
-inline QImage page(const Options &o, quint32 seed)
+// The page; `lines` (when given) receives the texts of the front's lines, top to bottom.
+inline QImage page(const Options &o, quint32 seed, QStringList *lines = nullptr)
 {
     std::mt19937 rng(seed);
     const QSize size(px(210, o.dpi), px(297, o.dpi));
@@ -98,7 +103,7 @@ inline QImage page(const Options &o, quint32 seed)
         painter.save();
         painter.setPen(QColor(25, 25, 30));
         if (o.textLines > 0 || o.oneShortLine)
-            drawText(painter, size, o.dpi, o.textLines, o.oneShortLine, o.skewDegrees, rng);
+            drawText(painter, size, o.dpi, o.textLines, o.oneShortLine, o.skewDegrees, rng, lines);
         painter.restore();
         painter.setPen(Qt::NoPen);
         if (o.scannerEdge) {

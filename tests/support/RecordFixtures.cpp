@@ -32,6 +32,7 @@ void fillNonDefault(ParamSetting &p)
     p.change_bkg = true;
     p.deskew = true;
     p.skip_blank = true;
+    p.ocr_languages = "eng";
 }
 
 QVariantList scanFields(const ParamSetting &p)
@@ -65,7 +66,8 @@ QVariantList scanFields(const ParamSetting &p)
             p.bkg_blue,
             p.deskew,
             p.skip_blank,
-            p.user_model};
+            p.user_model,
+            p.ocr_languages};
 }
 
 } // namespace RecordFixtures

@@ -9,7 +9,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <QVector>
+
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace TextPages {
 
@@ -48,6 +52,26 @@ inline QImage a4(int number, int dpi)
     for (int i = 1; i < 25; ++i)
         lines << QStringLiteral("甲方乙方签订合同 contract payment %1").arg(i);
     return page(lines, 210, 297, dpi, 5, 10);
+}
+
+// Characters (code points) to change, insert or delete to turn `a` into `b`: how far the text
+// read back is from the known one.
+inline int editDistance(const QVector<uint> &a, const QVector<uint> &b)
+{
+    std::vector<int> row(size_t(b.size()) + 1);
+    for (int j = 0; j <= b.size(); ++j)
+        row[size_t(j)] = j;
+    for (int i = 1; i <= a.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = i;
+        for (int j = 1; j <= b.size(); ++j) {
+            const int up = row[size_t(j)];
+            row[size_t(j)] = std::min(
+                {up + 1, row[size_t(j) - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = up;
+        }
+    }
+    return row[size_t(b.size())];
 }
 
 } // namespace TextPages
