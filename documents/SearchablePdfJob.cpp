@@ -13,6 +13,7 @@
 #include <QThread>
 
 #include <cmath>
+#include <malloc.h>
 
 #include <sys/resource.h>
 
@@ -126,9 +127,15 @@ void SearchablePdfJob::work()
         const bool recognised =
             !m_cancel && recogniser->recognise(page.jpegPath, page.dpi, &m_cancel);
         // The lines in reading order, in the page's pixels (not the engine's working copy).
-        putInOrder(index, page, recognised,
-                   recognised ? TextLines::read(*recogniser->engine(), page.pixels)
-                              : QList<TextLines::Line>());
+        QList<TextLines::Line> lines;
+        if (recognised)
+            lines = TextLines::read(*recogniser->engine(), page.pixels);
+        // The engine's page (its images and layout, tens of MB) goes before the wait for the
+        // earlier pages, and the heap it leaves goes back to the system: each thread's engine
+        // allocates in an arena of its own, which otherwise keeps its largest page for ever.
+        recogniser->clear();
+        malloc_trim(0);
+        putInOrder(index, page, recognised, lines);
     }
     TextRecogniserPool::shared().giveBack(std::move(recogniser));
 }
