@@ -1,6 +1,8 @@
 #include "scan/DetectThread.h"
 
+#include "scan/ScannerStatusPoll.h"
 #include "settings/ParamSetting.h"
+#include "settings/PrinterAddress.h"
 
 #include <QDeadlineTimer>
 #include <QDebug>
@@ -30,25 +32,42 @@ void DetectThread::setCyclePause(int ms)
     m_cyclePause = ms;
 }
 
+void DetectThread::setPaused(bool paused)
+{
+    m_paused = paused;
+}
+
 void DetectThread::run()
 {
     if (m_finish)
         return;
     for (;;) {
-        // The address dialog may replace the address at any time; copy it under its lock. Only
-        // its host is pinged (a URL's scheme, port and path are the scan program's).
-        const QString address = ParamSetting::instance.printerHost();
-        emit UpdateStatus(pingOk(address) ? 0 : 1);
-        pause();
+        // The scanner dialog may replace the address at any time; copy it under its lock. Only
+        // a host is pinged (a URL's scheme, port and path are the scan program's).
+        const QString address = ParamSetting::instance.printerAddress();
+        const QString esclUrl = PrinterAddress::esclUrl(address);
+        int pauseMs = m_cyclePause;
+        if (m_paused) {
+        } else if (!PrinterAddress::device(address).isEmpty()) {
+            emit UpdateStatus(ScannerStatusPoll::LocalDevice);
+        } else if (!esclUrl.isEmpty()) {
+            emit UpdateStatus(ScannerStatusPoll::ask(esclUrl));
+            pauseMs = qMax(pauseMs, int(kStatusPauseMs));
+        } else {
+            emit UpdateStatus(pingOk(PrinterAddress::host(address))
+                                  ? ScannerStatusPoll::Answered
+                                  : ScannerStatusPoll::Unreachable);
+        }
+        pause(pauseMs);
         if (m_finish)
             return;
     }
 }
 
-void DetectThread::pause()
+void DetectThread::pause(int ms)
 {
     QMutexLocker locker(&m_pauseMutex);
-    QDeadlineTimer deadline(qMax(0, int(m_cyclePause)));
+    QDeadlineTimer deadline(qMax(0, ms));
     // Finish() sets the flag under the same lock, so a wake-up cannot be missed.
     while (!m_finish && !deadline.hasExpired())
         m_wake.wait(&m_pauseMutex, deadline);
