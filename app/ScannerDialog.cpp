@@ -46,6 +46,7 @@ ScannerDialog::ScannerDialog(QWidget *parent) : QDialog(parent)
     m_table->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
 
     m_search = button(tr("Search for scanners"), "btn_search", this);
+    m_search->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     m_busy = new QProgressBar(this);
     m_busy->setObjectName(QStringLiteral("progress_search"));
     m_busy->setRange(0, 0); // moves without a known end
@@ -131,7 +132,7 @@ void ScannerDialog::onFound(const QList<FoundScanner> &scanners, const QString &
             m_table->selectRow(row);
     }
     QString state = scanners.isEmpty() ? tr("No scanner found; an address can be typed below")
-                                       : tr("%n scanner(s) found", nullptr, scanners.size());
+                                       : tr("%1 scanner(s) found").arg(scanners.size());
     if (!problem.isEmpty())
         state += QStringLiteral("; ") + problem;
     m_searchState->setText(state);
