@@ -320,6 +320,7 @@ void MainWindow::setScanControlsEnabled(bool enabled)
                             ui->action_importparam, ui->action_customSetting, ui->action_IPSetting,
                             ui->action_base, ui->action_major, ui->action_custom})
         action->setEnabled(enabled);
+    m_scannerBar->setEnabled(enabled);
 }
 
 void MainWindow::onCancelScan()

@@ -21,13 +21,15 @@ ScannerStatusBar::ScannerStatusBar(QMainWindow *window, QMenu *fileMenu, QAction
     m_button->setToolTip(tr("Choose scanner..."));
     m_label = new QLabel(window);
     m_label->setObjectName(QStringLiteral("label_status"));
+    // No taller than the label: the status bar keeps its height and the window its layout.
+    m_button->setMaximumHeight(m_label->sizeHint().height());
     window->statusBar()->addPermanentWidget(m_button, 0);
     window->statusBar()->addPermanentWidget(m_label, 0);
-    auto *action = new QAction(tr("Choose scanner..."), window);
-    action->setObjectName(QStringLiteral("action_chooseScanner"));
-    fileMenu->insertAction(before, action);
+    m_action = new QAction(tr("Choose scanner..."), window);
+    m_action->setObjectName(QStringLiteral("action_chooseScanner"));
+    fileMenu->insertAction(before, m_action);
     fileMenu->insertSeparator(before);
-    connect(action, &QAction::triggered, this, &ScannerStatusBar::chooseScanner);
+    connect(m_action, &QAction::triggered, this, &ScannerStatusBar::chooseScanner);
     connect(m_button, &QToolButton::clicked, this, &ScannerStatusBar::chooseScanner);
     showScanner();
     showStatus(ScannerStatusPoll::Unreachable);
@@ -84,6 +86,12 @@ void ScannerStatusBar::showScanner()
 {
     const ParamSetting &p = ParamSetting::instance;
     m_button->setText(scannerName(p.printer_name, p.printerAddress()));
+}
+
+void ScannerStatusBar::setEnabled(bool enabled)
+{
+    m_button->setEnabled(enabled);
+    m_action->setEnabled(enabled);
 }
 
 void ScannerStatusBar::chooseScanner()

@@ -29,6 +29,8 @@ public:
 public slots:
     // Shows a status of the monitor; the label changes only when its text does.
     void showStatus(int status);
+    // The button and the menu entry (off while a run is under way).
+    void setEnabled(bool enabled);
     // Opens the scanner dialog; a stored choice is shown at once.
     void chooseScanner();
 
@@ -37,6 +39,7 @@ private:
 
     QWidget *m_window;
     QToolButton *m_button;
+    QAction *m_action;
     QLabel *m_label;
     int m_status = -1;
 };

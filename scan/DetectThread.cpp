@@ -47,21 +47,24 @@ void DetectThread::run()
         const QString address = ParamSetting::instance.printerAddress();
         const QString esclUrl = PrinterAddress::esclUrl(address);
         int pauseMs = m_cyclePause;
-        if (m_paused) {
-        } else if (!PrinterAddress::device(address).isEmpty()) {
-            emit UpdateStatus(ScannerStatusPoll::LocalDevice);
-        } else if (!esclUrl.isEmpty()) {
-            emit UpdateStatus(ScannerStatusPoll::ask(esclUrl));
+        if (!m_paused) // a scan is under way: its requests are not crossed
+            emit UpdateStatus(poll(address, esclUrl));
+        if (!esclUrl.isEmpty())
             pauseMs = qMax(pauseMs, int(kStatusPauseMs));
-        } else {
-            emit UpdateStatus(pingOk(PrinterAddress::host(address))
-                                  ? ScannerStatusPoll::Answered
-                                  : ScannerStatusPoll::Unreachable);
-        }
         pause(pauseMs);
         if (m_finish)
             return;
     }
+}
+
+int DetectThread::poll(const QString &address, const QString &esclUrl)
+{
+    if (!PrinterAddress::device(address).isEmpty())
+        return ScannerStatusPoll::LocalDevice;
+    if (!esclUrl.isEmpty())
+        return ScannerStatusPoll::ask(esclUrl);
+    return pingOk(PrinterAddress::host(address)) ? ScannerStatusPoll::Answered
+                                                 : ScannerStatusPoll::Unreachable;
 }
 
 void DetectThread::pause(int ms)

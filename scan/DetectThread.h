@@ -38,6 +38,8 @@ protected:
     void run() override;
 
 private:
+    // The status of the device at `address` (its eSCL root URL `esclUrl`, if it has one).
+    int poll(const QString &address, const QString &esclUrl);
     // Sleeps for the cycle pause or until Finish(), whichever comes first.
     void pause(int ms);
 

@@ -6,12 +6,18 @@
 #include "scan/ScannerStatusPoll.h"
 #include "settings/ParamSetting.h"
 #include "tests/support/EsclScannerProcess.h"
+#include "tests/support/ModalAnswerer.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestRows.h"
 
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolButton>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -190,6 +196,26 @@ private slots:
         QCOMPARE(ParamSetting::instance.printerAddress(), "escl:" + url);
         QCOMPARE(ParamSetting::instance.printer_name, QString("Sim eSCL"));
         QCOMPARE(ScannerStatusBar::scannerName("", "sane:test:1"), QString("test:1"));
+
+        // The status bar names the chosen scanner; its button opens the dialog.
+        QMainWindow window;
+        QMenu *file = window.menuBar()->addMenu("file");
+        QAction *quit = file->addAction("quit");
+        auto *bar = new ScannerStatusBar(&window, file, quit);
+        QCOMPARE(file->actions().indexOf(window.findChild<QAction *>("action_chooseScanner")), 0);
+        auto *button = window.findChild<QToolButton *>("btn_scanner");
+        QCOMPARE(button->text(), QString("Sim eSCL"));
+        bar->showStatus(ScannerStatusPoll::Jam);
+        QCOMPARE(window.findChild<QLabel *>("label_status")->text(), QString("卡纸"));
+        window.resize(420, 120);
+        window.show();
+        TestEnvironment::screenshot(&window, "scanner-status-bar");
+        ModalAnswerer answerer;
+        answerer.expectReject();
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(answerer.waitSeen(1));
+        QCOMPARE(answerer.seen.at(0).title, QString("选择扫描仪"));
+        QCOMPARE(window.findChild<QLabel *>("label_status")->text(), QString("卡纸"));
     }
 };
 
