@@ -735,14 +735,6 @@
         <translation>警告：稿件大小与参数设置的大小不一致</translation>
     </message>
     <message>
-        <source>Failed</source>
-        <translation>无法连接复合机，请检查网络端口</translation>
-    </message>
-    <message>
-        <source>Success</source>
-        <translation>成功连接复合机</translation>
-    </message>
-    <message>
         <source>Parameters saved successfully</source>
         <translation>      保存参数成功      </translation>
     </message>

@@ -16,14 +16,14 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QStatusBar>
-#include <QToolButton>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 // Finding, checking and watching a scanner: the simulated eSCL scanner on loopback, SANE's
 // test backend, and scanners listed in sane-airscan's [devices] (its network discovery is off:
@@ -99,7 +99,7 @@ private slots:
         QCOMPARE(statuses.size(), 0);
         QCOMPARE(scanner.record("status").size(), 0);
         monitor.setPaused(false);
-        QVERIFY(statuses.wait(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(!statuses.isEmpty(), 10000);
         QCOMPARE(statuses.at(0).at(0).toInt(), int(ScannerStatusPoll::Busy));
         ParamSetting::instance.setPrinterAddress("sane:test:0");
         QTRY_COMPARE_WITH_TIMEOUT(statuses.last().at(0).toInt(),
@@ -126,7 +126,7 @@ private slots:
         ScannerCheck check(QString(fields[0]).replace("%1", url));
         QSignalSpy checked(&check, &ScannerCheck::Checked);
         check.start();
-        QVERIFY(checked.wait(10000));
+        QTRY_COMPARE_WITH_TIMEOUT(checked.size(), 1, 10000);
         QCOMPARE(checked.at(0).at(0).toBool(), fields[1] == "true");
         QVERIFY2(checked.at(0).at(1).toString().startsWith(fields[2]),
                  qPrintable(checked.at(0).at(1).toString()));
