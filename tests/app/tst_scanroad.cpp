@@ -762,7 +762,9 @@ private slots:
         QCOMPARE(PdfFiles::pdfinfoPages(pdf), 3);
         for (int page = 1; page <= 3; ++page) {
             const QString text = PdfFiles::pageText(pdf, page);
-            QVERIFY2(text.contains(QString("第%1页Page%1").arg(page)) &&
+            // The page's own heading; its "Page1" reads as "Pagel" as often as not in this
+            // font at 200 dpi, so the number is taken from the Chinese half.
+            QVERIFY2(text.contains(QString("第%1页Page").arg(page)) &&
                          text.contains("甲方乙方签订合同contractpayment"),
                      qPrintable(text));
         }
