@@ -117,37 +117,6 @@
     </message>
 </context>
 <context>
-    <name>IPSetting</name>
-    <message>
-        <source>IP设置</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>打印机IP</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>IP地址：</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>确定</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Warning</source>
-        <translation>警告</translation>
-    </message>
-    <message>
-        <source>The address is used until the console ends, but could not be saved</source>
-        <translation>地址在本次运行中有效，但无法保存</translation>
-    </message>
-</context>
-<context>
     <name>ImageTree</name>
     <message>
         <source>ImageTree</source>
@@ -766,14 +735,6 @@
         <translation>警告：稿件大小与参数设置的大小不一致</translation>
     </message>
     <message>
-        <source>Failed</source>
-        <translation>无法连接复合机，请检查网络端口</translation>
-    </message>
-    <message>
-        <source>Success</source>
-        <translation>成功连接复合机</translation>
-    </message>
-    <message>
         <source>Parameters saved successfully</source>
         <translation>      保存参数成功      </translation>
     </message>
@@ -1199,6 +1160,10 @@
 <context>
     <name>PrinterAddress</name>
     <message>
+        <source>Not a valid scanner device name: %1</source>
+        <translation>扫描仪设备名无效：%1</translation>
+    </message>
+    <message>
         <source>Enter the printer&apos;s address</source>
         <translation>请输入打印机地址</translation>
     </message>
@@ -1305,6 +1270,185 @@
     <message>
         <source>Mongolian</source>
         <translation>蒙古文</translation>
+    </message>
+</context>
+<context>
+    <name>ScannerDialog</name>
+    <message>
+        <source>Choose scanner</source>
+        <translation>选择扫描仪</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>名称</translation>
+    </message>
+    <message>
+        <source>Kind</source>
+        <translation>类型</translation>
+    </message>
+    <message>
+        <source>Address</source>
+        <translation>地址</translation>
+    </message>
+    <message>
+        <source>Search for scanners</source>
+        <translation>搜索扫描仪</translation>
+    </message>
+    <message>
+        <source>Address:</source>
+        <translation>地址：</translation>
+    </message>
+    <message>
+        <source>IPv4 address, host name or http(s)://host:port/eSCL</source>
+        <translation>IPv4地址、主机名或 http(s)://主机:端口/eSCL</translation>
+    </message>
+    <message>
+        <source>Test connection</source>
+        <translation>测试连接</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Searching for scanners...</source>
+        <translation>正在搜索扫描仪…</translation>
+    </message>
+    <message>
+        <source>No scanner found; an address can be typed below</source>
+        <translation>未找到扫描仪；可在下面输入地址</translation>
+    </message>
+    <message>
+        <source>%1 scanner(s) found</source>
+        <translation>找到 %1 台扫描仪</translation>
+    </message>
+    <message>
+        <source>Asking the scanner...</source>
+        <translation>正在询问扫描仪…</translation>
+    </message>
+    <message>
+        <source>Connected: %1</source>
+        <translation>连接成功：%1</translation>
+    </message>
+    <message>
+        <source>No connection: %1</source>
+        <translation>无法连接：%1</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>The scanner is used until the console ends, but could not be saved</source>
+        <translation>扫描仪在本次运行中有效，但无法保存</translation>
+    </message>
+</context>
+<context>
+    <name>ScannerStatusBar</name>
+    <message>
+        <source>Choose scanner...</source>
+        <translation>选择扫描仪…</translation>
+    </message>
+    <message>
+        <source>Success</source>
+        <translation>成功连接复合机</translation>
+    </message>
+    <message>
+        <source>Failed</source>
+        <translation>无法连接复合机，请检查网络端口</translation>
+    </message>
+    <message>
+        <source>Cannot connect to the scanner %1</source>
+        <translation>无法连接扫描仪 %1</translation>
+    </message>
+    <message>
+        <source>Scanner ready</source>
+        <translation>扫描仪就绪</translation>
+    </message>
+    <message>
+        <source>Scanner busy</source>
+        <translation>扫描仪忙</translation>
+    </message>
+    <message>
+        <source>Scan service stopped</source>
+        <translation>扫描服务已停止</translation>
+    </message>
+    <message>
+        <source>Feeder empty</source>
+        <translation>进纸器无纸</translation>
+    </message>
+    <message>
+        <source>Paper jam</source>
+        <translation>卡纸</translation>
+    </message>
+    <message>
+        <source>Cover open</source>
+        <translation>盖板打开</translation>
+    </message>
+    <message>
+        <source>Scanner on this computer</source>
+        <translation>本机扫描仪</translation>
+    </message>
+</context>
+<context>
+    <name>ScannerDiscovery</name>
+    <message>
+        <source>The scanner search could not start: %1</source>
+        <translation>无法开始搜索扫描仪：%1</translation>
+    </message>
+    <message>
+        <source>The scanner search took longer than %1 s and was stopped</source>
+        <translation>搜索扫描仪超过 %1 秒，已停止</translation>
+    </message>
+    <message>
+        <source>The scanner search gave too long a list and was stopped</source>
+        <translation>搜索结果过长，已停止</translation>
+    </message>
+    <message>
+        <source>The scanner search failed (SANE could not start)</source>
+        <translation>搜索扫描仪失败（SANE 无法启动）</translation>
+    </message>
+</context>
+<context>
+    <name>ScannerCheck</name>
+    <message>
+        <source>Only eSCL scanners can be asked for their model</source>
+        <translation>只能询问 eSCL 扫描仪的型号</translation>
+    </message>
+    <message>
+        <source>A scanner on this computer: it is tested by scanning</source>
+        <translation>本机扫描仪：请通过扫描测试</translation>
+    </message>
+    <message>
+        <source>The answer is not an eSCL scanner&apos;s capabilities</source>
+        <translation>回答不是 eSCL 扫描仪的能力描述</translation>
+    </message>
+</context>
+<context>
+    <name>EsclHttp</name>
+    <message>
+        <source>not a scanner URL: %1</source>
+        <translation>不是扫描仪地址：%1</translation>
+    </message>
+    <message>
+        <source>no answer within %1 s</source>
+        <translation>%1 秒内没有回答</translation>
+    </message>
+    <message>
+        <source>the answer is larger than %1 KB</source>
+        <translation>回答超过 %1 KB</translation>
+    </message>
+    <message>
+        <source>cannot connect: %1</source>
+        <translation>无法连接：%1</translation>
+    </message>
+    <message>
+        <source>the scanner answered HTTP %1</source>
+        <translation>扫描仪回答 HTTP %1</translation>
     </message>
 </context>
 </TS>

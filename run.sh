@@ -33,6 +33,10 @@ else
     cat "$SCANNER_LOG" >&2
 fi
 
+# The demo's SANE configuration (written by prepare-demo.sh): the scanner list shows the
+# simulated scanner and SANE's test devices, and discovers nothing on the network.
+export SANE_CONFIG_DIR="$PWD/build/bin/sane.d"
+
 # The console logs every printer poll to Qt's debug stream; keep the terminal quiet unless the
 # caller asks for it (QT_LOGGING_RULES=default.debug=true).
 export QT_LOGGING_RULES=${QT_LOGGING_RULES:-default.debug=false}

@@ -9,6 +9,7 @@
 #include "app/RunProgressDialog.h"
 #include "app/ScanRun.h"
 #include "app/ScanTargetCheck.h"
+#include "app/ScannerStatusBar.h"
 #include "app/SkippedPageRestore.h"
 #include "app/SliderSpinLink.h"
 #include "log/LogOutput.h"
@@ -19,7 +20,6 @@
 #include "preview/PreviewWindow.h"
 #include "scan/DetectThread.h"
 #include "settings/CustomDialog.h"
-#include "settings/IPSetting.h"
 #include "settings/ParamSetting.h"
 
 #include "ui_MainWindow.h"
@@ -34,10 +34,10 @@
 #include <utility>
 
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), ui(new Ui::MainWindow), m_printerReachable(true), m_quitRequested(false),
-      m_closeRequested(false), m_progressDialog(nullptr), m_previewWindow(nullptr),
-      m_logWindow(nullptr), m_statusLabel(nullptr), m_resultLabel(nullptr), m_pageRestore(nullptr),
-      m_textLabel(nullptr), m_detectThread(nullptr)
+    : QMainWindow(parent), ui(new Ui::MainWindow), m_quitRequested(false), m_closeRequested(false),
+      m_progressDialog(nullptr), m_previewWindow(nullptr), m_logWindow(nullptr),
+      m_scannerBar(nullptr), m_resultLabel(nullptr), m_pageRestore(nullptr), m_textLabel(nullptr),
+      m_detectThread(nullptr)
 {
     ui->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/PreviewWindow/res/MainWin.jpg")));
@@ -71,10 +71,7 @@ MainWindow::MainWindow(QWidget *parent)
     m_textLabel->setObjectName(QStringLiteral("label_textRecognition"));
     m_textLabel->hide();
     statusBar()->addPermanentWidget(m_textLabel, 0);
-    m_statusLabel = new QLabel(this);
-    m_statusLabel->setObjectName(QStringLiteral("label_status"));
-    statusBar()->addPermanentWidget(m_statusLabel, 0);
-    onUpdateStatus(1);
+    m_scannerBar = new ScannerStatusBar(this, ui->menu, ui->action_quit);
     m_pageRestore = new SkippedPageRestore(m_previewWindow, m_resultLabel, m_logWindow, this);
 
     m_detectThread = new DetectThread();
@@ -289,6 +286,7 @@ void MainWindow::startRun(bool saveFiles)
         box->show();
     });
     m_pageRestore->runStarted(run);
+    m_detectThread->setPaused(true); // the scanner's status is not asked during a scan
     run->start();
 
     setScanControlsEnabled(false);
@@ -322,6 +320,7 @@ void MainWindow::setScanControlsEnabled(bool enabled)
                             ui->action_importparam, ui->action_customSetting, ui->action_IPSetting,
                             ui->action_base, ui->action_major, ui->action_custom})
         action->setEnabled(enabled);
+    m_scannerBar->setEnabled(enabled);
 }
 
 void MainWindow::onCancelScan()
@@ -364,6 +363,7 @@ void MainWindow::onFinishProcess(int)
 {
     // The scan program has ended; the scan ends when the collector has taken the last pages.
     statusBar()->clearMessage();
+    m_detectThread->setPaused(false);
     updateCancelAction();
     if (m_progressDialog)
         m_progressDialog->setFinishing();
@@ -478,13 +478,7 @@ void MainWindow::checkPaperSize(ImageObject *page)
 
 void MainWindow::onUpdateStatus(int status)
 {
-    if (status != 0 && m_printerReachable) {
-        m_printerReachable = false;
-        m_statusLabel->setText(tr("Failed"));
-    } else if (status == 0 && !m_printerReachable) {
-        m_printerReachable = true;
-        m_statusLabel->setText(tr("Success"));
-    }
+    m_scannerBar->showStatus(status);
 }
 
 // ---- Menus ------------------------------------------------------------------------------------
@@ -560,8 +554,7 @@ void MainWindow::onCustomSetting()
 
 void MainWindow::onIPSetting()
 {
-    IPSetting dialog(nullptr);
-    dialog.exec();
+    m_scannerBar->chooseScanner();
 }
 
 void MainWindow::onAbout()

@@ -19,6 +19,7 @@ class QLabel;
 class QWidget;
 class RunProgressDialog;
 class RunReport;
+class ScannerStatusBar;
 class ScanRun;
 class SkippedPageRestore;
 
@@ -110,7 +111,6 @@ private:
 
     Ui::MainWindow *ui;
 
-    bool m_printerReachable;
     bool m_quitRequested;
     bool m_closeRequested;
     // The scan under way and the earlier scans whose searchable PDF is still being recognised.
@@ -119,7 +119,7 @@ private:
     RunProgressDialog *m_progressDialog;
     PreviewWindow *m_previewWindow;
     LogWindow *m_logWindow;
-    QLabel *m_statusLabel;
+    ScannerStatusBar *m_scannerBar;
     // What the last run kept, under the status bar's passing messages.
     QLabel *m_resultLabel;
     SkippedPageRestore *m_pageRestore;

@@ -1,6 +1,8 @@
 #include "scan/DetectThread.h"
 
+#include "scan/ScannerStatusPoll.h"
 #include "settings/ParamSetting.h"
+#include "settings/PrinterAddress.h"
 
 #include <QDeadlineTimer>
 #include <QDebug>
@@ -30,25 +32,45 @@ void DetectThread::setCyclePause(int ms)
     m_cyclePause = ms;
 }
 
+void DetectThread::setPaused(bool paused)
+{
+    m_paused = paused;
+}
+
 void DetectThread::run()
 {
     if (m_finish)
         return;
     for (;;) {
-        // The address dialog may replace the address at any time; copy it under its lock. Only
-        // its host is pinged (a URL's scheme, port and path are the scan program's).
-        const QString address = ParamSetting::instance.printerHost();
-        emit UpdateStatus(pingOk(address) ? 0 : 1);
-        pause();
+        // The scanner dialog may replace the address at any time; copy it under its lock. Only
+        // a host is pinged (a URL's scheme, port and path are the scan program's).
+        const QString address = ParamSetting::instance.printerAddress();
+        const QString esclUrl = PrinterAddress::esclUrl(address);
+        int pauseMs = m_cyclePause;
+        if (!m_paused) // a scan is under way: its requests are not crossed
+            emit UpdateStatus(poll(address, esclUrl));
+        if (!esclUrl.isEmpty())
+            pauseMs = qMax(pauseMs, int(kStatusPauseMs));
+        pause(pauseMs);
         if (m_finish)
             return;
     }
 }
 
-void DetectThread::pause()
+int DetectThread::poll(const QString &address, const QString &esclUrl)
+{
+    if (!PrinterAddress::device(address).isEmpty())
+        return ScannerStatusPoll::LocalDevice;
+    if (!esclUrl.isEmpty())
+        return ScannerStatusPoll::ask(esclUrl);
+    return pingOk(PrinterAddress::host(address)) ? ScannerStatusPoll::Answered
+                                                 : ScannerStatusPoll::Unreachable;
+}
+
+void DetectThread::pause(int ms)
 {
     QMutexLocker locker(&m_pauseMutex);
-    QDeadlineTimer deadline(qMax(0, int(m_cyclePause)));
+    QDeadlineTimer deadline(qMax(0, ms));
     // Finish() sets the flag under the same lock, so a wake-up cannot be missed.
     while (!m_finish && !deadline.hasExpired())
         m_wake.wait(&m_pauseMutex, deadline);

@@ -7,8 +7,11 @@
 
 #include <atomic>
 
-// Polls whether the printer answers: one ping of the record's printer address per cycle,
-// reported as UpdateStatus(0) (answered) or UpdateStatus(1) (no answer or no address).
+// Polls what the scanner says, reported as UpdateStatus with a ScannerStatusPoll::Status: an eSCL
+// scanner ("escl:" address or URL) is asked for its ScannerStatus at most every 5 s; another
+// network device is pinged every cycle (0 answered, 1 no answer or no address); a SANE device
+// on this computer is reported as such. Paused, it neither polls nor reports (during a scan,
+// whose own requests must not be crossed).
 class DetectThread : public QThread
 {
     Q_OBJECT
@@ -21,6 +24,9 @@ public:
     void Finish();
     // The pause between cycles (2000 ms). Only tests shorten it. Set before start().
     void setCyclePause(int ms);
+    // Stops and resumes the polling (from any thread); a poll under way still reports.
+    void setPaused(bool paused);
+    static constexpr int kStatusPauseMs = 5000;
 
     // True when one ping of the address got an answer in time.
     bool pingOk(QString address);
@@ -32,11 +38,14 @@ protected:
     void run() override;
 
 private:
+    // The status of the device at `address` (its eSCL root URL `esclUrl`, if it has one).
+    int poll(const QString &address, const QString &esclUrl);
     // Sleeps for the cycle pause or until Finish(), whichever comes first.
-    void pause();
+    void pause(int ms);
 
     std::atomic_bool m_finish;
     std::atomic_int m_cyclePause;
+    std::atomic_bool m_paused{false};
     QMutex m_pauseMutex;
     QWaitCondition m_wake;
 };

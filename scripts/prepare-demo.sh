@@ -35,3 +35,18 @@ timeout_s=20
 INI
     echo "Created $DEVICE_INI (scan program -> simulated scanner on 127.0.0.1:$PORT)."
 fi
+
+# The scanner list (文件 → 选择扫描仪…) of the demo: SANE's configuration for the console's
+# processes, with sane-airscan's network discovery off (it would multicast onto the network) and
+# the simulated scanner listed by its URL, and SANE's test devices. run.sh points
+# SANE_CONFIG_DIR at it; written again each time, as the port may change.
+SANE_DIR="$APP_DIR/sane.d"
+mkdir -p "$SANE_DIR"
+printf 'airscan\ntest\n' > "$SANE_DIR/dll.conf"
+cat > "$SANE_DIR/airscan.conf" <<CONF
+[options]
+discovery = disable
+ws-discovery = off
+[devices]
+"Veldrin eSCL Simulator" = http://127.0.0.1:$PORT/eSCL, eSCL
+CONF

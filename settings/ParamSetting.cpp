@@ -296,6 +296,8 @@ bool ParamSetting::loadIPSettings(QString path)
         SettingsFile file(content);
         setPrinterAddress(
             file.settings().value(QStringLiteral("/PRINTER/IP"), printerAddress()).toString());
+        printer_name =
+            file.settings().value(QStringLiteral("/PRINTER/name"), printer_name).toString();
     }
     return true;
 }
@@ -303,8 +305,10 @@ bool ParamSetting::loadIPSettings(QString path)
 bool ParamSetting::saveIPSettings(QString path)
 {
     const QString address = printerAddress();
-    return update(path, paramFilePath(path),
-                  [&address](QSettings &s) { s.setValue(QStringLiteral("/PRINTER/IP"), address); });
+    return update(path, paramFilePath(path), [&address, this](QSettings &s) {
+        s.setValue(QStringLiteral("/PRINTER/IP"), address);
+        s.setValue(QStringLiteral("/PRINTER/name"), printer_name);
+    });
 }
 
 bool ParamSetting::loadVisibleSettings()

@@ -104,6 +104,9 @@ public:
 
     QString log_file_name;
     QString printer_ip;
+    // The chosen scanner's name as the scanner list showed it ("/PRINTER/name"); empty for a
+    // typed address. Only the GUI thread uses it.
+    QString printer_name;
 
 private:
     void readParamSettings(QSettings &s);

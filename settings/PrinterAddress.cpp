@@ -94,9 +94,30 @@ PrinterAddress::Problem split(const QString &text, Parts *parts)
 
 PrinterAddress::Problem PrinterAddress::check(const QString &typed, QString *normalised)
 {
-    const QString text = typed.trimmed();
+    QString text = typed.trimmed();
     if (text.isEmpty())
         return Empty;
+    // A device chosen from the scanner list: "sane:NAME" is taken as SANE names it (any
+    // printable text but a leading "-"); "escl:" and "wsd:" carry an address checked as below.
+    if (text.startsWith(QLatin1String("sane:"))) {
+        const QString name = text.mid(5);
+        for (const QChar c : name) {
+            if (!c.isPrint())
+                return BadDevice;
+        }
+        if (name.isEmpty() || name.startsWith(QLatin1Char('-')))
+            return BadDevice;
+        if (normalised)
+            *normalised = text;
+        return Ok;
+    }
+    const QString protocol = PrinterAddress::protocol(text);
+    if (!protocol.isEmpty()) {
+        const Problem problem = check(text.mid(protocol.size() + 1), normalised);
+        if (problem == Ok && normalised)
+            normalised->prepend(protocol + QLatin1Char(':'));
+        return problem == Empty ? BadDevice : problem;
+    }
     for (const QChar c : text) {
         if (c.isSpace())
             return Blank;
@@ -113,10 +134,44 @@ PrinterAddress::Problem PrinterAddress::check(const QString &typed, QString *nor
     return problem;
 }
 
+QString PrinterAddress::protocol(const QString &address)
+{
+    for (const char *name : {"escl", "wsd"}) {
+        const QString prefix = QLatin1String(name) + QLatin1Char(':');
+        if (address.startsWith(prefix) && !address.startsWith(prefix + QStringLiteral("//")))
+            return QLatin1String(name);
+    }
+    return QString();
+}
+
+QString PrinterAddress::device(const QString &address)
+{
+    return address.startsWith(QLatin1String("sane:")) ? address.mid(5) : QString();
+}
+
+QString PrinterAddress::esclUrl(const QString &address)
+{
+    // A plain URL is an eSCL scanner's too, as the scan program takes it by default.
+    const bool url = address.startsWith(QLatin1String("http://")) ||
+                     address.startsWith(QLatin1String("https://"));
+    if (protocol(address) != QLatin1String("escl") && !url)
+        return QString();
+    const QString rest = url ? address : address.mid(5);
+    Parts parts;
+    if (split(rest, &parts) != Ok)
+        return QString();
+    if (parts.scheme.isEmpty())
+        return QStringLiteral("http://%1/eSCL").arg(parts.host);
+    return parts.path.isEmpty() ? rest + QStringLiteral("/eSCL") : rest;
+}
+
 QString PrinterAddress::host(const QString &address)
 {
     Parts parts;
-    const QString text = address.trimmed();
+    QString text = address.trimmed();
+    const QString prefix = protocol(text);
+    if (!prefix.isEmpty())
+        text = text.mid(prefix.size() + 1);
     return check(text) == Ok && split(text, &parts) == Ok ? parts.host : QString();
 }
 
@@ -141,6 +196,8 @@ QString PrinterAddress::problemText(Problem problem, const QString &typed)
         return tr("The port must be a number from 1 to 65535: %1").arg(typed);
     case BadUrl:
         return tr("Not a valid scanner address (http[s]://host[:port][/path]): %1").arg(typed);
+    case BadDevice:
+        return tr("Not a valid scanner device name: %1").arg(typed);
     }
     return QString();
 }

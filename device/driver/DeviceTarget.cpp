@@ -31,17 +31,35 @@ bool DeviceTarget::make(const DriverSettings &settings, const QString &address,
                         DeviceTarget *target, QString *error)
 {
     target->m_host.clear();
-    if (!settings.saneDevice.isEmpty()) {
-        target->m_saneName = settings.saneDevice;
+    // The console names a chosen device in the address: "sane:NAME" for any SANE device (a USB
+    // scanner), "escl:URL" or "wsd:URL" for a network scanner at the URL it was found at.
+    QString protocol = settings.protocol;
+    QString saneDevice = settings.saneDevice;
+    QString rest = address;
+    static const QRegularExpression prefixed(QStringLiteral("^(sane|escl|wsd):(?!//)(.*)$"));
+    const QRegularExpressionMatch chosen = prefixed.match(address);
+    if (chosen.hasMatch()) {
+        rest = chosen.captured(2);
+        if (chosen.captured(1) == QLatin1String("sane"))
+            saneDevice = rest;
+        else
+            protocol = chosen.captured(1);
+        if (rest.isEmpty() || (!saneDevice.isEmpty() && saneDevice.startsWith(QLatin1Char('-')))) {
+            *error = QStringLiteral("'%1' names no device").arg(address);
+            return false;
+        }
+    }
+    if (!saneDevice.isEmpty()) {
+        target->m_saneName = saneDevice;
         target->m_esclUrl.clear();
         target->m_byAddress = false;
         return true;
     }
     static const QRegularExpression urlForm(QStringLiteral(
         "^(?i:(https?))://([^/:?#@\\[\\]]+)(?::([1-9][0-9]{0,4}))?(/[A-Za-z0-9._~/-]*)?$"));
-    QString host = address;
+    QString host = rest;
     QString url;
-    const QRegularExpressionMatch match = urlForm.match(address);
+    const QRegularExpressionMatch match = urlForm.match(rest);
     if (match.hasMatch()) {
         host = match.captured(2);
         const int port = match.captured(3).isEmpty() ? 0 : match.captured(3).toInt();
@@ -62,9 +80,9 @@ bool DeviceTarget::make(const DriverSettings &settings, const QString &address,
         return false;
     }
     if (url.isEmpty())
-        url = QString(settings.urlTemplate).replace(QLatin1String("%1"), address);
-    target->m_saneName = QStringLiteral("airscan:%1:Scanner:%2").arg(settings.protocol, url);
-    target->m_esclUrl = settings.protocol == QLatin1String("escl") ? url : QString();
+        url = QString(settings.urlTemplate).replace(QLatin1String("%1"), rest);
+    target->m_saneName = QStringLiteral("airscan:%1:Scanner:%2").arg(protocol, url);
+    target->m_esclUrl = protocol == QLatin1String("escl") ? url : QString();
     target->m_host = host;
     target->m_byAddress = true;
     return true;

@@ -12,7 +12,9 @@
 //   an IPv4 address in dotted decimal without leading zeros ("192.168.1.20"),
 //   a host name ("mfp-3.example"),
 //   a URL http://host[:port][/path] or https://... (host as above; the path defaults to /eSCL),
-//     which replaces the URL template for that scanner.
+//     which replaces the URL template for that scanner,
+//   "escl:" or "wsd:" followed by one of the above: that protocol instead of the configured one,
+//   "sane:" followed by a SANE device name (a USB scanner, SANE's test device): that device.
 // Anything else is refused, in particular a name the resolver would read as a number in
 // another way ("192.168.001.010" is 192.168.1.8 to it, "0x7f.1" and "127.1" are 127.0.0.1).
 class DeviceTarget

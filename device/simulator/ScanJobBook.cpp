@@ -7,6 +7,10 @@ ScanJobBook::ScanJobBook(const SimulatorSettings &settings)
       m_adfState(settings.sheets > 0 ? QStringLiteral("ScannerAdfLoaded")
                                      : QStringLiteral("ScannerAdfEmpty"))
 {
+    if (settings.feederState == QLatin1String("jam"))
+        m_adfState = QStringLiteral("ScannerAdfJam");
+    else if (settings.feederState == QLatin1String("door_open"))
+        m_adfState = QStringLiteral("ScannerAdfDoorOpen");
     if (!settings.recordPath.isEmpty())
         m_record.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text);
 }

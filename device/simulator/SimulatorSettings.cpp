@@ -50,6 +50,12 @@ SimulatorSettings SimulatorSettings::read(const IniEnvSettings &source, QString 
     s.trickleMs =
         source.number("fault/trickle_ms", "ESCL_SCANNER_TRICKLE_MS", 1, 600000, s.trickleMs);
     s.recordPath = source.text("record/file", "ESCL_SCANNER_RECORD", QString());
+    s.feederState = source.text("feeder/state", "ESCL_SCANNER_FEEDER_STATE", QString()).toLower();
+    if (!s.feederState.isEmpty() && s.feederState != QLatin1String("jam") &&
+        s.feederState != QLatin1String("door_open")) {
+        *error = QStringLiteral("unknown feeder state '%1' (jam, door_open)").arg(s.feederState);
+        s.feederState.clear();
+    }
     const int fault =
         choose(kFaultNames, source.text("fault/kind", "ESCL_SCANNER_FAULT", faultName(NoFault)),
                "fault", error);

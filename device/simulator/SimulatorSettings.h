@@ -38,10 +38,13 @@ struct SimulatorSettings
     Body body = NormalBody;
     int trickleMs = 1000;
     QString recordPath; // where received jobs are recorded; empty: nowhere
+    // The feeder's state in ScannerStatus before any job: empty for loaded or empty by `sheets`,
+    // else "jam" or "door_open" (a sheet left jammed, the cover left open).
+    QString feederState;
 
     // [feeder]/sheets, [feeder]/page_delay_ms, [fault]/kind, [fault]/after_pages, [fault]/body,
-    // [fault]/trickle_ms, [record]/file, overridden by ESCL_SCANNER_SHEETS, _PAGE_DELAY_MS,
-    // _FAULT, _FAULT_AFTER, _BODY, _TRICKLE_MS, _RECORD.
+    // [fault]/trickle_ms, [record]/file, [feeder]/state, overridden by ESCL_SCANNER_SHEETS,
+    // _PAGE_DELAY_MS, _FAULT, _FAULT_AFTER, _BODY, _TRICKLE_MS, _RECORD, _FEEDER_STATE.
     static SimulatorSettings read(const IniEnvSettings &source, QString *error);
     static QString faultName(Fault fault);
     static QString bodyName(Body body);

@@ -14,6 +14,8 @@
 //   [feeder]/sheets          ESCL_SCANNER_SHEETS          sheets in the feeder for every feeder
 //                                                         job (default 3; 0: the feeder is empty;
 //                                                         up to 1000000, a feeder without end)
+//   [feeder]/state           ESCL_SCANNER_FEEDER_STATE    jam or door_open: the feeder's state
+//                                                         in ScannerStatus before any job
 //   [feeder]/page_delay_ms   ESCL_SCANNER_PAGE_DELAY_MS   time per page (default 500)
 //   [fault]/kind             ESCL_SCANNER_FAULT           none, busy, stopped, jam, cover_open,
 //   cut,

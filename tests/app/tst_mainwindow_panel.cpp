@@ -674,9 +674,11 @@ private slots:
         QCOMPARE(answerer.seen.at(0).title, QString("关于软件"));
         QVERIFY(answerer.seen.at(0).text.contains("2.0"));
         // The dialog commands open their dialogs; cancelled, they change nothing.
-        const QList<QPair<const char *, QString>> dialogs = {{"action_exportLog", "登入"},
-                                                             {"action_password", "修改密码"},
-                                                             {"action_IPSetting", "IP设置"}};
+        const QList<QPair<const char *, QString>> dialogs = {
+            {"action_exportLog", "登入"},
+            {"action_password", "修改密码"},
+            {"action_IPSetting", "选择扫描仪"},
+            {"action_chooseScanner", "选择扫描仪"}};
         for (const auto &dialog : dialogs) {
             const int before = answerer.seen.size();
             answerer.expectReject();
@@ -684,7 +686,7 @@ private slots:
             QVERIFY(answerer.waitSeen(before + 1));
             QCOMPARE(answerer.seen.last().title, dialog.second);
         }
-        QCOMPARE(answerer.seen.size(), 4);
+        QCOMPARE(answerer.seen.size(), 5);
         QCOMPARE(p.printer_ip, QString("127.0.0.1"));
         trigger("action_loadLog");
         QVERIFY(w->logWindow()->isVisible());

@@ -50,11 +50,11 @@ class TestScanRoad : public QObject
     QTemporaryDir *dest = nullptr;
     QTemporaryDir m_pageFiles;
     // Every command a run locks, which must be back exactly as before when it has ended.
-    const QStringList m_commands{"btn_scan",         "btn_viewer",         "btn_resetParam",
-                                 "btn_saveParam",    "action_scan",        "action_preview",
-                                 "action_saveparam", "action_importparam", "action_customSetting",
-                                 "action_IPSetting", "action_base",        "action_major",
-                                 "action_custom"};
+    const QStringList m_commands{"btn_scan",         "btn_viewer",           "btn_resetParam",
+                                 "btn_saveParam",    "action_scan",          "action_preview",
+                                 "action_saveparam", "action_importparam",   "action_customSetting",
+                                 "action_IPSetting", "action_base",          "action_major",
+                                 "action_custom",    "action_chooseScanner", "btn_scanner"};
 
     template <typename T> T *find(const char *name) { return findChildOrDie<T>(w, name); }
     void click(const char *button) { QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton); }

@@ -435,6 +435,7 @@ private slots:
     {
         // scanner | address (PORT: the scanner's port) | listeners elsewhere | code
         TestRows::add({"URL with port | | http://127.0.0.1:PORT/eSCL | | 0",
+                       "chosen eSCL scanner | | escl:http://127.0.0.1:PORT/eSCL | | 0",
                        "URL, path left out | | http://localhost:PORT | | 0",
                        "zero-padded octet | | 127.0.0.010 | 127.0.0.8 127.0.0.10 | 4",
                        "short form | | 127.1 | | 4", "hexadecimal | | 0x7f.0.0.1 | | 4",
@@ -601,9 +602,10 @@ private slots:
             conf.write(line.toUtf8() + '\n');
         conf.close();
         const QString dpi = scan.section(' ', 2);
-        QStringList a = args(scan, "");
+        // The device as the console names a chosen one.
+        QStringList a = args(scan, "sane:test:0");
         a.last() = m_out->filePath("page.jpg");
-        QStringList driverEnv{"SCANCONSOLE_SANE_DEVICE=test:0", "SANE_CONFIG_DIR=" + sane.path()};
+        QStringList driverEnv{"SANE_CONFIG_DIR=" + sane.path()};
         // SANE's test backend now and then leaves its reader thread's buffer behind when a
         // line-art frame ends (a leak of the backend, unloaded by then). The program's own
         // leaks are looked for in every case against the simulated scanner.

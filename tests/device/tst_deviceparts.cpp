@@ -542,7 +542,12 @@ private slots:
              "URL, path left out | http://%1:9/x escl - | HTTPS://mfp.example/ | "
              "airscan:escl:Scanner:https://mfp.example/eSCL | https://mfp.example/eSCL",
              "URL over wsd | http://%1/eSCL wsd - | http://10.0.0.7:5358/WSDScanner | "
-             "airscan:wsd:Scanner:http://10.0.0.7:5358/WSDScanner |"});
+             "airscan:wsd:Scanner:http://10.0.0.7:5358/WSDScanner |",
+             "chosen SANE device | http://%1/eSCL escl - | sane:test:0 | test:0 |",
+             "chosen wsd URL | http://%1/eSCL escl - | wsd:http://10.0.0.7:5358/WSD | "
+             "airscan:wsd:Scanner:http://10.0.0.7:5358/WSD |",
+             "chosen escl address | http://%1:9095/eSCL wsd - | escl:10.0.0.7 | "
+             "airscan:escl:Scanner:http://10.0.0.7:9095/eSCL | http://10.0.0.7:9095/eSCL"});
         for (const char *bad : {"10.0.0.1/admin",
                                 "a b",
                                 "user@10.0.0.1",
@@ -564,7 +569,11 @@ private slots:
                                 "http://010.0.0.1/",
                                 "http://h/eSCL?x=1",
                                 "http://h/a%20b",
-                                "http://[::1]/"})
+                                "http://[::1]/",
+                                "sane:",
+                                "sane:-L",
+                                "wsd:",
+                                "escl:a b"})
             QTest::addRow("refused: %s", bad) << QStringList{"http://%1/eSCL escl -", bad, "", ""};
     }
 
@@ -585,7 +594,7 @@ private slots:
             return;
         QCOMPARE(target.saneName(), name);
         QCOMPARE(target.esclUrl(), escl);
-        QCOMPARE(target.byAddress(), driver.saneDevice.isEmpty());
+        QCOMPARE(target.byAddress(), name.startsWith("airscan:"));
     }
 
     // The ini file beside the program, each key overridden by its environment variable; wrong

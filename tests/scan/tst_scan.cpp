@@ -269,7 +269,8 @@ private slots:
         QTest::newRow("too late") << lo << late << 1;
         QTest::newRow("hangs") << lo << "trap '' TERM\n" + ttl + "exec sleep 60\n" << 0;
         QTest::newRow("blanks") << "127.0.0.1 -c 9; x" << ttl << 1;
-        QTest::newRow("URL: its host alone") << "http://127.0.0.1:8080/eSCL" << ttl << 0;
+        // A WSD scanner has no status to ask: its host is pinged.
+        QTest::newRow("WSD URL: its host alone") << "wsd:http://127.0.0.1:5358/WSD" << ttl << 0;
         QTest::newRow("empty") << QString() << ttl << 1;
         QTest::newRow("option") << "-fc9" << ttl << 1;
     }

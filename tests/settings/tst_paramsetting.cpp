@@ -245,14 +245,16 @@ private slots:
         p.bkg_red = 10;
         p.user_model = 2;
         p.setPrinterAddress("10.0.0.5");
+        p.printer_name = "Office MFP";
         QVERIFY(p.saveParamSettings(file));
         QVERIFY(p.saveIPSettings(file));
-        QCOMPARE(QSettings(file, QSettings::IniFormat).allKeys().size(), 32);
+        QCOMPARE(QSettings(file, QSettings::IniFormat).allKeys().size(), 33);
         ParamSetting copy;
         copy.loadParamSettings(file);
         copy.loadIPSettings(file);
         QCOMPARE(RecordFixtures::scanFields(copy), RecordFixtures::scanFields(p));
         QCOMPARE(copy.printer_ip, QString("10.0.0.5"));
+        QCOMPARE(copy.printer_name, QString("Office MFP"));
         // A template never touches the default files.
         QVERIFY(!QFile::exists(paramFile()) && !QFile::exists(ownParamFile()));
 

@@ -1,5 +1,5 @@
+#include "app/ScannerDialog.h"
 #include "settings/CustomDialog.h"
-#include "settings/IPSetting.h"
 #include "settings/ParamSetting.h"
 #include "settings/PrinterAddress.h"
 #include "tests/support/ModalAnswerer.h"
@@ -12,7 +12,7 @@
 #include <QSettings>
 #include <QTest>
 
-// The printer address dialog and the custom-settings dialog, driven through their widgets.
+// The scanner dialog's typed address and the custom-settings dialog, driven through their widgets.
 class TestSettingsDialogs : public QObject
 {
     Q_OBJECT
@@ -58,6 +58,10 @@ private slots:
             "port|http://scanner:70000|||端口应为1到65535之间的数字：http://scanner:70000",
             "user|http://me@scanner/|||扫描仪地址无效（http[s]://主机[:端口][/路径]）：http://"
             "me@scanner/",
+            "chosen SANE device|sane:test:0|sane:test:0||",
+            "chosen eSCL "
+            "scanner|escl:HTTP://10.0.0.5:80/eSCL|escl:http://10.0.0.5:80/eSCL|10.0.0.5|",
+            "no device name|sane:|||扫描仪设备名无效：sane:",
             "empty||||请输入打印机地址"};
         for (const QString &row : rows) {
             const QStringList f = row.split('|');
@@ -72,15 +76,13 @@ private slots:
         QFETCH(QString, message);
         const QString own = TestEnvironment::operatorConfigDir() + "/ParamSetting.ini";
         p.setPrinterAddress("192.168.0.1");
-        IPSetting dialog;
+        ScannerDialog dialog;
         dialog.show();
-        auto *edit = dialog.findChild<QLineEdit *>("edit_IP");
+        auto *edit = dialog.findChild<QLineEdit *>("edit_address");
         QCOMPARE(edit->text(), QString("192.168.0.1"));
         edit->clear();
         QTest::keyClicks(edit, typed);
         QCOMPARE(edit->text(), typed); // nothing is inserted or moved while typing
-        if (QTest::currentDataTag() == QString("host name"))
-            TestEnvironment::screenshot(&dialog, "address-dialog");
         ModalAnswerer answerer;
         answerer.expectMessageBox();
         QTest::mouseClick(dialog.findChild<QPushButton *>("btn_Ok"), Qt::LeftButton);

@@ -1,0 +1,223 @@
+#include "app/ScannerDialog.h"
+#include "app/ScannerStatusBar.h"
+#include "scan/DetectThread.h"
+#include "scan/ScannerCheck.h"
+#include "scan/ScannerDiscovery.h"
+#include "scan/ScannerStatusPoll.h"
+#include "settings/ParamSetting.h"
+#include "tests/support/EsclScannerProcess.h"
+#include "tests/support/ModalAnswerer.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/support/TestRows.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+// Finding, checking and watching a scanner: the simulated eSCL scanner on loopback, SANE's
+// test backend, and scanners listed in sane-airscan's [devices] (its network discovery is off:
+// it would multicast onto the real network).
+class TestScanners : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_sane;
+
+    // SANE's configuration for the scan program's list: the test backend (two devices) and
+    // sane-airscan with discovery off and `devices` ("name" = URL, protocol lines).
+    void configureSane(const QString &devices)
+    {
+        const QPair<QString, QString> files[] = {
+            {"dll.conf", "airscan\ntest\n"},
+            {"airscan.conf", "[options]\ndiscovery = disable\nws-discovery = off\n[devices]\n" +
+                                 devices + "[debug]\nenable = false\n"}};
+        for (const auto &file : files) {
+            QFile f(m_sane.filePath(file.first));
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(file.second.toUtf8()) > 0);
+        }
+        qputenv("SANE_CONFIG_DIR", QFile::encodeName(m_sane.path()));
+    }
+
+private slots:
+    void init()
+    {
+        TestEnvironment::resetConfig();
+        TestEnvironment::resetRecord();
+    }
+
+    // What the scanner says, as its status line says it; bodies without end or trickling are
+    // cut off by the size and time bounds.
+    void status_data()
+    {
+        TestRows::add(
+            {"ready |  | 2 | 扫描仪就绪", "busy | FAULT=busy | 3 | 扫描仪忙",
+             "stopped | FAULT=stopped | 4 | 扫描服务已停止",
+             "feeder empty | SHEETS=0 | 5 | 进纸器无纸", "jam | FEEDER_STATE=jam | 6 | 卡纸",
+             "cover open | FEEDER_STATE=door_open | 7 | 盖板打开",
+             "endless body | BODY=status_endless | 1 | 无法连接扫描仪 %1",
+             "trickling body | BODY=status_trickle TRICKLE_MS=400 | 1 | 无法连接扫描仪 %1",
+             "not listening | - | 1 | 无法连接扫描仪 %1"});
+    }
+    void status()
+    {
+        QFETCH(QStringList, fields);
+        EsclScannerProcess scanner(fields[0] == "-" ? QString() : fields[0]);
+        QVERIFY(scanner.isListening());
+        const QString url = QString("http://127.0.0.1:%1/eSCL").arg(scanner.port());
+        if (fields[0] == "-")
+            scanner.stop();
+        QCOMPARE(int(ScannerStatusPoll::ask(url)), fields[1].toInt());
+        QCOMPARE(ScannerStatusBar::statusText(fields[1].toInt(), "escl:" + url),
+                 QString(fields[2]).replace("%1", url));
+    }
+
+    // The monitor asks an eSCL scanner for its status, pings other devices, and is silent while
+    // paused (a scan is under way).
+    void monitor()
+    {
+        EsclScannerProcess scanner("FAULT=busy");
+        QVERIFY(scanner.isListening());
+        ParamSetting::instance.setPrinterAddress(
+            QString("escl:http://127.0.0.1:%1/eSCL").arg(scanner.port()));
+        DetectThread monitor;
+        QSignalSpy statuses(&monitor, &DetectThread::UpdateStatus);
+        monitor.setPaused(true);
+        monitor.setCyclePause(50);
+        monitor.start();
+        QTest::qWait(300); // a paused monitor has nothing to say; no signal to wait for
+        QCOMPARE(statuses.size(), 0);
+        QCOMPARE(scanner.record("status").size(), 0);
+        monitor.setPaused(false);
+        QTRY_VERIFY_WITH_TIMEOUT(!statuses.isEmpty(), 10000);
+        QCOMPARE(statuses.at(0).at(0).toInt(), int(ScannerStatusPoll::Busy));
+        ParamSetting::instance.setPrinterAddress("sane:test:0");
+        QTRY_COMPARE_WITH_TIMEOUT(statuses.last().at(0).toInt(),
+                                  int(ScannerStatusPoll::LocalDevice), 15000);
+    }
+
+    // "测试连接": the scanner's make and model, or why not.
+    void check_data()
+    {
+        TestRows::add({"simulator | escl:%1 | true | Veldrin eSCL Simulator",
+                       "plain URL | %1 | true | Veldrin eSCL Simulator",
+                       "stopped | escl:%1 | false | 无法连接：",
+                       "wsd | wsd:%1 | false | 只能询问 eSCL 扫描仪的型号",
+                       "local | sane:test:0 | false | 本机扫描仪：请通过扫描测试"});
+    }
+    void check()
+    {
+        QFETCH(QStringList, fields);
+        EsclScannerProcess scanner;
+        QVERIFY(scanner.isListening());
+        if (QTest::currentDataTag() == QString("stopped"))
+            scanner.stop();
+        const QString url = QString("http://127.0.0.1:%1/eSCL").arg(scanner.port());
+        ScannerCheck check(QString(fields[0]).replace("%1", url));
+        QSignalSpy checked(&check, &ScannerCheck::Checked);
+        check.start();
+        QTRY_COMPARE_WITH_TIMEOUT(checked.size(), 1, 10000);
+        QCOMPARE(checked.at(0).at(0).toBool(), fields[1] == "true");
+        QVERIFY2(checked.at(0).at(1).toString().startsWith(fields[2]),
+                 qPrintable(checked.at(0).at(1).toString()));
+    }
+
+    // The list through the scan program's -l, with a deadline and a program that cannot start.
+    void discoveryFails_data()
+    {
+        TestRows::add({"deadline | exec sleep 30 | 搜索扫描仪超过 1 秒，已停止",
+                       "no program | | 无法开始搜索扫描仪："});
+    }
+    void discoveryFails()
+    {
+        QFETCH(QStringList, fields);
+        ScannerDiscovery discovery;
+        discovery.setDeadline(1000);
+        discovery.setProgram(fields[0].isEmpty() ? TestEnvironment::appDir() + "/missing"
+                                                 : TestEnvironment::writeFakeProgram(
+                                                       "slowlist", "#!/bin/sh\n" + fields[0]));
+        QSignalSpy finished(&discovery, &ScannerDiscovery::Finished);
+        discovery.search();
+        QVERIFY(finished.wait(10000));
+        QVERIFY(finished.at(0).at(0).value<QList<FoundScanner>>().isEmpty());
+        QVERIFY2(finished.at(0).at(1).toString().startsWith(fields[1]),
+                 qPrintable(finished.at(0).at(1).toString()));
+        QVERIFY(!discovery.isSearching());
+    }
+
+    // The dialog lists what SANE finds (network scanners first), tests the chosen one and
+    // stores it; the scanner's name then shows in the status bar.
+    void dialog()
+    {
+        EsclScannerProcess scanner;
+        QVERIFY(scanner.isListening());
+        const QString url = QString("http://127.0.0.1:%1/eSCL").arg(scanner.port());
+        configureSane(QString("\"Sim eSCL\" = %1, eSCL\n\"Sim WSD\" = "
+                              "http://127.0.0.1:%2/WSD, WSD\n")
+                          .arg(url)
+                          .arg(scanner.port()));
+        ScannerDialog dialog;
+        dialog.show();
+        auto *table = dialog.findChild<QTableWidget *>("table_scanners");
+        QVERIFY(dialog.findChild<QProgressBar *>("progress_search")->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(table->rowCount() > 0, 20000);
+        QStringList rows;
+        for (int row = 0; row < table->rowCount(); ++row)
+            rows << table->item(row, 0)->text() + " | " + table->item(row, 1)->text() + " | " +
+                        table->item(row, 2)->text();
+        QCOMPARE(rows, QStringList(
+                           {"Sim eSCL | eSCL | " + url,
+                            QString("Sim WSD | WSD | http://127.0.0.1:%1/WSD").arg(scanner.port()),
+                            "Noname frontend-tester | SANE | test:0",
+                            "Noname frontend-tester | SANE | test:1"}));
+        QCOMPARE(dialog.findChild<QLabel *>("label_searchState")->text(),
+                 QString("找到 4 台扫描仪"));
+        QVERIFY(!dialog.findChild<QProgressBar *>("progress_search")->isVisible());
+
+        table->selectRow(0);
+        QCOMPARE(dialog.findChild<QLineEdit *>("edit_address")->text(), "escl:" + url);
+        QTest::mouseClick(dialog.findChild<QPushButton *>("btn_test"), Qt::LeftButton);
+        auto *result = dialog.findChild<QLabel *>("label_testResult");
+        QTRY_COMPARE_WITH_TIMEOUT(result->text(), QString("连接成功：Veldrin eSCL Simulator"),
+                                  10000);
+        TestEnvironment::screenshot(&dialog, "scanner-dialog");
+        QTest::mouseClick(dialog.findChild<QPushButton *>("btn_Ok"), Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(ParamSetting::instance.printerAddress(), "escl:" + url);
+        QCOMPARE(ParamSetting::instance.printer_name, QString("Sim eSCL"));
+        QCOMPARE(ScannerStatusBar::scannerName("", "sane:test:1"), QString("test:1"));
+
+        // The status bar names the chosen scanner; its button opens the dialog.
+        QMainWindow window;
+        QMenu *file = window.menuBar()->addMenu("file");
+        QAction *quit = file->addAction("quit");
+        auto *bar = new ScannerStatusBar(&window, file, quit);
+        QCOMPARE(file->actions().indexOf(window.findChild<QAction *>("action_chooseScanner")), 0);
+        auto *button = window.findChild<QToolButton *>("btn_scanner");
+        QCOMPARE(button->text(), QString("Sim eSCL"));
+        bar->showStatus(ScannerStatusPoll::Jam);
+        QCOMPARE(window.findChild<QLabel *>("label_status")->text(), QString("卡纸"));
+        window.resize(420, 120);
+        window.show();
+        TestEnvironment::screenshot(&window, "scanner-status-bar");
+        ModalAnswerer answerer;
+        answerer.expectReject();
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(answerer.waitSeen(1));
+        QCOMPARE(answerer.seen.at(0).title, QString("选择扫描仪"));
+        QCOMPARE(window.findChild<QLabel *>("label_status")->text(), QString("卡纸"));
+    }
+};
+
+SCANCONSOLE_TEST_MAIN(TestScanners)
+#include "tst_scanners.moc"
