@@ -16,6 +16,7 @@
 #include "pages/ImageManager.h"
 #include "preview/PageExport.h"
 #include "preview/PageSaveProgress.h"
+#include "preview/PreviewDiscard.h"
 #include "preview/PreviewWindow.h"
 #include "scan/DetectThread.h"
 #include "settings/CustomDialog.h"
@@ -261,7 +262,7 @@ void MainWindow::startRun(bool saveFiles)
                              QMessageBox::Ok);
         return;
     }
-    if (!checkScanTarget(saveFiles))
+    if (!PreviewDiscard::confirm(m_previewWindow->pageOrder()) || !checkScanTarget(saveFiles))
         return;
 
     m_previewWindow->ClearImage();
@@ -378,7 +379,10 @@ void MainWindow::onUpdateImage(int first)
     for (int i = first; i < n; ++i)
         m_previewWindow->AddImage(store->at(i));
     m_previewWindow->show();
-    m_previewWindow->activateWindow();
+    // The "Please wait" dialog keeps the keyboard while pages arrive: Escape cancels.
+    QWidget *front = m_progressDialog ? static_cast<QWidget *>(m_progressDialog) : m_previewWindow;
+    front->raise();
+    front->activateWindow();
 }
 
 void MainWindow::onFinishReadImageThread()
@@ -613,8 +617,8 @@ void MainWindow::onSaveAs()
     if (folder.isEmpty())
         return;
 
-    const PageExport exporter(folder, ui->combox_saveType->currentIndex(), PageExport::storePages(),
-                              ui->combox_ocrLanguages->languages());
+    const PageExport exporter(folder, ui->combox_saveType->currentIndex(),
+                              m_previewWindow->exportPages(), ui->combox_ocrLanguages->languages());
     const QList<PageExport::File> files = exporter.files();
     if (files.isEmpty())
         return;
