@@ -368,6 +368,8 @@ private slots:
             m_answerer->expectMessageBox(b);
         QCOMPARE(press({20, 30}), 0); // not armed: nothing
         clickTool("action_screenshot");
+        const QString hint = "在页面上拖出区域，或依次点击区域的两个角；回车保存，Esc 结束截取";
+        QCOMPARE(m_window->statusBar()->currentMessage(), hint);
         if (capture) {
             QCOMPARE(press({-10, 30}), 1); // in the grey margin: nothing
             QCOMPARE(press({20, 30}), 2);
@@ -378,6 +380,7 @@ private slots:
             QCOMPARE(view()->shotState(), 2);
             QTest::keyClick(view(), Qt::Key_Escape);
             QVERIFY(view()->shotState() == 0 && view()->cursor().shape() == Qt::ArrowCursor);
+            QCOMPARE(m_window->statusBar()->currentMessage(), QString());
             clickTool("action_screenshot");
             press({20, 30});
             QTest::mouseMove(view(), view()->P2V({165, 100})); // off the image: collapsed
@@ -386,8 +389,17 @@ private slots:
             QCOMPARE(press({20, 100}), 3); // encloses nothing: Return saves nothing
             QTest::keyClick(view(), Qt::Key_Return);
             QCOMPARE(view()->shotState(), 3);
-            QCOMPARE(press({160, 70}), 2); // a new rectangle, far corner on the right edge (inside)
-            press({10, 20});
+            // A new rectangle, far corner on the right edge (inside): clicked, or (odd formats)
+            // dragged from one corner to the other.
+            if (saveType % 2) {
+                QTest::mousePress(view(), Qt::LeftButton, {}, view()->P2V({160, 70}));
+                QTest::mouseMove(view(), view()->P2V({10, 20}));
+                QTest::mouseRelease(view(), Qt::LeftButton, {}, view()->P2V({10, 20}));
+                QCOMPARE(view()->shotState(), 3);
+            } else {
+                QCOMPARE(press({160, 70}), 2);
+                press({10, 20});
+            }
         }
         if (capture)
             QTest::keyClick(m_window.get(), Qt::Key_Return); // the window handles it like the view
@@ -402,6 +414,8 @@ private slots:
                 boxes << box.title + "|" + box.text;
         expected.removeAll("");
         QCOMPARE(boxes, expected);
+        if (capture && !chosen.isEmpty())
+            QCOMPARE(m_answerer->seen.first().filters, QStringList{"所有文件(*.*)"});
         const bool merged = SaveFormat::isMerged(saveType);
         const int count = chosen.isEmpty() ? 0 : capture || merged ? 1 : 3;
         const uint kept = folders ? uint(qPopulationCount(quint32(existing))) : 0u; // and "-1"
