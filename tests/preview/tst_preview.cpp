@@ -733,6 +733,13 @@ private slots:
             sources << page(60 + 10 * i, 40, i);
         addPages(sources);
         runSteps(steps);
+        if (QTest::currentDataTag() == QString("Ctrl+Up")) {
+            m_window->resize(700, 860);
+            TestEnvironment::screenshot(m_window.get(), "preview-page-commands");
+            QMenu menu;
+            menu.addActions(list()->actions());
+            TestEnvironment::screenshot(&menu, "preview-context-menu");
+        }
         QCOMPARE(listed(), order);
         QCOMPARE(store()->count(), 4);
         QCOMPARE(list()->currentRow(), row);
