@@ -172,7 +172,7 @@ void ImageTree::slotItemClickedSlot(QListWidgetItem *item)
 {
     Q_UNUSED(item)
     // The current row, not the clicked item: both agree after a click, and the row is what the
-    // store index follows.
+    // window follows.
     const int row = m_listWidget->currentRow();
     if (row >= 0)
         emit RowChosen(row);
