@@ -262,7 +262,7 @@ void MainWindow::startRun(bool saveFiles)
                              QMessageBox::Ok);
         return;
     }
-    if (!PreviewDiscard::confirm(m_previewWindow->pageOrder()) || !checkScanTarget(saveFiles))
+    if (!PreviewDiscard::confirm(m_previewWindow) || !checkScanTarget(saveFiles))
         return;
 
     m_previewWindow->ClearImage();
@@ -409,6 +409,7 @@ void MainWindow::onFinishReadImageThread()
         const RunReport report = run->report();
         // Kept before any message box: the recognition may end while one is open.
         m_runs.keepFinishing(std::move(run));
+        m_previewWindow->setPagesBeingWritten(true); // its searchable PDF is yet to come
         m_resultLabel->setText(RunReport::pagesScannedText(report.counts.collected));
         m_resultLabel->setToolTip(m_resultLabel->text());
         updateCancelAction();
@@ -422,6 +423,8 @@ void MainWindow::onRunFinished()
     // Only a run whose recognition outlasted its scan is still to finish here.
     if (std::unique_ptr<ScanRun> run = m_runs.takeFinished(sender()))
         finishRun(std::move(run), false);
+    if (m_runs.finishingCount() == 0)
+        m_previewWindow->setPagesBeingWritten(false);
 }
 
 void MainWindow::finishRun(std::unique_ptr<ScanRun> run, bool scanWarnings)

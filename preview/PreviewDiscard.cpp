@@ -1,6 +1,7 @@
 #include "preview/PreviewDiscard.h"
 
 #include "pages/ImageManager.h"
+#include "preview/PreviewWindow.h"
 
 #include <QMessageBox>
 
@@ -17,9 +18,9 @@ int PreviewDiscard::unsavedPages(const QList<int> &order)
     return unsaved;
 }
 
-bool PreviewDiscard::confirm(const QList<int> &order)
+bool PreviewDiscard::confirm(const PreviewWindow *preview)
 {
-    const int unsaved = unsavedPages(order);
+    const int unsaved = preview->pagesBeingWritten() ? 0 : unsavedPages(preview->pageOrder());
     return unsaved == 0 ||
            QMessageBox::question(
                nullptr, tr("Information"),

@@ -231,6 +231,7 @@ void PreviewWindow::AddImage(ImageObject *page)
 void PreviewWindow::ClearImage()
 {
     m_commands.clear();
+    m_pagesBeingWritten = false;
     m_imageView->SetImage(QImage());
     m_imageTree->clearImage();
     updateRestoreAction();

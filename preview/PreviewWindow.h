@@ -56,6 +56,10 @@ public:
     QList<PageExport::Page> exportPages() const;
     // The store indexes of the document's pages, in its order.
     const QList<int> &pageOrder() const { return m_commands.order(); }
+    // Whether a run still writes the pages shown into its documents (a searchable PDF whose text
+    // is being recognised): they are not at risk, though not saved yet. Cleared by ClearImage().
+    void setPagesBeingWritten(bool writing) { m_pagesBeingWritten = writing; }
+    bool pagesBeingWritten() const { return m_pagesBeingWritten; }
     // Where the region capture is armed, how to draw it; or the page's own status again.
     void showCaptureHint(bool armed);
 
@@ -124,4 +128,5 @@ private:
     QLabel *m_labelZoom;
     PageCommands m_commands;
     bool m_restoreAllowed = true;
+    bool m_pagesBeingWritten = false;
 };

@@ -145,6 +145,8 @@ class TestPreview : public QObject
             else if (step.startsWith('S')) {
                 store()->setSkipped(a, true);
                 m_window->refreshPage(a);
+            } else if (step == "W") {
+                m_window->setPagesBeingWritten(true);
             } else if (step == "E") {
                 m_answerer->expectFileDialog(m_dir->path());
                 clickTool("action_save");
@@ -755,7 +757,8 @@ private slots:
     }
 
     // A new scan or preview empties the preview only with the operator's word while it holds
-    // pages never saved (S<page>: skipped by its run, E: 导出 into a merged PDF; as above else):
+    // pages never saved (S<page>: skipped by its run, E: 导出 into a merged PDF, W: their run
+    // still writes them; as above else):
     // not counting pages skipped or deleted, nor pages 导出 has written.
     void unsavedPagesAreAskedFor_data()
     {
@@ -766,6 +769,7 @@ private slots:
         QTest::newRow("a preview, Yes") << "" << true << 4;
         QTest::newRow("skipped and deleted") << "c1 Del S2" << false << 2;
         QTest::newRow("exported") << "E" << false << 0;
+        QTest::newRow("their run still writes them") << "W" << false << 0;
         QTest::newRow("exported, a deleted page back") << "c1 Del E Z" << false << 1;
     }
 
@@ -779,7 +783,7 @@ private slots:
         runSteps(steps);
         const int before = m_answerer->seen.size();
         m_answerer->expectMessageBox(yes ? QMessageBox::Yes : QMessageBox::No);
-        QCOMPARE(PreviewDiscard::confirm(m_window->pageOrder()), yes || !asked);
+        QCOMPARE(PreviewDiscard::confirm(m_window.get()), yes || !asked);
         QStringList boxes;
         for (const ModalAnswerer::Seen &box : m_answerer->seen.mid(before))
             boxes << box.title + "|" + box.text;
