@@ -120,7 +120,7 @@
     <name>ImageTree</name>
     <message>
         <source>ImageTree</source>
-        <translation type="unfinished"></translation>
+        <translation>页面缩略图</translation>
     </message>
     <message>
         <source>Skipped blank page</source>
@@ -132,6 +132,10 @@
     <message>
         <source>Save Screen Shoot</source>
         <translation>截取</translation>
+    </message>
+    <message>
+        <source>ALL File(*.*)</source>
+        <translation>所有文件(*.*)</translation>
     </message>
     <message>
         <source>Could not write %1</source>
@@ -403,7 +407,7 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Excutive</source>
+        <source>Executive</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -914,6 +918,17 @@
     </message>
 </context>
 <context>
+    <name>PreviewDiscard</name>
+    <message>
+        <source>Information</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>%1 page(s) in the preview have not been saved. Discard them?</source>
+        <translation>预览中有 %1 页尚未保存，是否丢弃？</translation>
+    </message>
+</context>
+<context>
     <name>PreviewWindow</name>
     <message>
         <source>Image manager</source>
@@ -930,6 +945,30 @@
     <message>
         <source>Save</source>
         <translation>保存</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>导出</translation>
+    </message>
+    <message>
+        <source>Delete page</source>
+        <translation>删除页面</translation>
+    </message>
+    <message>
+        <source>Move up</source>
+        <translation>上移</translation>
+    </message>
+    <message>
+        <source>Move down</source>
+        <translation>下移</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>撤销</translation>
+    </message>
+    <message>
+        <source>Drag over the region, or click two corners; Enter saves, Escape ends</source>
+        <translation>在页面上拖出区域，或依次点击区域的两个角；回车保存，Esc 结束截取</translation>
     </message>
     <message>
         <source>Quit</source>

@@ -17,6 +17,7 @@
 #include "pages/ImageManager.h"
 #include "preview/PageExport.h"
 #include "preview/PageSaveProgress.h"
+#include "preview/PreviewDiscard.h"
 #include "preview/PreviewWindow.h"
 #include "scan/DetectThread.h"
 #include "settings/CustomDialog.h"
@@ -258,7 +259,7 @@ void MainWindow::startRun(bool saveFiles)
                              QMessageBox::Ok);
         return;
     }
-    if (!checkScanTarget(saveFiles))
+    if (!PreviewDiscard::confirm(m_previewWindow) || !checkScanTarget(saveFiles))
         return;
 
     m_previewWindow->ClearImage();
@@ -378,7 +379,10 @@ void MainWindow::onUpdateImage(int first)
     for (int i = first; i < n; ++i)
         m_previewWindow->AddImage(store->at(i));
     m_previewWindow->show();
-    m_previewWindow->activateWindow();
+    // The "Please wait" dialog keeps the keyboard while pages arrive: Escape cancels.
+    QWidget *front = m_progressDialog ? static_cast<QWidget *>(m_progressDialog) : m_previewWindow;
+    front->raise();
+    front->activateWindow();
 }
 
 void MainWindow::onFinishReadImageThread()
@@ -405,6 +409,7 @@ void MainWindow::onFinishReadImageThread()
         const RunReport report = run->report();
         // Kept before any message box: the recognition may end while one is open.
         m_runs.keepFinishing(std::move(run));
+        m_previewWindow->setPagesBeingWritten(true); // its searchable PDF is yet to come
         m_resultLabel->setText(RunReport::pagesScannedText(report.counts.collected));
         m_resultLabel->setToolTip(m_resultLabel->text());
         updateCancelAction();
@@ -418,6 +423,8 @@ void MainWindow::onRunFinished()
     // Only a run whose recognition outlasted its scan is still to finish here.
     if (std::unique_ptr<ScanRun> run = m_runs.takeFinished(sender()))
         finishRun(std::move(run), false);
+    if (m_runs.finishingCount() == 0)
+        m_previewWindow->setPagesBeingWritten(false);
 }
 
 void MainWindow::finishRun(std::unique_ptr<ScanRun> run, bool scanWarnings)
@@ -606,8 +613,8 @@ void MainWindow::onSaveAs()
     if (folder.isEmpty())
         return;
 
-    const PageExport exporter(folder, ui->combox_saveType->currentIndex(), PageExport::storePages(),
-                              ui->combox_ocrLanguages->languages());
+    const PageExport exporter(folder, ui->combox_saveType->currentIndex(),
+                              m_previewWindow->exportPages(), ui->combox_ocrLanguages->languages());
     const QList<PageExport::File> files = exporter.files();
     if (files.isEmpty())
         return;

@@ -6,8 +6,7 @@
 #include <QPushButton>
 
 RunProgressDialog::RunProgressDialog(QWidget *parent)
-    : QProgressDialog(parent), m_cancelButton(new QPushButton(tr("Cancel"), this)),
-      m_state(tr("Scanning...")), m_pages(0)
+    : QProgressDialog(parent), m_cancelButton(nullptr), m_state(tr("Scanning...")), m_pages(0)
 {
     setObjectName(QStringLiteral("progressDialog"));
     setWindowModality(Qt::WindowModal);
@@ -18,8 +17,11 @@ RunProgressDialog::RunProgressDialog(QWidget *parent)
     setMinimumDuration(0);
     // A busy bar: how many pages the feeder holds is not known.
     setRange(0, 0);
+    // The dialog's own button: each button set brings an Escape shortcut of its own, and with
+    // two of them Escape does nothing at all.
+    setCancelButtonText(tr("Cancel"));
+    m_cancelButton = findChild<QPushButton *>();
     m_cancelButton->setObjectName(QStringLiteral("btn_cancelScan"));
-    setCancelButton(m_cancelButton);
     // Cancel asks; the dialog stays until the run has ended (the base class would hide it).
     // The base class made that connection by name, so only a disconnection by name undoes it.
     disconnect(this, SIGNAL(canceled()), this, SLOT(cancel()));

@@ -9,6 +9,7 @@
 #include <QDebug>
 #include <QFile>
 #include <QMutexLocker>
+#include <QSet>
 
 #include <cstdio>
 #include <sys/stat.h>
@@ -334,6 +335,29 @@ QList<PageSource> ImageManager::sources() const
     for (const Page &page : m_images)
         pages.append(page.source);
     return pages;
+}
+
+QList<bool> ImageManager::savedMarks() const
+{
+    std::shared_ptr<PageStoreFolder> pages;
+    QList<int> pageSlots;
+    {
+        QMutexLocker lock(&m_mutex);
+        pages = m_folder;
+        for (const Page &page : m_images)
+            pageSlots << (page.source.number() != 0 ? page.slot : 0);
+    }
+    QSet<int> saved; // read without the lock: the index is a file
+    if (pages) {
+        for (const PageStoreFolder::Entry &entry : pages->entries()) {
+            if (entry.saved)
+                saved.insert(entry.slot);
+        }
+    }
+    QList<bool> marks;
+    for (int slot : pageSlots)
+        marks << (slot > 0 && saved.contains(slot));
+    return marks;
 }
 
 void ImageManager::replaceImage(int index, const QImage &image)

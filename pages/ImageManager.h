@@ -101,6 +101,9 @@ public:
     PageSource sourceAt(int index) const;
     // Every page, in store order.
     QList<PageSource> sources() const;
+    // For each page in store order, whether it has been written to a destination
+    // (PageSource::markSaved); a page the folder could not take counts as not saved.
+    QList<bool> savedMarks() const;
     // Replaces the pixels of page `index` (rotation): the page is stored again, its thumbnail
     // made again; the record and its name stay.
     void replaceImage(int index, const QImage &image);

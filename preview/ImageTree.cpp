@@ -1,12 +1,15 @@
 #include "preview/ImageTree.h"
 
 #include "pages/ImageManager.h"
-#include "preview/PreviewWindow.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QDataStream>
+#include <QDropEvent>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPainter>
 #include <QPixmap>
 #include <QSignalBlocker>
@@ -15,6 +18,7 @@
 
 namespace {
 
+// Every entry alike, also a turned one: a white box around it would read as a square page.
 const char TransparentBox[] = "background-color: transparent;color: rgb(255,255,255);";
 
 // A skipped page's thumbnail: faded and greyed, so it reads as a page that is not there.
@@ -51,6 +55,11 @@ ImageTree::ImageTree(QWidget *parent) : QWidget(parent)
                                   m_listWidget->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
                                   2 * m_listWidget->frameWidth() + 4);
 
+    // A page is moved by dragging its entry; where it lands is the window's to decide.
+    m_listWidget->setDragDropMode(QAbstractItemView::InternalMove);
+    m_listWidget->setDefaultDropAction(Qt::MoveAction);
+    m_listWidget->viewport()->installEventFilter(this);
+
     setWindowTitle(tr("ImageTree"));
     QMetaObject::connectSlotsByName(this);
     connect(m_listWidget, &QListWidget::itemClicked, this, &ImageTree::slotItemClickedSlot);
@@ -63,14 +72,14 @@ ImageTree::ImageTree(QWidget *parent) : QWidget(parent)
         "QListWidget::item:selected:!active{border-width:0px; background:rgb(93, 107, 153); }"));
 }
 
-QWidget *ImageTree::createEntry(const ImageObject *page, const QString &pictureStyle)
+QWidget *ImageTree::createEntry(const ImageObject *page)
 {
     auto *container = new QWidget(m_listWidget);
 
     auto *picture = new QLabel(container);
     picture->setFixedSize(ImageManager::ThumbnailSide, ImageManager::ThumbnailSide);
     picture->setAutoFillBackground(true);
-    picture->setStyleSheet(pictureStyle);
+    picture->setStyleSheet(QLatin1String(TransparentBox));
     // The store made the thumbnail when the page arrived: nothing here touches the page.
     if (page->skipped && !page->thumbnail.isNull())
         picture->setPixmap(dimmed(page->thumbnail));
@@ -79,9 +88,6 @@ QWidget *ImageTree::createEntry(const ImageObject *page, const QString &pictureS
     picture->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     picture->setObjectName(QStringLiteral("labelImage"));
     picture->setAttribute(Qt::WA_TranslucentBackground);
-    // Translucency also turns off background painting, which would hide the white box of a
-    // rebuilt entry; the transparent entries look the same either way.
-    picture->setAttribute(Qt::WA_NoSystemBackground, false);
 
     auto *name = new QLabel(page->name, container);
     name->setAlignment(Qt::AlignCenter);
@@ -107,39 +113,29 @@ QWidget *ImageTree::createEntry(const ImageObject *page, const QString &pictureS
     return container;
 }
 
-void ImageTree::addImage(ImageObject *page)
+void ImageTree::addImage(const ImageObject *page)
 {
     if (!page)
         return;
-    QWidget *entry = createEntry(page, QLatin1String(TransparentBox));
     auto *item = new QListWidgetItem(m_listWidget);
     item->setSizeHint(QSize(250, 250));
-    m_listWidget->setItemWidget(item, entry);
+    item->setData(Qt::UserRole, dragMark());
+    m_listWidget->setItemWidget(item, createEntry(page));
 }
 
-void ImageTree::updateImage(int index)
+void ImageTree::updateImage(int row, const ImageObject *page)
 {
-    // The entry of row `index`, which shows store page `index`, whichever row is current.
-    QListWidgetItem *item = m_listWidget->item(index);
-    const ImageObject *page = ImageManager::Instance()->at(index);
-    if (!item || !page)
-        return;
     // setItemWidget deletes the entry widget it replaces.
-    QWidget *entry = createEntry(
-        page, QStringLiteral("background-color: rgb(255,255,255);color: rgb(255,255,255);"));
-    m_listWidget->setItemWidget(item, entry);
+    if (QListWidgetItem *item = m_listWidget->item(row); item && page)
+        m_listWidget->setItemWidget(item, createEntry(page));
 }
 
-void ImageTree::refreshEntry(int index)
+void ImageTree::setPages(const QList<const ImageObject *> &pages)
 {
-    QListWidgetItem *item = m_listWidget->item(index);
-    const ImageObject *page = ImageManager::Instance()->at(index);
-    if (!item || !page)
-        return;
-    // The same box as before: white once the page has been turned.
-    const QLabel *picture = m_listWidget->itemWidget(item)->findChild<QLabel *>("labelImage");
-    m_listWidget->setItemWidget(
-        item, createEntry(page, picture ? picture->styleSheet() : QLatin1String(TransparentBox)));
+    const QSignalBlocker quiet(m_listWidget);
+    m_listWidget->clear();
+    for (const ImageObject *page : pages)
+        addImage(page);
 }
 
 void ImageTree::setContextActions(const QList<QAction *> &actions)
@@ -168,17 +164,72 @@ void ImageTree::setCurrentRow(int row)
 
 void ImageTree::slotCurrentRowChanged(int row)
 {
-    if (row >= 0 && PreviewWindow::m_Instance)
-        PreviewWindow::m_Instance->SetCurImage(row);
+    if (row >= 0)
+        emit RowChosen(row);
 }
 
 void ImageTree::slotItemClickedSlot(QListWidgetItem *item)
 {
     Q_UNUSED(item)
     // The current row, not the clicked item: both agree after a click, and the row is what the
-    // store index follows.
+    // window follows.
     const int row = m_listWidget->currentRow();
-    if (row < 0 || !PreviewWindow::m_Instance)
-        return;
-    PreviewWindow::m_Instance->SetCurImage(row);
+    if (row >= 0)
+        emit RowChosen(row);
+}
+
+int ImageTree::draggedRow(const QMimeData *data) const
+{
+    // The list's drag data holds each entry's row and roles, among them this list's mark: an
+    // entry of another list or program is never taken for one of ours.
+    const QStringList formats = m_listWidget->model()->mimeTypes();
+    if (!data || formats.isEmpty() || !data->hasFormat(formats.first()))
+        return -1;
+    QByteArray bytes = data->data(formats.first());
+    QDataStream stream(&bytes, QIODevice::ReadOnly);
+    int row = -1, column = -1;
+    QMap<int, QVariant> roles;
+    stream >> row >> column >> roles;
+    const bool ours = stream.status() == QDataStream::Ok && roles.value(Qt::UserRole) == dragMark();
+    return ours && row >= 0 && row < m_listWidget->count() ? row : -1;
+}
+
+QString ImageTree::dragMark() const
+{
+    return QString::number(QCoreApplication::applicationPid()) + QLatin1Char(':') +
+           QString::number(quintptr(this));
+}
+
+bool ImageTree::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (watched != m_listWidget->viewport() ||
+        (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop))
+        return QWidget::eventFilter(watched, event);
+    auto *drop = static_cast<QDropEvent *>(event);
+    const int from = draggedRow(drop->mimeData());
+    if (from < 0) {
+        drop->ignore();
+        return true;
+    }
+    if (type != QEvent::Drop) {
+        // The list's own drag: the list draws where the entry would go.
+        if (drop->source() == m_listWidget)
+            return QWidget::eventFilter(watched, event);
+        drop->setDropAction(Qt::MoveAction);
+        drop->accept();
+        return true;
+    }
+    // The entry goes before the entry under the mouse, or after it in that entry's lower
+    // half, or last below every entry.
+    const QModelIndex at = m_listWidget->indexAt(drop->pos());
+    int before = m_listWidget->count();
+    if (at.isValid())
+        before = at.row() + (drop->pos().y() > m_listWidget->visualRect(at).center().y() ? 1 : 0);
+    // Not moved by the list itself (which would lose the entries' widgets): a copy as far as
+    // the drag knows, so the dragged entry is not removed either.
+    drop->setDropAction(Qt::CopyAction);
+    drop->accept();
+    emit PageDropped(from, before > from ? before - 1 : before);
+    return true;
 }

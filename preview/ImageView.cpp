@@ -5,6 +5,7 @@
 #include "settings/ParamSetting.h"
 #include "settings/SaveFormat.h"
 
+#include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImage>
@@ -138,6 +139,8 @@ void ImageView::StartScreenshot()
     m_shotStart = QPoint(0, 0);
     m_shotEnd = QPoint(0, 0);
     update();
+    if (PreviewWindow::m_Instance)
+        PreviewWindow::m_Instance->showCaptureHint(true);
 }
 
 void ImageView::EndScreenshot()
@@ -149,6 +152,8 @@ void ImageView::EndScreenshot()
     m_shotEnd = QPoint(0, 0);
     setCursor(Qt::ArrowCursor);
     update();
+    if (PreviewWindow::m_Instance)
+        PreviewWindow::m_Instance->showCaptureHint(false);
 }
 
 void ImageView::UpdateScreenshotRect()
@@ -188,8 +193,8 @@ void ImageView::SaveScreenshot()
     const QImage picture = m_image.copy(region);
 
     const ParamSetting &param = ParamSetting::instance;
-    const QString chosen = QFileDialog::getSaveFileName(
-        this, tr("Save Screen Shoot"), param.save_path, QStringLiteral("ALL File(*.*);;"));
+    const QString chosen = QFileDialog::getSaveFileName(this, tr("Save Screen Shoot"),
+                                                        param.save_path, tr("ALL File(*.*)"));
     if (!chosen.isEmpty()) {
         QString target;
         const int format = captureFormat(chosen, param.save_type, &target);
@@ -281,6 +286,7 @@ void ImageView::mousePressEvent(QMouseEvent *event)
                 m_shotState = ShotSelecting;
                 m_shotStart = p;
                 m_shotEnd = p;
+                m_shotPress = pos;
                 update();
             } else if (m_shotState == ShotSelecting) {
                 m_shotState = ShotDone;
@@ -294,6 +300,15 @@ void ImageView::mousePressEvent(QMouseEvent *event)
 
 void ImageView::mouseReleaseEvent(QMouseEvent *event)
 {
+    // A drag from the first corner ends at the second; a click leaves it to the next click.
+    const QPoint p = V2P(event->pos());
+    if (event->button() == Qt::LeftButton && m_shotState == ShotSelecting &&
+        (event->pos() - m_shotPress).manhattanLength() >= QApplication::startDragDistance() &&
+        !isCursorOutImage(p)) {
+        m_shotState = ShotDone;
+        m_shotEnd = p;
+        update();
+    }
     if (m_moving) {
         m_moving = false;
         m_movePos = QPoint(0, 0);

@@ -11,7 +11,7 @@ class QScrollArea;
 // viewport (and kept fitted while the window changes size, until the operator zooms), Ctrl + wheel
 // zoom about the point under the cursor between limits derived from the image size, centring of
 // an image smaller than the viewport, panning with the middle button, and a region capture (arm,
-// click two corners, Return saves, Escape ends).
+// drag from one corner to the other or click both, Return saves, Escape ends).
 // The view holds its own copy of the page (QImage shares the pixels): the page store may let go
 // of its copy meanwhile.
 class ImageView : public QWidget
@@ -96,4 +96,5 @@ private:
     int m_shotState;
     QPoint m_shotStart;
     QPoint m_shotEnd;
+    QPoint m_shotPress; // where the first corner was pressed, in view coordinates
 };

@@ -22,10 +22,17 @@ PageExport::PageExport(const QString &folder, int saveType, const QList<Page> &p
 
 QList<PageExport::Page> PageExport::storePages(int alsoSkipped)
 {
+    QList<int> all;
+    for (int i = 0, n = ImageManager::Instance()->count(); i < n; ++i)
+        all << i;
+    return orderedPages(all, alsoSkipped);
+}
+
+QList<PageExport::Page> PageExport::orderedPages(const QList<int> &indexes, int alsoSkipped)
+{
     ImageManager *store = ImageManager::Instance();
     QList<Page> pages;
-    const int count = store->count();
-    for (int i = 0; i < count; ++i) {
+    for (int i : indexes) {
         const ImageObject *record = store->at(i);
         if (record && (!record->skipped || i == alsoSkipped))
             pages.append({record->name, store->sourceAt(i)});

@@ -43,6 +43,8 @@ public:
     // The pages of the page store in store order (their pixels stay on disk until written),
     // without the blank pages the run skipped, but for page `alsoSkipped`.
     static QList<Page> storePages(int alsoSkipped = -1);
+    // The store's pages `indexes`, in that order, likewise.
+    static QList<Page> orderedPages(const QList<int> &indexes, int alsoSkipped = -1);
 
     // The files in page order (a single one for the merged PDFs; none for an index that is no
     // format).

@@ -63,8 +63,13 @@ void PageSaveThread::run()
         }
         QString written;
         const Commit result = commit(out, &written);
-        if (result == Commit::Done)
+        if (result == Commit::Done) {
+            // The pages are in a file of the operator's now: a page store left by a console
+            // that died says so, and a new scan does not ask to keep them.
+            for (const PageSource &page : file.pages)
+                page.markSaved();
             emit FileWritten(written);
+        }
         if (result == Commit::Cancelled) {
             emit SaveFinished(failed, true);
             return;

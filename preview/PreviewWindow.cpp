@@ -59,8 +59,9 @@ PreviewWindow::PreviewWindow(QWidget *parent) : QMainWindow(parent)
     addDockWidget(Qt::LeftDockWidgetArea, m_dock);
     m_imageTree = new ImageTree(m_dock);
     m_imageTree->resize(300, 100);
-    m_imageTree->setContextActions({m_actionRestore});
     m_dock->setWidget(m_imageTree);
+    connect(m_imageTree, &ImageTree::RowChosen, this, &PreviewWindow::showRow);
+    InitPageCommands();
 
     m_labelZoom = new QLabel;
     m_labelZoom->setObjectName(QStringLiteral("label_zoom"));
@@ -107,8 +108,9 @@ void PreviewWindow::InitImageView()
 
 void PreviewWindow::InitFile()
 {
+    // Writes the document as the page commands shaped it.
     m_actionSave =
-        new QAction(QIcon(QStringLiteral(":/PreviewWindow/res/SaveFile.png")), tr("Save"), this);
+        new QAction(QIcon(QStringLiteral(":/PreviewWindow/res/SaveFile.png")), tr("Export"), this);
     m_actionSave->setObjectName(QStringLiteral("action_save"));
     m_actionSave->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
     connect(m_actionSave, &QAction::triggered, this, &PreviewWindow::slotExport);
@@ -177,17 +179,59 @@ void PreviewWindow::InitEdit()
     m_mainToolBar->addAction(m_actionFit);
 }
 
+void PreviewWindow::InitPageCommands()
+{
+    const struct
+    {
+        QAction **action;
+        QString text;
+        QKeySequence key;
+        const char *name;
+        void (PreviewWindow::*slot)();
+    } commands[] = {
+        {&m_actionDelete, tr("Delete page"), QKeySequence::Delete, "action_deletePage",
+         &PreviewWindow::slotDeletePage},
+        {&m_actionMoveUp, tr("Move up"), QKeySequence(Qt::CTRL + Qt::Key_Up), "action_moveUp",
+         &PreviewWindow::slotMoveUp},
+        {&m_actionMoveDown, tr("Move down"), QKeySequence(Qt::CTRL + Qt::Key_Down),
+         "action_moveDown", &PreviewWindow::slotMoveDown},
+        {&m_actionUndo, tr("Undo"), QKeySequence::Undo, "action_undo", &PreviewWindow::slotUndo},
+    };
+    m_menuEdit->addSeparator();
+    QList<QAction *> context;
+    for (const auto &command : commands) {
+        QAction *action = new QAction(command.text, this);
+        action->setObjectName(QLatin1String(command.name));
+        action->setShortcut(command.key);
+        connect(action, &QAction::triggered, this, command.slot);
+        m_menuEdit->addAction(action);
+        context << action;
+        *command.action = action;
+    }
+    auto *separator = new QAction(this);
+    separator->setSeparator(true);
+    m_imageTree->setContextActions(context << separator << m_actionRestore);
+    // Queued: the list is laid out anew only once its drag has ended.
+    connect(
+        m_imageTree, &ImageTree::PageDropped, this,
+        [this](int from, int to) { applyCommand(m_commands.move(from, to)); },
+        Qt::QueuedConnection);
+    updatePageActions();
+}
+
 void PreviewWindow::AddImage(ImageObject *page)
 {
     if (!page)
         return;
+    const int index = m_commands.append(); // pages come in store order
     m_imageTree->addImage(page);
-    // Row i is store page i: the new row is the new page's store index.
-    SetCurImage(m_imageTree->count() - 1);
+    SetCurImage(index);
 }
 
 void PreviewWindow::ClearImage()
 {
+    m_commands.clear();
+    m_pagesBeingWritten = false;
     m_imageView->SetImage(QImage());
     m_imageTree->clearImage();
     updateRestoreAction();
@@ -195,16 +239,88 @@ void PreviewWindow::ClearImage()
 
 void PreviewWindow::SetCurImage(int index)
 {
-    if (index < 0)
-        return;
+    const int row = m_commands.rowOf(index);
     ImageManager *store = ImageManager::Instance();
     ImageObject *page = store->at(index);
-    if (!page)
+    if (row < 0 || !page)
         return;
     store->setCurIndex(index);
-    m_imageTree->setCurrentRow(index);
+    m_imageTree->setCurrentRow(row);
     m_imageView->SetImage(store->imageAt(index));
     updateRestoreAction();
+}
+
+void PreviewWindow::showRow(int row)
+{
+    if (row >= 0) {
+        SetCurImage(m_commands.storeIndex(row));
+        return;
+    }
+    // No page left in the document.
+    ImageManager::Instance()->setCurIndex(-1);
+    m_imageView->SetImage(QImage());
+    updateRestoreAction();
+}
+
+void PreviewWindow::applyCommand(bool done)
+{
+    if (!done)
+        return;
+    m_imageView->EndScreenshot();
+    ImageManager *store = ImageManager::Instance();
+    QList<const ImageObject *> pages;
+    for (int index : m_commands.order())
+        pages << store->at(index);
+    m_imageTree->setPages(pages);
+    showRow(m_commands.row());
+}
+
+void PreviewWindow::updatePageActions()
+{
+    const int row = m_commands.rowOf(ImageManager::Instance()->curIndex());
+    m_actionDelete->setEnabled(row >= 0);
+    m_actionMoveUp->setEnabled(row > 0);
+    m_actionMoveDown->setEnabled(row >= 0 && row < m_commands.count() - 1);
+    m_actionUndo->setEnabled(m_commands.canUndo());
+}
+
+int PreviewWindow::currentRow() const
+{
+    return m_commands.rowOf(ImageManager::Instance()->curIndex());
+}
+
+void PreviewWindow::slotDeletePage()
+{
+    applyCommand(m_commands.remove(currentRow()));
+}
+
+void PreviewWindow::slotMoveUp()
+{
+    applyCommand(m_commands.moveUp(currentRow()));
+}
+
+void PreviewWindow::slotMoveDown()
+{
+    applyCommand(m_commands.moveDown(currentRow()));
+}
+
+void PreviewWindow::slotUndo()
+{
+    applyCommand(m_commands.undo());
+}
+
+QList<PageExport::Page> PreviewWindow::exportPages() const
+{
+    return PageExport::orderedPages(m_commands.order());
+}
+
+void PreviewWindow::showCaptureHint(bool armed)
+{
+    if (armed)
+        m_statusBar->showMessage(
+            tr("Drag over the region, or click two corners; Enter saves, Escape ends"));
+    else
+        updateRestoreAction();
 }
 
 void PreviewWindow::setRestoreAllowed(bool allowed)
@@ -215,12 +331,13 @@ void PreviewWindow::setRestoreAllowed(bool allowed)
 
 void PreviewWindow::refreshPage(int index)
 {
-    m_imageTree->refreshEntry(index);
+    m_imageTree->updateImage(m_commands.rowOf(index), ImageManager::Instance()->at(index));
     updateRestoreAction();
 }
 
 void PreviewWindow::updateRestoreAction()
 {
+    updatePageActions();
     const ImageObject *page = ImageManager::Instance()->getCurImage();
     const bool skipped = page && page->skipped && m_imageTree->count() > 0;
     m_actionRestore->setEnabled(skipped && m_restoreAllowed);
@@ -252,7 +369,7 @@ void PreviewWindow::slotExport()
     if (folder.isEmpty())
         return;
 
-    const PageExport job(folder, ParamSetting::instance.save_type, PageExport::storePages(),
+    const PageExport job(folder, ParamSetting::instance.save_type, exportPages(),
                          ParamSetting::instance.ocr_languages);
     const QList<PageExport::File> files = job.files();
     if (files.isEmpty())
@@ -292,7 +409,7 @@ void PreviewWindow::rotateCurrent(int angle)
     // one version or the other, whole.
     const QImage rotated = page.transformed(QTransform().rotate(angle), Qt::FastTransformation);
     store->replaceImage(index, rotated);
-    m_imageTree->updateImage(index);
+    m_imageTree->updateImage(m_commands.rowOf(index), store->at(index));
     m_imageView->SetImage(rotated);
 }
 

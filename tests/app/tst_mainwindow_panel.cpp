@@ -618,7 +618,7 @@ private slots:
         for (int i = 0; i < pages; ++i) {
             auto *image = new QImage(60 + i, 80, QImage::Format_RGB32);
             image->fill(QColor(20 * i, 100, 200));
-            ImageManager::Instance()->AddImage(image, p.name);
+            w->previewWindow()->AddImage(ImageManager::Instance()->AddImage(image, p.name));
         }
         find<QComboBox>("combox_saveType")->setCurrentIndex(format);
         QTemporaryDir dir;

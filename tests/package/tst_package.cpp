@@ -273,7 +273,7 @@ private slots:
         QCOMPARE(keys.value("Type"), QString("Application"));
         QCOMPARE(keys.value("Name"), QString("Veldrin Scan"));
         QCOMPARE(keys.value("Name[zh_CN]"), QString("Veldrin扫描软件"));
-        QCOMPARE(keys.value("Categories"), QString("Graphics;Scanning;Office;"));
+        QCOMPARE(keys.value("Categories"), QString("Graphics;Scanning;")); // one main category
         QCOMPARE(keys.value("Terminal"), QString("false"));
         // The command and the icon are the ones the package installs.
         QVERIFY(QFileInfo(m_root + "/usr/bin/" + keys.value("Exec")).isExecutable());

@@ -1,13 +1,16 @@
 #include "pages/FileCommit.h"
 #include "pages/ImageManager.h"
 #include "preview/ImageView.h"
+#include "preview/PageCommands.h"
 #include "preview/PageExport.h"
 #include "preview/PageSaveProgress.h"
 #include "preview/PageSaveThread.h"
+#include "preview/PreviewDiscard.h"
 #include "preview/PreviewWindow.h"
 #include "settings/ParamSetting.h"
 #include "settings/SaveFormat.h"
 #include "tests/support/ModalAnswerer.h"
+#include "tests/support/PdfFiles.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TextPages.h"
 
@@ -105,6 +108,66 @@ class TestPreview : public QObject
         QTest::mouseClick(bar->widgetForAction(m_window->findChild<QAction *>(name)),
                           Qt::LeftButton);
     }
+    void clickRow(int row)
+    {
+        list()->scrollToItem(list()->item(row));
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {},
+                          list()->visualItemRect(list()->item(row)).center());
+    }
+    // The page in row `from` dragged onto the top or bottom half of the entry in row `onto`.
+    void drop(int from, int onto, bool bottom)
+    {
+        clickRow(from); // the press that begins a drag chooses the entry
+        list()->scrollToItem(list()->item(onto));
+        const QRect r = list()->visualItemRect(list()->item(onto));
+        const QPoint at(r.center().x(), bottom ? r.bottom() - r.height() / 4 : r.top() + 5);
+        std::unique_ptr<QMimeData> data(list()->model()->mimeData({list()->currentIndex()}));
+        QDragEnterEvent enter(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(list()->viewport(), &enter);
+        QDropEvent event(at, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(list()->viewport(), &event);
+        QCoreApplication::processEvents(); // the window lays the list out once the drop is over
+    }
+    // Runs page commands given as in shapingTheDocument.
+    void runSteps(const QString &steps)
+    {
+        const QMap<QString, QPair<Qt::Key, Qt::KeyboardModifiers>> keys{
+            {"Del", {Qt::Key_Delete, Qt::NoModifier}},
+            {"Up", {Qt::Key_Up, Qt::ControlModifier}},
+            {"Down", {Qt::Key_Down, Qt::ControlModifier}},
+            {"Z", {Qt::Key_Z, Qt::ControlModifier}}};
+        for (const QString &step : steps.split(' ', Qt::SkipEmptyParts)) {
+            const int a = step.mid(1).section('>', 0, 0).toInt();
+            if (step.startsWith('c'))
+                clickRow(a);
+            else if (step.startsWith('g'))
+                drop(a, step.section('>', 1).left(1).toInt(), step.endsWith('b'));
+            else if (step.startsWith('S')) {
+                store()->setSkipped(a, true);
+                m_window->refreshPage(a);
+            } else if (step == "W") {
+                m_window->setPagesBeingWritten(true);
+            } else if (step == "E") {
+                m_answerer->expectFileDialog(m_dir->path());
+                clickTool("action_save");
+                QVERIFY(saveEnded());
+                m_window->activateWindow(); // the keys go on to the window, as after any dialog
+                QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+            } else
+                QTest::keyClick(list(), keys.value(step).first, keys.value(step).second);
+        }
+    }
+    // The store indexes of the list's entries, by their captions.
+    QString listed() const
+    {
+        QStringList rows;
+        for (int i = 0; i < list()->count(); ++i)
+            for (int page = 0; page < store()->count(); ++page)
+                if (label(i, "LableName")->text() == store()->at(page)->name)
+                    rows << QString::number(page);
+        return rows.join(' ');
+    }
+
     // Left click on image pixel `p`; the capture state that follows.
     int press(const QPoint &p)
     {
@@ -307,6 +370,8 @@ private slots:
             m_answerer->expectMessageBox(b);
         QCOMPARE(press({20, 30}), 0); // not armed: nothing
         clickTool("action_screenshot");
+        const QString hint = "在页面上拖出区域，或依次点击区域的两个角；回车保存，Esc 结束截取";
+        QCOMPARE(m_window->statusBar()->currentMessage(), hint);
         if (capture) {
             QCOMPARE(press({-10, 30}), 1); // in the grey margin: nothing
             QCOMPARE(press({20, 30}), 2);
@@ -317,6 +382,7 @@ private slots:
             QCOMPARE(view()->shotState(), 2);
             QTest::keyClick(view(), Qt::Key_Escape);
             QVERIFY(view()->shotState() == 0 && view()->cursor().shape() == Qt::ArrowCursor);
+            QCOMPARE(m_window->statusBar()->currentMessage(), QString());
             clickTool("action_screenshot");
             press({20, 30});
             QTest::mouseMove(view(), view()->P2V({165, 100})); // off the image: collapsed
@@ -325,8 +391,17 @@ private slots:
             QCOMPARE(press({20, 100}), 3); // encloses nothing: Return saves nothing
             QTest::keyClick(view(), Qt::Key_Return);
             QCOMPARE(view()->shotState(), 3);
-            QCOMPARE(press({160, 70}), 2); // a new rectangle, far corner on the right edge (inside)
-            press({10, 20});
+            // A new rectangle, far corner on the right edge (inside): clicked, or (odd formats)
+            // dragged from one corner to the other.
+            if (saveType % 2) {
+                QTest::mousePress(view(), Qt::LeftButton, {}, view()->P2V({160, 70}));
+                QTest::mouseMove(view(), view()->P2V({10, 20}));
+                QTest::mouseRelease(view(), Qt::LeftButton, {}, view()->P2V({10, 20}));
+                QCOMPARE(view()->shotState(), 3);
+            } else {
+                QCOMPARE(press({160, 70}), 2);
+                press({10, 20});
+            }
         }
         if (capture)
             QTest::keyClick(m_window.get(), Qt::Key_Return); // the window handles it like the view
@@ -341,6 +416,8 @@ private slots:
                 boxes << box.title + "|" + box.text;
         expected.removeAll("");
         QCOMPARE(boxes, expected);
+        if (capture && !chosen.isEmpty())
+            QCOMPARE(m_answerer->seen.first().filters, QStringList{"所有文件(*.*)"});
         const bool merged = SaveFormat::isMerged(saveType);
         const int count = chosen.isEmpty() ? 0 : capture || merged ? 1 : 3;
         const uint kept = folders ? uint(qPopulationCount(quint32(existing))) : 0u; // and "-1"
@@ -505,15 +582,17 @@ private slots:
             QVERIFY(i == row || stored(i) == sources.at(i));
         QVERIFY(view()->image() == store()->imageAt(row));
         QVERIFY(view()->isFitted());
-        // Row i still shows store page i; only the turned entry is rebuilt, on a white box.
+        // Row i still shows store page i; the turned entry keeps the page's shape, turned and
+        // back, on no box of its own (a white one read as a square page).
         for (int i = 0; i < sources.size(); ++i)
             QCOMPARE(label(i, "LableName")->text(), store()->at(i)->name);
-        QCOMPARE(label(row)->pixmap(Qt::ReturnByValue).size(),
-                 turned.size().scaled(200, 200, Qt::KeepAspectRatio));
-        QCOMPARE(label(row)->grab().toImage().pixelColor(2, 2), QColor(Qt::white));
-        QCOMPARE(label((row + 1) % 4)->grab().toImage().pixelColor(2, 2).alpha(), 0);
-        clickTool("action_rotateCCW");
-        QCOMPARE(stored(row), sources.at(row));
+        for (const QSize &shape : {turned.size(), source.size()}) {
+            QCOMPARE(label(row)->pixmap(Qt::ReturnByValue).size(),
+                     shape.scaled(200, 200, Qt::KeepAspectRatio));
+            QCOMPARE(label(row)->grab().toImage().pixelColor(2, 2).alpha(), 0);
+            clickTool("action_rotateCCW");
+        }
+        QCOMPARE(stored(row), sources.at(row).transformed(QTransform().rotate(270)));
     }
 
     // A blank page its run skipped is dimmed under "已跳过的空白页" and left out of an export;
@@ -564,6 +643,153 @@ private slots:
         QCOMPARE(label(1)->pixmap(Qt::ReturnByValue).toImage(),
                  store()->at(1)->thumbnail.convertToFormat(QImage::Format_RGB32));
         QCOMPARE(PageExport::storePages().size(), 3);
+    }
+
+    // The page commands alone, on five pages (d: delete row, u / n: up / down, m: move from>to,
+    // z: undo, +: a page arrives, c: a new scan): the document's order, the row then shown
+    // (-1: no command yet, or no page left) and whether an undo is left.
+    void pageCommands_data()
+    {
+        QTest::addColumn<QString>("commands");
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<bool>("canUndo");
+        const QString rows =
+            "delete the middle|d2|0 1 3 4|2|1;delete the last|d4|0 1 2 3|3|1;"
+            "delete every page|d0 d0 d0 d0 d0||-1|1;delete, undo|d2 z|0 1 2 3 4|2|0;"
+            "one undo step|d0 d0 z z|1 2 3 4|0|0;up|u3|0 1 3 2 4|2|1;down, undo|n1 z|0 1 2 3 4|1|0;"
+            "nothing to do|u0 n4 d5 m0>5 m2>2 z|0 1 2 3 4|-1|0;to the end|m0>4|1 2 3 4 0|4|1;"
+            "to the top, undo|m3>0 z|0 1 2 3 4|3|0;"
+            "delete, a page arrives, undo|d1 + z|0 1 2 3 4 5|1|0;"
+            "move, a page arrives, undo|m0>4 + z|0 1 2 3 4 5|0|0;a new scan|d1 c + +|0 1|-1|0";
+        for (const QString &row : rows.split(';')) {
+            const QStringList f = row.split('|');
+            QTest::newRow(qPrintable(f[0])) << f[1] << f[2] << f[3].toInt() << (f[4] == "1");
+        }
+    }
+
+    void pageCommands()
+    {
+        QFETCH(QString, commands);
+        QFETCH(QString, order);
+        QFETCH(int, row);
+        QFETCH(bool, canUndo);
+        PageCommands pages;
+        for (int i = 0; i < 5; ++i)
+            pages.append();
+        for (const QString &c : commands.split(' ')) {
+            const int a = c.mid(1).section('>', 0, 0).toInt(), b = c.section('>', 1).toInt();
+            const char command = c.at(0).toLatin1();
+            command == 'd'   ? pages.remove(a)
+            : command == 'u' ? pages.moveUp(a)
+            : command == 'n' ? pages.moveDown(a)
+            : command == 'm' ? pages.move(a, b)
+            : command == 'z' ? pages.undo()
+            : command == '+' ? pages.append() >= 0
+                             : (pages.clear(), true);
+        }
+        QStringList got;
+        for (int index : pages.order())
+            got << QString::number(index);
+        QCOMPARE(got.join(' '), order);
+        QCOMPARE(pages.row(), row);
+        QCOMPARE(pages.canUndo(), canUndo);
+    }
+
+    // The page commands in the window, through their keys and a drag in the list (c: click row,
+    // Del, Up and Down with Ctrl, Z: Ctrl+Z, g<from>><row><t|b>: dropped on the top or bottom
+    // of an entry): the list shows the document, the chosen page is shown, the store keeps every
+    // page, and 导出 writes the document's pages in its order into one merged PDF.
+    void shapingTheDocument_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<int>("row");
+        const QString rows = "Delete|c1 Del|0 2 3|1;Delete, Ctrl+Z|c1 Del Z|0 1 2 3|1;"
+                             "Ctrl+Up|c2 Up|0 2 1 3|1;Ctrl+Down twice|c0 Down Down|1 2 0 3|2;"
+                             "Ctrl+Up on the first|c0 Up|0 1 2 3|0;dragged below the last|g0>3b|"
+                             "1 2 3 0|3;dragged above the second|g3>1t|0 3 1 2|1;"
+                             "dragged, Ctrl+Z|g0>3b Z|0 1 2 3|0;every page deleted|c0 Del Del Del "
+                             "Del||-1";
+        for (const QString &row : rows.split(';')) {
+            const QStringList f = row.split('|');
+            QTest::newRow(qPrintable(f[0])) << f[1] << f[2] << f[3].toInt();
+        }
+    }
+
+    void shapingTheDocument()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, order);
+        QFETCH(int, row);
+        QStringList names;
+        for (QAction *action : list()->actions())
+            names << action->text() +
+                         (action->shortcut().isEmpty() ? "" : " " + action->shortcut().toString());
+        QCOMPARE(names, QStringList({"删除页面 Del", "上移 Ctrl+Up", "下移 Ctrl+Down",
+                                     "撤销 Ctrl+Z", "", "恢复此页"}));
+        QCOMPARE(m_window->findChild<QAction *>("action_save")->text(), QString("导出"));
+        ParamSetting::instance.save_type = SaveFormat::MergedPdf;
+        QList<QImage> sources;
+        for (int i = 0; i < 4; ++i)
+            sources << page(60 + 10 * i, 40, i);
+        addPages(sources);
+        runSteps(steps);
+        if (QTest::currentDataTag() == QString("Ctrl+Up")) {
+            m_window->resize(700, 860);
+            TestEnvironment::screenshot(m_window.get(), "preview-page-commands");
+            QMenu menu;
+            menu.addActions(list()->actions());
+            TestEnvironment::screenshot(&menu, "preview-context-menu");
+        }
+        QCOMPARE(listed(), order);
+        QCOMPARE(store()->count(), 4);
+        QCOMPARE(list()->currentRow(), row);
+        const QStringList pages = order.split(' ', Qt::SkipEmptyParts);
+        QVERIFY(view()->image() == (row < 0 ? QImage() : stored(pages.at(row).toInt())));
+        runSteps("E");
+        const QStringList files = QDir(m_dir->path()).entryList(QDir::Files);
+        QCOMPARE(files.size(), pages.isEmpty() ? 0 : 1);
+        QStringList written;
+        for (const PdfFiles::Page &p : PdfFiles::pages(m_dir->filePath(files.value(0))))
+            written << QString::number((p.pixels.width() - 60) / 10);
+        QCOMPARE(written, pages);
+    }
+
+    // A new scan or preview empties the preview only with the operator's word while it holds
+    // pages never saved (S<page>: skipped by its run, E: 导出 into a merged PDF, W: their run
+    // still writes them; as above else):
+    // not counting pages skipped or deleted, nor pages 导出 has written.
+    void unsavedPagesAreAskedFor_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<int>("asked"); // N of "预览中有 N 页尚未保存，是否丢弃？", 0: no question
+        QTest::newRow("a preview, No") << "" << false << 4;
+        QTest::newRow("a preview, Yes") << "" << true << 4;
+        QTest::newRow("skipped and deleted") << "c1 Del S2" << false << 2;
+        QTest::newRow("exported") << "E" << false << 0;
+        QTest::newRow("their run still writes them") << "W" << false << 0;
+        QTest::newRow("exported, a deleted page back") << "c1 Del E Z" << false << 1;
+    }
+
+    void unsavedPagesAreAskedFor()
+    {
+        QFETCH(QString, steps);
+        QFETCH(bool, yes);
+        QFETCH(int, asked);
+        ParamSetting::instance.save_type = SaveFormat::MergedPdf;
+        addPages({page(60, 40, 1), page(70, 40, 2), page(80, 40, 3), page(90, 40, 4)});
+        runSteps(steps);
+        const int before = m_answerer->seen.size();
+        m_answerer->expectMessageBox(yes ? QMessageBox::Yes : QMessageBox::No);
+        QCOMPARE(PreviewDiscard::confirm(m_window.get()), yes || !asked);
+        QStringList boxes;
+        for (const ModalAnswerer::Seen &box : m_answerer->seen.mid(before))
+            boxes << box.title + "|" + box.text;
+        QCOMPARE(boxes,
+                 asked ? QStringList(QString("提示|预览中有 %1 页尚未保存，是否丢弃？").arg(asked))
+                       : QStringList());
     }
 
     // An image exactly as tall as the scroll area: the vertical bar has a range, yet a drag (sent

@@ -82,6 +82,8 @@ void ModalAnswerer::poll()
     s.title = w->windowTitle();
     if (auto *box = qobject_cast<QMessageBox *>(w))
         s.text = box->text();
+    if (auto *dialog = qobject_cast<QFileDialog *>(w))
+        s.filters = dialog->nameFilters();
     seen.append(s);
 
     auto action = m_actions.takeFirst();

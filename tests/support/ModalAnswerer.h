@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <functional>
@@ -21,6 +22,7 @@ public:
         QString className;
         QString title;
         QString text;
+        QStringList filters; // a file dialog's name filters
     };
 
     explicit ModalAnswerer(QObject *parent = nullptr);
