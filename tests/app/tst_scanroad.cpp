@@ -15,6 +15,7 @@
 #include "tests/support/PdfFiles.h"
 #include "tests/support/RecordFixtures.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestRows.h"
 #include "tests/support/TextPages.h"
 
 #include <QAbstractButton>
@@ -511,30 +512,21 @@ private slots:
 
     void scanTargetIsCheckedFirst_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("folder"); // %1: a temporary folder, %1/file a plain file
-        QTest::addColumn<bool>("preview");
-        QTest::addColumn<QString>("warning");
-        const QString ok = "%1/new/folder";
-        QTest::newRow("empty name") << "" << ok << false << "文档名称为空";
-        QTest::newRow("slash") << "a/b" << ok << false << "文档名称不能包含“/”";
-        QTest::newRow("line feed") << "a\nb" << ok << false << "文档名称不能包含控制字符";
-        QTest::newRow("escape") << "a\x1b[2J" << ok << false << "文档名称不能包含控制字符";
-        QTest::newRow("dot") << "." << ok << false << "文档名称不能是“.”或“..”";
-        QTest::newRow("dot dot") << ".." << ok << true << "文档名称不能是“.”或“..”";
-        QTest::newRow("201 bytes")
-            << QString(67, QChar(0x6587)) << ok << false << "文档名称超过 200 字节"; // 3 bytes each
-        QTest::newRow("no folder") << "Image"
-                                   << "" << false << "未设置保存路径";
-        QTest::newRow("under a file") << "Image"
-                                      << "%1/file/sub" << false << "无法创建保存文件夹 %1/file/sub";
-        QTest::newRow("a file") << "Image"
-                                << "%1/file" << false << "保存路径 %1/file 不是文件夹";
-        QTest::newRow("not writable") << "Image"
-                                      << "/proc/self" << false << "保存文件夹 /proc/self 不可写入";
-        QTest::newRow("not creatable")
-            << "Image"
-            << "/proc/self/scans" << false << "无法创建保存文件夹 /proc/self/scans";
+        // name | folder (%1: a temporary folder holding the plain file "file") | button | warning
+        // (%67: 67 times 文, 3 bytes each)
+        TestRows::add({"empty name | | %1/new/folder | scan | 文档名称为空",
+                       "slash | a/b | %1/new/folder | scan | 文档名称不能包含“/”",
+                       "line feed | a\nb | %1/new/folder | scan | 文档名称不能包含控制字符",
+                       "escape | a\x1b[2J | %1/new/folder | scan | 文档名称不能包含控制字符",
+                       "dot | . | %1/new/folder | scan | 文档名称不能是“.”或“..”",
+                       "dot dot | .. | %1/new/folder | viewer | 文档名称不能是“.”或“..”",
+                       "201 bytes | %67 | %1/new/folder | scan | 文档名称超过 200 字节",
+                       "no folder | Image | | scan | 未设置保存路径",
+                       "under a file | Image | %1/file/sub | scan | 无法创建保存文件夹 %1/file/sub",
+                       "a file | Image | %1/file | scan | 保存路径 %1/file 不是文件夹",
+                       "not writable | Image | /proc/self | scan | 保存文件夹 /proc/self 不可写入",
+                       "not creatable | Image | /proc/self/scans | scan | "
+                       "无法创建保存文件夹 /proc/self/scans"});
     }
     void scanTargetIsCheckedFirst()
     {
@@ -544,20 +536,18 @@ private slots:
         const QByteArray home = qgetenv("HOME");
         qputenv("HOME", "/proc/self");
         auto restoreHome = qScopeGuard([&home] { qputenv("HOME", home); });
-        QFETCH(QString, name);
-        QFETCH(QString, folder);
-        QFETCH(bool, preview);
-        QFETCH(QString, warning);
+        QFETCH(QStringList, fields);
+        const QString warning = fields[3];
         QVERIFY(QFile(dest->filePath("file")).open(QIODevice::WriteOnly));
         configure(1, 0);
-        p.name = name;
-        p.save_path = QString(folder).replace("%1", dest->path());
+        p.name = QString(fields[0]).replace("%67", QString(67, QChar(0x6587)));
+        p.save_path = QString(fields[1]).replace("%1", dest->path());
         w->InitParameter();
         ImageManager::Instance()->AddImage(new QImage(8, 8, QImage::Format_RGB32), p.name);
         const int records = logLines().size();
         ModalAnswerer answerer;
         answerer.expectMessageBox();
-        click(preview ? "btn_viewer" : "btn_scan");
+        click(qPrintable("btn_" + fields[2]));
         QVERIFY(answerer.waitSeen(1));
         QCOMPARE(answerer.seen.at(0).title, QString("警告"));
         QCOMPARE(answerer.seen.at(0).text, QString(warning).replace("%1", dest->path()));
@@ -588,11 +578,9 @@ private slots:
     {
         QTest::addColumn<int>("saveType");
         QTest::addColumn<int>("dpi");
-        for (int type : {0, 1, 2, 4, 5, 6}) // both resolutions across the formats
-            QTest::addRow("%s at %d dpi",
-                          qPrintable(SaveFormat::suffix(type) + QString::number(type)),
-                          type % 2 ? 300 : 200)
-                << type << (type % 2 ? 300 : 200);
+        // An image and a PDF: each writer's own resolution is held by the collector's test.
+        QTest::newRow("JPG at 200 dpi") << int(SaveFormat::Jpg) << 200;
+        QTest::newRow("merged PDF at 300 dpi") << int(SaveFormat::MergedPdf) << 300;
     }
     void filesKeepTheScanResolution()
     {
@@ -611,7 +599,7 @@ private slots:
         QCOMPARE(lastRecord().status, QString("Success"));
         const QString file = lastRecord().path;
         const QSize pixels = ImageManager::Instance()->at(0)->size;
-        if (saveType == 1 || saveType == 6) { // the page's box: its pixels at the scan resolution
+        if (saveType == SaveFormat::MergedPdf) { // the page's box: its pixels at its resolution
             const QList<PdfFiles::Page> pages = PdfFiles::pages(file);
             QCOMPARE(pages.size(), 1);
             QCOMPARE(pages.first().pixels, pixels);
