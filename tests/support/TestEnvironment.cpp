@@ -143,7 +143,7 @@ void isolateTmp()
         return;
     // Held until the program ends.
     const int lock = ::open("/tmp/veldrin-scan-tempimages-tests.lock",
-                            O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+                            O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (lock < 0 || ::flock(lock, LOCK_EX) != 0)
         qFatal("no /tmp of its own, and no lock on the shared one");
 }
