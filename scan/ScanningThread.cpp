@@ -35,7 +35,7 @@ private:
 ScanningThread::ScanningThread(const ScanSettings &settings, const QString &printerAddress)
     : QThread(nullptr), m_settings(settings), m_printerAddress(printerAddress),
       m_tempDir(QString::fromLatin1(PageFolder::DefaultPath) + QLatin1Char('/')),
-      m_settleDelay(2000), m_stopTimeout(10000), m_cancel(false)
+      m_stopTimeout(10000), m_cancel(false)
 {
 }
 
@@ -47,11 +47,6 @@ void ScanningThread::setTempDir(const QString &dir)
 QString ScanningThread::tempDir() const
 {
     return m_tempDir;
-}
-
-void ScanningThread::setSettleDelay(int ms)
-{
-    m_settleDelay = ms;
 }
 
 void ScanningThread::setStopTimeout(int ms)
@@ -129,8 +124,8 @@ int ScanningThread::execCmd()
         }
     }
 
-    // The collector sweeps about once a second; give it time for the last pages.
-    msleep(static_cast<unsigned long>(qMax(0, m_settleDelay)));
+    // No pause for the page collector: once it is asked to stop, it takes the page files still
+    // waiting before it ends, and the scan ends with it.
 
     // A program that never ran or died of a signal has no exit code of its own; reporting the
     // process object's 0 would turn a failed scan into a success. One that died of our own stop

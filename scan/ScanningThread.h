@@ -41,9 +41,6 @@ public:
     // set; empty: there is none, and the run reports the folder's failure). Set before start().
     void setTempDir(const QString &dir);
     QString tempDir() const;
-    // The pause after the program has ended, which lets the page collector take the last
-    // pages (2000 ms). Only tests shorten it.
-    void setSettleDelay(int ms);
     // How long a cancelled program may take to stop before it is killed (10000 ms).
     void setStopTimeout(int ms);
     // A descriptor the program inherits (the run folder's lock, which so stays held while the
@@ -70,7 +67,6 @@ private:
     const ScanSettings m_settings;
     const QString m_printerAddress;
     QString m_tempDir;
-    int m_settleDelay;
     int m_stopTimeout;
     int m_inherited = -1;
     std::atomic<bool> m_cancel;

@@ -11,6 +11,7 @@
 #include "tests/support/DocumentPages.h"
 #include "tests/support/SavedFiles.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestPages.h"
 
 #include <QBuffer>
@@ -25,6 +26,8 @@
 
 #include <cmath>
 #include <csignal>
+
+using TestFiles::readAll;
 
 namespace {
 
@@ -102,12 +105,6 @@ TiffTags tiffTags(const QString &path)
     TIFFGetField(tiff, TIFFTAG_YRESOLUTION, &t.yres);
     TIFFClose(tiff);
     return t;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // dpkg-deb, and checked there. The maintainer scripts run against scratch roots (DPKG_ROOT) with
 // stand-ins for the group tools, so the test needs no root and changes nothing on the system.
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestFiles.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,6 +17,8 @@
 #include <QXmlStreamReader>
 
 #include <sys/stat.h>
+
+using TestFiles::readAll;
 
 namespace {
 
@@ -62,12 +65,6 @@ int modeOf(const QString &path)
     if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
         return -1;
     return int(st.st_mode & 07777);
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 bool writeFile(const QString &path, const QByteArray &content)

@@ -8,10 +8,10 @@
 #include "settings/ScanSettings.h"
 #include "tests/support/RecordFixtures.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestPages.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QRegularExpression>
@@ -23,6 +23,10 @@
 #include <memory>
 #include <sys/resource.h>
 #include <thread>
+
+using TestFiles::jpeg;
+using TestFiles::limitFileSize;
+using TestFiles::readAll;
 
 // The page store: page names over the life of the program, the selection, appending from a
 // worker thread while the GUI thread reads, and the pages on disk: every kind of page comes
@@ -40,24 +44,6 @@ class TestImageManager : public QObject
         return image;
     }
     static int value(const QImage &image) { return image.constScanLine(0)[0]; }
-    static QByteArray jpeg(const QImage &image)
-    {
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "JPG");
-        return bytes;
-    }
-    static QByteArray readAll(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    static void limitFileSize(rlim_t bytes)
-    {
-        const rlimit limit{bytes, RLIM_INFINITY};
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
     // The same pixels, format and resolution.
     static bool samePage(const QImage &a, const QImage &b)
     {

@@ -13,6 +13,7 @@
 #include "settings/ScanSettings.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestPages.h"
 
 #include <QAbstractButton>
@@ -26,6 +27,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <sys/stat.h>
@@ -55,12 +57,6 @@ QByteArray jpegOf(int i)
     buffer.open(QIODevice::WriteOnly);
     TestPages::randomImage(QImage::Format_RGB32, 600, 800, quint32(i)).save(&buffer, "JPG");
     return bytes;
-}
-
-bool put(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // Child: a console whose run has its page files in its run folder (moved there from `source`)
@@ -172,7 +168,7 @@ class TestPageRecovery : public QObject
                   bool thumbnail = false)
         {
             const int number = folder->newNumber();
-            put(folder->file(number, "page"), jpegOf(n));
+            TestFiles::writeFile(folder->file(number, "page"), jpegOf(n));
             if (thumbnail)
                 PageStoreFolder::write(folder->file(number, "thumb"), [&](QIODevice *d) {
                     QImage page;
@@ -227,7 +223,7 @@ private slots:
         QVERIFY(QDir().mkpath(source));
         const int total = 8;
         for (int i = 0; i < total; ++i)
-            QVERIFY(put(source + QString("/tempImage-%1.jpg").arg(i), jpegOf(i)));
+            QVERIFY(TestFiles::writeFile(source + QString("/tempImage-%1.jpg").arg(i), jpegOf(i)));
         QProcess *child =
             startChild({"--collector", m_pageFolder, source, corrected ? "1" : "0", saved});
         QString folder;
@@ -280,9 +276,9 @@ private slots:
         Dead dead = deadConsole(settings);
         QVERIFY(dead.folder && dead.run);
         dead.folder->recordSaved(dead.store(1, PageStoreFolder::Page, "first", 0, true));
-        QVERIFY(put(dead.file(1), jpegOf(1)));
+        QVERIFY(TestFiles::writeFile(dead.file(1), jpegOf(1)));
         dead.store(2, PageStoreFolder::Taken, "second");
-        QVERIFY(put(dead.file(3), jpegOf(3)));
+        QVERIFY(TestFiles::writeFile(dead.file(3), jpegOf(3)));
         dead.folder->record(dead.folder->newNumber(), 0, PageStoreFolder::Left, "third",
                             dead.file(3));
         dead.folder->record(dead.folder->newNumber(), 0, PageStoreFolder::Empty, "fourth",
@@ -291,9 +287,9 @@ private slots:
         const int fifth = dead.store(5, PageStoreFolder::Page, fifthName);
         dead.folder->recordSaved(fifth);
         const int turned = dead.folder->newNumber(); // a new version of the same page
-        QVERIFY(put(dead.folder->file(turned, "page"), jpegOf(7)));
+        QVERIFY(TestFiles::writeFile(dead.folder->file(turned, "page"), jpegOf(7)));
         dead.folder->record(fifth, turned, PageStoreFolder::Page, fifthName);
-        QVERIFY(put(dead.file(6), jpegOf(6)));
+        QVERIFY(TestFiles::writeFile(dead.file(6), jpegOf(6)));
         die(dead);
         std::shared_ptr<PageStoreFolder> empty = PageStoreFolder::create(store->folderRoot());
         const QString emptyPath = empty->path();
@@ -370,7 +366,7 @@ private slots:
         if (change == "zero page")
             replace("000002.page", [](QByteArray path) { return ::symlink("/dev/zero", path); });
         if (change == "garbage page")
-            QVERIFY(put(folder + "/000002.page", "no image"));
+            QVERIFY(TestFiles::writeFile(folder + "/000002.page", "no image"));
         if (change == "pipe index")
             replace("index", pipe);
         if (change == "huge index")
@@ -425,10 +421,15 @@ private slots:
         dead.folder->keep();
         dead.folder.reset();
         dead.run->keep();
-        // The lock stays held (as by the scan program) until its last page is written.
-        std::thread program([run = dead.run, file = dead.file(2)]() mutable {
-            QThread::msleep(500);
-            put(file + ".part", jpegOf(2));
+        // The lock stays held (as by the scan program) until its last page is written: half a
+        // second into the wait, or once the first start has given up.
+        std::atomic<bool> givenUp(false);
+        std::thread program([run = dead.run, file = dead.file(2), &givenUp, first]() mutable {
+            if (first > 0)
+                QThread::msleep(500);
+            while (first == 0 && !givenUp)
+                QThread::msleep(5);
+            TestFiles::writeFile(file + ".part", jpegOf(2));
             ::rename(QFile::encodeName(file + ".part"), QFile::encodeName(file));
             run.reset();
         });
@@ -437,6 +438,7 @@ private slots:
             PageRecovery found(store->folderRoot(), waitMs);
             QCOMPARE(found.pageCount(), first);
         }
+        givenUp = true;
         program.join();
         PageRecovery found(store->folderRoot(), waitMs);
         QCOMPARE(found.pageCount(), 2);

@@ -16,6 +16,7 @@
 #include "tests/support/PdfFiles.h"
 #include "tests/support/SavedFiles.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestPages.h"
 #include "tests/support/TextPages.h"
 
@@ -35,6 +36,9 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+
+using TestFiles::limitFileSize;
+using TestFiles::readAll;
 
 // The page collector on real files in "/tmp/tempimages" and the page writers: sweeps, deletion,
 // corrections, files that are no pages, every output format, empty pages and failed writes.
@@ -62,11 +66,6 @@ class TestReadImageThread : public QObject
         QVERIFY(TestPages::randomImage(QImage::Format_RGB32, width, height, qHash(name))
                     .save(temp(name), "JPG"));
     }
-    static QByteArray readAll(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
     static QStringList files(const QString &folder)
     {
         return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
@@ -82,11 +81,6 @@ class TestReadImageThread : public QObject
         if (fd >= 0)
             ::close(fd);
         return done;
-    }
-    static void limitFileSize(rlim_t bytes)
-    {
-        const rlimit limit{bytes, RLIM_INFINITY};
-        setrlimit(RLIMIT_FSIZE, &limit);
     }
 
     // One collector, asked to stop (as by the scan runner) after `sweeps` sweeps, or once no

@@ -54,7 +54,8 @@ private slots:
         for (const char *folder : {"link", "open", "foreign", "ours"})
             QFile::remove(m_work.filePath(folder)),
                 QDir(m_work.filePath(folder)).removeRecursively();
-        for (const QString &file : {m_work.filePath("args"), m_work.filePath("pids"), m_program})
+        for (const QString &file : {m_work.filePath("args"), m_work.filePath("pids"),
+                                    m_work.filePath("release"), m_program})
             QFile::remove(file);
     }
 
@@ -109,10 +110,10 @@ private slots:
         QCOMPARE(int(QFile::permissions(run->path()) & 0x0077), 0);
         QVERIFY(RunFolder::isRunFolder(run->path()) && !RunFolder::isRunFolder(pages));
         QVERIFY(RunFolder::isBusy(run->path()));
-        standIn("ScanConsoleApp", "sleep 1\n");
+        const QString release = m_work.filePath("release"); // the program runs until it is there
+        standIn("ScanConsoleApp", "while [ ! -e '" + release + "' ]; do sleep 0.02; done\n");
         ScanningThread thread(p.scanSettings(), "127.0.0.1");
         thread.setTempDir(run->path());
-        thread.setSettleDelay(0);
         thread.setInheritedDescriptor(run->lockDescriptor());
         thread.start();
         QTRY_VERIFY(!recorded("pids").isEmpty());
@@ -120,6 +121,7 @@ private slots:
         run->keep();
         run.reset();
         QVERIFY(RunFolder::isBusy(path));
+        QVERIFY(QFile(release).open(QIODevice::WriteOnly));
         QVERIFY(thread.wait(20000));
         QVERIFY(!RunFolder::isBusy(path) && QFileInfo(path).isDir());
         const QString gone = other->path();
@@ -135,7 +137,7 @@ private slots:
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("fields"); // source_type image_type resolution, then the pairs
         QTest::addColumn<QString>("body");   // after recording; empty: no program at all
-        QTest::addColumn<QString>("folder"); // empty: the real one, with its 2-second pause
+        QTest::addColumn<QString>("folder"); // empty: the real one
         QTest::addColumn<int>("result");
         const QString lo = "127.0.0.1", normal = "0 2 2 -s 1 -c 2 -r 300", ok = "exit 0\n";
         const QString pages = m_work.filePath("made/on/demand");
@@ -183,10 +185,8 @@ private slots:
             (::mkdir(where, 0700) != 0 || ::chown(where, 65534, 65534) != 0))
             QSKIP("only root can give a folder to another user");
         ScanningThread thread(p.scanSettings(), address);
-        if (!folder.isEmpty()) {
+        if (!folder.isEmpty())
             thread.setTempDir(folder);
-            thread.setSettleDelay(0);
-        }
         connect(&thread, &ScanningThread::UpdateProgress,
                 [&](int value, QString text) { seen << QString("%1 [%2]").arg(value).arg(text); });
         connect(&thread, &ScanningThread::ThreadFinished,
@@ -231,7 +231,6 @@ private slots:
         standIn("ScanConsoleApp", body);
         ScanningThread thread(p.scanSettings(), "127.0.0.1");
         thread.setTempDir(m_work.filePath("pages"));
-        thread.setSettleDelay(0);
         thread.setStopTimeout(500);
         QList<int> results;
         connect(&thread, &ScanningThread::ThreadFinished, [&](int code) { results << code; });

@@ -4,6 +4,7 @@
 #include "settings/PrinterAddress.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestFiles.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -11,6 +12,8 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTest>
+
+using TestFiles::readAll;
 
 // The scanner dialog's typed address and the custom-settings dialog, driven through their widgets.
 class TestSettingsDialogs : public QObject
@@ -20,11 +23,6 @@ class TestSettingsDialogs : public QObject
     ParamSetting &p = ParamSetting::instance;
 
     static QString file(const char *name) { return TestEnvironment::configDir() + '/' + name; }
-    static QByteArray readAll(const QString &path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
 
 private slots:
     void init()

@@ -14,6 +14,7 @@
 #include "settings/SaveFormat.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestFiles.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,15 +33,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using TestFiles::readAll;
+
 namespace {
 
 const unsigned kOther = 64123; // the other operator: a user id nobody has
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 bool writeFile(const QString &path, const QByteArray &content)
 {

@@ -12,7 +12,11 @@
 #include <QTranslator>
 #include <QWidget>
 
+#include <fcntl.h>
 #include <grp.h>
+#include <sched.h>
+#include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -124,6 +128,24 @@ void clearTempImages()
     } else {
         ::mkdir("/tmp/tempimages", 0700); // as the scan runner makes it
     }
+}
+
+void isolateTmp()
+{
+    const QString own = qEnvironmentVariable("SCANCONSOLE_PRIVATE_TMP");
+    if (own.isEmpty())
+        return;
+    QDir(own).removeRecursively();
+    const QByteArray path = QFile::encodeName(own);
+    if (QDir().mkpath(own) && ::chmod(path, 01777) == 0 && ::unshare(CLONE_NEWNS) == 0 &&
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+        ::mount(path, "/tmp", nullptr, MS_BIND, nullptr) == 0)
+        return;
+    // Held until the program ends.
+    const int lock = ::open("/tmp/veldrin-scan-tempimages-tests.lock",
+                            O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (lock < 0 || ::flock(lock, LOCK_EX) != 0)
+        qFatal("no /tmp of its own, and no lock on the shared one");
 }
 
 void prepare(QApplication &app)

@@ -14,6 +14,12 @@ namespace TestEnvironment {
 
 // Called once by SCANCONSOLE_TEST_MAIN before the test object runs.
 void prepare(QApplication &app);
+// A /tmp of this test program's own (and of every process it starts) when CTest names a folder
+// in SCANCONSOLE_PRIVATE_TMP: that folder, emptied, over /tmp in a mount namespace of its own, so
+// programs that use the fixed page folder "/tmp/tempimages" run side by side. Where no namespace
+// can be made (not root), such programs run one at a time instead (a lock file in the real /tmp).
+// Called by SCANCONSOLE_TEST_MAIN first, before any thread exists.
+void isolateTmp();
 
 // The test program's application directory and its config/ folder (the machine's defaults).
 QString appDir();
@@ -46,6 +52,7 @@ void keepPicture(const QImage &picture, const QString &name);
 #define SCANCONSOLE_TEST_MAIN(TestObject)                                                          \
     int main(int argc, char *argv[])                                                               \
     {                                                                                              \
+        TestEnvironment::isolateTmp();                                                             \
         QApplication app(argc, argv);                                                              \
         TestEnvironment::prepare(app);                                                             \
         TestObject tc;                                                                             \

@@ -44,12 +44,12 @@ inline QImage card(const QString &chinese, const QString &english, int dpi)
     return page({chinese, english}, 105, 74, dpi, 6, 25);
 }
 
-// An A4 page headed "第N页 PageN" (N = `number`) over 24 lines of a contract's Chinese and
+// An A4 page headed "第N页 PageN" (N = `number`) over `body` lines of a contract's Chinese and
 // English: recognising it takes seconds.
-inline QImage a4(int number, int dpi)
+inline QImage a4(int number, int dpi, int body = 24)
 {
     QStringList lines{QStringLiteral("第%1页 Page%1").arg(number)};
-    for (int i = 1; i < 25; ++i)
+    for (int i = 1; i <= body; ++i)
         lines << QStringLiteral("甲方乙方签订合同 contract payment %1").arg(i);
     return page(lines, 210, 297, dpi, 5, 10);
 }

@@ -13,6 +13,9 @@
 //   [feeder]/page_delay_ms   SCANCONSOLE_PAGE_DELAY_MS   time per page (default 1000)
 //   [result]/exit_code       SCANCONSOLE_EXIT_CODE       forced exit code 0..255 (default none)
 //   [feeder]/page_files      SCANCONSOLE_PAGE_FILES      a folder of "*.jpg" pages (default none)
+//   [feeder]/hold_after      SCANCONSOLE_HOLD_AFTER      pages written before it holds (default
+//                                                        none): it goes on once the release file
+//   [feeder]/release         SCANCONSOLE_RELEASE         is there (default: it holds until stopped)
 //
 // Exit codes: 0 success; 1 empty address; 4 parameter error; 5 feeder scan with no sheets; 7 a
 // page could not be written; otherwise the forced code, returned after all pages have been
@@ -28,6 +31,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QThread>
 
@@ -41,6 +45,17 @@ bool scanTime(int ms, const StopSignals &stop)
 {
     for (int waited = 0; waited < ms && !stop.requested(); waited += 10)
         QThread::msleep(static_cast<unsigned long>(qMin(10, ms - waited)));
+    return !stop.requested();
+}
+
+// Holds (when asked to) once `written` pages are there, until the test puts the release file in
+// place; false when a stop signal came meanwhile.
+bool held(int written, int holdAfter, const QString &release, const StopSignals &stop)
+{
+    if (written != holdAfter)
+        return true;
+    while (!stop.requested() && (release.isEmpty() || !QFileInfo::exists(release)))
+        QThread::msleep(10);
     return !stop.requested();
 }
 
@@ -76,6 +91,8 @@ int main(int argc, char **argv)
     const int delayMs =
         ini.number("feeder/page_delay_ms", "SCANCONSOLE_PAGE_DELAY_MS", 0, 3600000, 1000);
     const int forced = ini.number("result/exit_code", "SCANCONSOLE_EXIT_CODE", 0, 255, -1);
+    const int holdAfter = ini.number("feeder/hold_after", "SCANCONSOLE_HOLD_AFTER", 0, 100000, -1);
+    const QString release = ini.text("feeder/release", "SCANCONSOLE_RELEASE", QString());
     QStringList given;
     const QString pageFiles = ini.text("feeder/page_files", "SCANCONSOLE_PAGE_FILES", QString());
     if (!pageFiles.isEmpty()) {
@@ -101,7 +118,7 @@ int main(int argc, char **argv)
         for (int side = 0; side < sides; ++side) {
             if (!given.isEmpty() && writer.pagesWritten() == given.size())
                 break; // an odd number of pages in duplex: the last back is not there
-            if (!scanTime(delayMs, stop))
+            if (!held(writer.pagesWritten(), holdAfter, release, stop) || !scanTime(delayMs, stop))
                 return fail(ResultInterrupted,
                             QStringLiteral("stopped by a signal; %1 page(s) written")
                                 .arg(writer.pagesWritten()));
