@@ -7,6 +7,7 @@
 #include "app/PaperSizeCheck.h"
 #include "app/ParamPanel.h"
 #include "app/RunProgressDialog.h"
+#include "app/ScanContinuation.h"
 #include "app/ScanRun.h"
 #include "app/ScanTargetCheck.h"
 #include "app/SkippedPageRestore.h"
@@ -35,9 +36,9 @@
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent), ui(new Ui::MainWindow), m_printerReachable(true), m_quitRequested(false),
-      m_closeRequested(false), m_progressDialog(nullptr), m_previewWindow(nullptr),
-      m_logWindow(nullptr), m_statusLabel(nullptr), m_resultLabel(nullptr), m_pageRestore(nullptr),
-      m_textLabel(nullptr), m_detectThread(nullptr)
+      m_closeRequested(false), m_continuation(nullptr), m_progressDialog(nullptr),
+      m_previewWindow(nullptr), m_logWindow(nullptr), m_statusLabel(nullptr),
+      m_resultLabel(nullptr), m_pageRestore(nullptr), m_textLabel(nullptr), m_detectThread(nullptr)
 {
     ui->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/PreviewWindow/res/MainWin.jpg")));
@@ -50,6 +51,8 @@ MainWindow::MainWindow(QWidget *parent)
     ui->menu_H->addAction(ui->action);
 
     m_modes = std::make_unique<InterfaceModes>(this, ui);
+    m_continuation = new ScanContinuation(ui->menu, ui->action_preview, this);
+    connect(m_continuation, &ScanContinuation::ContinueRequested, this, [this] { startRun(1, 1); });
     m_previewWindow = new PreviewWindow(nullptr);
     m_logWindow = new LogWindow(nullptr);
 
@@ -249,29 +252,21 @@ void MainWindow::onPreview()
     startRun(false);
 }
 
-void MainWindow::startRun(bool saveFiles)
+void MainWindow::startRun(bool saveFiles, bool continued)
 {
     // One run at a time: the controls come back only when both workers of a run have finished.
-    if (!m_runs.canStart())
+    if (!m_runs.canStart() || (continued && !m_continuation->canContinue()))
         return;
     UpdateParam();
-
-    if (ui->combox_material->currentIndex() != 0 && ui->combox_source->currentIndex() != 0) {
-        QMessageBox::warning(nullptr, tr("Warning"), tr("Please select flatbed to scan"),
-                             QMessageBox::Ok);
+    if (!continued && !beginDocument(saveFiles))
         return;
-    }
-    if (!checkScanTarget(saveFiles))
-        return;
-
-    m_previewWindow->ClearImage();
-    ImageManager::Instance()->ClearImages();
     m_resultLabel->clear();
 
     // The run works on its own copy of the settings: nothing done to the record from now on
     // reaches its threads.
     const ParamSetting &p = ParamSetting::instance;
-    m_runs.start(std::make_unique<ScanRun>(p.scanSettings(), p.printerAddress(), saveFiles));
+    m_runs.start(m_continuation->makeRun(m_modes->forRun(p.scanSettings()), p.printerAddress(),
+                                         saveFiles, continued));
     ScanRun *run = m_runs.current();
     connect(run, &ScanRun::UpdateProgress, this, &MainWindow::onUpdateProcess);
     connect(run, &ScanRun::ScanFinished, this, &MainWindow::onFinishProcess);
@@ -302,6 +297,20 @@ void MainWindow::startRun(bool saveFiles)
     m_progressDialog->show();
 }
 
+bool MainWindow::beginDocument(bool saveFiles)
+{
+    if (ui->combox_material->currentIndex() != 0 && ui->combox_source->currentIndex() != 0) {
+        QMessageBox::warning(nullptr, tr("Warning"), tr("Please select flatbed to scan"),
+                             QMessageBox::Ok);
+        return false;
+    }
+    if (!checkScanTarget(saveFiles))
+        return false;
+    m_previewWindow->ClearImage();
+    ImageManager::Instance()->ClearImages();
+    return true;
+}
+
 bool MainWindow::checkScanTarget(bool saveFiles)
 {
     // The name is the stem of every page file, also of those the preview exports later; the
@@ -322,6 +331,7 @@ void MainWindow::setScanControlsEnabled(bool enabled)
                             ui->action_importparam, ui->action_customSetting, ui->action_IPSetting,
                             ui->action_base, ui->action_major, ui->action_custom})
         action->setEnabled(enabled);
+    m_continuation->setIdle(enabled);
 }
 
 void MainWindow::onCancelScan()
@@ -402,7 +412,7 @@ void MainWindow::onFinishReadImageThread()
     if (run->isFinished()) {
         finishRun(std::move(run), true);
     } else {
-        const RunReport report = run->report();
+        const RunReport report = m_continuation->report(*run);
         // Kept before any message box: the recognition may end while one is open.
         m_runs.keepFinishing(std::move(run));
         m_resultLabel->setText(RunReport::pagesScannedText(report.counts.collected));
@@ -422,7 +432,7 @@ void MainWindow::onRunFinished()
 
 void MainWindow::finishRun(std::unique_ptr<ScanRun> run, bool scanWarnings)
 {
-    const RunReport report = run->report();
+    const RunReport report = m_continuation->ended(*run);
     // Its threads have ended; it goes once this signal of its own has been delivered (or with
     // the window).
     ScanRun *ended = run.release();
@@ -458,9 +468,7 @@ void MainWindow::finishRun(std::unique_ptr<ScanRun> run, bool scanWarnings)
 
 void MainWindow::showScanWarnings(const RunReport &report)
 {
-    const QString result = report.resultWarning();
-    if (!result.isEmpty())
-        QMessageBox::warning(nullptr, tr("Warning"), result, QMessageBox::Ok);
+    m_continuation->warn(report);
     if (report.counts.failedPages > 0)
         QMessageBox::warning(nullptr, tr("Warning"),
                              tr("%1 page(s) could not be read").arg(report.counts.failedPages),

@@ -1,5 +1,7 @@
 #include "app/PaperSizeCheck.h"
 
+#include "settings/PaperSize.h"
+
 #include <cstdlib>
 #include <utility>
 
@@ -19,16 +21,7 @@ int PaperSizeCheck::dpiForResolution(int resolutionIndex)
 
 bool PaperSizeCheck::referenceSize(int paperSizeIndex, int *longSide, int *shortSide)
 {
-    static const int kSizes[17][2] = {
-        {0, 0},     {148, 105}, {176, 125}, {216, 140}, {210, 148}, {250, 176},
-        {267, 184}, {270, 195}, {297, 210}, {279, 216}, {330, 216}, {356, 216},
-        {353, 250}, {420, 285}, {381, 279}, {432, 279}, {420, 297},
-    };
-    if (paperSizeIndex < 1 || paperSizeIndex > 16)
-        return false;
-    *longSide = kSizes[paperSizeIndex][0];
-    *shortSide = kSizes[paperSizeIndex][1];
-    return true;
+    return PaperSize::millimetres(paperSizeIndex, shortSide, longSide);
 }
 
 bool PaperSizeCheck::matches(const QSize &pixels, int resolutionIndex, int paperSizeIndex)

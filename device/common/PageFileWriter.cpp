@@ -113,6 +113,11 @@ bool PageFileWriter::writeFile(const QString &path, const QByteArray &bytes, QSt
     return true;
 }
 
+bool PageFileWriter::writeNote(const QByteArray &text, QString *error)
+{
+    return writeFile(m_dir.filePath(m_stem + QStringLiteral(".scan")), text, error);
+}
+
 bool PageFileWriter::write(const QImage &page, int dpi, QString *finalPath, QString *error)
 {
     const QByteArray bytes = JpegEncoder::encode(page, dpi);
