@@ -52,7 +52,8 @@ MainWindow::MainWindow(QWidget *parent)
 
     m_modes = std::make_unique<InterfaceModes>(this, ui);
     m_continuation = new ScanContinuation(ui->menu, ui->action_preview, this);
-    connect(m_continuation, &ScanContinuation::ContinueRequested, this, [this] { startRun(1, 1); });
+    connect(m_continuation, &ScanContinuation::ContinueRequested, this,
+            [this] { startRun(true, true); });
     m_previewWindow = new PreviewWindow(nullptr);
     m_logWindow = new LogWindow(nullptr);
 
@@ -480,7 +481,9 @@ void MainWindow::checkPaperSize(ImageObject *page)
     if (!page || page->size.isEmpty())
         return;
     const ParamSetting &p = ParamSetting::instance;
-    if (!PaperSizeCheck::matches(page->size, p.resolution, p.paper_size))
+    ImageManager *store = ImageManager::Instance();
+    const int dpi = PaperSizeCheck::pageDpi(store->imageAt(store->count() - 1), p.resolution);
+    if (!PaperSizeCheck::matches(page->size, dpi, p.paper_size))
         statusBar()->showMessage(tr("paper size is wrong"), 10000);
 }
 

@@ -1,12 +1,14 @@
 #include "app/MainWindow.h"
 #include "log/LogRecord.h"
 #include "pages/ImageManager.h"
+#include "preview/PreviewWindow.h"
 #include "settings/ParamSetting.h"
 #include "settings/SaveFormat.h"
 #include "tests/support/EsclScannerProcess.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/PdfFiles.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestRows.h"
 
 #include <QAction>
 #include <QDir>
@@ -21,7 +23,8 @@
 #include <memory>
 
 // The main window over the real scan road (ScanConsoleApp, SANE, sane-airscan, the simulated
-// scanner on loopback): a jam and "继续扫描" into the same document.
+// scanner on loopback): a jam and "继续扫描" into the same document; the paper size and the
+// resolution the scanner has or lacks.
 class TestScannerRoad : public QObject
 {
     Q_OBJECT
@@ -56,12 +59,13 @@ private slots:
         TestEnvironment::resetConfig();
         TestEnvironment::resetRecord();
         QDir("./logFiles").removeRecursively();
+        QVERIFY(QDir(dest.path()).removeRecursively() && QDir().mkpath(dest.path()));
         w = std::make_unique<MainWindow>();
         w->show();
     }
     void cleanup()
     {
-        QTest::qWaitFor([&] { return !w->isRunActive(); }, 60000);
+        QVERIFY(QTest::qWaitFor([&] { return !w->isRunActive(); }, 60000));
         w.reset();
         scanner.reset();
         ImageManager::Instance()->ClearImages();
@@ -113,6 +117,49 @@ private slots:
         QCOMPARE(w->findChild<QLabel *>("label_runResult")->text(), "已保存 5 页到 " + pdf);
         QCOMPARE(answerer.seen.size(), 1);
         QVERIFY(w->findChild<QAction *>("action_continueScan")->isEnabled());
+    }
+
+    // 稿件大小 is the area scanned, from the top left corner; a size beyond the scanner's (8.5 x
+    // 11.7 inch) is scanned as far as it reaches, with a warning naming both sizes; a resolution
+    // it lacks (150 dpi) is said in the status line with the one used, and the files state it.
+    void paperSizeAndResolution_data()
+    {
+        // paper size | resolution index | page in pixels | warning | status line's remark
+        TestRows::add(
+            {"A5 at 200 dpi | 4 | 1 | 1165x1654 | |",
+             "A3 on an A4 scanner | 16 | 1 | 1700x2339 | 扫描仪最大支持 216 × 297 mm，已按 "
+             "216 × 297 mm 扫描 |",
+             "150 dpi scanned at 200 | 8 | 0 | 1654x2339 | | ，扫描仪不支持 150 dpi，已按 "
+             "200 dpi 扫描"});
+    }
+    void paperSizeAndResolution()
+    {
+        QFETCH(QStringList, fields);
+        useScanner("");
+        p.source_type = 0;
+        p.save_type = SaveFormat::Jpg;
+        p.paper_size = fields[0].toInt();
+        p.resolution = fields[1].toInt();
+        p.save_path = dest.path();
+        p.progress = true;
+        w->InitParameter();
+        ModalAnswerer answerer;
+        answerer.expectMessageBox();
+        QTest::mouseClick(w->findChild<QPushButton *>("btn_scan"), Qt::LeftButton);
+        QVERIFY(QTest::qWaitFor([&] { return w->isRunActive(); }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return !w->isRunActive(); }, 60000));
+        QCOMPARE(answerer.pending(), fields[3].isEmpty() ? 1 : 0);
+        if (!fields[3].isEmpty())
+            QCOMPARE(answerer.seen.value(0).text, fields[3]);
+        const QString file = QDir(dest.path()).entryList(QDir::Files).value(0);
+        const QImage page(dest.filePath(file));
+        const QStringList size = fields[2].split('x');
+        QVERIFY2(qAbs(page.width() - size[0].toInt()) <= 2 &&
+                     qAbs(page.height() - size[1].toInt()) <= 2,
+                 qPrintable(QString("%1x%2").arg(page.width()).arg(page.height())));
+        QCOMPARE(qRound(page.dotsPerMeterX() * 0.0254), 200);
+        QCOMPARE(w->findChild<QLabel *>("label_runResult")->text(),
+                 "已保存 1 页到 " + dest.path() + fields[4]);
     }
 };
 
