@@ -51,8 +51,6 @@ private slots:
             << "Fail" << first << "已保存 2 页到 /d" << jam.arg(2).arg(3) << 0 << false;
         QTest::newRow("cancelled") << true << true << 130 << jpg << 2 << 2
             << "Cancel" << first << "扫描已取消，已保存 2 页" << "" << 0 << false;
-        QTest::newRow("cancelled at once") << true << true << 130 << jpg << 0 << 0
-            << "Cancel" << "" << "扫描已取消，已保存 0 页" << "" << 0 << false;
         QTest::newRow("130 without a cancel") << true << false << 130 << jpg << 1 << 1
             << "Fail" << first << "已保存 1 页到 /d" << "        未知错误        " << 0 << false;
         QTest::newRow("preview") << false << false << 0 << jpg << 4 << 0
@@ -76,8 +74,6 @@ private slots:
             << "Success" << first << "已保存 2 页到 /d，已跳过 3 页空白页" << "" << 3 << false;
         QTest::newRow("only blank pages") << true << false << 0 << jpg << 0 << 0
             << "Success" << "" << "已保存 0 页到 /d，已跳过 2 页空白页" << "" << 2 << false;
-        QTest::newRow("blank pages, preview") << false << false << 0 << jpg << 1 << 0
-            << "Success" << "" << "已扫描 1 页，已跳过 1 页空白页" << "" << 1 << false;
         QTest::newRow("blank pages, cancelled") << true << true << 130 << pdf << 1 << 1
             << "Cancel" << merged << "扫描已取消，已保存 1 页，已跳过 1 页空白页" << "" << 1 << false;
         QTest::newRow("jam after blank pages") << true << false << 9 << jpg << 0 << 0

@@ -226,8 +226,9 @@ private slots:
             << "" << "进纸器中没有纸张：请放入纸张后重试。";
         QTest::newRow("scanner busy") << "btn_scan" << 0 << 0 << "exit 2" << 1 << 1 << "Fail"
             << "已保存 1 页到 %1" << "扫描仪正忙（可能正在复印或被他人使用），请稍后重试。";
-        QTest::newRow("jam after the pages") << "btn_scan" << 1 << 0 << "exit 8" << 3 << 3
-            << "Fail" << "已保存 3 页到 %1" << "       扫描服务内部错误     ";
+        QTest::newRow("jam after the pages") << "btn_scan" << 1 << 0 << "exit 9" << 3 << 3
+            << "Fail" << "已保存 3 页到 %1" << "卡纸：已保存前 3 页。请取出卡住的纸张，把第 4 张起的纸"
+            "重新放入进纸器，然后点击\"继续扫描\"。";
         QTest::newRow("no scan program") << "btn_scan" << 0 << 0 << "missing" << 0 << 0 << "Fail"
             << "" << "无法启动扫描程序";
         // The folder could be made when checked; a file takes its place during the scan.
