@@ -108,10 +108,13 @@ class TestDevice : public QObject
     }
 
     // Everything in the output folder (hidden files too), in the collector's order.
+    // Everything in the folder but the program's note for the console (tempImage.scan).
     QStringList files() const
     {
-        return QDir(m_out->path())
-            .entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+        QStringList all = QDir(m_out->path())
+                              .entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+        all.removeOne("tempImage.scan");
+        return all;
     }
     QImage page(const QString &name) const { return QImage(m_out->filePath(name)); }
     QStringList pageFiles() const { return QDir(m_out->path()).entryList({"*.jpg"}, QDir::Files); }
@@ -282,6 +285,9 @@ private slots:
         }
         if (dpi != scan.section(' ', 2).toInt())
             QVERIFY(result.errors.contains(QString("scanning at %1 dpi").arg(dpi)));
+        QFile note(m_out->filePath("tempImage.scan")); // the resolution used, the largest area
+        QVERIFY(note.open(QIODevice::ReadOnly));
+        QCOMPARE(note.readAll(), QString("dpi=%1\nmax_area_mm=215.9x297.0\n").arg(dpi).toUtf8());
         const QString job = scanner.record("job").value(0);
         QVERIFY2(job.contains(QString("resolution=%1 ").arg(dpi)), qPrintable(job));
         QVERIFY(job.contains(colour ? "mode=RGB24" : "mode=Grayscale8"));
@@ -498,8 +504,9 @@ private slots:
         arguments.last() = small.filePath("tempImage.jpg");
         const Result result = scanFrom(
             scanner, arguments, [](QProcess &) {}, QString("MIN_FREE_MB=%1").arg(keepFreeMb));
-        const QStringList written =
+        QStringList written =
             QDir(small.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+        written.removeOne("tempImage.scan");
         bool whole = true;
         for (const QString &name : written)
             whole = whole && QImage(small.filePath(name)).size() == PageRenderer::pageSize(200);
