@@ -699,24 +699,36 @@
         <translation>进稿器只能扫描普通白纸，其他类型纸张请使用平台扫描</translation>
     </message>
     <message>
-        <source>Unable to connect to printer</source>
-        <translation>        无法连接打印机        </translation>
-    </message>
-    <message>
-        <source>Scan service busy</source>
-        <translation>        扫描服务繁忙        </translation>
-    </message>
-    <message>
-        <source>Scan service stopped</source>
-        <translation>        扫描服务停止        </translation>
-    </message>
-    <message>
         <source>Parameter error</source>
         <translation>        参数校验失败        </translation>
     </message>
     <message>
-        <source>has no images available to aquire</source>
-        <translation>没有可获取的图像用于扫描</translation>
+        <source>Unable to connect to the scanner %1: check that it is switched on and on the network, then click &quot;Test connection&quot; in &quot;Choose scanner&quot;.</source>
+        <translation>无法连接扫描仪 %1：请确认扫描仪已开机并已接入网络，然后在&quot;选择扫描仪&quot;中点击&quot;测试连接&quot;。</translation>
+    </message>
+    <message>
+        <source>(no address)</source>
+        <translation>（未设置地址）</translation>
+    </message>
+    <message>
+        <source>The scanner is busy (copying, or in use by someone else); try again later.</source>
+        <translation>扫描仪正忙（可能正在复印或被他人使用），请稍后重试。</translation>
+    </message>
+    <message>
+        <source>The scanner&apos;s scan service is stopped: check the scanner&apos;s panel.</source>
+        <translation>扫描仪的扫描服务已停止：请查看扫描仪面板。</translation>
+    </message>
+    <message>
+        <source>There is no paper in the feeder: put the sheets in and try again.</source>
+        <translation>进纸器中没有纸张：请放入纸张后重试。</translation>
+    </message>
+    <message>
+        <source>Paper jam: the first %1 page(s) are saved. Take out the jammed paper, put the sheets from sheet %2 on back into the feeder, then click &quot;Continue scan&quot;.</source>
+        <translation>卡纸：已保存前 %1 页。请取出卡住的纸张，把第 %2 张起的纸重新放入进纸器，然后点击&quot;继续扫描&quot;。</translation>
+    </message>
+    <message>
+        <source>The scanner&apos;s cover is open: the first %1 page(s) are saved. Close the cover, put the sheets from sheet %2 on back into the feeder, then click &quot;Continue scan&quot;.</source>
+        <translation>扫描仪盖板打开：已保存前 %1 页。请合上盖板，把第 %2 张起的纸重新放入进纸器，然后点击&quot;继续扫描&quot;。</translation>
     </message>
     <message>
         <source>File receive error</source>
@@ -1051,6 +1063,22 @@
 </context>
 <context>
     <name>RunReport</name>
+    <message>
+        <source>, %1</source>
+        <translation>，%1</translation>
+    </message>
+    <message>
+        <source>the scanner does not offer %1 dpi, scanned at %2 dpi</source>
+        <translation>扫描仪不支持 %1 dpi，已按 %2 dpi 扫描</translation>
+    </message>
+    <message>
+        <source>%1 x %2 mm</source>
+        <translation>%1 × %2 mm</translation>
+    </message>
+    <message>
+        <source>The scanner scans at most %1, scanned %2</source>
+        <translation>扫描仪最大支持 %1，已按 %2 扫描</translation>
+    </message>
     <message>
         <source>The page cache is full: pages not saved yet may be lost if the program ends abnormally</source>
         <translation>页面缓存空间不足，未保存的页面在程序异常退出时可能丢失</translation>
@@ -1488,6 +1516,13 @@
     <message>
         <source>the scanner answered HTTP %1</source>
         <translation>扫描仪回答 HTTP %1</translation>
+    </message>
+</context>
+<context>
+    <name>ScanContinuation</name>
+    <message>
+        <source>Continue scan</source>
+        <translation>继续扫描</translation>
     </message>
 </context>
 </TS>

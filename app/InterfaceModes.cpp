@@ -127,6 +127,22 @@ void InterfaceModes::showRecorded()
     }
 }
 
+ScanSettings InterfaceModes::forRun(ScanSettings settings) const
+{
+    auto hidden = [this](const QWidget *control) { return !control->isVisibleTo(m_window); };
+    if (hidden(m_ui->cb_deskew))
+        settings.deskew = false;
+    if (hidden(m_ui->cb_skip_blank))
+        settings.skip_blank = false;
+    if (hidden(m_ui->checkBox_descreening))
+        settings.descreen = false;
+    if (hidden(m_ui->combox_impermeability))
+        settings.impermeable = 0;
+    if (hidden(m_ui->checkBox_bkgColor))
+        settings.change_bkg = false;
+    return settings;
+}
+
 void InterfaceModes::placeGroupBoxes(bool oneColumn)
 {
     QGridLayout *grid = m_ui->gridLayout;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/ScanSettings.h"
+
 class QMainWindow;
 
 namespace Ui {
@@ -19,6 +21,10 @@ public:
     void showCustom();
     // The mode the settings record holds (user_model); any other value changes nothing.
     void showRecorded();
+    // A run's settings as the operator sees them: the page-cleaning options whose controls the
+    // mode hides (自动纠偏, 去除空白页, 去网纹, 防渗透, 改变背景颜色) are off, so no page is
+    // straightened, changed or left out by an option nobody can see.
+    ScanSettings forRun(ScanSettings settings) const;
 
 private:
     void placeGroupBoxes(bool oneColumn);

@@ -7,6 +7,7 @@
 #include "app/PaperSizeCheck.h"
 #include "app/ParamPanel.h"
 #include "app/RunProgressDialog.h"
+#include "app/ScanContinuation.h"
 #include "app/ScanRun.h"
 #include "app/ScanTargetCheck.h"
 #include "app/ScannerStatusBar.h"
@@ -36,9 +37,9 @@
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent), ui(new Ui::MainWindow), m_quitRequested(false), m_closeRequested(false),
-      m_progressDialog(nullptr), m_previewWindow(nullptr), m_logWindow(nullptr),
-      m_scannerBar(nullptr), m_resultLabel(nullptr), m_pageRestore(nullptr), m_textLabel(nullptr),
-      m_detectThread(nullptr)
+      m_continuation(nullptr), m_progressDialog(nullptr), m_previewWindow(nullptr),
+      m_logWindow(nullptr), m_scannerBar(nullptr), m_resultLabel(nullptr), m_pageRestore(nullptr),
+      m_textLabel(nullptr), m_detectThread(nullptr)
 {
     ui->setupUi(this);
     setWindowIcon(QIcon(QStringLiteral(":/PreviewWindow/res/MainWin.jpg")));
@@ -51,6 +52,9 @@ MainWindow::MainWindow(QWidget *parent)
     ui->menu_H->addAction(ui->action);
 
     m_modes = std::make_unique<InterfaceModes>(this, ui);
+    m_continuation = new ScanContinuation(ui->menu, ui->action_preview, this);
+    connect(m_continuation, &ScanContinuation::ContinueRequested, this,
+            [this] { startRun(true, true); });
     m_previewWindow = new PreviewWindow(nullptr);
     m_logWindow = new LogWindow(nullptr);
 
@@ -247,29 +251,21 @@ void MainWindow::onPreview()
     startRun(false);
 }
 
-void MainWindow::startRun(bool saveFiles)
+void MainWindow::startRun(bool saveFiles, bool continued)
 {
     // One run at a time: the controls come back only when both workers of a run have finished.
-    if (!m_runs.canStart())
+    if (!m_runs.canStart() || (continued && !m_continuation->canContinue()))
         return;
     UpdateParam();
-
-    if (ui->combox_material->currentIndex() != 0 && ui->combox_source->currentIndex() != 0) {
-        QMessageBox::warning(nullptr, tr("Warning"), tr("Please select flatbed to scan"),
-                             QMessageBox::Ok);
+    if (!continued && !beginDocument(saveFiles))
         return;
-    }
-    if (!PreviewDiscard::confirm(m_previewWindow) || !checkScanTarget(saveFiles))
-        return;
-
-    m_previewWindow->ClearImage();
-    ImageManager::Instance()->ClearImages();
     m_resultLabel->clear();
 
     // The run works on its own copy of the settings: nothing done to the record from now on
     // reaches its threads.
     const ParamSetting &p = ParamSetting::instance;
-    m_runs.start(std::make_unique<ScanRun>(p.scanSettings(), p.printerAddress(), saveFiles));
+    m_runs.start(m_continuation->makeRun(m_modes->forRun(p.scanSettings()), p.printerAddress(),
+                                         saveFiles, continued));
     ScanRun *run = m_runs.current();
     connect(run, &ScanRun::UpdateProgress, this, &MainWindow::onUpdateProcess);
     connect(run, &ScanRun::ScanFinished, this, &MainWindow::onFinishProcess);
@@ -301,6 +297,20 @@ void MainWindow::startRun(bool saveFiles)
     m_progressDialog->show();
 }
 
+bool MainWindow::beginDocument(bool saveFiles)
+{
+    if (ui->combox_material->currentIndex() != 0 && ui->combox_source->currentIndex() != 0) {
+        QMessageBox::warning(nullptr, tr("Warning"), tr("Please select flatbed to scan"),
+                             QMessageBox::Ok);
+        return false;
+    }
+    if (!PreviewDiscard::confirm(m_previewWindow) || !checkScanTarget(saveFiles))
+        return false;
+    m_previewWindow->ClearImage();
+    ImageManager::Instance()->ClearImages();
+    return true;
+}
+
 bool MainWindow::checkScanTarget(bool saveFiles)
 {
     // The name is the stem of every page file, also of those the preview exports later; the
@@ -322,6 +332,7 @@ void MainWindow::setScanControlsEnabled(bool enabled)
                             ui->action_base, ui->action_major, ui->action_custom})
         action->setEnabled(enabled);
     m_scannerBar->setEnabled(enabled);
+    m_continuation->setIdle(enabled);
 }
 
 void MainWindow::onCancelScan()
@@ -406,7 +417,7 @@ void MainWindow::onFinishReadImageThread()
     if (run->isFinished()) {
         finishRun(std::move(run), true);
     } else {
-        const RunReport report = run->report();
+        const RunReport report = m_continuation->report(*run);
         // Kept before any message box: the recognition may end while one is open.
         m_runs.keepFinishing(std::move(run));
         m_previewWindow->setPagesBeingWritten(true); // its searchable PDF is yet to come
@@ -429,7 +440,7 @@ void MainWindow::onRunFinished()
 
 void MainWindow::finishRun(std::unique_ptr<ScanRun> run, bool scanWarnings)
 {
-    const RunReport report = run->report();
+    const RunReport report = m_continuation->ended(*run);
     // Its threads have ended; it goes once this signal of its own has been delivered (or with
     // the window).
     ScanRun *ended = run.release();
@@ -465,9 +476,7 @@ void MainWindow::finishRun(std::unique_ptr<ScanRun> run, bool scanWarnings)
 
 void MainWindow::showScanWarnings(const RunReport &report)
 {
-    const QString result = report.resultWarning();
-    if (!result.isEmpty())
-        QMessageBox::warning(nullptr, tr("Warning"), result, QMessageBox::Ok);
+    m_continuation->warn(report);
     if (report.counts.failedPages > 0)
         QMessageBox::warning(nullptr, tr("Warning"),
                              tr("%1 page(s) could not be read").arg(report.counts.failedPages),
@@ -479,7 +488,9 @@ void MainWindow::checkPaperSize(ImageObject *page)
     if (!page || page->size.isEmpty())
         return;
     const ParamSetting &p = ParamSetting::instance;
-    if (!PaperSizeCheck::matches(page->size, p.resolution, p.paper_size))
+    ImageManager *store = ImageManager::Instance();
+    const int dpi = PaperSizeCheck::pageDpi(store->imageAt(store->count() - 1), p.resolution);
+    if (!PaperSizeCheck::matches(page->size, dpi, p.paper_size))
         statusBar()->showMessage(tr("paper size is wrong"), 10000);
 }
 

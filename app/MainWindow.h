@@ -19,6 +19,7 @@ class QLabel;
 class QWidget;
 class RunProgressDialog;
 class RunReport;
+class ScanContinuation;
 class ScannerStatusBar;
 class ScanRun;
 class SkippedPageRestore;
@@ -96,7 +97,10 @@ private slots:
     void updateTextProgress();
 
 private:
-    void startRun(bool saveFiles);
+    // `continued`: scans on into the last run's document ("继续扫描").
+    void startRun(bool saveFiles, bool continued = false);
+    // Before a new document: the feeder guard, the name and folder, and the emptied store.
+    bool beginDocument(bool saveFiles);
     // The run is over: its work-log record, its status line and what went wrong.
     void finishRun(std::unique_ptr<ScanRun> run, bool scanWarnings);
     void showScanWarnings(const RunReport &report);
@@ -116,6 +120,7 @@ private:
     // The scan under way and the earlier scans whose searchable PDF is still being recognised.
     RunList<ScanRun> m_runs;
     std::unique_ptr<InterfaceModes> m_modes;
+    ScanContinuation *m_continuation;
     RunProgressDialog *m_progressDialog;
     PreviewWindow *m_previewWindow;
     LogWindow *m_logWindow;

@@ -42,12 +42,41 @@ QString RunReport::statusText() const
         text += tr(", %1 blank page(s) skipped").arg(counts.skipped);
     if (saveFiles && textCancelled)
         text += tr(", text recognition cancelled");
+    const QString resolution = resolutionNote();
+    if (!resolution.isEmpty())
+        text += tr(", %1").arg(resolution);
     return text;
 }
 
 QString RunReport::resultWarning() const
 {
-    return cancelled ? QString() : ScanResultText::message(resultCode);
+    if (cancelled)
+        return QString();
+    const int pages = counts.collected + counts.skipped;
+    const QString result =
+        ScanResultText::message(resultCode, pages, (duplex ? pages / 2 : pages) + 1, address);
+    const QString area = areaWarning();
+    return result.isEmpty() || area.isEmpty() ? result + area : result + '\n' + area;
+}
+
+QString RunReport::resolutionNote() const
+{
+    if (usedDpi <= 0 || askedDpi <= 0 || usedDpi == askedDpi)
+        return QString();
+    return tr("the scanner does not offer %1 dpi, scanned at %2 dpi").arg(askedDpi).arg(usedDpi);
+}
+
+QString RunReport::areaWarning() const
+{
+    if (askedArea.isEmpty() || maxArea.isEmpty() ||
+        (askedArea.width() <= maxArea.width() + 0.5 &&
+         askedArea.height() <= maxArea.height() + 0.5))
+        return QString();
+    auto mm = [](const QSizeF &size) {
+        return tr("%1 x %2 mm").arg(qRound(size.width())).arg(qRound(size.height()));
+    };
+    return tr("The scanner scans at most %1, scanned %2")
+        .arg(mm(maxArea), mm(askedArea.boundedTo(maxArea)));
 }
 
 QString RunReport::pagesScannedText(int pages)

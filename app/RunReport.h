@@ -4,6 +4,7 @@
 #include "scan/PageTally.h"
 
 #include <QCoreApplication>
+#include <QSizeF>
 #include <QString>
 
 // What one finished scan or preview says about itself: the work log's result and document
@@ -21,6 +22,12 @@ public:
     bool textCancelled = false; // the searchable PDF's text recognition was stopped
     int resultCode = 0;         // the runner's result (0 success)
     QString folder;             // the run's destination folder
+    QString address;            // the scanner's, named when it cannot be reached
+    bool duplex = false;        // both sides of every sheet: two pages a sheet
+    int askedDpi = 0;           // the resolution asked of the scanner
+    int usedDpi = 0;            // the one it scanned at, as the scan program noted it (0: unknown)
+    QSizeF askedArea;           // the paper size asked for, in millimetres (empty: automatic)
+    QSizeF maxArea;             // the largest area the scanner offers (empty: unknown)
     PageTally::Counts counts;
 
     // "Cancel" for a cancelled run; "Success" when the scan program succeeded and every page
@@ -43,7 +50,16 @@ public:
     // The warning shown at once when the page store's folder cannot keep a page.
     static QString cacheFullWarning();
 
-    // The warning for the result code; empty for success and for a cancelled run, whose code
-    // is the program's answer to the stop.
+    // "the scanner does not offer 150 dpi, scanned at 200 dpi"; empty when it scanned at the
+    // resolution asked (or did not say).
+    QString resolutionNote() const;
+    // "the scanner scans at most 216 x 297 mm, scanned 216 x 297 mm": the paper size asked for
+    // is larger than the scanner's largest area; empty otherwise.
+    QString areaWarning() const;
+
+    // The warning for the result code (and the area warning); empty for success and for a cancelled
+    // run, whose code is the program's answer to the stop. A jam counts the pages the scanner
+    // delivered (the blank ones left out too: their sheets went through) and names the sheet to put
+    // back.
     QString resultWarning() const;
 };

@@ -7,14 +7,16 @@
 #include "scan/ReadImageThread.h"
 #include "scan/RunFolder.h"
 #include "scan/RunSettingsFile.h"
+#include "scan/ScanArguments.h"
 #include "scan/ScanningThread.h"
+#include "settings/PaperSize.h"
 #include "settings/SaveFormat.h"
 
 #include <QThread>
 
 ScanRun::ScanRun(const ScanSettings &settings, const QString &printerAddress, bool saveFiles,
                  QObject *parent)
-    : QObject(parent), m_settings(settings), m_saveFiles(saveFiles),
+    : QObject(parent), m_settings(settings), m_address(printerAddress), m_saveFiles(saveFiles),
       m_runFolder(RunFolder::create(PageFolder::forRun())),
       m_runner(new ScanningThread(settings, printerAddress)),
       m_collector(new ReadImageThread(settings, m_runFolder ? m_runFolder->path() : QString())),
@@ -58,6 +60,14 @@ ScanRun::~ScanRun()
     }
     // The pages not recognised yet go in without text; the job writes the PDF as it goes.
     cancelText();
+}
+
+void ScanRun::continueDocument(const QList<PageSource> &earlierPages)
+{
+    if (!m_textJob || m_started)
+        return;
+    for (const PageSource &page : earlierPages)
+        m_textJob->addPage(page);
 }
 
 void ScanRun::start()
@@ -169,6 +179,17 @@ RunReport ScanRun::report() const
     report.textCancelled = m_textCancelled;
     report.resultCode = m_code;
     report.folder = m_settings.save_path;
+    report.address = m_address;
+    report.duplex = m_settings.source_type == 2;
+    report.askedDpi = ScanArguments::resolutionValue(m_settings.resolution).toInt();
+    int shortSide = 0, longSide = 0;
+    if (PaperSize::millimetres(m_settings.paper_size, &shortSide, &longSide))
+        report.askedArea = QSizeF(shortSide, longSide);
+    if (m_scanEnded) { // the runner's thread has ended: its note is there
+        const ScanningThread::DeviceNote note = m_runner->deviceNote();
+        report.usedDpi = note.dpi;
+        report.maxArea = note.maxArea;
+    }
     report.counts = m_collector->tally()->counts();
     return report;
 }

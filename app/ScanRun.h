@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/RunReport.h"
+#include "pages/PageSource.h"
 #include "settings/ScanSettings.h"
 
 #include <QObject>
@@ -41,6 +42,9 @@ public:
     // goes.
     ~ScanRun() override;
 
+    // Continues a document: its earlier pages (in order) go into this run's searchable PDF
+    // before the new ones, so that the file it writes holds the whole document. Before start().
+    void continueDocument(const QList<PageSource> &earlierPages);
     void start();
     // Stops the stage under way: the scan program while it runs (only once), otherwise the text
     // recognition.
@@ -101,6 +105,7 @@ private:
     void cancelText();
 
     const ScanSettings m_settings;
+    const QString m_address;
     const bool m_saveFiles;
     // Where the scan program leaves the run's page files; null when it could not be made.
     const std::shared_ptr<RunFolder> m_runFolder;

@@ -1,5 +1,7 @@
 #include "scan/ScanArguments.h"
 
+#include "settings/PaperSize.h"
+
 QString ScanArguments::sourceValue(int sourceType)
 {
     switch (sourceType) {
@@ -31,7 +33,8 @@ QString ScanArguments::colourValue(int imageType)
 QString ScanArguments::resolutionValue(int resolution)
 {
     switch (resolution) {
-    case 0: // the panel's 150 dpi is requested from the device as 200
+    case 0: // a scanner without 150 dpi scans at the nearest it has, and says so
+        return QStringLiteral("150");
     case 1:
         return QStringLiteral("200");
     case 2:
@@ -45,8 +48,16 @@ QString ScanArguments::resolutionValue(int resolution)
     }
 }
 
+QString ScanArguments::areaValue(int paperSize)
+{
+    int shortSide = 0, longSide = 0;
+    if (!PaperSize::millimetres(paperSize, &shortSide, &longSide))
+        return QString();
+    return QStringLiteral("%1x%2").arg(shortSide).arg(longSide);
+}
+
 QStringList ScanArguments::build(const QString &address, int sourceType, int imageType,
-                                 int resolution, const QString &outputPath)
+                                 int resolution, const QString &outputPath, int paperSize)
 {
     QStringList args;
     args << QStringLiteral("-p") << address;
@@ -61,6 +72,9 @@ QStringList ScanArguments::build(const QString &address, int sourceType, int ima
     const QString dpi = resolutionValue(resolution);
     if (!dpi.isEmpty())
         args << QStringLiteral("-r") << dpi;
+    const QString area = areaValue(paperSize);
+    if (!area.isEmpty())
+        args << QStringLiteral("-a") << area;
 
     args << QStringLiteral("-f") << outputPath;
     return args;

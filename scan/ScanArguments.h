@@ -13,9 +13,12 @@ public:
     static QString sourceValue(int sourceType);
     static QString colourValue(int imageType);
     static QString resolutionValue(int resolution);
+    // The scan area "WIDTHxHEIGHT" in millimetres (upright) for a paper-size index; empty for
+    // automatic detection (0) and indices outside the table.
+    static QString areaValue(int paperSize);
 
-    // "-p" address, "-t" "4", "-s" source, "-c" colour, "-r" dpi, "-f" output path, in this
-    // order; "-p", "-t" and "-f" are always present, even with an empty address.
+    // "-p" address, "-t" "4", "-s" source, "-c" colour, "-r" dpi, "-a" area, "-f" output path,
+    // in this order; "-p", "-t" and "-f" are always present, even with an empty address.
     static QStringList build(const QString &address, int sourceType, int imageType, int resolution,
-                             const QString &outputPath);
+                             const QString &outputPath, int paperSize = 0);
 };

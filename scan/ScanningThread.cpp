@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 
 #include <fcntl.h>
@@ -86,6 +87,31 @@ void ScanningThread::run()
     emit ThreadFinished(0);
 }
 
+ScanningThread::DeviceNote ScanningThread::readNote(const QByteArray &text)
+{
+    DeviceNote note;
+    auto size = [](const QByteArray &value) {
+        const QList<QByteArray> sides = value.split('x');
+        bool w = false, h = false;
+        const QSizeF mm(sides.value(0).toDouble(&w), sides.value(1).toDouble(&h));
+        return sides.size() == 2 && w && h && mm.width() > 0 && mm.height() > 0 &&
+                       mm.width() < 10000 && mm.height() < 10000
+                   ? mm
+                   : QSizeF();
+    };
+    for (const QByteArray &line : text.split('\n').mid(0, 16)) {
+        const int eq = line.indexOf('=');
+        const QByteArray key = line.left(eq).trimmed(), value = line.mid(eq + 1).trimmed();
+        if (eq < 0)
+            continue;
+        if (key == "dpi")
+            note.dpi = qBound(0, value.toInt(), 100000);
+        else if (key == "max_area_mm")
+            note.maxArea = size(value);
+    }
+    return note;
+}
+
 int ScanningThread::execCmd()
 {
     const QString program =
@@ -93,7 +119,7 @@ int ScanningThread::execCmd()
     const QString outputPath = m_tempDir + QStringLiteral("tempImage.jpg");
     const QStringList args =
         ScanArguments::build(m_printerAddress, m_settings.source_type, m_settings.image_type,
-                             m_settings.resolution, outputPath);
+                             m_settings.resolution, outputPath, m_settings.paper_size);
     qDebug() << outputPath;
 
     if (m_cancel)
@@ -126,6 +152,12 @@ int ScanningThread::execCmd()
 
     // No pause for the page collector: once it is asked to stop, it takes the page files still
     // waiting before it ends, and the scan ends with it.
+
+    // The note is read and taken away: the run folder is left with the pages only.
+    QFile note(m_tempDir + QStringLiteral("tempImage.scan"));
+    if (note.open(QIODevice::ReadOnly))
+        m_note = readNote(note.read(4096));
+    note.remove();
 
     // A program that never ran or died of a signal has no exit code of its own; reporting the
     // process object's 0 would turn a failed scan into a success. One that died of our own stop

@@ -9,6 +9,7 @@
 
 #include "settings/ScanSettings.h"
 
+#include <QSizeF>
 #include <QString>
 #include <QThread>
 
@@ -34,6 +35,18 @@ public:
     // and for a cancel that came before the program was started.
     static constexpr int ResultCancelled = 130;
 
+    // What the scan program noted about the scan it made (a file beside its pages, "<stem>.scan",
+    // lines "key=value"): the resolution used (dpi) and the largest area the scanner offers
+    // (max_area_mm: "WIDTHxHEIGHT" in millimetres). Zero or empty where it said nothing (no
+    // scanner reached, a stand-in program).
+    struct DeviceNote
+    {
+        int dpi = 0;
+        QSizeF maxArea;
+    };
+    // Reads a note; at most a few lines are looked at.
+    static DeviceNote readNote(const QByteArray &text);
+
     // `settings` and `printerAddress`: the run's own copies, taken when it starts.
     ScanningThread(const ScanSettings &settings, const QString &printerAddress);
 
@@ -55,6 +68,8 @@ public:
     // Builds the argument list, runs ScanConsoleApp to its end and returns its exit code,
     // or ResultProgramFailed. Called only from run().
     int execCmd();
+    // The program's note of the run; read once ThreadFinished() has been sent.
+    DeviceNote deviceNote() const { return m_note; }
 
 signals:
     void ThreadFinished(int result);
@@ -70,4 +85,5 @@ private:
     int m_stopTimeout;
     int m_inherited = -1;
     std::atomic<bool> m_cancel;
+    DeviceNote m_note;
 };

@@ -113,6 +113,20 @@ bool PageFileWriter::writeFile(const QString &path, const QByteArray &bytes, QSt
     return true;
 }
 
+bool PageFileWriter::writeNote(const QByteArray &text, QString *error)
+{
+    // Written whole under a hidden name, then put in place of an earlier run's note.
+    const QString part = m_dir.filePath(QStringLiteral(".%1.scan.part").arg(m_stem));
+    const QString note = m_dir.filePath(m_stem + QStringLiteral(".scan"));
+    if (!writeFile(part, text, error))
+        return false;
+    if (::rename(QFile::encodeName(part).constData(), QFile::encodeName(note).constData()) == 0)
+        return true;
+    *error = QStringLiteral("cannot rename %1 to %2: %3").arg(part, note, systemText(errno));
+    ::unlink(QFile::encodeName(part).constData());
+    return false;
+}
+
 bool PageFileWriter::write(const QImage &page, int dpi, QString *finalPath, QString *error)
 {
     const QByteArray bytes = JpegEncoder::encode(page, dpi);

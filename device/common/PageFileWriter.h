@@ -28,6 +28,10 @@ public:
     // `error` when it could not be written completely (nothing is left behind then).
     bool write(const QImage &page, int dpi, QString *finalPath, QString *error);
 
+    // Writes the run's note beside the pages, "<stem>.scan" (written whole, then renamed over an
+    // earlier one); the console reads it when the program has ended.
+    bool writeNote(const QByteArray &text, QString *error);
+
     int pagesWritten() const { return m_written; }
 
 private:

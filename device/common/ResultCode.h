@@ -11,6 +11,8 @@ enum ResultCode
     ResultNoDocuments = 5,    // the feeder was empty before the first page
     ResultReceiveError = 6,   // a page was cut off or unreadable while it was received
     ResultWriteError = 7,     // a page file could not be written
-    ResultInternalError = 8,  // jam, cover open, out of memory, anything else
+    ResultInternalError = 8,  // out of memory, a runaway backend, anything else
+    ResultJammed = 9,         // the feeder jammed; the pages before the jam are kept
+    ResultCoverOpen = 10,     // the feeder's cover was opened; the pages before are kept
     ResultInterrupted = 130,  // stopped by SIGTERM or SIGINT; the pages so far are kept
 };

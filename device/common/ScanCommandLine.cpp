@@ -50,6 +50,15 @@ int ScanCommandLine::parse(const QStringList &arguments, ScanRequest *request, Q
             colour = value;
         } else if (option == QLatin1String("-r")) {
             dpi = value;
+        } else if (option == QLatin1String("-a")) {
+            const QStringList sides = value.split(QLatin1Char('x'));
+            int width = 0, height = 0;
+            if (sides.size() != 2 || !plainNumber(sides[0], kMinSideMm, kMaxSideMm, &width) ||
+                !plainNumber(sides[1], kMinSideMm, kMaxSideMm, &height)) {
+                *error = QStringLiteral("bad paper size (-a) '%1'").arg(value);
+                return ResultParameterError;
+            }
+            request->areaMm = QSizeF(width, height);
         } else if (option == QLatin1String("-f")) {
             request->outputPath = value;
             haveOutput = true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 
@@ -23,11 +24,13 @@ struct ScanRequest
     Source source = Flatbed;
     Colour colour = FullColour;
     int dpi = 300;
+    QSizeF areaMm; // the paper's width and height from the top left corner; empty: A4
     QString outputPath;
 };
 
-// Reads the scan command line "-p address -t 4 -s source -c colour -r dpi -f path" (every option
-// takes one value, in any order; -t may be left out). Only the plain decimal form of a number
+// Reads the scan command line "-p address -t 4 -s source -c colour -r dpi [-a WxH] -f path"
+// (every option takes one value, in any order; -t may be left out; -a is the paper size in
+// millimetres, "210x297"). Only the plain decimal form of a number
 // counts: " 300", "+300" or "0300" are as invalid as "300dpi".
 class ScanCommandLine
 {
@@ -44,4 +47,7 @@ public:
     // The resolutions the command line accepts.
     static constexpr int kMinDpi = 50;
     static constexpr int kMaxDpi = 1200;
+    // The paper sides (-a) the command line accepts, in millimetres.
+    static constexpr int kMinSideMm = 10;
+    static constexpr int kMaxSideMm = 1000;
 };

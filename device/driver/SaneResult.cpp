@@ -20,6 +20,10 @@ int SaneResult::code(SANE_Status status, Stage stage)
         return ResultNoDocuments;
     case SANE_STATUS_IO_ERROR:
         return ResultReceiveError;
+    case SANE_STATUS_JAMMED:
+        return ResultJammed;
+    case SANE_STATUS_COVER_OPEN:
+        return ResultCoverOpen;
     default:
         return ResultInternalError;
     }

@@ -11,6 +11,7 @@
 
 #include <QDir>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <netdb.h>
@@ -318,32 +319,58 @@ int ScanDriver::configure()
 
 int ScanDriver::setArea()
 {
-    // Top left first, so that the bottom right is never asked to lie before it.
+    // The paper asked for (A4 when none) from the top left corner, as SANE's geometry goes; top
+    // left first, so that the bottom right is never asked to lie before it.
+    const QSizeF paper =
+        m_request.areaMm.isEmpty() ? QSizeF(kA4WidthMm, kA4HeightMm) : m_request.areaMm;
+    double maxMm[2] = {0, 0}; // the farthest bottom right corner the scanner offers
     const struct
     {
         const char *name;
         double mm;
-    } corners[] = {{SANE_NAME_SCAN_TL_X, 0},
-                   {SANE_NAME_SCAN_TL_Y, 0},
-                   {SANE_NAME_SCAN_BR_X, kA4WidthMm},
-                   {SANE_NAME_SCAN_BR_Y, kA4HeightMm}};
+        double *max;
+    } corners[] = {{SANE_NAME_SCAN_TL_X, 0, nullptr},
+                   {SANE_NAME_SCAN_TL_Y, 0, nullptr},
+                   {SANE_NAME_SCAN_BR_X, paper.width(), &maxMm[0]},
+                   {SANE_NAME_SCAN_BR_Y, paper.height(), &maxMm[1]}};
     for (const auto &corner : corners) {
         const int option = m_device.find(corner.name);
         if (option <= 0)
             continue;
-        double wanted = corner.mm;
+        double perMm = 1;
         if (m_device.unit(option) == SANE_UNIT_PIXEL)
-            wanted = corner.mm / 25.4 * m_dpi;
+            perMm = m_dpi / 25.4;
         else if (m_device.unit(option) != SANE_UNIT_MM)
             continue;
         // Limited to what the device offers: a smaller scanner scans what it can.
-        const double value = OptionChoice::nearest(m_device.numbers(option), wanted);
+        const OptionChoice::Numbers offered = m_device.numbers(option);
+        if (corner.max && (offered.range || !offered.list.isEmpty()))
+            *corner.max =
+                (offered.range ? offered.max
+                               : *std::max_element(offered.list.begin(), offered.list.end())) /
+                perMm;
+        const double value = OptionChoice::nearest(offered, corner.mm * perMm);
         const SANE_Status status = m_device.setNumber(option, value);
         if (status != SANE_STATUS_GOOD)
             return scanFailure(
                 status, SaneResult::Configuring,
                 QStringLiteral("the scanner refused %1 = %2").arg(corner.name).arg(value));
     }
+    const bool known = maxMm[0] > 0 && maxMm[1] > 0 && maxMm[0] < 10000 && maxMm[1] < 10000;
+    if (known && !m_request.areaMm.isEmpty() &&
+        (paper.width() > maxMm[0] + 0.5 || paper.height() > maxMm[1] + 0.5))
+        say(QStringLiteral("the scanner scans at most %1 x %2 mm; scanning %3 x %4 mm")
+                .arg(maxMm[0], 0, 'f', 1)
+                .arg(maxMm[1], 0, 'f', 1)
+                .arg(qMin(paper.width(), maxMm[0]), 0, 'f', 1)
+                .arg(qMin(paper.height(), maxMm[1]), 0, 'f', 1));
+    // What the console tells the operator: the resolution and the scanner's largest area.
+    QByteArray note = "dpi=" + QByteArray::number(int(std::lround(m_dpi))) + '\n';
+    if (known)
+        note += "max_area_mm=" + QByteArray::number(maxMm[0], 'f', 1) + 'x' +
+                QByteArray::number(maxMm[1], 'f', 1) + '\n';
+    QString error;
+    m_writer->writeNote(note, &error); // without it the scan goes on, unremarked
     return ResultSuccess;
 }
 

@@ -1,5 +1,7 @@
+#include "app/ElidedLabel.h"
 #include "app/RunList.h"
 #include "app/SliderSpinLink.h"
+#include "tests/support/TestRows.h"
 
 #include <QApplication>
 #include <QDoubleSpinBox>
@@ -165,6 +167,30 @@ private slots:
         QCOMPARE(steps.value(), 37);
         steps.setValue(12);
         QCOMPARE(number.value(), 12);
+    }
+
+    // The status line narrower than its text: the folder gives way first, then the end of the
+    // text; the counts at its start stay. "text | the width of | shown text starts | ends".
+    void elidedLabel_data()
+    {
+        TestRows::add(
+            {"folder shortened | 已保存 3 页到 /home/op/Scans/2026，已跳过 1 页空白页 | "
+             "已保存 3 页到 /h…，已跳过 1 页空白页 | 已保存 3 页到 / | ，已跳过 1 页空白页",
+             "then the end | 已保存 3 页到 /home/op/Scans，已跳过 1 页空白页 | 已保存 3 页到 "
+             "…，已跳过 1 页 | 已保存 3 页到 …，已跳过 1 | …",
+             "no folder | 已扫描 6 页，扫描仪不支持 150 dpi | 已扫描 6 页，扫描 | 已扫描 6 页， | "
+             "…",
+             "it fits | 已扫描 6 页 | 已扫描 6 页 | 已扫描 6 页 | 页"});
+    }
+    void elidedLabel()
+    {
+        QFETCH(QStringList, fields);
+        ElidedLabel label;
+        label.setText(fields[0]);
+        label.resize(label.fontMetrics().horizontalAdvance(fields[1]) + 1, 20);
+        const QString shown = label.shownText();
+        QVERIFY2(shown.startsWith(fields[2]) && shown.endsWith(fields[3]), qPrintable(shown));
+        QVERIFY(label.fontMetrics().horizontalAdvance(shown) <= label.width());
     }
 };
 

@@ -108,10 +108,13 @@ class TestDevice : public QObject
     }
 
     // Everything in the output folder (hidden files too), in the collector's order.
+    // Everything in the folder but the program's note for the console (tempImage.scan).
     QStringList files() const
     {
-        return QDir(m_out->path())
-            .entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+        QStringList all = QDir(m_out->path())
+                              .entryList(QDir::Files | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+        all.removeOne("tempImage.scan");
+        return all;
     }
     QImage page(const QString &name) const { return QImage(m_out->filePath(name)); }
     QStringList pageFiles() const { return QDir(m_out->path()).entryList({"*.jpg"}, QDir::Files); }
@@ -282,6 +285,9 @@ private slots:
         }
         if (dpi != scan.section(' ', 2).toInt())
             QVERIFY(result.errors.contains(QString("scanning at %1 dpi").arg(dpi)));
+        QFile note(m_out->filePath("tempImage.scan")); // the resolution used, the largest area
+        QVERIFY(note.open(QIODevice::ReadOnly));
+        QCOMPARE(note.readAll(), QString("dpi=%1\nmax_area_mm=215.9x297.0\n").arg(dpi).toUtf8());
         const QString job = scanner.record("job").value(0);
         QVERIFY2(job.contains(QString("resolution=%1 ").arg(dpi)), qPrintable(job));
         QVERIFY(job.contains(colour ? "mode=RGB24" : "mode=Grayscale8"));
@@ -302,9 +308,9 @@ private slots:
              "stopped | FAULT=stopped | | 2 1 200 | 3 | 0 | scan service is Stopped",
              "feeder empty | SHEETS=0 | | 2 1 200 | 5 | 0 | out of documents",
              "duplex, feeder empty | SHEETS=0 | | 3 1 200 | 5 | 0 | out of documents",
-             "jam after 2 | SHEETS=4 FAULT=jam FAULT_AFTER=2 | | 2 1 200 | 8 | 2 | jammed",
-             "jam at once | FAULT=jam | | 2 2 200 | 8 | 0 | jammed",
-             "cover open | FAULT=cover_open FAULT_AFTER=1 | | 3 1 200 | 8 | 1 | cover is open",
+             "jam after 2 | SHEETS=4 FAULT=jam FAULT_AFTER=2 | | 2 1 200 | 9 | 2 | jammed",
+             "jam at once | FAULT=jam | | 2 2 200 | 9 | 0 | jammed",
+             "cover open | FAULT=cover_open FAULT_AFTER=1 | | 3 1 200 | 10 | 1 | cover is open",
              "third page cut off | SHEETS=4 FAULT=cut FAULT_AFTER=2 | | 2 1 200 | 6 | 2 | I/O",
              "flatbed page cut off | FAULT=cut | | 1 2 300 | 6 | 0 | I/O",
              "a jam spares the flatbed | FAULT=jam | | 1 1 200 | 0 | 1 |",
@@ -503,8 +509,9 @@ private slots:
         arguments.last() = small.filePath("tempImage.jpg");
         const Result result = scanFrom(
             scanner, arguments, [](QProcess &) {}, QString("MIN_FREE_MB=%1").arg(keepFreeMb));
-        const QStringList written =
+        QStringList written =
             QDir(small.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+        written.removeOne("tempImage.scan");
         bool whole = true;
         for (const QString &name : written)
             whole = whole && QImage(small.filePath(name)).size() == PageRenderer::pageSize(200);

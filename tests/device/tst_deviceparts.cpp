@@ -385,8 +385,8 @@ private slots:
         QTest::newRow("value refused at start") << SANE_STATUS_INVAL << scan << 4 << false;
         QTest::newRow("no documents") << SANE_STATUS_NO_DOCS << scan << 5 << false;
         QTest::newRow("I/O error") << SANE_STATUS_IO_ERROR << scan << 6 << true;
-        QTest::newRow("jammed") << SANE_STATUS_JAMMED << scan << 8 << false;
-        QTest::newRow("cover open") << SANE_STATUS_COVER_OPEN << scan << 8 << false;
+        QTest::newRow("jammed") << SANE_STATUS_JAMMED << scan << 9 << false;
+        QTest::newRow("cover open") << SANE_STATUS_COVER_OPEN << scan << 10 << false;
         QTest::newRow("no memory") << SANE_STATUS_NO_MEM << scan << 8 << false;
         QTest::newRow("cancelled elsewhere") << SANE_STATUS_CANCELLED << scan << 8 << false;
         QTest::newRow("warming up (12)") << SANE_Status(12) << scan << 8 << false;

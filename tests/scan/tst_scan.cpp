@@ -145,8 +145,9 @@ private slots:
              {"-1 2 2 -c 2 -r 300", "1 2 2 -s 2 -c 2 -r 300", "2 2 2 -s 3 -c 2 -r 300",
               "3 2 2 -c 2 -r 300", "0 -1 2 -s 1 -r 300", "0 0 2 -s 1 -c 3 -r 300",
               "0 1 2 -s 1 -c 1 -r 300", "0 3 2 -s 1 -r 300", "0 2 -1 -s 1 -c 2",
-              "0 2 0 -s 1 -c 2 -r 200", "0 2 1 -s 1 -c 2 -r 200", "0 2 3 -s 1 -c 2 -r 400",
-              "0 2 4 -s 1 -c 2 -r 600", "0 2 5 -s 1 -c 2", "5 -1 7"})
+              "0 2 0 -s 1 -c 2 -r 150", "0 2 1 -s 1 -c 2 -r 200", "0 2 3 -s 1 -c 2 -r 400",
+              "0 2 4 -s 1 -c 2 -r 600", "0 2 5 -s 1 -c 2", "5 -1 7",
+              "0 2 2 -s 1 -c 2 -r 300 -a 297x420"})
             QTest::newRow(row) << lo << row << ok << pages << 0;
         QTest::newRow("empty address") << QString() << normal << ok << pages << 0;
         QTest::newRow("shell text")
@@ -175,6 +176,7 @@ private slots:
         const QStringList f = fields.split(' ');
         p.setPrinterAddress(address);
         p.source_type = f[0].toInt(), p.image_type = f[1].toInt(), p.resolution = f[2].toInt();
+        p.paper_size = fields.endsWith("-a 297x420") ? 16 : 0; // A3
         QStringList seen; // in the order sent; the window gets them queued, in the same order
         const QByteArray where = QFile::encodeName(folder);
         if (QTest::currentDataTag() == QLatin1String("link"))
@@ -206,6 +208,18 @@ private slots:
                  (body.isEmpty() || result == -2 ? QStringList()
                                                  : QStringList{"-p", address, "-t", "4"} +
                                                        f.mid(3) + QStringList{"-f", page}));
+    }
+
+    // The scan program's note: the resolution it scanned at and the scanner's largest area;
+    // anything else in it is passed over, nothing out of bounds is believed.
+    void deviceNote()
+    {
+        ScanningThread::DeviceNote note =
+            ScanningThread::readNote("dpi=200\nmax_area_mm=215.9x297\nother=1\n");
+        QCOMPARE(note.dpi, 200);
+        QCOMPARE(note.maxArea, QSizeF(215.9, 297));
+        note = ScanningThread::readNote("dpi=x\nmax_area_mm=1e9x297\nmax_area_mm");
+        QVERIFY(note.dpi == 0 && note.maxArea.isEmpty());
     }
 
     // A cancel stops the program with SIGTERM: one that obeys ends with its own code, one that
