@@ -32,6 +32,11 @@ void DetectThread::setCyclePause(int ms)
     m_cyclePause = ms;
 }
 
+void DetectThread::setStatusPause(int ms)
+{
+    m_statusPause = ms;
+}
+
 void DetectThread::setPaused(bool paused)
 {
     m_paused = paused;
@@ -50,7 +55,7 @@ void DetectThread::run()
         if (!m_paused) // a scan is under way: its requests are not crossed
             emit UpdateStatus(poll(address, esclUrl));
         if (!esclUrl.isEmpty())
-            pauseMs = qMax(pauseMs, int(kStatusPauseMs));
+            pauseMs = qMax(pauseMs, int(m_statusPause));
         pause(pauseMs);
         if (m_finish)
             return;

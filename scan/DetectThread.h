@@ -24,6 +24,9 @@ public:
     void Finish();
     // The pause between cycles (2000 ms). Only tests shorten it. Set before start().
     void setCyclePause(int ms);
+    // The least pause between two status requests to an eSCL scanner (kStatusPauseMs). Only
+    // tests shorten it. Set before start().
+    void setStatusPause(int ms);
     // Stops and resumes the polling (from any thread); a poll under way still reports.
     void setPaused(bool paused);
     static constexpr int kStatusPauseMs = 5000;
@@ -45,6 +48,7 @@ private:
 
     std::atomic_bool m_finish;
     std::atomic_int m_cyclePause;
+    std::atomic_int m_statusPause{kStatusPauseMs};
     std::atomic_bool m_paused{false};
     QMutex m_pauseMutex;
     QWaitCondition m_wake;

@@ -94,6 +94,7 @@ private slots:
         QSignalSpy statuses(&monitor, &DetectThread::UpdateStatus);
         monitor.setPaused(true);
         monitor.setCyclePause(50);
+        monitor.setStatusPause(50);
         monitor.start();
         QTest::qWait(300); // a paused monitor has nothing to say; no signal to wait for
         QCOMPARE(statuses.size(), 0);
