@@ -130,6 +130,16 @@ void clearTempImages()
     }
 }
 
+// The folder right under /tmp that holds `path` ("/tmp/ci/build/x" gives "/tmp/ci"), if any.
+static QByteArray topUnderTmp(const QByteArray &path)
+{
+    const QByteArray clean = QFile::encodeName(QDir::cleanPath(QFile::decodeName(path)));
+    if (!clean.startsWith("/tmp/"))
+        return QByteArray();
+    const int slash = clean.indexOf('/', 5);
+    return slash < 0 ? clean : clean.left(slash);
+}
+
 void isolateTmp()
 {
     const QString own = qEnvironmentVariable("SCANCONSOLE_PRIVATE_TMP");
@@ -137,10 +147,35 @@ void isolateTmp()
         return;
     QDir(own).removeRecursively();
     const QByteArray path = QFile::encodeName(own);
+    // A build tree under /tmp (a clone there) would vanish under the new /tmp: the folders under
+    // /tmp that hold the program, its working directory and its own /tmp are bound back in.
+    char exe[4096] = {}, cwd[4096] = {};
+    const ssize_t length = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+    QList<QByteArray> keep;
+    for (const QByteArray &held : {QByteArray(exe, int(qMax<ssize_t>(0, length))),
+                                   QByteArray(::getcwd(cwd, sizeof cwd) ? cwd : ""), path}) {
+        const QByteArray top = topUnderTmp(held);
+        if (!top.isEmpty() && !keep.contains(top))
+            keep << top;
+    }
     if (QDir().mkpath(own) && ::chmod(path, 01777) == 0 && ::unshare(CLONE_NEWNS) == 0 &&
-        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-        ::mount(path, "/tmp", nullptr, MS_BIND, nullptr) == 0)
-        return;
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0) {
+        QList<int> folders;
+        for (const QByteArray &top : keep)
+            folders << ::open(top.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (!folders.contains(-1) && ::mount(path, "/tmp", nullptr, MS_BIND, nullptr) == 0) {
+            for (int i = 0; i < keep.size(); ++i) {
+                const QByteArray from = "/proc/self/fd/" + QByteArray::number(folders.at(i));
+                ::mkdir(keep.at(i).constData(), 0700);
+                if (::mount(from.constData(), keep.at(i).constData(), nullptr, MS_BIND, nullptr) !=
+                    0)
+                    qFatal("cannot keep %s in the test's own /tmp", keep.at(i).constData());
+                ::close(folders.at(i));
+            }
+            return;
+        }
+        qFatal("cannot give the test a /tmp of its own");
+    }
     // Held until the program ends.
     const int lock = ::open("/tmp/veldrin-scan-tempimages-tests.lock",
                             O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
