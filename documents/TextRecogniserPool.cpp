@@ -2,6 +2,7 @@
 
 #include "documents/TextRecogniser.h"
 
+#include <QCoreApplication>
 #include <QThread>
 
 TextRecogniserPool::TextRecogniserPool(int keep) : m_keep(qMax(0, keep)) {}
@@ -11,6 +12,13 @@ TextRecogniserPool::~TextRecogniserPool() = default;
 TextRecogniserPool &TextRecogniserPool::shared()
 {
     static TextRecogniserPool pool(QThread::idealThreadCount());
+    // The idle engines end with the application object, while Tesseract's own caches (made after
+    // this pool, so gone before it) are still there to take their dictionaries back.
+    static const bool ending = [] {
+        qAddPostRoutine([] { TextRecogniserPool::shared().clear(); });
+        return true;
+    }();
+    Q_UNUSED(ending)
     return pool;
 }
 
@@ -37,6 +45,8 @@ void TextRecogniserPool::giveBack(std::unique_ptr<TextRecogniser> recogniser)
     recogniser->clear();
     std::unique_ptr<TextRecogniser> dropped; // freed outside the lock
     QMutexLocker lock(&m_mutex);
+    if (m_closed)
+        return;
     if (int(m_idle.size()) >= m_keep) {
         if (m_keep == 0)
             return;
@@ -59,4 +69,12 @@ int TextRecogniserPool::idleCount() const
 {
     QMutexLocker lock(&m_mutex);
     return int(m_idle.size());
+}
+
+void TextRecogniserPool::clear()
+{
+    std::vector<std::unique_ptr<TextRecogniser>> idle; // ended outside the lock
+    QMutexLocker lock(&m_mutex);
+    idle.swap(m_idle);
+    m_closed = true;
 }

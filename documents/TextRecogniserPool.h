@@ -27,9 +27,13 @@ public:
     // Keeps `recogniser` for the next take(), when it is ready and there is room.
     void giveBack(std::unique_ptr<TextRecogniser> recogniser);
     int idleCount() const;
+    // Ends every idle engine; engines given back from then on end at once (the application is
+    // ending).
+    void clear();
 
 private:
     const int m_keep;
     mutable QMutex m_mutex;
     std::vector<std::unique_ptr<TextRecogniser>> m_idle; // oldest first
+    bool m_closed = false;
 };
