@@ -131,7 +131,6 @@ class TestConsoleProcess : public QObject
             while (process.canReadLine())
                 lines << QString::fromUtf8(process.readLine()).trimmed();
         }
-        // Waits until a line starting with `prefix` has come; false if it did not in time.
         bool waitFor(const QString &prefix, int ms = 30000)
         {
             QElapsedTimer clock;
@@ -146,7 +145,6 @@ class TestConsoleProcess : public QObject
                 process.waitForReadyRead(50);
             }
         }
-        // The rest of the lines that start with `prefix` and a blank.
         QStringList with(const QString &prefix)
         {
             read();
@@ -156,7 +154,6 @@ class TestConsoleProcess : public QObject
                     found << line.mid(prefix.size() + 1);
             return found;
         }
-        // Sends `signal` and waits for the end; `code` is the exit code (-1: killed).
         bool end(int signal, int *code = nullptr)
         {
             ::kill(pid_t(process.processId()), signal);
@@ -219,9 +216,8 @@ class TestConsoleProcess : public QObject
         return QDir("/tmp/tempimages")
             .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     }
-    // The pages the scanner delivered for the jobs in `record` from `first` to `last`: the
-    // pages whose bodies went out whole ("sent"), or, from a simulator that does not say so,
-    // the pages it began to send.
+    // The pages the scanner delivered: those whose bodies went out whole ("sent"), or, from a
+    // simulator that does not say so, those it began to send.
     static QList<QPair<QString, int>> delivered(const EsclScannerProcess &scanner)
     {
         QList<QPair<QString, int>> pages;
@@ -259,7 +255,10 @@ private slots:
                                  ? quint32(qEnvironmentVariableIntValue("KILL_SEED"))
                                  : QRandomGenerator::global()->generate();
         QRandomGenerator random(seed);
-        const int kills = 12;
+        // Six starts take each format grey and colour once; KILL_COUNT=<n> soaks longer.
+        const int kills = qEnvironmentVariableIsSet("KILL_COUNT")
+                              ? qEnvironmentVariableIntValue("KILL_COUNT")
+                              : 6;
         const int formats[] = {SaveFormat::Jpg, SaveFormat::MergedPdf, SaveFormat::SearchablePdf};
         const auto doc = [](int i) { return QString("Run%1_").arg(i); };
         QList<int> jobsBefore;       // the scanner's jobs before start i scanned
@@ -354,15 +353,14 @@ private slots:
         QTest::addColumn<int>("signal");
         QTest::addColumn<bool>("atPrompt"); // sent while the recovery question is open
         QTest::newRow("SIGTERM during a scan") << int(SIGTERM) << false;
-        QTest::newRow("SIGINT during a scan") << int(SIGINT) << false;
-        QTest::newRow("SIGHUP during a scan") << int(SIGHUP) << false;
         QTest::newRow("SIGTERM at the recovery question") << int(SIGTERM) << true;
     }
     void signalsTakeTheQuitRoad()
     {
         // During a scan: cancelled, its pages saved and recorded, the store and the run folder
         // removed, the job deleted on the scanner, exit code 0. At the question: the console
-        // ends, and the pages wait for the next start.
+        // ends, and the pages wait for the next start. (SIGINT and SIGHUP take the same road:
+        // oneConsolePerUser ends its consoles with them.)
         QFETCH(int, signal);
         QFETCH(bool, atPrompt);
         EsclScannerProcess scanner("SHEETS=6 PAGE_DELAY_MS=200");
@@ -422,8 +420,8 @@ private slots:
             QVERIFY((cache.isEmpty() ? first : third)->waitFor("raised"));
         }
         int code = -1;
-        QVERIFY(first->end(SIGTERM, &code) && code == 0);
-        QVERIFY(third->end(SIGTERM, &code) && code == 0);
+        QVERIFY(first->end(SIGINT, &code) && code == 0);
+        QVERIFY(third->end(SIGHUP, &code) && code == 0);
         QVERIFY(!first->lines.contains("raised") || !third->lines.contains("raised") ||
                 first->lines.count("raised") == 1);
         QCOMPARE(first->lines.count("raised") + third->lines.count("raised"), 2);

@@ -21,96 +21,63 @@ class TestRunReport : public QObject
 private slots:
     void report_data()
     {
-        QTest::addColumn<bool>("scan");
-        QTest::addColumn<bool>("cancelled");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<int>("saveType");
-        QTest::addColumn<int>("collected");
-        QTest::addColumn<int>("saved");
-        QTest::addColumn<QString>("result"); // the log's status and path, then the status line
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<QString>("warning");
-        QTest::addColumn<int>("skipped");        // blank pages left out
-        QTest::addColumn<bool>("textCancelled"); // the searchable PDF's recognition stopped
-        const QString first = "/d/Image-2024.jpg", merged = "/d/Image-2024.pdf";
-        const QString jam = m_jam;
-        const int jpg = SaveFormat::Jpg, pdf = SaveFormat::MergedPdf;
-        // clang-format off
-        QTest::newRow("all saved") << true << false << 0 << jpg << 3 << 3
-            << "Success" << first << "已保存 3 页到 /d" << "" << 0 << false;
-        QTest::newRow("merged PDF") << true << false << 0 << pdf << 3 << 3
-            << "Success" << merged << "已保存 3 页到 " + merged << "" << 0 << false;
-        QTest::newRow("one not saved") << true << false << 0 << jpg << 3 << 2
-            << "Fail" << first << "已保存 2 页到 /d" << "" << 0 << false;
-        QTest::newRow("none saved") << true << false << 0 << jpg << 3 << 0
-            << "Fail" << "" << "已保存 0 页到 /d" << "" << 0 << false;
-        QTest::newRow("no page") << true << false << 5 << jpg << 0 << 0
-            << "Fail" << "" << "" << "进纸器中没有纸张：请放入纸张后重试。" << 0 << false;
-        QTest::newRow("jam after pages") << true << false << 9 << jpg << 2 << 2
-            << "Fail" << first << "已保存 2 页到 /d" << jam.arg(2).arg(3) << 0 << false;
-        QTest::newRow("cancelled") << true << true << 130 << jpg << 2 << 2
-            << "Cancel" << first << "扫描已取消，已保存 2 页" << "" << 0 << false;
-        QTest::newRow("130 without a cancel") << true << false << 130 << jpg << 1 << 1
-            << "Fail" << first << "已保存 1 页到 /d" << "        未知错误        " << 0 << false;
-        QTest::newRow("preview") << false << false << 0 << jpg << 4 << 0
-            << "Success" << "" << "已扫描 4 页" << "" << 0 << false;
-        QTest::newRow("empty preview") << false << false << 0 << jpg << 0 << 0
-            << "Fail" << "" << "已扫描 0 页" << "" << 0 << false;
-        QTest::newRow("cancelled preview") << false << true << 130 << jpg << 1 << 0
-            << "Cancel" << "" << "扫描已取消，已扫描 1 页" << "" << 0 << false;
-        const QString searchable = "/d/Image-2024.pdf";
-        const int text = SaveFormat::SearchablePdf;
-        QTest::newRow("searchable PDF") << true << false << 0 << text << 3 << 3
-            << "Success" << searchable << "已保存 3 页到 " + searchable << "" << 0 << false;
-        QTest::newRow("searchable PDF, recognition cancelled") << true << false << 0 << text << 3
-            << 3 << "Success-TextCancelled" << searchable
-            << "已保存 3 页到 " + searchable + "，文字识别已取消" << "" << 0 << true;
-        QTest::newRow("searchable PDF not written") << true << false << 0 << text << 3 << 0
-            << "Fail" << "" << "已保存 0 页到 /d" << "" << 0 << false;
-        QTest::newRow("scan cancelled, then recognition") << true << true << 130 << text << 2 << 2
-            << "Cancel" << searchable << "扫描已取消，已保存 2 页，文字识别已取消" << "" << 0 << true;
-        QTest::newRow("blank pages left out") << true << false << 0 << jpg << 2 << 2
-            << "Success" << first << "已保存 2 页到 /d，已跳过 3 页空白页" << "" << 3 << false;
-        QTest::newRow("only blank pages") << true << false << 0 << jpg << 0 << 0
-            << "Success" << "" << "已保存 0 页到 /d，已跳过 2 页空白页" << "" << 2 << false;
-        QTest::newRow("blank pages, cancelled") << true << true << 130 << pdf << 1 << 1
-            << "Cancel" << merged << "扫描已取消，已保存 1 页，已跳过 1 页空白页" << "" << 1 << false;
-        QTest::newRow("jam after blank pages") << true << false << 9 << jpg << 0 << 0
-            << "Fail" << "" << "" << jam.arg(2).arg(3) << 2 << false;
-        // clang-format on
+        // flags (s: a scan, which saves files; c: cancelled; t: the recognition stopped) | result
+        // code | format | pages collected, saved, skipped as blank | the log's status and path
+        // (%f: the first file, %m: the merged one) | status line | warning ("jam": the jam text)
+        TestRows::add(
+            {"all saved | s | 0 | jpg | 3 3 0 | Success | %f | 已保存 3 页到 /d |",
+             "merged PDF | s | 0 | pdf | 3 3 0 | Success | %m | 已保存 3 页到 %m |",
+             "one not saved | s | 0 | jpg | 3 2 0 | Fail | %f | 已保存 2 页到 /d |",
+             "none saved | s | 0 | jpg | 3 0 0 | Fail | | 已保存 0 页到 /d |",
+             "no page | s | 5 | jpg | 0 0 0 | Fail | | | 进纸器中没有纸张：请放入纸张后重试。",
+             "jam after pages | s | 9 | jpg | 2 2 0 | Fail | %f | 已保存 2 页到 /d | jam",
+             "cancelled | sc | 130 | jpg | 2 2 0 | Cancel | %f | 扫描已取消，已保存 2 页 |",
+             "130 without a cancel | s | 130 | jpg | 1 1 0 | Fail | %f | 已保存 1 页到 /d | "
+             "未知错误",
+             "preview | | 0 | jpg | 4 0 0 | Success | | 已扫描 4 页 |",
+             "empty preview | | 0 | jpg | 0 0 0 | Fail | | 已扫描 0 页 |",
+             "cancelled preview | c | 130 | jpg | 1 0 0 | Cancel | | 扫描已取消，已扫描 1 页 |",
+             "searchable PDF | s | 0 | text | 3 3 0 | Success | %m | 已保存 3 页到 %m |",
+             "searchable PDF, recognition cancelled | st | 0 | text | 3 3 0 | "
+             "Success-TextCancelled | %m | 已保存 3 页到 %m，文字识别已取消 |",
+             "searchable PDF not written | s | 0 | text | 3 0 0 | Fail | | 已保存 0 页到 /d |",
+             "scan cancelled, then recognition | sct | 130 | text | 2 2 0 | Cancel | %m | "
+             "扫描已取消，已保存 2 页，文字识别已取消 |",
+             "blank pages left out | s | 0 | jpg | 2 2 3 | Success | %f | "
+             "已保存 2 页到 /d，已跳过 3 页空白页 |",
+             "only blank pages | s | 0 | jpg | 0 0 2 | Success | | 已保存 0 页到 /d，已跳过 2 "
+             "页空白页 |",
+             "blank pages, cancelled | sc | 130 | pdf | 1 1 1 | Cancel | %m | "
+             "扫描已取消，已保存 1 页，已跳过 1 页空白页 |",
+             "jam after blank pages | s | 9 | jpg | 0 0 2 | Fail | | | jam"});
     }
     void report()
     {
-        QFETCH(bool, scan);
-        QFETCH(bool, cancelled);
-        QFETCH(int, code);
-        QFETCH(int, saveType);
-        QFETCH(int, collected);
-        QFETCH(int, saved);
-        QFETCH(QString, result);
-        QFETCH(QString, path);
-        QFETCH(QString, status);
-        QFETCH(QString, warning);
-        QFETCH(int, skipped);
-        QFETCH(bool, textCancelled);
+        QFETCH(QStringList, fields);
+        const QString first = "/d/Image-2024.jpg", merged = "/d/Image-2024.pdf";
+        const auto paths = [&](QString text) {
+            return text.replace("%f", first).replace("%m", merged);
+        };
+        const QStringList counts = fields[3].split(' ');
         RunReport r;
-        r.textCancelled = textCancelled;
-        r.counts.skipped = skipped;
-        r.saveFiles = scan;
-        r.cancelled = cancelled;
-        r.resultCode = code;
-        r.saveType = saveType;
+        r.saveFiles = fields[0].contains('s');
+        r.cancelled = fields[0].contains('c');
+        r.textCancelled = fields[0].contains('t');
+        r.resultCode = fields[1].toInt();
+        r.saveType = fields[2] == "jpg"   ? SaveFormat::Jpg
+                     : fields[2] == "pdf" ? SaveFormat::MergedPdf
+                                          : SaveFormat::SearchablePdf;
         r.folder = "/d";
-        r.counts.collected = collected;
-        r.counts.saved = saved;
-        if (scan && saved > 0)
-            r.counts.firstFile =
-                SaveFormat::isMerged(saveType) ? "/d/Image-2024.pdf" : "/d/Image-2024.jpg";
-        QCOMPARE(QString(LogRecord::resultText(r.logResult())), result);
-        QCOMPARE(r.logPath(), path);
-        QCOMPARE(r.statusText(), status);
-        QCOMPARE(r.resultWarning(), warning);
+        r.counts.collected = counts[0].toInt();
+        r.counts.saved = counts[1].toInt();
+        r.counts.skipped = counts[2].toInt();
+        if (r.saveFiles && r.counts.saved > 0)
+            r.counts.firstFile = SaveFormat::isMerged(r.saveType) ? merged : first;
+        QCOMPARE(QString(LogRecord::resultText(r.logResult())), fields[4]);
+        QCOMPARE(r.logPath(), paths(fields[5]));
+        QCOMPARE(r.statusText(), paths(fields[6]));
+        // The unknown error's padding is held by texts().
+        QCOMPARE(r.resultWarning().trimmed(), fields[7] == "jam" ? m_jam.arg(2).arg(3) : fields[7]);
     }
 
     void texts()
