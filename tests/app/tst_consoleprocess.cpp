@@ -27,6 +27,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -430,6 +431,10 @@ private slots:
 
 int main(int argc, char *argv[])
 {
+    // The test's own /tmp, as SCANCONSOLE_TEST_MAIN gives it (its consoles inherit it): without it
+    // the page folder is the machine's, which other test programs empty and fill meanwhile.
+    if (argc < 2 || std::strcmp(argv[1], "--console") != 0)
+        TestEnvironment::isolateTmp();
     QApplication app(argc, argv);
     if (app.arguments().value(1) == "--console")
         return console(app, app.arguments());

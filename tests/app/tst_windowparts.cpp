@@ -1,12 +1,8 @@
 #include "app/ElidedLabel.h"
 #include "app/RunList.h"
-#include "app/SliderSpinLink.h"
 #include "tests/support/TestRows.h"
 
 #include <QApplication>
-#include <QDoubleSpinBox>
-#include <QSlider>
-#include <QSpinBox>
 #include <QTest>
 
 namespace {
@@ -37,7 +33,8 @@ using Runs = RunList<FakeRun>;
 
 } // namespace
 
-// The main window's parts that need no window: its runs and its slider/spin-box pairs.
+// The main window's parts that need no window: its runs and its status line. (Its slider and
+// spin-box pairs are held by the panel's couplings.)
 class TestWindowParts : public QObject
 {
     Q_OBJECT
@@ -133,40 +130,6 @@ private slots:
         QCOMPARE(runs.finishingCount(), 0);
         runs.clear();
         QVERIFY(runs.isIdle() && !runs.textProgress().any);
-    }
-
-    void sliderSpinLink_data()
-    {
-        QTest::addColumn<double>("spin");
-        QTest::addColumn<int>("slider");
-        QTest::newRow("19.99") << 19.99 << 1999; // rounded: 1998.9999... in binary
-        QTest::newRow("-180") << -180.0 << -18000;
-        QTest::newRow("0.1") << 0.1 << 10;
-        QTest::newRow("-0.07") << -0.07 << -7;
-    }
-
-    void sliderSpinLink()
-    {
-        QFETCH(double, spin);
-        QFETCH(int, slider);
-        QSlider hundredths;
-        hundredths.setRange(-18000, 18000);
-        QDoubleSpinBox value;
-        value.setRange(-180, 180);
-        SliderSpinLink::linkHundredths(&hundredths, &value);
-        value.setValue(spin);
-        QCOMPARE(hundredths.value(), slider);
-        value.setValue(42);
-        hundredths.setValue(slider);
-        QCOMPARE(value.value(), spin);
-
-        QSlider steps;
-        QSpinBox number;
-        SliderSpinLink::link(&steps, &number);
-        number.setValue(37);
-        QCOMPARE(steps.value(), 37);
-        steps.setValue(12);
-        QCOMPARE(number.value(), 12);
     }
 
     // The status line narrower than its text: the folder gives way first, then the end of the

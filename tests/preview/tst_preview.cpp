@@ -316,14 +316,14 @@ private slots:
         QTest::addColumn<int>("existing");   // bit i: target i is there before
         QTest::addColumn<bool>("yes");       // the answer to the export's question
         QTest::addColumn<bool>("folders");   // the existing targets are folders: never replaced
+        // The writers themselves (every format) are held by the document writers' tests.
         const QString rows =
             "capture JPG after .png|0|cap.png|cap.png.jpg|1;capture PDF|1|cap|cap.pdf|1;"
-            "capture TIFF|2|cap|cap.tiff|1;capture OFD|3|cap|cap.ofd|1;capture PNG|4|cap|cap.png|1;"
-            "capture BMP typed .png|5|cap.png|cap.png|0;capture BMP no suffix|5|cap|cap.bmp|1;"
-            "capture merged .ofd|6|cap.ofd|cap.ofd|0;capture merged no suffix|6|cap|cap.pdf|1;"
-            "capture cancelled|4|||0;capture into a folder|4|cap|cap.png|1|0|1;"
-            "export JPG|0|.||0;export PDF|1|.||0;export TIFF|2|.||0;export OFD|3|.||0;"
-            "export PNG|4|.||0;export BMP|5|.||0;export merged PDF|6|.||0;export cancelled|0|||0;"
+            "capture OFD|3|cap|cap.ofd|1;capture BMP typed .png|5|cap.png|cap.png|0;"
+            "capture BMP no suffix|5|cap|cap.bmp|1;capture merged .ofd|6|cap.ofd|cap.ofd|0;"
+            "capture merged no suffix|6|cap|cap.pdf|1;capture cancelled|4|||0;"
+            "capture into a folder|4|cap|cap.png|1|0|1;export JPG|0|.||0;export PDF|1|.||0;"
+            "export OFD|3|.||0;export merged PDF|6|.||0;export cancelled|0|||0;"
             "export first, yes|0|.||1|1;export first, no|0|.||1|0;export third, no|0|.||4|0;"
             "export merged, yes|6|.||1|1;export merged, no|6|.||1|0;export two folders|0|.||3|1|1;"
             "capture searchable|7|cap|cap.pdf|1;export searchable PDF|7|.||0;"
