@@ -22,11 +22,9 @@ class TestStartup : public QObject
 private slots:
     void cataloguesTranslateCodeTextsAndKeepFormTexts()
     {
-        QCOMPARE(QCoreApplication::translate("RunProgressDialog", "Scanning..."),
-                 QString("扫描中..."));
+        // (The run dialog's texts are read in Chinese by the scan road's tests.)
         QCOMPARE(QCoreApplication::translate("MainWindow", "Parameter error"),
                  QString("        参数校验失败        "));
-        QCOMPARE(QCoreApplication::translate("MainWindow", "扫描"), QString("扫描"));
         // Qt's own standard buttons read in Chinese.
         QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
         QCOMPARE(box.button(QDialogButtonBox::Ok)->text(), QString("确定"));
