@@ -93,8 +93,10 @@ class TestAccount : public QObject
 private slots:
     void init()
     {
+        // As the build leaves it (install() once below: a cmake run per case is slow).
         TestEnvironment::resetConfig(); // config/ without Login.ini
-        QCOMPARE(install(), 0);
+        QVERIFY(QFile::copy(SCANCONSOLE_LOGIN_TEMPLATE, loginIni()));
+        QVERIFY(QFile::setPermissions(loginIni(), QFile::ReadOwner | QFile::WriteOwner));
     }
 
     void login_data()
@@ -151,7 +153,6 @@ private slots:
         QCOMPARE(press(dialog, kChangeNames, typed)
                      << dialog.findChild<QLabel *>("label_Info")->text(),
                  (QStringList{message.isEmpty() ? "accepted" : "open", message})); // the red label
-        QCOMPARE(install(), 0);                                    // the next build keeps the file
         QVERIFY(!readAll(loginIni()).contains(typed[1].toUtf8())); // digests only
         QCOMPARE(login(kUser, kPassword) == kAccepted, !message.isEmpty());
         QCOMPARE(login(kUser, typed[1]) == kAccepted, message.isEmpty() || typed[1] == kPassword);
@@ -160,6 +161,8 @@ private slots:
     void passwordFileAfterAChange()
     {
         // Installed for its owner only, with the installation's plain MD5 digest, which logs in.
+        QVERIFY(QFile::remove(loginIni()));
+        QCOMPARE(install(), 0);
         QCOMPARE(mode(loginIni()), kOwnerOnly);
         const QString user =
             QSettings(loginIni(), QSettings::IniFormat).value("/LOGIN/User").toString();
@@ -176,10 +179,12 @@ private slots:
             QCOMPARE(stored[0], QString("pbkdf2-sha256"));
             QVERIFY(stored[1].toInt() >= 100000);
             QCOMPARE(stored[2].size(), 32); // 16 bytes of salt
-            QCOMPARE(stored[3], QString::fromLatin1(
-                                    pbkdf2(next.toUtf8(), QByteArray::fromHex(stored[2].toLatin1()),
-                                           stored[1].toInt())
-                                        .toHex()));
+            if (salts.isEmpty())            // the literal derivation is slow: once is enough
+                QCOMPARE(stored[3],
+                         QString::fromLatin1(pbkdf2(next.toUtf8(),
+                                                    QByteArray::fromHex(stored[2].toLatin1()),
+                                                    stored[1].toInt())
+                                                 .toHex()));
             QCOMPARE(file.value("/LOGIN/User").toString(), user);
             QCOMPARE(mode(loginIni()), kOwnerOnly);
             salts << stored[2];
@@ -187,6 +192,8 @@ private slots:
             QVERIFY(login(kUser, previous) != kAccepted);
         }
         QVERIFY(salts[0] != salts[1]);
+        QCOMPARE(install(), 0); // the next build keeps the changed file
+        QCOMPARE(login(kUser, "NewPass98"), kAccepted);
     }
 
     // Login.ini counts only when nobody but root or the operator can write it; a change keeps
