@@ -224,27 +224,16 @@ private slots:
         // The binaries are stripped.
         const Run file = run("objdump", {"-h", m_root + '/' + kAppDir + "/veldrin-scan"});
         QVERIFY(!file.output.contains(".debug_info"));
-    }
-
-    void iconsAreDrawn_data()
-    {
-        QTest::addColumn<int>("size");
-        for (const int size : kIconSizes)
-            QTest::addRow("%dx%d", size, size) << size;
-    }
-
-    void iconsAreDrawn()
-    {
-        QFETCH(int, size);
-        const QImage icon(QString("%1/usr/share/icons/hicolor/%2x%2/apps/veldrin-scan.png")
-                              .arg(m_root)
-                              .arg(size));
-        QCOMPARE(icon.size(), QSize(size, size));
-        QVERIFY(icon.hasAlphaChannel());
-        // A rounded tile: transparent corners, an opaque middle, more than one colour.
-        QCOMPARE(qAlpha(icon.pixel(0, 0)), 0);
-        QCOMPARE(qAlpha(icon.pixel(size / 2, size / 2)), 255);
-        QVERIFY(icon.pixel(size / 2, size / 4) != icon.pixel(size / 2, size - 1 - size / 10));
+        // The icons are drawn: a rounded tile (transparent corners, an opaque middle), more
+        // than one colour.
+        for (const int size : kIconSizes) {
+            const QImage icon(QString("%1/usr/share/icons/hicolor/%2x%2/apps/veldrin-scan.png")
+                                  .arg(m_root)
+                                  .arg(size));
+            QVERIFY(icon.size() == QSize(size, size) && icon.hasAlphaChannel());
+            QVERIFY(qAlpha(icon.pixel(0, 0)) == 0 && qAlpha(icon.pixel(size / 2, size / 2)) == 255);
+            QVERIFY(icon.pixel(size / 2, size / 4) != icon.pixel(size / 2, size - 1 - size / 10));
+        }
     }
 
     // The desktop entry and the AppStream file validate and name what the package installs.
@@ -340,32 +329,23 @@ private slots:
                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot) ==
                 QStringList{"config"});
 
-        struct Expected
-        {
-            QString name;
-            int mode;
-            QByteArray content;
-            QString owner;
-        };
         const QByteArray initialLogin = readAll(m_root + '/' + kLoginTemplate);
         QVERIFY(initialLogin.contains("[LOGIN]"));
         QByteArray defaults = oldSettings;
         defaults.replace("save_path=/home/vtop1\n", "");
-        const QList<Expected> files{
+        const std::tuple<QString, int, QByteArray, QString> files[] = {
             {"ParamSetting.ini", 0644, defaults, "root:root"},
             {"VisibleSetting.ini", 0644, QByteArray(), "root:root"},
-            {"Login.ini", 0640, oldLogin.isEmpty() ? initialLogin : oldLogin, "root:scanner"},
-        };
-        for (const Expected &f : files) {
-            const QString path = config + '/' + f.name;
-            QVERIFY2(modeOf(path) == f.mode && !QFileInfo(path).isSymLink(),
-                     qPrintable(QString("%1: %2").arg(f.name).arg(modeOf(path), 0, 8)));
-            QCOMPARE(readAll(path), f.content);
+            {"Login.ini", 0640, oldLogin.isEmpty() ? initialLogin : oldLogin, "root:scanner"}};
+        for (const auto &[name, mode, content, owner] : files) {
+            const QString path = config + '/' + name;
+            QVERIFY2(modeOf(path) == mode && !QFileInfo(path).isSymLink(),
+                     qPrintable(QString("%1: %2").arg(name).arg(modeOf(path), 0, 8)));
+            QCOMPARE(readAll(path), content);
             // Each file is given to its owner as a new file, before it is put in place.
-            QCOMPARE(calls()
-                         .filter(QRegularExpression("^chown " + f.owner + " .*/" + f.name + "$"))
-                         .size(),
-                     1);
+            QCOMPARE(
+                calls().filter(QRegularExpression("^chown " + owner + " .*/" + name + "$")).size(),
+                1);
         }
         if (plantedLink) {
             QCOMPARE(readAll(victim), QByteArray("private\n"));
