@@ -3,6 +3,7 @@
 #include "account/PasswordDialog.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestFiles.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -17,6 +18,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using TestFiles::readAll;
+
 // The administrator account: installed Login.ini, login, password change, guarded log export.
 class TestAccount : public QObject
 {
@@ -26,16 +29,6 @@ class TestAccount : public QObject
     const QStringList kAccepted{"accepted"};
 
     static QString loginIni() { return TestEnvironment::configDir() + "/Login.ini"; }
-    static QByteArray readAll(const QString &path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
-    }
-    static void writeFile(const QString &path, const QByteArray &content)
-    {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
-    }
     static int install() // the build's step that copies the initial Login.ini where none is
     {
         return QProcess::execute(SCANCONSOLE_CMAKE_COMMAND,
@@ -313,10 +306,10 @@ private slots:
         const QByteArray kLog = "root Success\n", older = "an older, longer export\n";
         QVERIFY(QDir("./logFiles").removeRecursively() && QDir().mkpath("./logFiles"));
         if (log == 1)
-            writeFile(LogExport::logFilePath(), kLog);
+            QVERIFY(TestFiles::writeFile(LogExport::logFilePath(), kLog));
         if (log == 2) // the read fails with the target open: emptying it first loses the old export
             QVERIFY(QFile::link("/proc/self/mem", LogExport::logFilePath()));
-        writeFile(path, older);
+        QVERIFY(TestFiles::writeFile(path, older));
         ModalAnswerer answerer; // all but the row's last window accepted, so no order can hang
         for (int i = 0; i < 4; ++i)
             answerer.expect([&](QWidget *w) {
