@@ -246,7 +246,7 @@ private slots:
                  qPrintable(validate.output));
         const QString entry = QString::fromUtf8(readAll(path));
         for (const char *key : {"Name[zh_CN]=Veldrin扫描软件\n", "Categories=Graphics;Scanning;\n",
-                                "Exec=veldrin-scan\n", "Icon=veldrin-scan\n"})
+                                "Exec=veldrin-scan\n", "Icon=veldrin-scan\n", "Terminal=false\n"})
             QVERIFY2(entry.contains(QString::fromUtf8(key)), key);
         const Run appstream = run("appstreamcli", {"validate", "--no-net", meta});
         QVERIFY2(appstream.exitCode == 0, qPrintable(appstream.output));
