@@ -21,8 +21,13 @@ function(run what)
 endfunction()
 
 file(MAKE_DIRECTORY ${WORK_DIR})
+# Through ccache where there is one: a repeated run compiles only what changed.
+find_program(ccache ccache)
+if(ccache)
+    set(launcher -DCMAKE_CXX_COMPILER_LAUNCHER=${ccache})
+endif()
 run("Configuring the parent project" ${CMAKE_COMMAND} -G "Unix Makefiles" -S ${SOURCE_DIR}/tests/embedding/parent
-    -B ${WORK_DIR} -DSCANCONSOLE_SOURCE_DIR=${SOURCE_DIR} -DCMAKE_BUILD_TYPE=Debug)
+    -B ${WORK_DIR} -DSCANCONSOLE_SOURCE_DIR=${SOURCE_DIR} -DCMAKE_BUILD_TYPE=Debug ${launcher})
 
 # Embedded, the console registers no tests and no package of its own.
 file(READ ${WORK_DIR}/CMakeCache.txt cache)

@@ -56,12 +56,11 @@ class TestLog : public QObject
         QFile file("./logFiles/logs.txt");
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
-    static void writeLog(const QByteArray &bytes)
+    static void writeLog(const QByteArray &bytes, QIODevice::OpenMode mode = QIODevice::Truncate)
     {
         QDir().mkpath("./logFiles");
         QFile file("./logFiles/logs.txt");
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
+        QVERIFY(file.open(QIODevice::WriteOnly | mode) && file.write(bytes) == bytes.size());
     }
     // One record exactly as the writer lays it out: six fields, each followed by a blank.
     static QByteArray record(const QByteArray &user, const QByteArray &path, const char *status)
@@ -125,8 +124,7 @@ private slots:
         const passwd *pw = getpwuid(getuid());
         QCOMPARE(line, QByteArray(pw->pw_name) + ' ' + path + " TX7700-Series Unknown " + time +
                            (success ? " Success \n" : " Fail \n"));
-        // Without a login name the record keeps the numeric user id.
-        QCOMPARE(LogRecord::userField(nullptr, 1000), QByteArray("1000"));
+        QCOMPARE(LogRecord::userField(nullptr, 1000), QByteArray("1000")); // no login name
     }
 
     void viewerNewestOnTop()
@@ -152,10 +150,7 @@ private slots:
         QFile file("./logFiles/logs.txt");
         QVERIFY(file.open(QIODevice::ReadWrite) && file.write("\namy") == 4);
         file.close();
-        const auto append = [](const QByteArray &bytes) {
-            QFile log("./logFiles/logs.txt");
-            QVERIFY(log.open(QIODevice::Append) && log.write(bytes) == bytes.size());
-        };
+        const auto append = [](const QByteArray &bytes) { writeLog(bytes, QIODevice::Append); };
         append(record("cat", "/s/C.png", "Success") + "fay /s/F.jpg");
         w.ReadLog();
         QCOMPARE(rows(w).mid(2), shown);

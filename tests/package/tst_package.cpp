@@ -14,7 +14,6 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QXmlStreamReader>
 
 #include <sys/stat.h>
 
@@ -75,18 +74,6 @@ bool writeFile(const QString &path, const QByteArray &content)
            file.write(content) == content.size();
 }
 
-// "Key=value" lines of a desktop entry's main group.
-QMap<QString, QString> desktopKeys(const QString &path)
-{
-    QMap<QString, QString> keys;
-    for (const QString &line : QString::fromUtf8(readAll(path)).split('\n')) {
-        const int eq = line.indexOf('=');
-        if (eq > 0 && !line.startsWith('#'))
-            keys.insert(line.left(eq), line.mid(eq + 1));
-    }
-    return keys;
-}
-
 } // namespace
 
 class TestPackage : public QObject
@@ -129,8 +116,10 @@ private slots:
     {
         QVERIFY(m_scratch.isValid());
         const QString build = QStringLiteral(SCANCONSOLE_BUILD_DIR);
-        const Run cpack = run(
-            "cpack", {"-G", "DEB", "--config", build + "/CPackConfig.cmake", "-B", scratch("out")});
+        // The test depends on what the package holds, so the build tree is up to date: a
+        // generator without a "preinstall" target spares CPack's pass over the whole tree.
+        const Run cpack = run("cpack", {"-G", "DEB", "--config", build + "/CPackConfig.cmake", "-B",
+                                        scratch("out"), "-D", "CPACK_CMAKE_GENERATOR=Ninja"});
         QVERIFY2(cpack.exitCode == 0, qPrintable(cpack.output));
         const QStringList debs = QDir(scratch("out")).entryList({"*.deb"}, QDir::Files);
         QCOMPARE(debs, QStringList{"veldrin-scan_" SCANCONSOLE_VERSION "_amd64.deb"});
@@ -186,9 +175,9 @@ private slots:
     {
         QFETCH(QString, field);
         QFETCH(QString, pattern);
-        const Run info = run("dpkg-deb", {"-f", m_deb, field});
-        QCOMPARE(info.exitCode, 0);
-        const QString value = info.output.trimmed();
+        const QRegularExpression line("(^|\\n)" + field + ": ([^\\n]*)");
+        const QString value =
+            line.match(QString::fromUtf8(readAll(m_control + "/control"))).captured(2);
         QVERIFY2(QRegularExpression(pattern).match(value).hasMatch(),
                  qPrintable(field + ": " + value));
     }
@@ -235,88 +224,48 @@ private slots:
         // The binaries are stripped.
         const Run file = run("objdump", {"-h", m_root + '/' + kAppDir + "/veldrin-scan"});
         QVERIFY(!file.output.contains(".debug_info"));
+        // The icons are drawn: a rounded tile (transparent corners, an opaque middle), more
+        // than one colour.
+        for (const int size : kIconSizes) {
+            const QImage icon(QString("%1/usr/share/icons/hicolor/%2x%2/apps/veldrin-scan.png")
+                                  .arg(m_root)
+                                  .arg(size));
+            QVERIFY(icon.size() == QSize(size, size) && icon.hasAlphaChannel());
+            QVERIFY(qAlpha(icon.pixel(0, 0)) == 0 && qAlpha(icon.pixel(size / 2, size / 2)) == 255);
+            QVERIFY(icon.pixel(size / 2, size / 4) != icon.pixel(size / 2, size - 1 - size / 10));
+        }
     }
 
-    void iconsAreDrawn_data()
+    // The desktop entry and the AppStream file validate and name what the package installs.
+    void desktopEntryAndAppStream()
     {
-        QTest::addColumn<int>("size");
-        for (const int size : kIconSizes)
-            QTest::addRow("%dx%d", size, size) << size;
-    }
-
-    void iconsAreDrawn()
-    {
-        QFETCH(int, size);
-        const QImage icon(QString("%1/usr/share/icons/hicolor/%2x%2/apps/veldrin-scan.png")
-                              .arg(m_root)
-                              .arg(size));
-        QCOMPARE(icon.size(), QSize(size, size));
-        QVERIFY(icon.hasAlphaChannel());
-        // A rounded tile: transparent corners, an opaque middle, more than one colour.
-        QCOMPARE(qAlpha(icon.pixel(0, 0)), 0);
-        QCOMPARE(qAlpha(icon.pixel(size / 2, size / 2)), 255);
-        QVERIFY(icon.pixel(size / 2, size / 4) != icon.pixel(size / 2, size - 1 - size / 10));
-    }
-
-    void desktopEntry()
-    {
-        const QString path = m_root + '/' + kDesktopFile;
+        const QString path = m_root + '/' + kDesktopFile, meta = m_root + '/' + kMetainfoFile;
         const Run validate = run("desktop-file-validate", {path});
-        QVERIFY2(validate.exitCode == 0, qPrintable(validate.output));
-        QVERIFY2(!validate.output.contains("error") && !validate.output.contains("warning"),
+        QVERIFY2(validate.exitCode == 0 && !validate.output.contains("error") &&
+                     !validate.output.contains("warning"),
                  qPrintable(validate.output));
-
-        const QMap<QString, QString> keys = desktopKeys(path);
-        QCOMPARE(keys.value("Type"), QString("Application"));
-        QCOMPARE(keys.value("Name"), QString("Veldrin Scan"));
-        QCOMPARE(keys.value("Name[zh_CN]"), QString("Veldrin扫描软件"));
-        QCOMPARE(keys.value("Categories"), QString("Graphics;Scanning;")); // one main category
-        QCOMPARE(keys.value("Terminal"), QString("false"));
-        // The command and the icon are the ones the package installs.
-        QVERIFY(QFileInfo(m_root + "/usr/bin/" + keys.value("Exec")).isExecutable());
-        QVERIFY(QFile::exists(QString("%1/usr/share/icons/hicolor/64x64/apps/%2.png")
-                                  .arg(m_root, keys.value("Icon"))));
-    }
-
-    void appStreamMetadata()
-    {
-        const QString path = m_root + '/' + kMetainfoFile;
-        const Run validate = run("appstreamcli", {"validate", "--no-net", path});
-        QVERIFY2(validate.exitCode == 0, qPrintable(validate.output));
-        const QByteArray xml = readAll(path);
-        QVERIFY(xml.contains("<id>com.veldrin.scan</id>"));
-        QVERIFY(xml.contains("<launchable type=\"desktop-id\">" +
-                             QFileInfo(kDesktopFile).fileName().toUtf8() + "</launchable>"));
-        QVERIFY(xml.contains("<binary>veldrin-scan</binary>"));
+        const QString entry = QString::fromUtf8(readAll(path));
+        for (const char *key : {"Name[zh_CN]=Veldrin扫描软件\n", "Categories=Graphics;Scanning;\n",
+                                "Exec=veldrin-scan\n", "Icon=veldrin-scan\n", "Terminal=false\n"})
+            QVERIFY2(entry.contains(QString::fromUtf8(key)), key);
+        const Run appstream = run("appstreamcli", {"validate", "--no-net", meta});
+        QVERIFY2(appstream.exitCode == 0, qPrintable(appstream.output));
+        const QByteArray xml = readAll(meta);
+        QVERIFY(xml.contains("<id>com.veldrin.scan</id>") &&
+                xml.contains("<binary>veldrin-scan<") &&
+                xml.contains(">com.veldrin.scan.desktop</launchable>"));
     }
 
     // The password helper may run as root only through its polkit action, which always asks
     // for the system administrator.
     void polkitAction()
     {
-        QFile file(m_root + '/' + kPolicy);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QXmlStreamReader xml(&file);
-        QMap<QString, QString> found; // the action's id, each allow_* and annotation
-        while (!xml.atEnd()) {
-            if (xml.readNext() != QXmlStreamReader::StartElement)
-                continue;
-            const QString name = xml.name().toString();
-            if (name == "action")
-                found.insert("id", xml.attributes().value("id").toString());
-            else if (name == "annotate") {
-                const QString key = xml.attributes().value("key").toString();
-                found.insert(key, xml.readElementText()); // the key before the reader moves on
-            } else if (name.startsWith("allow_"))
-                found.insert(name, xml.readElementText());
-        }
-        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
-        QCOMPARE(found.value("id"), QString("com.veldrin.scan.change-admin-password"));
-        for (const char *allow : {"allow_any", "allow_inactive", "allow_active"})
-            QCOMPARE(found.value(allow), QString("auth_admin"));
-        const QString helper = found.value("org.freedesktop.policykit.exec.path");
-        QCOMPARE(helper, "/" + kAppDir + "/veldrin-scan-password");
-        QVERIFY(QFileInfo(m_root + helper).isExecutable());
+        const QString policy = QString::fromUtf8(readAll(m_root + '/' + kPolicy));
+        QVERIFY(policy.contains("<action id=\"com.veldrin.scan.change-admin-password\">"));
+        for (const char *allow : {"any", "inactive", "active"})
+            QVERIFY(policy.contains(QString("<allow_%1>auth_admin</allow_%1>").arg(allow)));
+        QVERIFY(policy.contains("<annotate key=\"org.freedesktop.policykit.exec.path\">/" +
+                                kAppDir + "/veldrin-scan-password</annotate>"));
     }
 
     // postinst configure, first install and upgrade, in scratch roots: config/ is root's and
@@ -380,32 +329,23 @@ private slots:
                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot) ==
                 QStringList{"config"});
 
-        struct Expected
-        {
-            QString name;
-            int mode;
-            QByteArray content;
-            QString owner;
-        };
         const QByteArray initialLogin = readAll(m_root + '/' + kLoginTemplate);
         QVERIFY(initialLogin.contains("[LOGIN]"));
         QByteArray defaults = oldSettings;
         defaults.replace("save_path=/home/vtop1\n", "");
-        const QList<Expected> files{
+        const std::tuple<QString, int, QByteArray, QString> files[] = {
             {"ParamSetting.ini", 0644, defaults, "root:root"},
             {"VisibleSetting.ini", 0644, QByteArray(), "root:root"},
-            {"Login.ini", 0640, oldLogin.isEmpty() ? initialLogin : oldLogin, "root:scanner"},
-        };
-        for (const Expected &f : files) {
-            const QString path = config + '/' + f.name;
-            QVERIFY2(modeOf(path) == f.mode && !QFileInfo(path).isSymLink(),
-                     qPrintable(QString("%1: %2").arg(f.name).arg(modeOf(path), 0, 8)));
-            QCOMPARE(readAll(path), f.content);
+            {"Login.ini", 0640, oldLogin.isEmpty() ? initialLogin : oldLogin, "root:scanner"}};
+        for (const auto &[name, mode, content, owner] : files) {
+            const QString path = config + '/' + name;
+            QVERIFY2(modeOf(path) == mode && !QFileInfo(path).isSymLink(),
+                     qPrintable(QString("%1: %2").arg(name).arg(modeOf(path), 0, 8)));
+            QCOMPARE(readAll(path), content);
             // Each file is given to its owner as a new file, before it is put in place.
-            QCOMPARE(calls()
-                         .filter(QRegularExpression("^chown " + f.owner + " .*/" + f.name + "$"))
-                         .size(),
-                     1);
+            QCOMPARE(
+                calls().filter(QRegularExpression("^chown " + owner + " .*/" + name + "$")).size(),
+                1);
         }
         if (plantedLink) {
             QCOMPARE(readAll(victim), QByteArray("private\n"));

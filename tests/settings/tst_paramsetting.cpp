@@ -12,24 +12,19 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// Loading, saving and the acceptance rules of the settings record and its two files.
+// Loading, saving and the acceptance rules of the settings record and its two
+// files.
 class TestParamSetting : public QObject
 {
     Q_OBJECT
 
     ParamSetting &p = ParamSetting::instance;
     // The machine's defaults, and the operator's own files that saves write.
-    QString paramFile() const { return TestEnvironment::configDir() + "/ParamSetting.ini"; }
-    QString visibleFile() const { return TestEnvironment::configDir() + "/VisibleSetting.ini"; }
-    QString ownParamFile() const
+    static QString defaults(const char *name) { return TestEnvironment::configDir() + '/' + name; }
+    static QString own(const char *name)
     {
-        return TestEnvironment::operatorConfigDir() + "/ParamSetting.ini";
+        return TestEnvironment::operatorConfigDir() + '/' + name;
     }
-    QString ownVisibleFile() const
-    {
-        return TestEnvironment::operatorConfigDir() + "/VisibleSetting.ini";
-    }
-
     static void writeIni(const QString &file, const QVariantMap &values)
     {
         QFile::remove(file);
@@ -37,29 +32,21 @@ class TestParamSetting : public QObject
         for (auto it = values.begin(); it != values.end(); ++it)
             s.setValue(it.key(), it.value());
     }
+    static QVariant valueIn(const QString &file, const char *key)
+    {
+        return QSettings(file, QSettings::IniFormat).value(key);
+    }
 
 private slots:
     void init()
     {
         TestEnvironment::resetConfig();
-        QFile::remove(paramFile());
+        QFile::remove(defaults("ParamSetting.ini"));
         TestEnvironment::resetRecord();
     }
 
-    void defaults()
-    {
-        ParamSetting fresh;
-        // clang-format off
-        const QVariantList defaults = {QDir::homePath() + "/Scans", "Image", 2, 0, 1, 0, 0, 0.5f,
-            0, 0, 0, 100, 100, 100, false, 5.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0, false, false, false,
-            255, 255, 255, false, false, 1, "chi_sim+eng"};
-        // clang-format on
-        QCOMPARE(RecordFixtures::scanFields(fresh), defaults);
-        QCOMPARE(fresh.printer_ip, QString("192.168.0.1"));
-        QVERIFY(fresh.visible_progress && fresh.visible_name && fresh.visible_save_path);
-    }
-
-    // One key in the file: its field takes the value only if accepted, every other field stays.
+    // One key in the file: its field takes the value only if accepted, every
+    // other field stays.
     void acceptanceOnLoad_data()
     {
         QTest::addColumn<QString>("key");
@@ -70,7 +57,8 @@ private slots:
         {
             const char *key;
             int field;
-            const char *accept, *reject; // blank-separated values; '' is the empty text
+            const char *accept,
+                *reject; // blank-separated values; '' is the empty text
         } rows[] = {
             {"/BASE/resolution", 2, "0 4 high", "5 -1"},
             {"/BASE/source_type", 4, "2", "3"},
@@ -95,16 +83,12 @@ private slots:
             {"/BASE/save_path", 0, "/srv/scans", "''"},
             {"/ORTHER/name", 1, "''", ""},
         };
-        for (const auto &row : rows) {
-            for (const bool accepted : {true, false}) {
-                const QString texts = accepted ? row.accept : row.reject;
-                for (QString text : texts.split(' ', Qt::SkipEmptyParts)) {
-                    text.remove('\'');
-                    QTest::addRow("%s = '%s'", row.key, qPrintable(text))
+        for (const auto &row : rows)
+            for (const bool accepted : {true, false})
+                for (QString text :
+                     QString(accepted ? row.accept : row.reject).split(' ', Qt::SkipEmptyParts))
+                    QTest::addRow("%s = '%s'", row.key, qPrintable(text.remove('\'')))
                         << row.key << row.field << text << accepted;
-                }
-            }
-        }
     }
     void acceptanceOnLoad()
     {
@@ -112,21 +96,20 @@ private slots:
         QFETCH(int, field);
         QFETCH(QString, text);
         QFETCH(bool, accepted);
-        writeIni(paramFile(), {{key, text}});
+        writeIni(defaults("ParamSetting.ini"), {{key, text}});
         QVariantList expected = RecordFixtures::scanFields(p);
         // Text that is no number converts to 0 and is then tested like any value.
-        if (accepted && expected[field].userType() == QMetaType::Int)
-            expected[field] = text.toInt();
-        else if (accepted && expected[field].userType() == QMetaType::Float)
-            expected[field] = text.toFloat();
-        else if (accepted)
-            expected[field] = text;
+        if (accepted)
+            expected[field] = expected[field].userType() == QMetaType::Int     ? text.toInt()
+                              : expected[field].userType() == QMetaType::Float ? text.toFloat()
+                                                                               : QVariant(text);
         p.loadParamSettings(QString());
         QCOMPARE(RecordFixtures::scanFields(p), expected);
     }
 
-    // The recognition languages: those of the data folder (other files are no languages), and
-    // a stored choice loaded as far as this machine has its languages.
+    // The recognition languages: those of the data folder (other files are no
+    // languages), and a stored choice loaded as far as this machine has its
+    // languages.
     void recognitionLanguages_data()
     {
         QTest::addColumn<QStringList>("files");
@@ -135,24 +118,16 @@ private slots:
         QTest::addColumn<QString>("dropped");
         const QStringList machine{"chi_sim.traineddata",     "eng.traineddata", "osd.traineddata",
                                   "chi_tra.traineddata.bak", "notes.txt",       "kor.traineddata/"};
-        QTest::newRow("installed, in the stored order")
-            << machine << QVariant("eng+chi_sim") << "eng+chi_sim"
-            << "";
-        QTest::newRow("missing dropped")
-            << machine << QVariant("chi_sim+chi_tra+eng") << "chi_sim+eng"
-            << "chi_tra";
-        QTest::newRow("unknown dropped, repeat once") << machine << QVariant("xx+eng+eng") << "eng"
-                                                      << "xx";
-        QTest::newRow("empty: the default") << machine << QVariant("") << "chi_sim+eng"
-                                            << "";
-        QTest::newRow("no key: kept") << machine << QVariant() << "eng"
-                                      << "";
+        // clang-format off
+        QTest::newRow("installed, in the stored order") << machine << QVariant("eng+chi_sim") << "eng+chi_sim" << "";
+        QTest::newRow("missing dropped") << machine << QVariant("chi_sim+chi_tra+eng") << "chi_sim+eng" << "chi_tra";
+        QTest::newRow("unknown dropped, repeat once") << machine << QVariant("xx+eng+eng") << "eng" << "xx";
+        QTest::newRow("empty: the default") << machine << QVariant("") << "chi_sim+eng" << "";
+        QTest::newRow("no key: kept") << machine << QVariant() << "eng" << "";
         QTest::newRow("none left: the default's installed")
-            << QStringList{"eng.traineddata", "jpn.traineddata"} << QVariant("osd") << "eng"
-            << "osd";
-        QTest::newRow("no language data: the default")
-            << QStringList{} << QVariant("eng") << "chi_sim+eng"
-            << "eng";
+            << QStringList{"eng.traineddata", "jpn.traineddata"} << QVariant("osd") << "eng" << "osd";
+        QTest::newRow("no language data: the default") << QStringList{} << QVariant("eng") << "chi_sim+eng" << "eng";
+        // clang-format on
     }
     void recognitionLanguages()
     {
@@ -161,12 +136,9 @@ private slots:
         QFETCH(QString, loaded);
         QFETCH(QString, dropped);
         QTemporaryDir data;
-        for (const QString &name : files) {
-            if (name.endsWith('/'))
-                QVERIFY(QDir(data.path()).mkdir(name));
-            else
-                QVERIFY(QFile(data.filePath(name)).open(QIODevice::WriteOnly));
-        }
+        for (const QString &name : files)
+            QVERIFY(name.endsWith('/') ? QDir(data.path()).mkdir(name)
+                                       : QFile(data.filePath(name)).open(QIODevice::WriteOnly));
         qputenv("TESSDATA_PREFIX", data.path().toUtf8());
         const QStringList installed = OcrLanguages::installed();
         if (files.contains("osd.traineddata"))
@@ -176,65 +148,60 @@ private slots:
                  stored.isValid() ? loaded : OcrLanguages::checked("", installed));
         QCOMPARE(droppedNow.join('+'), dropped);
         p.ocr_languages = "eng";
-        writeIni(paramFile(), stored.isValid() ? QVariantMap{{"/BASE/ocr_languages", stored}}
-                                               : QVariantMap{{"/BASE/resolution", 1}});
+        writeIni(defaults("ParamSetting.ini"),
+                 {{stored.isValid() ? "/BASE/ocr_languages" : "/BASE/resolution",
+                   stored.isValid() ? stored : 1}});
         QVERIFY(p.loadParamSettings(QString()));
         qunsetenv("TESSDATA_PREFIX");
         QCOMPARE(p.ocr_languages, loaded);
     }
 
-    void missingOrDamagedFile()
-    {
-        p.resolution = 3;
-        p.loadParamSettings(QString());
-        QCOMPARE(p.resolution, 3);
-        QVERIFY(!QFile::exists(paramFile())); // loading creates nothing
-        QFile f(paramFile());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("\x89PNG\r\n\x1a\n\0\0garbage [[[ = = \n\xff\xfe");
-        f.close();
-        p.loadParamSettings(QString());
-        p.loadIPSettings(QString());
-        p.loadVisibleSettings();
-        QCOMPARE(p.resolution, 3);
-        QCOMPARE(p.printer_ip, QString("127.0.0.1"));
-    }
-
-    void filesTheSettingsClassMustNotRead_data()
+    // None of the three loads takes anything from such a file: the record keeps
+    // what it holds. Over 1 MB or with an image value (which the settings class
+    // would decode as it reads the file) it is not even read.
+    void filesNotTaken_data()
     {
         QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("refused");
         QByteArray large = "[BASE]\nresolution=4\npaper_size=3\n[PAD]\n";
         for (int i = 0; large.size() <= ParamSetting::MaxFileBytes; ++i)
             large += "key" + QByteArray::number(i) + "=" + QByteArray(100, 'x') + "\n";
-        QTest::newRow("over 1 MB") << large;
-        // An image value would be decoded by the settings class as it reads the file.
-        QTest::newRow("image value") << QByteArray();
+        QTest::newRow("missing") << QByteArray() << false;
+        static const char damaged[] = "\x89PNG\r\n\x1a\n\0\0garbage [[[ = = \n\xff\xfe";
+        QTest::newRow("damaged") << QByteArray(damaged, sizeof damaged - 1) << false;
+        QTest::newRow("over 1 MB") << large << true;
+        QTest::newRow("image value") << QByteArray() << true;
     }
-    void filesTheSettingsClassMustNotRead()
+    void filesNotTaken()
     {
-        // None of the three loads reads such a file: the record keeps what it holds.
         QFETCH(QByteArray, content);
-        if (content.isEmpty()) {
-            QSettings s(paramFile(), QSettings::IniFormat);
+        QFETCH(bool, refused);
+        const QString file = defaults("ParamSetting.ini");
+        if (refused && content.isEmpty()) {
+            QSettings s(file, QSettings::IniFormat);
             s.setValue("/BASE/resolution", 4);
             s.setValue("/BASE/paper_size", 3);
             s.setValue("/ORTHER/logo", QImage(64, 64, QImage::Format_Mono));
             s.sync();
-            QVERIFY(QFileInfo(paramFile()).size() < 4096);
-        } else {
-            QFile f(paramFile());
+            QVERIFY(QFileInfo(file).size() < 4096);
+        } else if (!content.isEmpty()) {
+            QFile f(file);
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
         }
-        QVERIFY(QFile::copy(paramFile(), visibleFile()));
+        if (refused)
+            QVERIFY(QFile::copy(file, defaults("VisibleSetting.ini")));
+        p.resolution = 3;
         p.visible_resolution = false;
         const QVariantList before = RecordFixtures::scanFields(p);
-        QVERIFY(!p.loadParamSettings(QString()));
-        QVERIFY(!p.loadIPSettings(QString()));
-        QVERIFY(!p.loadVisibleSettings());
+        QCOMPARE(p.loadParamSettings(QString()), !refused);
+        QCOMPARE(p.loadIPSettings(QString()), !refused);
+        QCOMPARE(p.loadVisibleSettings(), !refused);
         QCOMPARE(RecordFixtures::scanFields(p), before);
         QCOMPARE(p.printer_ip, QString("127.0.0.1"));
-        QVERIFY(!p.visible_resolution);
-        QFile::remove(visibleFile());
+        QCOMPARE(p.visible_resolution, !refused);
+        QCOMPARE(QFile::exists(file),
+                 !content.isEmpty() || refused); // loading creates nothing
+        QFile::remove(defaults("VisibleSetting.ini"));
     }
 
     void roundTripThroughTemplate()
@@ -246,18 +213,15 @@ private slots:
         p.user_model = 2;
         p.setPrinterAddress("10.0.0.5");
         p.printer_name = "Office MFP";
-        QVERIFY(p.saveParamSettings(file));
-        QVERIFY(p.saveIPSettings(file));
+        QVERIFY(p.saveParamSettings(file) && p.saveIPSettings(file));
         QCOMPARE(QSettings(file, QSettings::IniFormat).allKeys().size(), 33);
         ParamSetting copy;
-        copy.loadParamSettings(file);
-        copy.loadIPSettings(file);
+        QVERIFY(copy.loadParamSettings(file) && copy.loadIPSettings(file));
         QCOMPARE(RecordFixtures::scanFields(copy), RecordFixtures::scanFields(p));
-        QCOMPARE(copy.printer_ip, QString("10.0.0.5"));
-        QCOMPARE(copy.printer_name, QString("Office MFP"));
+        QCOMPARE(copy.printer_ip + '|' + copy.printer_name, QString("10.0.0.5|Office MFP"));
         // A template never touches the default files.
-        QVERIFY(!QFile::exists(paramFile()) && !QFile::exists(ownParamFile()));
-
+        QVERIFY(!QFile::exists(defaults("ParamSetting.ini")) &&
+                !QFile::exists(own("ParamSetting.ini")));
         // A value outside the acceptance tests is saved but not loaded back.
         p.brightness_correct = -20.0f;
         QVERIFY(p.saveParamSettings(file));
@@ -268,40 +232,48 @@ private slots:
     void printerAddressKey()
     {
         QDir().mkpath(TestEnvironment::operatorConfigDir());
-        writeIni(ownParamFile(), {{"/BASE/resolution", 1}});
+        writeIni(own("ParamSetting.ini"), {{"/BASE/resolution", 1}});
         p.setPrinterAddress("10.1.1.1");
         p.loadIPSettings(QString());
-        QCOMPARE(p.printer_ip, QString("10.1.1.1")); // no key in either file: unchanged
+        QCOMPARE(p.printer_ip,
+                 QString("10.1.1.1")); // no key in either file: unchanged
         QVERIFY(p.saveIPSettings(QString()));
-        QCOMPARE(QSettings(ownParamFile(), QSettings::IniFormat).value("/BASE/resolution").toInt(),
-                 1);
+        QCOMPARE(valueIn(own("ParamSetting.ini"), "/BASE/resolution").toInt(), 1);
         QVERIFY(p.saveParamSettings(QString()));
-        QCOMPARE(QSettings(ownParamFile(), QSettings::IniFormat).value("/PRINTER/IP").toString(),
-                 QString("10.1.1.1"));
-        writeIni(ownParamFile(), {{"/PRINTER/IP", ""}});
+        QCOMPARE(valueIn(own("ParamSetting.ini"), "/PRINTER/IP").toString(), QString("10.1.1.1"));
+        writeIni(own("ParamSetting.ini"), {{"/PRINTER/IP", ""}});
         p.loadIPSettings(QString());
         QCOMPARE(p.printer_ip, QString("")); // an empty key empties it
     }
 
-    // The machine's defaults lie under the operator's own file: its keys win, the others come
-    // from the defaults, and saving writes the operator's file alone.
+    // The machine's defaults lie under the operator's own file: its keys win, the
+    // others come from the defaults (a flag without a key is on), and saving
+    // writes the operator's file alone, every visibility flag under its field's
+    // key.
     void operatorsOwnFilesOverTheDefaults()
     {
-        writeIni(paramFile(), {{"/BASE/resolution", 4}, {"/BASE/paper_size", 3}});
-        writeIni(visibleFile(), {{"/ORTHER/eco_mode", false}, {"/IMAGE/halftone", false}});
+        writeIni(defaults("ParamSetting.ini"), {{"/BASE/resolution", 4}, {"/BASE/paper_size", 3}});
+        writeIni(defaults("VisibleSetting.ini"),
+                 {{"/ORTHER/eco_mode", false}, {"/IMAGE/halftone", false}});
         QDir().mkpath(TestEnvironment::operatorConfigDir());
-        writeIni(ownParamFile(), {{"/BASE/resolution", 1}});
-        writeIni(ownVisibleFile(), {{"/IMAGE/halftone", true}});
+        writeIni(own("ParamSetting.ini"), {{"/BASE/resolution", 1}});
+        writeIni(own("VisibleSetting.ini"), {{"/IMAGE/halftone", true}});
+        p.visible_filter = false;
         QVERIFY(p.loadParamSettings(QString()) && p.loadVisibleSettings());
         QCOMPARE(p.resolution, 1);
         QCOMPARE(p.paper_size, 3);
-        QVERIFY(!p.visible_eco_mode && p.visible_halftone);
+        QVERIFY(!p.visible_eco_mode && p.visible_halftone && p.visible_filter);
         p.resolution = 2;
+        p.visible_name = false;
         QVERIFY(p.saveParamSettings(QString()) && p.saveVisibleSettings());
-        QCOMPARE(QSettings(paramFile(), QSettings::IniFormat).value("/BASE/resolution").toInt(), 4);
-        QCOMPARE(QSettings(ownParamFile(), QSettings::IniFormat).value("/BASE/resolution").toInt(),
+        QCOMPARE(valueIn(defaults("ParamSetting.ini"), "/BASE/resolution").toInt(), 4);
+        QCOMPARE(valueIn(own("ParamSetting.ini"), "/BASE/resolution").toInt(), 2);
+        QCOMPARE(QSettings(defaults("VisibleSetting.ini"), QSettings::IniFormat).allKeys().size(),
                  2);
-        QCOMPARE(QSettings(visibleFile(), QSettings::IniFormat).allKeys().size(), 2);
+        QCOMPARE(QSettings(own("VisibleSetting.ini"), QSettings::IniFormat).allKeys().size(), 25);
+        QCOMPARE(valueIn(own("VisibleSetting.ini"), "/ORTHER/name").toBool(), false);
+        QCOMPARE(valueIn(own("VisibleSetting.ini"), "/ORTHER/eco_mode").toBool(), false);
+        QCOMPARE(valueIn(own("VisibleSetting.ini"), "/IMAGE/descreen").toBool(), true);
     }
 
     void resetKeepsModeFlagsAndAddress()
@@ -313,35 +285,13 @@ private slots:
         p.initParamSetting();
         QCOMPARE(RecordFixtures::scanFields(p).mid(0, 29),
                  RecordFixtures::scanFields(ParamSetting()).mid(0, 29));
-        QCOMPARE(p.user_model, 0);
-        QCOMPARE(p.visible_eco_mode, false);
-        QCOMPARE(p.printer_ip, QString("10.9.9.9"));
-    }
-
-    void visibilityFile()
-    {
-        p.visible_filter = false;
-        p.loadVisibleSettings();
-        QVERIFY(p.visible_filter); // a missing key sets the flag to true
-        writeIni(visibleFile(), {{"/ORTHER/eco_mode", false}});
-        p.loadVisibleSettings();
-        QCOMPARE(p.visible_eco_mode, false);
-        QCOMPARE(p.visible_progress, true);
-
-        // Saving writes all 25 keys under their field's key into the operator's own file.
-        QFile::remove(visibleFile());
-        p.visible_name = false;
-        QVERIFY(p.saveVisibleSettings());
-        QSettings s(ownVisibleFile(), QSettings::IniFormat);
-        QCOMPARE(s.allKeys().size(), 25);
-        QCOMPARE(s.value("/ORTHER/name").toBool(), false);
-        QCOMPARE(s.value("/ORTHER/eco_mode").toBool(), false);
-        QCOMPARE(s.value("/IMAGE/descreen").toBool(), true);
+        QVERIFY(p.user_model == 0 && !p.visible_eco_mode && p.printer_ip == "10.9.9.9");
     }
 
     void unwritableFolderReportsFailure()
     {
-        // The operator's folder is a plain file here, so nothing below it can be created.
+        // The operator's folder is a plain file here, so nothing below it can be
+        // created.
         QFile blocker(TestEnvironment::operatorConfigDir());
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
@@ -351,8 +301,9 @@ private slots:
         QFile::remove(TestEnvironment::operatorConfigDir());
     }
 
-    // A link at a settings file's name, to a file of someone else's: never read, never written
-    // through, never replaced. The other user plants it where the operator could too.
+    // A link at a settings file's name, to a file of someone else's: never read,
+    // never written through, never replaced. The other user plants it where the
+    // operator could too.
     void linksAtSettingsFiles_data()
     {
         QTest::addColumn<QString>("where"); // "own", "defaults", "template"
@@ -369,8 +320,8 @@ private slots:
         QVERIFY(v.open(QIODevice::WriteOnly) && v.write("[BASE]\nresolution=4\n") > 0);
         v.close();
         QDir().mkpath(TestEnvironment::operatorConfigDir());
-        const QString link = where == "own"        ? ownParamFile()
-                             : where == "defaults" ? paramFile()
+        const QString link = where == "own"        ? own("ParamSetting.ini")
+                             : where == "defaults" ? defaults("ParamSetting.ini")
                                                    : dir.filePath("day.ini");
         QFile::remove(link);
         QVERIFY(QFile::link(victim, link));
@@ -378,10 +329,8 @@ private slots:
         QVERIFY(!p.loadParamSettings(path));
         QVERIFY(!p.loadIPSettings(path));
         QCOMPARE(p.resolution, 2);
-        if (where != "defaults") {
-            QVERIFY(!p.saveParamSettings(path));
-            QVERIFY(!p.saveIPSettings(path));
-        }
+        if (where != "defaults")
+            QVERIFY(!p.saveParamSettings(path) && !p.saveIPSettings(path));
         QVERIFY(QFileInfo(link).isSymLink());
         QFile back(victim);
         QVERIFY(back.open(QIODevice::ReadOnly));

@@ -104,29 +104,22 @@ private slots:
     void customDialog_data()
     {
         QTest::addColumn<QString>("key");
-        const QStringList rows{"checkBox_savePath /BASE/save_path",
-                               "checkBox_resolution /BASE/resolution",
-                               "checkBox_saveType /BASE/save_type",
-                               "checkBox_source /BASE/source_type",
-                               "checkBox_imgType /BASE/image_type",
-                               "checkBox_paperSize /BASE/paper_size",
-                               "checkBox_thickness /BASE/paper_thickness",
-                               "checkBox_material /BASE/paper_material",
-                               "checkBox_halftone /IMAGE/halftone",
-                               "checkBox_brightness /IMAGE/brightness",
-                               "checkBox_contrast /IMAGE/contrast",
-                               "checkBox_colorCurve /IMAGE/color_curve",
-                               "checkBox_filter /ORTHER/filter",
-                               "checkBox_descreening /IMAGE/descreen",
-                               "checkBox_adjustAngle /CORRECT/angle_correct",
-                               "checkBox_adjustGamma /CORRECT/gamma_correct",
-                               "checkBox_adjustBrightness /CORRECT/brightness_correct",
-                               "checkBox_adjustContrast /CORRECT/contrast_correct",
-                               "checkBox_deskew /CORRECT/deskew",
-                               "checkBox_skipBlank /CORRECT/skip_blank",
-                               "checkBox_impermeability /ORTHER/impermeable",
-                               "checkBox_ECO /ORTHER/eco_mode",
-                               "checkBox_bkgColor /ORTHER/change_bkg"};
+        // clang-format off
+        const QStringList rows{
+            "checkBox_savePath /BASE/save_path", "checkBox_resolution /BASE/resolution",
+            "checkBox_saveType /BASE/save_type", "checkBox_source /BASE/source_type",
+            "checkBox_imgType /BASE/image_type", "checkBox_paperSize /BASE/paper_size",
+            "checkBox_thickness /BASE/paper_thickness", "checkBox_material /BASE/paper_material",
+            "checkBox_halftone /IMAGE/halftone", "checkBox_brightness /IMAGE/brightness",
+            "checkBox_contrast /IMAGE/contrast", "checkBox_colorCurve /IMAGE/color_curve",
+            "checkBox_filter /ORTHER/filter", "checkBox_descreening /IMAGE/descreen",
+            "checkBox_adjustAngle /CORRECT/angle_correct",
+            "checkBox_adjustGamma /CORRECT/gamma_correct",
+            "checkBox_adjustBrightness /CORRECT/brightness_correct",
+            "checkBox_adjustContrast /CORRECT/contrast_correct", "checkBox_deskew /CORRECT/deskew",
+            "checkBox_skipBlank /CORRECT/skip_blank", "checkBox_impermeability /ORTHER/impermeable",
+            "checkBox_ECO /ORTHER/eco_mode", "checkBox_bkgColor /ORTHER/change_bkg"};
+        // clang-format on
         for (const QString &row : rows)
             QTest::newRow(qPrintable(row.section(' ', 0, 0))) << row.section(' ', 1);
     }

@@ -34,16 +34,11 @@
 #include <unistd.h>
 
 using TestFiles::readAll;
+using TestFiles::writeFile;
 
 namespace {
 
 const unsigned kOther = 64123; // the other operator: a user id nobody has
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
 
 struct stat statOf(const QString &path)
 {
