@@ -537,7 +537,7 @@ private slots:
                 expected << QImage();
                 continue;
             }
-            putPage(name, 900, 1200);
+            putPage(name, 450, 600);
             QImage page;
             QCOMPARE(PageDecoder::decode(readAll(temp(name)), &page), PageDecoder::Decoded);
             PageCorrector::correct(&page, p.scanSettings());
