@@ -84,8 +84,7 @@ class TestDeviceParts : public QObject
                body + "</scan:ScanSettings>";
     }
 
-    static QByteArray job(const QString &source, const QString &mode = "RGB24", int dpi = 300,
-                          bool duplex = false)
+    static QByteArray job(const QString &source, const QString &mode, int dpi)
     {
         return scanSettings(QString("<pwg:Version>2.0</pwg:Version><pwg:ScanRegions>"
                                     "<pwg:ScanRegion><pwg:Height>3508</pwg:Height>"
@@ -94,11 +93,10 @@ class TestDeviceParts : public QObject
                                     "</pwg:ScanRegions><pwg:InputSource>%1</pwg:InputSource>"
                                     "<scan:ColorMode>%2</scan:ColorMode>"
                                     "<scan:XResolution>%3</scan:XResolution>"
-                                    "<scan:YResolution>%3</scan:YResolution>%4"
+                                    "<scan:YResolution>%3</scan:YResolution>"
                                     "<pwg:DocumentFormat>image/jpeg</pwg:DocumentFormat>")
                                 .arg(source, mode)
-                                .arg(dpi)
-                                .arg(duplex ? "<scan:Duplex>true</scan:Duplex>" : ""))
+                                .arg(dpi))
             .toUtf8();
     }
 
@@ -636,8 +634,7 @@ private slots:
     {
         QTest::addColumn<QString>("document");
         QTest::addColumn<QString>("parsed"); // source duplex mode x y region format
-        QTest::newRow("sane-airscan") << QString::fromUtf8(job("Feeder", "Grayscale8", 200, true))
-                                      << "Feeder 1 Grayscale8 200 200 0,0,2480,3508 image/jpeg";
+        // sane-airscan's own document: every scan in tst_device (the job record it checks).
         QTest::newRow("other nesting and order")
             << scanSettings("<scan:ColorMode>RGB24</scan:ColorMode><pwg:InputSource>Platen"
                             "</pwg:InputSource><scan:XResolution>300</scan:XResolution>"
