@@ -107,8 +107,8 @@ class TestDevice : public QObject
         return run(arguments, env, poll);
     }
 
-    // Everything in the output folder (hidden files too), in the collector's order.
-    // Everything in the folder but the program's note for the console (tempImage.scan).
+    // Everything in the output folder (hidden files too), in the collector's order, but the
+    // program's note for the console (tempImage.scan).
     QStringList files() const
     {
         QStringList all = QDir(m_out->path())
@@ -246,11 +246,11 @@ private slots:
         QTest::addColumn<int>("dpi");
         QTest::newRow("flatbed colour 300") << "1 2 300" << 3 << 1 << 300;
         QTest::newRow("flatbed grey 200") << "1 1 200" << 0 << 1 << 200;
-        QTest::newRow("flatbed black and white 600") << "1 3 600" << 3 << 1 << 600;
-        QTest::newRow("feeder grey 300") << "2 1 300" << 4 << 4 << 300;
+        QTest::newRow("flatbed black and white 200") << "1 3 200" << 3 << 1 << 200;
+        QTest::newRow("feeder grey 300") << "2 1 300" << 3 << 3 << 300;
         QTest::newRow("feeder colour 200") << "2 2 200" << 2 << 2 << 200;
-        QTest::newRow("duplex colour 200") << "3 2 200" << 3 << 6 << 200;
-        QTest::newRow("duplex grey 600") << "3 1 600" << 1 << 2 << 600;
+        QTest::newRow("duplex colour 200") << "3 2 200" << 2 << 4 << 200;
+        QTest::newRow("duplex grey 300") << "3 1 300" << 1 << 2 << 300;
         QTest::newRow("150 dpi is scanned at 200") << "1 1 150" << 3 << 1 << 200;
         QTest::newRow("500 dpi is scanned at 400") << "1 1 500" << 3 << 1 << 400;
     }
@@ -300,12 +300,13 @@ private slots:
     // hostile scanner (bodies without end or trickling, a feeder without end, a JPEG cut off
     // but sent as whole) is bounded the same way. "scanner | driver": the settings of each (the
     // bodies without end get a long time-out, so that the memory bound stops them on a slow day).
+    // Busy (503, as "stopped" but 10 s of sane-airscan's retries) to code 2: resultCodes in
+    // tst_deviceparts; a status asked that is not stopped keeps the code: the cut-off rows.
     void faults_data()
     {
         // scanner | driver | source colour dpi | code | pages kept | cause
         TestRows::add(
-            {"busy | FAULT=busy | | 1 2 300 | 2 | 0 | Device busy",
-             "stopped | FAULT=stopped | | 2 1 200 | 3 | 0 | scan service is Stopped",
+            {"stopped | FAULT=stopped | | 2 1 200 | 3 | 0 | scan service is Stopped",
              "feeder empty | SHEETS=0 | | 2 1 200 | 5 | 0 | out of documents",
              "duplex, feeder empty | SHEETS=0 | | 3 1 200 | 5 | 0 | out of documents",
              "jam after 2 | SHEETS=4 FAULT=jam FAULT_AFTER=2 | | 2 1 200 | 9 | 2 | jammed",
@@ -316,10 +317,10 @@ private slots:
              "a jam spares the flatbed | FAULT=jam | | 1 1 200 | 0 | 1 |",
              "JPEG cut off, sent whole | FAULT=truncated_jpeg FAULT_AFTER=1 | | 2 1 200 | 6 | 1 | "
              "cut off",
-             "page trickles | BODY=page_trickle FAULT_AFTER=1 TRICKLE_MS=100 | TIMEOUT_S=2 | "
-             "2 1 200 | 6 | 1 | no progress for 2 s",
-             "status trickles | BODY=status_trickle TRICKLE_MS=100 | TIMEOUT_S=2 | 2 1 200 | 6 | 0 "
-             "| no progress for 2 s",
+             "page trickles | BODY=page_trickle FAULT_AFTER=1 TRICKLE_MS=100 | TIMEOUT_S=1 | "
+             "2 1 200 | 6 | 1 | no progress for 1 s",
+             "status trickles | BODY=status_trickle TRICKLE_MS=100 | TIMEOUT_S=1 | 2 1 200 | 6 | 0 "
+             "| no progress for 1 s",
              "page without end | BODY=page_endless FAULT_AFTER=1 | MAX_MEMORY_MB=256 TIMEOUT_S=600 "
              "| 2 1 200 | "
              "8 | 1 | more than the program may hold",
@@ -386,10 +387,10 @@ private slots:
         };
         int code = -100;
         if (signal == 0) {
-            code = runBelowConsole(device, args("2 2 300"), now);
+            code = runBelowConsole(device, args("2 2 200"), now);
         } else {
             bool signalled = false;
-            code = scanFrom(device, args("2 2 300"), [&](QProcess &process) {
+            code = scanFrom(device, args("2 2 200"), [&](QProcess &process) {
                        if (!signalled && now()) {
                            ::kill(pid_t(process.processId()), signal);
                            signalled = true;
@@ -398,7 +399,7 @@ private slots:
             QVERIFY(signalled);
         }
         QCOMPARE(code, 130);
-        verifyEverySentPageKept(device, 300);
+        verifyEverySentPageKept(device, 200);
         QVERIFY(device.record("sent").size() < 8);
     }
 
@@ -410,7 +411,7 @@ private slots:
         QTest::addColumn<int>("timeout");
         QTest::addColumn<int>("minMs");
         QTest::newRow("nothing listening") << false << 20 << 0;
-        QTest::newRow("no answer") << true << 2 << 2000;
+        QTest::newRow("no answer") << true << 1 << 1000;
     }
 
     void unreachable()
@@ -433,8 +434,9 @@ private slots:
     }
 
     // The program talks to the address it was given and to nothing else: a URL with a port
-    // reaches the scanner; a zero-padded, short or hexadecimal IPv4 address (which the resolver
-    // would read as another address) is refused with 4 before any contact; a job the scanner
+    // reaches the scanner; a zero-padded IPv4 address (which the resolver would read as another
+    // address; its other forms: DeviceTarget's rows in tst_deviceparts) is refused with 4 before
+    // any contact; a job the scanner
     // places on another host is not followed (8). Listeners on the other candidate addresses,
     // on the scanner's port, see no connection.
     void addresses_data()
@@ -444,8 +446,6 @@ private slots:
                        "chosen eSCL scanner | | escl:http://127.0.0.1:PORT/eSCL | | 0",
                        "URL, path left out | | http://localhost:PORT | | 0",
                        "zero-padded octet | | 127.0.0.010 | 127.0.0.8 127.0.0.10 | 4",
-                       "short form | | 127.1 | | 4", "hexadecimal | | 0x7f.0.0.1 | | 4",
-                       "URL, zero-padded | | http://127.000.000.001:PORT/eSCL | | 4",
                        "job on another host | FAULT=foreign_job | 127.0.0.1 | 127.0.0.2 | 8"});
     }
 
@@ -534,8 +534,7 @@ private slots:
         QTest::newRow("unwritable folder") << unwritable << "" << 7;
         QTest::newRow("empty address") << args(good, "") << "" << 1;
         QTest::newRow("address with a path") << args(good, "127.0.0.1/x?") << "" << 4;
-        QTest::newRow("bad source") << args("4 2 300") << "" << 4;
-        QTest::newRow("bad resolution") << args("1 2 300dpi") << "" << 4;
+        // Bad values on the command line: ScanCommandLine's rows in tst_deviceparts.
         QTest::newRow("unknown protocol") << args(good) << "SCANCONSOLE_DEVICE_PROTOCOL=ipp" << 4;
     }
 
@@ -582,15 +581,10 @@ private slots:
     {
         // lines of test.conf, '/' between them | source colour dpi | the mode scanimage is told |
         // width x height (height 0: whatever the device sent; 787: 200 mm at 100 dpi)
-        TestRows::add({"colour | | 1 2 100 | Color | 787 787",
-                       "three-pass RGB | three-pass true | 1 2 100 | Color | 787 787",
-                       "three-pass BGR | three-pass true/three-pass-order BGR | 1 2 100 | Color | "
-                       "787 787",
+        // (Plain 8-bit grey and colour frames: every scan through sane-airscan.)
+        TestRows::add({"three-pass RGB | three-pass true | 1 2 100 | Color | 787 787",
                        "16-bit colour | depth 16 | 1 2 100 | Color | 787 787",
-                       "16-bit grey | depth 16 | 1 1 100 | Gray | 787 787",
-                       "grey | | 1 1 100 | Gray | 787 787",
                        "line-art | depth 1 | 1 3 100 | Gray | 787 787",
-                       "line-art grid | depth 1/test-picture Grid | 1 3 100 | Gray | 787 787",
                        "unknown height | hand-scanner true | 1 1 50 | Gray | 216 0"});
     }
 

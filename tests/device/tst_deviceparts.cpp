@@ -27,7 +27,6 @@
 #include <unistd.h>
 
 Q_DECLARE_METATYPE(SANE_Status)
-Q_DECLARE_METATYPE(SANE_Parameters)
 Q_DECLARE_METATYPE(SaneResult::Stage)
 
 // The parts of the scan program and of the simulated scanner, each on its own: the command
@@ -51,11 +50,15 @@ class TestDeviceParts : public QObject
         return p;
     }
 
-    static QByteArray words(std::initializer_list<quint16> values)
+    static QByteArray bytes(const QString &hex)
     {
+        if (!hex.startsWith('w'))
+            return QByteArray::fromHex(hex.toLatin1());
         QByteArray bytes;
-        for (quint16 v : values)
-            bytes.append(reinterpret_cast<const char *>(&v), 2); // the machine's byte order
+        for (const QString &word : hex.mid(1).split('.')) {
+            const quint16 v = word.toUShort(nullptr, 16);
+            bytes.append(reinterpret_cast<const char *>(&v), 2);
+        }
         return bytes;
     }
 
@@ -81,8 +84,7 @@ class TestDeviceParts : public QObject
                body + "</scan:ScanSettings>";
     }
 
-    static QByteArray job(const QString &source, const QString &mode = "RGB24", int dpi = 300,
-                          bool duplex = false)
+    static QByteArray job(const QString &source, const QString &mode, int dpi)
     {
         return scanSettings(QString("<pwg:Version>2.0</pwg:Version><pwg:ScanRegions>"
                                     "<pwg:ScanRegion><pwg:Height>3508</pwg:Height>"
@@ -91,11 +93,10 @@ class TestDeviceParts : public QObject
                                     "</pwg:ScanRegions><pwg:InputSource>%1</pwg:InputSource>"
                                     "<scan:ColorMode>%2</scan:ColorMode>"
                                     "<scan:XResolution>%3</scan:XResolution>"
-                                    "<scan:YResolution>%3</scan:YResolution>%4"
+                                    "<scan:YResolution>%3</scan:YResolution>"
                                     "<pwg:DocumentFormat>image/jpeg</pwg:DocumentFormat>")
                                 .arg(source, mode)
-                                .arg(dpi)
-                                .arg(duplex ? "<scan:Duplex>true</scan:Duplex>" : ""))
+                                .arg(dpi))
             .toUtf8();
     }
 
@@ -288,71 +289,45 @@ private slots:
 
     // ----- frames to pages -----
 
+    // Frames "format depth width lines bytes-per-line" (',' between passes), their data in hex
+    // ("w": 16-bit samples, in the machine's byte order), and the page's pixels.
     void frames_data()
     {
-        QTest::addColumn<QList<SANE_Parameters>>("frames");
-        QTest::addColumn<QList<QByteArray>>("data");
-        QTest::addColumn<QString>("page");
-        const QByteArray rgb("\x10\x20\x30\x40\x50\x60\xff\x00\x7f", 9);
-        QTest::newRow("grey 8") << QList<SANE_Parameters>{frame(SANE_FRAME_GRAY, 8, 2, 2, 3)}
-                                << QList<QByteArray>{QByteArray("\x01\x02\xee\x03\x04\xee", 6)}
-                                << "1 2 3 4";
-        QTest::newRow("grey 16") << QList<SANE_Parameters>{frame(SANE_FRAME_GRAY, 16, 3, 1, 6)}
-                                 << QList<QByteArray>{words({0x12ff, 0xff00, 0x00ff})}
-                                 << "18 255 0";
-        QTest::newRow("line-art, 1 is black")
-            << QList<SANE_Parameters>{frame(SANE_FRAME_GRAY, 1, 10, 1, 2)}
-            << QList<QByteArray>{QByteArray("\xa0\x40", 2)} << "0 255 0 255 255 255 255 255 255 0";
-        QTest::newRow("rgb 8") << QList<SANE_Parameters>{frame(SANE_FRAME_RGB, 8, 3, 1, 9)}
-                               << QList<QByteArray>{rgb} << "16/32/48 64/80/96 255/0/127";
-        QTest::newRow("rgb 16") << QList<SANE_Parameters>{frame(SANE_FRAME_RGB, 16, 1, 1, 6)}
-                                << QList<QByteArray>{words({0x1000, 0x20ff, 0xff01})}
-                                << "16/32/255";
-        QTest::newRow("rgb 1, set is bright")
-            << QList<SANE_Parameters>{frame(SANE_FRAME_RGB, 1, 2, 1, 1)}
-            << QList<QByteArray>{QByteArray("\xa4", 1)} << "255/0/255 0/0/255";
-        QTest::newRow("three-pass, blue first")
-            << QList<SANE_Parameters>{frame(SANE_FRAME_BLUE, 8, 2, 1, 2, false),
-                                      frame(SANE_FRAME_RED, 8, 2, 1, 2, false),
-                                      frame(SANE_FRAME_GREEN, 8, 2, 1, 2, true)}
-            << QList<QByteArray>{"\x03\x06", "\x01\x04", "\x02\x05"} << "1/2/3 4/5/6";
-        QTest::newRow("unknown height, half a line dropped")
-            << QList<SANE_Parameters>{frame(SANE_FRAME_GRAY, 8, 2, -1, 2)}
-            << QList<QByteArray>{QByteArray("\x05\x06\x07\x08\x09", 5)} << "5 6 7 8";
-        QTest::newRow("cut off") << QList<SANE_Parameters>{frame(SANE_FRAME_GRAY, 8, 2, 3, 2)}
-                                 << QList<QByteArray>{QByteArray("\x05\x06\x07\x08\x09", 5)}
-                                 << "short";
-        QTest::newRow("nothing at all")
-            << QList<SANE_Parameters>{frame(SANE_FRAME_GRAY, 8, 2, -1, 2)}
-            << QList<QByteArray>{QByteArray()} << "short";
-        QTest::newRow("JPEG frame (0x0b)") << QList<SANE_Parameters>{frame(0x0b, 8, 2, 1, 2)}
-                                           << QList<QByteArray>{} << "unsupported";
-        QTest::newRow("4 bits") << QList<SANE_Parameters>{frame(SANE_FRAME_GRAY, 4, 2, 1, 1)}
-                                << QList<QByteArray>{} << "unsupported";
-        QTest::newRow("line shorter than its pixels")
-            << QList<SANE_Parameters>{frame(SANE_FRAME_RGB, 8, 4, 1, 11)} << QList<QByteArray>{}
-            << "unsupported";
-        QTest::newRow("planes of two sizes")
-            << QList<SANE_Parameters>{frame(SANE_FRAME_RED, 8, 2, 1, 2, false),
-                                      frame(SANE_FRAME_GREEN, 8, 3, 1, 3, true)}
-            << QList<QByteArray>{"\x01\x04"} << "unsupported";
+        TestRows::add(
+            {"grey 8 | 0 8 2 2 3 | 0102ee0304ee | 1 2 3 4",
+             "grey 16 | 0 16 3 1 6 | w12ff.ff00.00ff | 18 255 0",
+             "line-art, 1 is black | 0 1 10 1 2 | a040 | 0 255 0 255 255 255 255 255 255 0",
+             "rgb 8 | 1 8 3 1 9 | 102030405060ff007f | 16/32/48 64/80/96 255/0/127",
+             "rgb 16 | 1 16 1 1 6 | w1000.20ff.ff01 | 16/32/255",
+             "rgb 1, set is bright | 1 1 2 1 1 | a4 | 255/0/255 0/0/255",
+             "three-pass, blue first | 4 8 2 1 2,2 8 2 1 2,3 8 2 1 2 | 0306,0104,0205 | "
+             "1/2/3 4/5/6",
+             "unknown height, half a line dropped | 0 8 2 -1 2 | 0506070809 | 5 6 7 8",
+             "cut off | 0 8 2 3 2 | 0506070809 | short", "nothing at all | 0 8 2 -1 2 | | short",
+             "JPEG frame (0x0b) | 11 8 2 1 2 | | unsupported", "4 bits | 0 4 2 1 1 | | unsupported",
+             "line shorter than its pixels | 1 8 4 1 11 | | unsupported",
+             "planes of two sizes | 2 8 2 1 2,3 8 3 1 3 | 0104 | unsupported"});
     }
 
     void frames()
     {
-        QFETCH(QList<SANE_Parameters>, frames);
-        QFETCH(QList<QByteArray>, data);
-        QFETCH(QString, page);
+        QFETCH(QStringList, fields);
+        const QStringList frames = fields[0].split(','), data = fields[1].split(',');
+        const QString page = fields[2];
         PageAssembler assembler;
         QString error;
         for (int i = 0; i < frames.size(); ++i) {
-            if (assembler.begin(frames[i], &error) == PageAssembler::Unsupported) {
+            const QStringList f = frames[i].split(' ');
+            if (assembler.begin(frame(f[0].toInt(), f[1].toInt(), f[2].toInt(), f[3].toInt(),
+                                      f[4].toInt(), i == frames.size() - 1),
+                                &error) == PageAssembler::Unsupported) {
                 QCOMPARE(QString("unsupported"), page);
                 return;
             }
             // In small pieces, as sane_read may hand them over.
-            for (int at = 0; at < data.value(i).size(); at += 2)
-                assembler.append(data.value(i).mid(at, 2));
+            const QByteArray bytes = this->bytes(data.value(i));
+            for (int at = 0; at < bytes.size(); at += 2)
+                assembler.append(bytes.mid(at, 2));
             if (assembler.end(&error) == PageAssembler::ShortFrame) {
                 QCOMPARE(QString("short"), page);
                 QVERIFY(!error.isEmpty());
@@ -361,7 +336,7 @@ private slots:
         }
         QCOMPARE(pixels(assembler.page()), page);
         QCOMPARE(assembler.page().format() == QImage::Format_Grayscale8,
-                 frames[0].format == SANE_FRAME_GRAY);
+                 fields[0].startsWith("0 "));
     }
 
     // ----- result codes -----
@@ -548,33 +523,15 @@ private slots:
              "airscan:wsd:Scanner:http://10.0.0.7:5358/WSD |",
              "chosen escl address | http://%1:9095/eSCL wsd - | escl:10.0.0.7 | "
              "airscan:escl:Scanner:http://10.0.0.7:9095/eSCL | http://10.0.0.7:9095/eSCL"});
-        for (const char *bad : {"10.0.0.1/admin",
-                                "a b",
-                                "user@10.0.0.1",
-                                "10.0.0.1:80",
-                                "-x",
-                                "[::1]",
-                                "x..y",
-                                "192.168.001.010",
-                                "127.1",
-                                "0x7f.0.0.1",
-                                "2130706433",
-                                "1.2.3.4.5",
-                                "10.0.0.256",
-                                "host.123",
-                                "http://10.0.0.1:0/",
-                                "http://10.0.0.1:65536/",
-                                "http://u@10.0.0.1/",
-                                "ftp://10.0.0.1/",
-                                "http://010.0.0.1/",
-                                "http://h/eSCL?x=1",
-                                "http://h/a%20b",
-                                "http://[::1]/",
-                                "sane:",
-                                "sane:-L",
-                                "wsd:",
-                                "escl:a b"})
-            QTest::addRow("refused: %s", bad) << QStringList{"http://%1/eSCL escl -", bad, "", ""};
+        const QString refused = "10.0.0.1/admin,a b,user@10.0.0.1,10.0.0.1:80,-x,[::1],x..y,"
+                                "192.168.001.010,127.1,0x7f.0.0.1,2130706433,1.2.3.4.5,10.0.0.256,"
+                                "host.123,http://10.0.0.1:0/,http://10.0.0.1:65536/,"
+                                "http://u@10.0.0.1/,ftp://10.0.0.1/,http://010.0.0.1/,"
+                                "http://h/eSCL?x=1,http://h/a%20b,http://[::1]/,sane:,sane:-L,wsd:,"
+                                "escl:a b";
+        for (const QString &bad : refused.split(','))
+            QTest::addRow("refused: %s", qPrintable(bad))
+                << QStringList{"http://%1/eSCL escl -", bad, "", ""};
     }
 
     void deviceTarget()
@@ -677,8 +634,7 @@ private slots:
     {
         QTest::addColumn<QString>("document");
         QTest::addColumn<QString>("parsed"); // source duplex mode x y region format
-        QTest::newRow("sane-airscan") << QString::fromUtf8(job("Feeder", "Grayscale8", 200, true))
-                                      << "Feeder 1 Grayscale8 200 200 0,0,2480,3508 image/jpeg";
+        // sane-airscan's own document: every scan in tst_device (the job record it checks).
         QTest::newRow("other nesting and order")
             << scanSettings("<scan:ColorMode>RGB24</scan:ColorMode><pwg:InputSource>Platen"
                             "</pwg:InputSource><scan:XResolution>300</scan:XResolution>"
@@ -717,30 +673,20 @@ private slots:
     // document ("n+" a page cut off), "d" deleting it; and the scanner's state afterwards.
     void jobs_data()
     {
-        // sheets fault after | the job's source mode dpi duplex ("x": no scan settings) | steps |
+        // sheets fault after | the job's source mode dpi | steps |
         // pwg:State and AdfState at the end
+        // The feeder's, busy, stopped, cut-off and empty-feeder jobs: tst_device's faults and
+        // pages tables, end to end.
         TestRows::add(
-            {"flatbed, one page | 3 none 0 | Platen | c201 n200 n404 | Idle ScannerAdfLoaded",
-             "feeder | 2 none 0 | Feeder | c201 n200 n200 n404 n404 | Idle ScannerAdfLoaded",
-             "duplex | 2 none 0 | Feeder RGB24 300 1 | c201 n200 n200 n200 n200 n404 | "
-             "Idle ScannerAdfLoaded",
-             "empty feeder | 0 none 0 | Feeder | c201 n404 | Idle ScannerAdfEmpty",
-             "flatbed, empty feeder | 0 none 0 | Platen | c201 n200 n404 | Idle ScannerAdfEmpty",
-             "busy | 3 busy 0 | Platen | c503 | Processing ScannerAdfLoaded",
-             "stopped | 3 stopped 0 | Feeder | c503 | Stopped ScannerAdfLoaded",
-             "jam after 2 | 5 jam 2 | Feeder | c201 n200 n200 n503 n404 | Idle ScannerAdfJam",
-             "jam spares the flatbed | 5 jam 0 | Platen | c201 n200 n404 | Idle ScannerAdfLoaded",
+            {"jam after 2 | 5 jam 2 | Feeder | c201 n200 n200 n503 n404 | Idle ScannerAdfJam",
              "no jam after the last sheet | 2 jam 2 | Feeder | c201 n200 n200 n404 | "
-             "Idle ScannerAdfLoaded",
-             "cover open | 5 cover_open 0 | Feeder | c201 n503 | Idle ScannerAdfDoorOpen",
-             "second page cut off | 5 cut 1 | Feeder | c201 n200 n200+ n404 | "
              "Idle ScannerAdfLoaded",
              "deleted in the middle | 5 none 0 | Feeder | c201 n200 d200 n404 d200 | "
              "Idle ScannerAdfLoaded",
              "colour mode not offered | 3 none 0 | Platen BlackAndWhite1 | c409 | "
              "Idle ScannerAdfLoaded",
-             "resolution not offered | 3 none 0 | Platen RGB24 150 | c409 | Idle ScannerAdfLoaded",
-             "not a scan settings document | 3 none 0 | x | c400 | Idle ScannerAdfLoaded"});
+             "resolution not offered | 3 none 0 | Platen RGB24 150 | c409 | Idle "
+             "ScannerAdfLoaded"});
     }
 
     void jobs()
@@ -748,9 +694,7 @@ private slots:
         QFETCH(QStringList, fields);
         const QString settings = fields[0], steps = fields[2], status = fields[3];
         const QStringList j = fields[1].split(' ');
-        const QByteArray request =
-            j[0] == "x" ? QByteArray("<x/>")
-                        : job(j[0], j.value(1, "RGB24"), j.value(2, "300").toInt(), j.size() > 3);
+        const QByteArray request = job(j[0], j.value(1, "RGB24"), j.value(2, "300").toInt());
         QTemporaryDir dir;
         SimulatorSettings s;
         s.sheets = settings.section(' ', 0, 0).toInt();
@@ -774,10 +718,7 @@ private slots:
                 seen << QString("n%1%2").arg(page.status).arg(page.cutOff ? "+" : "");
                 if (page.status == 200) {
                     ++pages;
-                    QCOMPARE(page.number, pages);
-                    const bool duplex = page.settings.duplex;
-                    QCOMPARE(page.sheet, duplex ? (pages - 1) / 2 : pages - 1);
-                    QCOMPARE(page.side, duplex ? (pages - 1) % 2 : 0);
+                    QVERIFY(page.number == pages && page.sheet == pages - 1 && page.side == 0);
                 }
             } else {
                 seen << QString("d%1").arg(book.remove(uuid));

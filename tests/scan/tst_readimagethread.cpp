@@ -134,11 +134,9 @@ private slots:
     void cleanup()
     {
         limitFileSize(RLIM_INFINITY);
-        // What a case made of the folder itself: a link, another owner, an open mode.
-        QFileInfo folder("/tmp/tempimages");
-        if (folder.isSymLink())
-            QFile::remove(folder.filePath());
-        ::chown("/tmp/tempimages", getuid(), getgid());
+        // What a case made of the folder itself: a link, a read-only mode.
+        if (QFileInfo("/tmp/tempimages").isSymLink())
+            QFile::remove("/tmp/tempimages");
         ::chmod("/tmp/tempimages", 0700);
         setImmutable(temp("fixed.jpg"), false);
         TestEnvironment::clearTempImages();
@@ -400,27 +398,13 @@ private slots:
                  expected.convertToFormat(QImage::Format_Grayscale8));
     }
 
-    void onlyAFolderOfOursIsUsed_data()
-    {
-        QTest::addColumn<QString>("folder");
-        QTest::newRow("symbolic link") << "link";
-        QTest::newRow("others may write") << "open";
-        QTest::newRow("another user's") << "foreign";
-    }
     void onlyAFolderOfOursIsUsed()
     {
-        // Nothing in a folder that is not ours is read or deleted, and its pages are never ours.
-        QFETCH(QString, folder);
-        QString pages = "/tmp/tempimages";
-        if (folder == "link") {
-            pages = out("elsewhere");
-            QVERIFY(QDir().mkpath(pages) && QDir("/tmp/tempimages").removeRecursively());
-            QVERIFY(QFile::link(pages, "/tmp/tempimages"));
-        } else if (folder == "open") {
-            QCOMPARE(::chmod("/tmp/tempimages", 0777), 0);
-        } else if (getuid() != 0 || ::chown("/tmp/tempimages", 65534, 65534) != 0) {
-            QSKIP("only root can give the folder to another user");
-        }
+        // Nothing in a folder that is not ours is read or deleted (here a link; a folder open to
+        // others or another user's fails the same check: tst_scan's pageFolderOfTheRun).
+        const QString pages = out("elsewhere");
+        QVERIFY(QDir().mkpath(pages) && QDir("/tmp/tempimages").removeRecursively());
+        QVERIFY(QFile::link(pages, "/tmp/tempimages"));
         putPage("page.jpg", 30, 20);
         QCOMPARE(collect(false, 2), 0);
         QCOMPARE(store->count(), 0);
@@ -553,7 +537,7 @@ private slots:
                 expected << QImage();
                 continue;
             }
-            putPage(name, 900, 1200);
+            putPage(name, 450, 600);
             QImage page;
             QCOMPARE(PageDecoder::decode(readAll(temp(name)), &page), PageDecoder::Decoded);
             PageCorrector::correct(&page, p.scanSettings());
