@@ -324,9 +324,9 @@ private slots:
              "page without end | BODY=page_endless FAULT_AFTER=1 | MAX_MEMORY_MB=256 TIMEOUT_S=600 "
              "| 2 1 200 | "
              "8 | 1 | more than the program may hold",
+             // sane-airscan gives a status request about 5 s: on a slow day that ends it first.
              "status without end | BODY=status_endless | MAX_MEMORY_MB=256 TIMEOUT_S=600 | 1 1 200 "
-             "| 8 | 0 | "
-             "more than the program may hold",
+             "| 8 or 6 | 0 | more than the program may hold or Error during device I/O",
              "feeder without end | SHEETS=1000000 | MAX_PAGES=3 | 2 1 200 | 8 | 3 | "
              "more pages than any feeder holds"});
     }
@@ -334,14 +334,17 @@ private slots:
     void faults()
     {
         QFETCH(QStringList, fields);
-        const QString scan = fields[2], cause = fields[5];
-        const int code = fields[3].toInt(), count = fields[4].toInt();
+        const QString scan = fields[2];
+        const int count = fields[4].toInt();
         EsclScannerProcess device(fields[0]);
         QVERIFY(device.isListening());
         const Result result = scanFrom(
             device, args(scan), [](QProcess &) {}, fields[1]);
-        QVERIFY2(result.code == code,
-                 qPrintable(QString::number(result.code) + " " + result.errors));
+        // "a or b": either code, each with its cause.
+        const int which = fields[3].split(" or ").indexOf(QString::number(result.code));
+        QVERIFY2(which >= 0, qPrintable(QString::number(result.code) + " " + result.errors));
+        const int code = result.code;
+        const QString cause = fields[5].split(" or ").value(which);
         QCOMPARE(files(), pageFiles());
         QCOMPARE(files().size(), count);
         for (const QString &name : files())
