@@ -107,7 +107,7 @@ class TestReadImageThread : public QObject
         if (sweeps < 0)
             thread.Finish();
         thread.start();
-        if (!QTest::qWaitFor([&] { return finished; }, unblock ? 20000 : 120000)) {
+        if (!QTest::qWaitFor([&] { return finished; }, unblock ? 60000 : 120000)) {
             QTest::qFail("the collector did not finish", __FILE__, __LINE__);
             if (unblock)
                 unblock();
@@ -544,8 +544,8 @@ private slots:
             expected << page;
         }
         QCOMPARE(collect(true), 0);
-        // The sweep that took them all, then sweeps of an empty folder until the stop.
-        QVERIFY(m_updates.size() >= 2 && m_updates.first() == 0 &&
+        // The sweep that took them all, then any sweeps of an empty folder until the stop.
+        QVERIFY(!m_updates.isEmpty() && m_updates.first() == 0 &&
                 m_updates.count(pages) == m_updates.size() - 1);
         QCOMPARE(m_counts.failedPages, failing.size());
         QVERIFY2(m_mostInFlight >= 2, qPrintable(QString::number(m_mostInFlight)));
