@@ -300,13 +300,14 @@ private slots:
     // hostile scanner (bodies without end or trickling, a feeder without end, a JPEG cut off
     // but sent as whole) is bounded the same way. "scanner | driver": the settings of each (the
     // bodies without end get a long time-out, so that the memory bound stops them on a slow day).
-    // Busy (503, as "stopped" but 10 s of sane-airscan's retries) to code 2: resultCodes in
-    // tst_deviceparts; a status asked that is not stopped keeps the code: the cut-off rows.
+    // Busy and stopped both answer the job with 503 (about 10 s of sane-airscan's retries each):
+    // only the scanner's status tells them apart.
     void faults_data()
     {
         // scanner | driver | source colour dpi | code | pages kept | cause
         TestRows::add(
-            {"stopped | FAULT=stopped | | 2 1 200 | 3 | 0 | scan service is Stopped",
+            {"busy | FAULT=busy | | 1 1 200 | 2 | 0 | Device busy",
+             "stopped | FAULT=stopped | | 2 1 200 | 3 | 0 | scan service is Stopped",
              "feeder empty | SHEETS=0 | | 2 1 200 | 5 | 0 | out of documents",
              "duplex, feeder empty | SHEETS=0 | | 3 1 200 | 5 | 0 | out of documents",
              "jam after 2 | SHEETS=4 FAULT=jam FAULT_AFTER=2 | | 2 1 200 | 9 | 2 | jammed",
