@@ -12,6 +12,7 @@
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/PdfFiles.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestRows.h"
 #include "tests/support/TextPages.h"
 
 #include <QtTest/qtestspontaneevent.h>
@@ -621,30 +622,27 @@ private slots:
     // (-1: no command yet, or no page left) and whether an undo is left.
     void pageCommands_data()
     {
-        QTest::addColumn<QString>("commands");
-        QTest::addColumn<QString>("order");
-        QTest::addColumn<int>("row");
-        QTest::addColumn<bool>("canUndo");
-        const QString rows =
-            "delete the middle|d2|0 1 3 4|2|1;delete the last|d4|0 1 2 3|3|1;"
-            "delete every page|d0 d0 d0 d0 d0||-1|1;delete, undo|d2 z|0 1 2 3 4|2|0;"
-            "one undo step|d0 d0 z z|1 2 3 4|0|0;up|u3|0 1 3 2 4|2|1;down, undo|n1 z|0 1 2 3 4|1|0;"
-            "nothing to do|u0 n4 d5 m0>5 m2>2 z|0 1 2 3 4|-1|0;to the end|m0>4|1 2 3 4 0|4|1;"
-            "to the top, undo|m3>0 z|0 1 2 3 4|3|0;"
-            "delete, a page arrives, undo|d1 + z|0 1 2 3 4 5|1|0;"
-            "move, a page arrives, undo|m0>4 + z|0 1 2 3 4 5|0|0;a new scan|d1 c + +|0 1|-1|0";
-        for (const QString &row : rows.split(';')) {
-            const QStringList f = row.split('|');
-            QTest::newRow(qPrintable(f[0])) << f[1] << f[2] << f[3].toInt() << (f[4] == "1");
-        }
+        // commands | order | row | can undo
+        TestRows::add({"delete the middle | d2 | 0 1 3 4 | 2 | 1",
+                       "delete the last | d4 | 0 1 2 3 | 3 | 1",
+                       "delete every page | d0 d0 d0 d0 d0 | | -1 | 1",
+                       "delete, undo | d2 z | 0 1 2 3 4 | 2 | 0",
+                       "one undo step | d0 d0 z z | 1 2 3 4 | 0 | 0", "up | u3 | 0 1 3 2 4 | 2 | 1",
+                       "down, undo | n1 z | 0 1 2 3 4 | 1 | 0",
+                       "nothing to do | u0 n4 d5 m0>5 m2>2 z | 0 1 2 3 4 | -1 | 0",
+                       "to the end | m0>4 | 1 2 3 4 0 | 4 | 1",
+                       "to the top, undo | m3>0 z | 0 1 2 3 4 | 3 | 0",
+                       "delete, a page arrives, undo | d1 + z | 0 1 2 3 4 5 | 1 | 0",
+                       "move, a page arrives, undo | m0>4 + z | 0 1 2 3 4 5 | 0 | 0",
+                       "a new scan | d1 c + + | 0 1 | -1 | 0"});
     }
 
     void pageCommands()
     {
-        QFETCH(QString, commands);
-        QFETCH(QString, order);
-        QFETCH(int, row);
-        QFETCH(bool, canUndo);
+        QFETCH(QStringList, fields);
+        const QString commands = fields[0], order = fields[1];
+        const int row = fields[2].toInt();
+        const bool canUndo = fields[3] == "1";
         PageCommands pages;
         for (int i = 0; i < 5; ++i)
             pages.append();
@@ -673,26 +671,22 @@ private slots:
     // page, and 导出 writes the document's pages in its order into one merged PDF.
     void shapingTheDocument_data()
     {
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<QString>("order");
-        QTest::addColumn<int>("row");
-        const QString rows = "Delete|c1 Del|0 2 3|1;Delete, Ctrl+Z|c1 Del Z|0 1 2 3|1;"
-                             "Ctrl+Up|c2 Up|0 2 1 3|1;Ctrl+Down twice|c0 Down Down|1 2 0 3|2;"
-                             "Ctrl+Up on the first|c0 Up|0 1 2 3|0;dragged below the last|g0>3b|"
-                             "1 2 3 0|3;dragged above the second|g3>1t|0 3 1 2|1;"
-                             "dragged, Ctrl+Z|g0>3b Z|0 1 2 3|0;every page deleted|c0 Del Del Del "
-                             "Del||-1";
-        for (const QString &row : rows.split(';')) {
-            const QStringList f = row.split('|');
-            QTest::newRow(qPrintable(f[0])) << f[1] << f[2] << f[3].toInt();
-        }
+        // steps | order | row
+        TestRows::add({"Delete | c1 Del | 0 2 3 | 1", "Delete, Ctrl+Z | c1 Del Z | 0 1 2 3 | 1",
+                       "Ctrl+Up | c2 Up | 0 2 1 3 | 1",
+                       "Ctrl+Down twice | c0 Down Down | 1 2 0 3 | 2",
+                       "Ctrl+Up on the first | c0 Up | 0 1 2 3 | 0",
+                       "dragged below the last | g0>3b | 1 2 3 0 | 3",
+                       "dragged above the second | g3>1t | 0 3 1 2 | 1",
+                       "dragged, Ctrl+Z | g0>3b Z | 0 1 2 3 | 0",
+                       "every page deleted | c0 Del Del Del Del | | -1"});
     }
 
     void shapingTheDocument()
     {
-        QFETCH(QString, steps);
-        QFETCH(QString, order);
-        QFETCH(int, row);
+        QFETCH(QStringList, fields);
+        const QString steps = fields[0], order = fields[1];
+        const int row = fields[2].toInt();
         QStringList names;
         for (QAction *action : list()->actions())
             names << action->text() +
