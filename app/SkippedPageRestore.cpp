@@ -72,19 +72,19 @@ void SkippedPageRestore::restore(int index)
     QDir().mkpath(m_report.folder);
     m_writing = true;
     allowRestore();
-    const QString target = files.first().target;
     const int pages = files.first().pages.size();
     const int generation = m_generation;
+    m_written = files.first().target;
     // Replaces a file only by a complete new one, as the run does (a name that is not the
     // operator's file gives the next free name); tells of a failure itself.
-    PageSaveProgress *progress = PageSaveProgress::start(m_preview, files, true);
-    m_written = target;
-    connect(progress->worker(), &PageSaveThread::FileWritten, this,
-            [this](const QString &path) { m_written = path; });
-    connect(progress->worker(), &PageSaveThread::SaveFinished, this,
-            [=](const QStringList &failed, bool cancelled) {
-                onWritten(generation, index, pages, failed, cancelled);
-            });
+    PageSaveProgress::start(m_preview, files, true, [=](PageSaveThread *worker) {
+        connect(worker, &PageSaveThread::FileWritten, this,
+                [this](const QString &path) { m_written = path; });
+        connect(worker, &PageSaveThread::SaveFinished, this,
+                [=](const QStringList &failed, bool cancelled) {
+                    onWritten(generation, index, pages, failed, cancelled);
+                });
+    });
 }
 
 void SkippedPageRestore::onWritten(int generation, int index, int pages, const QStringList &failed,

@@ -10,13 +10,15 @@
 #include <QVBoxLayout>
 
 PageSaveProgress *PageSaveProgress::start(QWidget *window, const QList<PageExport::File> &files,
-                                          bool overwrite)
+                                          bool overwrite,
+                                          const std::function<void(PageSaveThread *)> &watch)
 {
-    return new PageSaveProgress(window, files, overwrite);
+    return new PageSaveProgress(window, files, overwrite, watch);
 }
 
 PageSaveProgress::PageSaveProgress(QWidget *window, const QList<PageExport::File> &files,
-                                   bool overwrite)
+                                   bool overwrite,
+                                   const std::function<void(PageSaveThread *)> &watch)
     : QDialog(window), m_thread(new PageSaveThread(files, overwrite))
 {
     setObjectName(QStringLiteral("PageSaveProgress"));
@@ -50,6 +52,8 @@ PageSaveProgress::PageSaveProgress(QWidget *window, const QList<PageExport::File
     m_showTimer->setSingleShot(true);
     connect(m_showTimer, &QTimer::timeout, this, &QDialog::show);
     m_showTimer->start(ShowDelayMs);
+    if (watch)
+        watch(m_thread.get());
     m_thread->start();
 }
 

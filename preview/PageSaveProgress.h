@@ -4,6 +4,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <memory>
 
 class PageSaveThread;
@@ -24,9 +25,12 @@ class PageSaveProgress : public QDialog
 
 public:
     // Starts writing `files` for `window` (which owns the returned object; destroying it stops
-    // the save and waits for the thread). `overwrite` clear keeps existing targets.
+    // the save and waits for the thread). `overwrite` clear keeps existing targets. `watch` is
+    // called with the worker before it starts, so a caller's connections see all its signals
+    // (a save that fails at once ends before start returns).
     static PageSaveProgress *start(QWidget *window, const QList<PageExport::File> &files,
-                                   bool overwrite);
+                                   bool overwrite,
+                                   const std::function<void(PageSaveThread *)> &watch = {});
     ~PageSaveProgress() override;
 
     // The worker, for watching its signals.
@@ -50,7 +54,8 @@ private slots:
     void onSaveFinished(const QStringList &failed, bool cancelled);
 
 private:
-    PageSaveProgress(QWidget *window, const QList<PageExport::File> &files, bool overwrite);
+    PageSaveProgress(QWidget *window, const QList<PageExport::File> &files, bool overwrite,
+                     const std::function<void(PageSaveThread *)> &watch);
 
     std::unique_ptr<PageSaveThread> m_thread;
     QLabel *m_label;
