@@ -24,7 +24,7 @@ public:
     };
 
     // The whole answer within `timeoutMs`, whatever pace the body comes at; over as soon as
-    // `stop` says so (asked every 50 ms).
+    // `stop` says so (asked every 50 ms, from a thread of the request's own).
     static Reply get(const QUrl &url, int maxBytes, int timeoutMs,
                      const std::function<bool()> &stop = nullptr);
 };
