@@ -1517,6 +1517,22 @@
         <source>the scanner answered HTTP %1</source>
         <translation>扫描仪回答 HTTP %1</translation>
     </message>
+    <message>
+        <source>stopped</source>
+        <translation>已停止</translation>
+    </message>
+    <message>
+        <source>connection refused or host not found</source>
+        <translation>连接被拒绝或主机未找到</translation>
+    </message>
+    <message>
+        <source>the secure connection failed</source>
+        <translation>安全连接失败</translation>
+    </message>
+    <message>
+        <source>the connection broke off</source>
+        <translation>连接中断</translation>
+    </message>
 </context>
 <context>
     <name>ScanContinuation</name>

@@ -22,6 +22,8 @@ set(SCANCONSOLE_PACKAGE veldrin-scan)
 set(SCANCONSOLE_DESKTOP_ID com.veldrin.scan)
 set(PKG_SRC ${PROJECT_SOURCE_DIR}/packaging)
 set(PKG_STAGE ${PROJECT_BINARY_DIR}/packaging)
+# Made here: the rules below write into it side by side (make -j), none of them first.
+file(MAKE_DIRECTORY ${PKG_STAGE})
 
 # The console and its programs.
 install(TARGETS veldrin-scan ScanConsoleApp veldrin-scan-password

@@ -1,6 +1,6 @@
 #include "scan/ScannerCheck.h"
 
-#include "scan/EsclHttp.h"
+#include "device/common/EsclHttp.h"
 #include "settings/PrinterAddress.h"
 
 #include <QXmlStreamReader>

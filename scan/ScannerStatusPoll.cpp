@@ -1,28 +1,14 @@
 #include "scan/ScannerStatusPoll.h"
 
-#include "scan/EsclHttp.h"
-
-#include <QXmlStreamReader>
+#include "device/common/EsclHttp.h"
+#include "device/common/EsclScannerStatus.h"
 
 ScannerStatusPoll::Status ScannerStatusPoll::fromXml(const QByteArray &document)
 {
-    QXmlStreamReader reader(document);
-    if (!reader.readNextStartElement() || reader.name() != QLatin1String("ScannerStatus"))
-        return Unreachable;
-    QString state;
-    QString feeder;
-    // Only the scanner's own elements, not the states of the jobs listed further down.
-    while (reader.readNextStartElement()) {
-        if (reader.name() == QLatin1String("State"))
-            state = reader.readElementText().trimmed();
-        else if (reader.name() == QLatin1String("AdfState"))
-            feeder = reader.readElementText().trimmed();
-        else
-            reader.skipCurrentElement();
-    }
-    if (reader.hasError() && reader.error() != QXmlStreamReader::PrematureEndOfDocumentError)
-        return Unreachable;
-    if (state == QLatin1String("Stopped") || state == QLatin1String("Down"))
+    const EsclScannerStatus status = EsclScannerStatus::read(document);
+    const QString &state = status.state;
+    const QString &feeder = status.adfState;
+    if (status.stopped())
         return Stopped;
     if (state == QLatin1String("Processing") || state == QLatin1String("Testing"))
         return Busy;

@@ -24,7 +24,7 @@ class SaneConfigDir;
 // Every failure is also said in one line on standard error.
 //
 // What a scanner can make it do is bounded: a scan by address talks to that address alone
-// (BackendHooks), its own requests are bounded in size and time (EsclStatus), and a ScanGuard
+// (BackendHooks), its own requests are bounded in size and time (EsclHttp), and a ScanGuard
 // ends a job that stalls, that fills the program's memory or that is stopped; a job ends after
 // max_pages pages and before the page folder's file system runs short of space.
 class ScanDriver
