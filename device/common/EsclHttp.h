@@ -24,7 +24,9 @@ public:
     };
 
     // The whole answer within `timeoutMs`, whatever pace the body comes at; over as soon as
-    // `stop` says so (asked every 50 ms, from a thread of the request's own).
+    // `stop` says so (asked every 50 ms, from a thread of the request's own), except while the
+    // connection is being made: httplib does not end a connect in progress, so a stop then
+    // waits for it, at most `timeoutMs`.
     static Reply get(const QUrl &url, int maxBytes, int timeoutMs,
                      const std::function<bool()> &stop = nullptr);
 };
