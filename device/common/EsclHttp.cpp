@@ -2,10 +2,14 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+
+// A connect waits this long at a time for an answer (below).
+constexpr std::chrono::milliseconds kConnectSlice(500);
 
 // httplib tells only which step failed (a refusal and an unknown host are one error).
 static QString connectionProblem(httplib::Error error)
@@ -40,7 +44,6 @@ EsclHttp::Reply EsclHttp::get(const QUrl &url, int maxBytes, int timeoutMs,
                                .toString()
                                .toStdString());
     const std::chrono::milliseconds timeout(timeoutMs);
-    client.set_connection_timeout(timeout);
     client.set_read_timeout(timeout);
     client.set_write_timeout(timeout);
     client.enable_server_certificate_verification(false);
@@ -52,8 +55,8 @@ EsclHttp::Reply EsclHttp::get(const QUrl &url, int maxBytes, int timeoutMs,
     bool done = false;
     bool late = false;
     bool stopped = false;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
     std::thread watcher([&] {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
         std::unique_lock<std::mutex> lock(mutex);
         while (!done) {
             late = late || std::chrono::steady_clock::now() >= deadline;
@@ -68,13 +71,29 @@ EsclHttp::Reply EsclHttp::get(const QUrl &url, int maxBytes, int timeoutMs,
     QString path = url.path(QUrl::FullyEncoded);
     if (url.hasQuery())
         path += QLatin1Char('?') + url.query(QUrl::FullyEncoded);
-    const httplib::Result result =
-        client.Get(path.isEmpty() ? "/" : path.toStdString(), [&](const char *data, size_t length) {
-            tooLarge = body.size() + length > size_t(maxBytes);
-            if (!tooLarge)
-                body.append(data, length);
-            return !tooLarge;
-        });
+    // httplib's stop() waits for a connect in progress, which ends only at its time-out: a host
+    // that does not answer is tried in slices, with a look at the deadline and the stop between.
+    const auto attempt = [&] {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        client.set_connection_timeout(
+            std::max(std::chrono::milliseconds(1), std::min(left, kConnectSlice)));
+        return client.Get(path.isEmpty() ? "/" : path.toStdString(),
+                          [&](const char *data, size_t length) {
+                              tooLarge = body.size() + length > size_t(maxBytes);
+                              if (!tooLarge)
+                                  body.append(data, length);
+                              return !tooLarge;
+                          });
+    };
+    const auto goOn = [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        late = late || std::chrono::steady_clock::now() >= deadline;
+        return !stopped && !late;
+    };
+    httplib::Result result = attempt();
+    while (!result && result.error() == httplib::Error::ConnectionTimeout && goOn())
+        result = attempt();
     {
         std::lock_guard<std::mutex> lock(mutex);
         done = true;

@@ -24,9 +24,8 @@ public:
     };
 
     // The whole answer within `timeoutMs`, whatever pace the body comes at; over as soon as
-    // `stop` says so (asked every 50 ms, from a thread of the request's own), except while the
-    // connection is being made: httplib does not end a connect in progress, so a stop then
-    // waits for it, at most `timeoutMs`.
+    // `stop` says so (asked every 50 ms, from a thread of the request's own; within half a
+    // second while a host that does not answer is being connected to).
     static Reply get(const QUrl &url, int maxBytes, int timeoutMs,
                      const std::function<bool()> &stop = nullptr);
 };

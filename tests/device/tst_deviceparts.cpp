@@ -25,7 +25,10 @@
 
 #include <httplib.h>
 
+#include <arpa/inet.h>
 #include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 
@@ -467,6 +470,8 @@ private slots:
              "not found | %1/missing | - | 扫描仪回答 HTTP 404",
              "redirect not followed | %1/moved | - | 扫描仪回答 HTTP 302",
              "nothing listening | http://127.0.0.1:1/ | - | 无法连接：连接被拒绝或主机未找到",
+             "connect not answered | %2/status | - | 2 秒内没有回答",
+             "stop while connecting | %2/status | 200 | 已停止",
              "not a scanner URL | ftp: | - | 不是扫描仪地址：ftp:"});
     }
     void boundedGet()
@@ -486,14 +491,29 @@ private slots:
         const int port = server.bind_to_any_port("127.0.0.1");
         std::thread serving([&server] { server.listen_after_bind(); });
         QTRY_VERIFY(server.is_running()); // else stop() would come before it and do nothing
+        // %2: a listener that never accepts, its queue of one taken: a connect gets no answer.
+        sockaddr_in silent{};
+        silent.sin_family = AF_INET;
+        silent.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof silent;
+        const int listening = ::socket(AF_INET, SOCK_STREAM, 0),
+                  queued = ::socket(AF_INET, SOCK_STREAM, 0);
+        QVERIFY(::bind(listening, reinterpret_cast<sockaddr *>(&silent), size) == 0 &&
+                ::listen(listening, 0) == 0 &&
+                ::getsockname(listening, reinterpret_cast<sockaddr *>(&silent), &size) == 0 &&
+                ::connect(queued, reinterpret_cast<sockaddr *>(&silent), size) == 0);
         QElapsedTimer clock;
         clock.start();
         const EsclHttp::Reply reply = EsclHttp::get(
-            QUrl(QString(fields[0]).replace("%1", QString("http://127.0.0.1:%1").arg(port))), 1024,
-            fields[1] == "-" ? 2000 : 30000,
+            QUrl(QString(fields[0])
+                     .replace("%1", QString("http://127.0.0.1:%1").arg(port))
+                     .replace("%2", QString("http://127.0.0.1:%1").arg(ntohs(silent.sin_port)))),
+            1024, fields[1] == "-" ? 2000 : 30000,
             [&] { return fields[1] != "-" && clock.hasExpired(fields[1].toInt()); });
         server.stop();
         serving.join();
+        ::close(queued);
+        ::close(listening);
         const QString got = reply.ok ? "ok " + reply.body : reply.problem;
         QVERIFY2(got.startsWith(fields[2]) && !clock.hasExpired(10000), qPrintable(got));
     }
