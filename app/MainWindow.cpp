@@ -381,13 +381,15 @@ void MainWindow::onFinishProcess(int)
         m_progressDialog->setFinishing();
 }
 
-void MainWindow::onUpdateImage(int first)
+void MainWindow::onUpdateImage(int)
 {
+    // The pages the preview has not had yet: by the time a queued signal is handled the store
+    // may hold the pages of the next one too, whose range would overlap.
     ImageManager *store = ImageManager::Instance();
     const int n = store->count();
-    if (n == first)
+    if (n <= m_previewWindow->pagesReceived())
         return;
-    for (int i = first; i < n; ++i)
+    for (int i = m_previewWindow->pagesReceived(); i < n; ++i)
         m_previewWindow->AddImage(store->at(i));
     m_previewWindow->show();
     // The "Please wait" dialog keeps the keyboard while pages arrive: Escape cancels.

@@ -30,6 +30,8 @@ public:
     // deleted page leaves (-1 when no page is left).
     int row() const { return m_row; }
 
+    // How many of the store's pages have been appended (deleted ones included).
+    int received() const { return m_added; }
     // Store indexes in document order.
     const QList<int> &order() const { return m_order; }
     int count() const { return m_order.size(); }

@@ -56,6 +56,8 @@ public:
     QList<PageExport::Page> exportPages() const;
     // The store indexes of the document's pages, in its order.
     const QList<int> &pageOrder() const { return m_commands.order(); }
+    // The store's pages this window has been given so far (AddImage), shown or deleted.
+    int pagesReceived() const { return m_commands.received(); }
     // Whether a run still writes the pages shown into its documents (a searchable PDF whose text
     // is being recognised): they are not at risk, though not saved yet. Cleared by ClearImage().
     void setPagesBeingWritten(bool writing) { m_pagesBeingWritten = writing; }

@@ -22,6 +22,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollArea>
@@ -633,6 +634,17 @@ private slots:
         saveAs(QMessageBox::Yes);
         QVERIFY(readAll(first).size() > 3);
         QCOMPARE(written(), files);
+    }
+
+    void pagesArriveOnceEach()
+    {
+        // Two sweeps' signals (from page 0, from page 2) handled after both sweeps are stored.
+        for (int i = 0; i < 4; ++i)
+            ImageManager::Instance()->AddImage(new QImage(40, 60, QImage::Format_RGB32), p.name);
+        for (int first : {0, 2})
+            QMetaObject::invokeMethod(w, "onUpdateImage", Q_ARG(int, first));
+        QCOMPARE(w->previewWindow()->pageOrder(), QList<int>({0, 1, 2, 3}));
+        QCOMPARE(w->previewWindow()->findChild<QListWidget *>("ImageListWidget")->count(), 4);
     }
 
     void menuCommands()
