@@ -33,7 +33,7 @@ public:
                                    const std::function<void(PageSaveThread *)> &watch = {});
     ~PageSaveProgress() override;
 
-    // The worker, for watching its signals.
+    // The worker, already started: its first signals may have gone (connect through `watch`).
     PageSaveThread *worker() const { return m_thread.get(); }
 
     // How long a save runs before the dialog appears.
