@@ -1,11 +1,10 @@
 #include "scan/ScannerStatusPoll.h"
 
-#include "device/common/EsclHttp.h"
 #include "device/common/EsclScannerStatus.h"
 
-ScannerStatusPoll::Status ScannerStatusPoll::fromXml(const QByteArray &document)
+ScannerStatusPoll::Status ScannerStatusPoll::ask(const QString &esclUrl)
 {
-    const EsclScannerStatus status = EsclScannerStatus::read(document);
+    const EsclScannerStatus status = EsclScannerStatus::ask(esclUrl, kTimeoutMs);
     const QString &state = status.state;
     const QString &feeder = status.adfState;
     if (status.stopped())
@@ -23,11 +22,4 @@ ScannerStatusPoll::Status ScannerStatusPoll::fromXml(const QByteArray &document)
     if (feeder == QLatin1String("ScannerAdfEmpty"))
         return FeederEmpty;
     return Ready;
-}
-
-ScannerStatusPoll::Status ScannerStatusPoll::ask(const QString &esclUrl)
-{
-    const EsclHttp::Reply reply =
-        EsclHttp::get(QUrl(esclUrl + QStringLiteral("/ScannerStatus")), kMaxBytes, kTimeoutMs);
-    return reply.ok ? fromXml(reply.body) : Unreachable;
 }

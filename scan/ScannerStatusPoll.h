@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QByteArray>
 #include <QString>
 
 // What an eSCL scanner says of itself (GET <root>/ScannerStatus): the scan service's state
 // (pwg:State) and the feeder's (scan:AdfState), as one status of the status line. The answer
-// is read within kTimeoutMs and kMaxBytes, so a scanner that trickles or floods cannot hold up
-// the monitor.
+// is read within kTimeoutMs and EsclScannerStatus::kMaxBytes, so a scanner that trickles or
+// floods cannot hold up the monitor.
 class ScannerStatusPoll
 {
 public:
@@ -24,11 +23,9 @@ public:
         LocalDevice = 8, // a SANE device on this computer: nothing to poll
     };
 
-    // The status a ScannerStatus document says; Unreachable when it is none.
-    static Status fromXml(const QByteArray &document);
-    // Asks the scanner at its eSCL root URL ("http://host:port/eSCL").
+    // Asks the scanner at its eSCL root URL ("http://host:port/eSCL"); Unreachable when no
+    // status came.
     static Status ask(const QString &esclUrl);
 
-    static constexpr int kMaxBytes = 64 * 1024;
     static constexpr int kTimeoutMs = 3000;
 };

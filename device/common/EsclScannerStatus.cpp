@@ -1,5 +1,7 @@
 #include "device/common/EsclScannerStatus.h"
 
+#include "device/common/EsclHttp.h"
+
 #include <QXmlStreamReader>
 
 EsclScannerStatus EsclScannerStatus::read(const QByteArray &document)
@@ -25,4 +27,15 @@ bool EsclScannerStatus::stopped() const
 {
     return state.compare(QLatin1String("Stopped"), Qt::CaseInsensitive) == 0 ||
            state.compare(QLatin1String("Down"), Qt::CaseInsensitive) == 0;
+}
+
+EsclScannerStatus EsclScannerStatus::ask(const QString &esclRoot, int timeoutMs,
+                                         const std::function<bool()> &stop)
+{
+    QString root = esclRoot;
+    while (root.endsWith(QLatin1Char('/')))
+        root.chop(1);
+    const EsclHttp::Reply reply =
+        EsclHttp::get(QUrl(root + QStringLiteral("/ScannerStatus")), kMaxBytes, timeoutMs, stop);
+    return reply.ok ? read(reply.body) : EsclScannerStatus();
 }

@@ -1,6 +1,5 @@
 #include "device/driver/ScanDriver.h"
 
-#include "device/common/EsclHttp.h"
 #include "device/common/EsclScannerStatus.h"
 #include "device/common/IniEnvSettings.h"
 #include "device/common/ResultCode.h"
@@ -20,9 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-// A scanner's ScannerStatus is a few KB; more is not a status.
-constexpr int kMaxStatus = 64 * 1024;
 
 // Standard error is shared with the guard's thread, which may end the process: the one line
 // naming the result is said once, whoever says it.
@@ -513,13 +509,8 @@ int ScanDriver::scanFailure(SANE_Status status, SaneResult::Stage stage, const Q
     int code = SaneResult::code(status, stage);
     QString cause = QStringLiteral("%1: %2").arg(what, statusText(status));
     if (SaneResult::mayHideStoppedService(status) && !m_target.esclUrl().isEmpty()) {
-        QString root = m_target.esclUrl(); // a URL template may end in '/'
-        while (root.endsWith(QLatin1Char('/')))
-            root.chop(1);
-        const EsclHttp::Reply reply =
-            EsclHttp::get(QUrl(root + QStringLiteral("/ScannerStatus")), kMaxStatus,
-                          m_settings.timeoutS * 1000, [this] { return m_stop.requested(); });
-        const EsclScannerStatus status = EsclScannerStatus::read(reply.body);
+        const EsclScannerStatus status = EsclScannerStatus::ask(
+            m_target.esclUrl(), m_settings.timeoutS * 1000, [this] { return m_stop.requested(); });
         if (status.stopped()) {
             code = ResultStopped;
             cause = QStringLiteral("%1: the scanner's scan service is %2").arg(what, status.state);
