@@ -82,30 +82,6 @@ QImage withDpi(QImage image, double dpiX, double dpiY)
     return image;
 }
 
-struct TiffTags
-{
-    int compression = -1, bits = -1, samples = -1, photometric = -1, unit = -1;
-    float xres = 0, yres = 0;
-};
-
-TiffTags tiffTags(const QString &path)
-{
-    TiffTags t;
-    TIFF *tiff = TIFFOpen(QFile::encodeName(path).constData(), "r");
-    if (!tiff)
-        return t;
-    uint16_t v = 0;
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &v), t.compression = v;
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_BITSPERSAMPLE, &v), t.bits = v;
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_SAMPLESPERPIXEL, &v), t.samples = v;
-    TIFFGetField(tiff, TIFFTAG_PHOTOMETRIC, &v), t.photometric = v;
-    TIFFGetFieldDefaulted(tiff, TIFFTAG_RESOLUTIONUNIT, &v), t.unit = v;
-    TIFFGetField(tiff, TIFFTAG_XRESOLUTION, &t.xres);
-    TIFFGetField(tiff, TIFFTAG_YRESOLUTION, &t.yres);
-    TIFFClose(tiff);
-    return t;
-}
-
 } // namespace
 
 class TestDocumentWriters : public QObject
@@ -300,17 +276,27 @@ private slots:
         QFETCH(double, maxRatio);
         const QString file = m_dir.filePath("page.tiff");
         QVERIFY(PageWriter::write(image, SaveFormat::Tiff, file));
-        const TiffTags tags = tiffTags(file);
-        QCOMPARE(tags.compression, compression);
-        QCOMPARE(tags.bits, bits);
-        QCOMPARE(tags.samples, samples);
-        QCOMPARE(tags.photometric, bits == 1      ? PHOTOMETRIC_MINISWHITE
-                                   : samples == 1 ? PHOTOMETRIC_MINISBLACK
-                                                  : PHOTOMETRIC_RGB);
-        QCOMPARE(tags.unit, RESUNIT_INCH);
-        QCOMPARE(std::lround(tags.xres / 0.0254), long(image.dotsPerMeterX())); // 150, 300, 200
-        QCOMPARE(std::lround(tags.yres / 0.0254), long(image.dotsPerMeterY()));
-        QCOMPARE(std::fmod(tags.xres, 50.0f) + std::fmod(tags.yres, 50.0f), 0.0f);
+        TIFF *tiff = TIFFOpen(QFile::encodeName(file).constData(), "r");
+        QVERIFY(tiff);
+        const auto tag = [tiff](ttag_t name) {
+            uint16_t v = 0;
+            TIFFGetFieldDefaulted(tiff, name, &v);
+            return int(v);
+        };
+        QCOMPARE(tag(TIFFTAG_COMPRESSION), compression);
+        QCOMPARE(tag(TIFFTAG_BITSPERSAMPLE), bits);
+        QCOMPARE(tag(TIFFTAG_SAMPLESPERPIXEL), samples);
+        QCOMPARE(tag(TIFFTAG_PHOTOMETRIC), bits == 1      ? PHOTOMETRIC_MINISWHITE
+                                           : samples == 1 ? PHOTOMETRIC_MINISBLACK
+                                                          : PHOTOMETRIC_RGB);
+        QCOMPARE(tag(TIFFTAG_RESOLUTIONUNIT), RESUNIT_INCH);
+        float xres = 0, yres = 0;
+        TIFFGetField(tiff, TIFFTAG_XRESOLUTION, &xres);
+        TIFFGetField(tiff, TIFFTAG_YRESOLUTION, &yres);
+        TIFFClose(tiff);
+        QCOMPARE(std::lround(xres / 0.0254), long(image.dotsPerMeterX())); // 150, 300, 200
+        QCOMPARE(std::lround(yres / 0.0254), long(image.dotsPerMeterY()));
+        QCOMPARE(std::fmod(xres, 50.0f) + std::fmod(yres, 50.0f), 0.0f);
         const double raw = double(image.width()) * image.height() * samples;
         qInfo("%.1f %% of the raw samples", 100.0 * QFileInfo(file).size() / raw);
         QVERIFY(QFileInfo(file).size() < maxRatio * raw);
