@@ -197,23 +197,21 @@ private slots:
     // One page from the flatbed, one per sheet from the feeder, front and back in duplex, in
     // page order (each file is the page the scanner sent in that place); A4 at the resolution,
     // which the JPEG header carries; grey or colour as asked. Black and white comes as grey
-    // (the console binarises it), a resolution the scanner lacks as the nearest it has (which
-    // one: OptionChoice's rows in tst_deviceparts).
+    // (the console binarises it). (A resolution the scanner lacks: the nearest it has, with a
+    // remark and in the note for the console: tst_scannerroad's paperSizeAndResolution.)
     void pages_data()
     {
-        // source colour dpi | sheets | pages | dpi scanned
-        TestRows::add({"flatbed colour 300 | 1 2 300 | 3 | 1 | 300",
-                       "flatbed black and white 200 | 1 3 200 | 3 | 1 | 200",
-                       "feeder grey 300 | 2 1 300 | 3 | 3 | 300",
-                       "duplex colour 200 | 3 2 200 | 2 | 4 | 200",
-                       "150 dpi is scanned at 200 | 1 1 150 | 3 | 1 | 200"});
+        // source colour dpi | sheets | pages
+        TestRows::add({"flatbed colour 300 | 1 2 300 | 3 | 1",
+                       "flatbed black and white 200 | 1 3 200 | 3 | 1",
+                       "feeder grey 300 | 2 1 300 | 3 | 3", "duplex colour 200 | 3 2 200 | 2 | 4"});
     }
 
     void pages()
     {
         QFETCH(QStringList, fields);
         const QString scan = fields[0];
-        const int count = fields[2].toInt(), dpi = fields[3].toInt();
+        const int count = fields[2].toInt(), dpi = scan.section(' ', 2).toInt();
         EsclScannerProcess scanner("SHEETS=" + fields[1]);
         QVERIFY(scanner.isListening());
         const Result result = scanFrom(scanner, args(scan));
@@ -234,8 +232,6 @@ private slots:
             const double other = difference(image, expected(i + 2, dpi, colour, duplex));
             QVERIFY2(own < 2.0 && other > 2 * own, qPrintable(QString("page %1").arg(i + 1)));
         }
-        if (dpi != scan.section(' ', 2).toInt())
-            QVERIFY(result.errors.contains(QString("scanning at %1 dpi").arg(dpi)));
         // The resolution used and the largest area, for the console.
         QCOMPARE(TestFiles::readAll(m_out->filePath("tempImage.scan")),
                  QString("dpi=%1\nmax_area_mm=215.9x297.0\n").arg(dpi).toUtf8());

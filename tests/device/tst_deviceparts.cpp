@@ -544,51 +544,44 @@ private slots:
     // values are refused or ignored.
     void driverSettings_data()
     {
-        QTest::addColumn<QString>("ini");
-        QTest::addColumn<QStringList>("env");
-        // url protocol sane_device timeout max_pages max_memory_mb min_free_mb, or "refused"
-        QTest::addColumn<QString>("read");
-        QTest::newRow("defaults") << "" << QStringList() << "http://%1/eSCL escl - 30 1000 1024 64";
-        QTest::newRow("ini") << "url=http://%1:8080/eSCL\nprotocol=WSD\ntimeout_s=5\n"
-                                "max_pages=50\nmax_memory_mb=300\nmin_free_mb=0\n"
-                             << QStringList() << "http://%1:8080/eSCL wsd - 5 50 300 0";
-        QTest::newRow("environment wins")
-            << "url=http://%1:8080/eSCL\nsane_device=test:0\nmax_pages=50\n"
-            << QStringList{"SCANCONSOLE_DEVICE_URL=http://%1:9/eSCL", "SCANCONSOLE_TIMEOUT_S=7",
-                           "SCANCONSOLE_SANE_DEVICE=test:1",          "SCANCONSOLE_MAX_PAGES=9",
-                           "SCANCONSOLE_MAX_MEMORY_MB=2048",          "SCANCONSOLE_MIN_FREE_MB=1"}
-            << "http://%1:9/eSCL escl test:1 7 9 2048 1";
-        QTest::newRow("values out of range")
-            << "timeout_s=0\nmax_pages=0\nmax_memory_mb=63\nmin_free_mb=-1\n"
-            << QStringList() << "http://%1/eSCL escl - 30 1000 1024 64";
-        QTest::newRow("unknown protocol") << "protocol=ipp\n" << QStringList() << "refused";
-        QTest::newRow("URL without the address") << "url=http://scanner/eSCL\n"
-                                                 << QStringList() << "refused";
+        // ini | environment | url protocol sane_device timeout max_pages max_memory_mb
+        // min_free_mb, or "refused"
+        TestRows::add(
+            {"defaults | | | http://%1/eSCL escl - 30 1000 1024 64",
+             "ini | url=http://%1:8080/eSCL\nprotocol=WSD\ntimeout_s=5\nmax_pages=50\n"
+             "max_memory_mb=300\nmin_free_mb=0 | | http://%1:8080/eSCL wsd - 5 50 300 0",
+             "environment wins | url=http://%1:8080/eSCL\nsane_device=test:0\nmax_pages=50 | "
+             "DEVICE_URL=http://%1:9/eSCL TIMEOUT_S=7 SANE_DEVICE=test:1 MAX_PAGES=9 "
+             "MAX_MEMORY_MB=2048 MIN_FREE_MB=1 | http://%1:9/eSCL escl test:1 7 9 2048 1",
+             "values out of range | timeout_s=0\nmax_pages=0\nmax_memory_mb=63\nmin_free_mb=-1 "
+             "| | http://%1/eSCL escl - 30 1000 1024 64",
+             "unknown protocol | protocol=ipp | | refused",
+             "URL without the address | url=http://scanner/eSCL | | refused"});
     }
 
     void driverSettings()
     {
-        QFETCH(QString, ini);
-        QFETCH(QStringList, env);
-        QFETCH(QString, read);
+        QFETCH(QStringList, fields);
+        const QStringList env = fields[1].split(' ', Qt::SkipEmptyParts);
         QTemporaryDir dir;
         const QString file = dir.filePath("ScanConsoleApp.ini");
-        QVERIFY(TestFiles::writeFile(file, "[device]\n" + ini.toUtf8()));
+        QVERIFY(TestFiles::writeFile(file, "[device]\n" + fields[0].toUtf8() + '\n'));
         for (const QString &pair : env)
-            qputenv(pair.section('=', 0, 0).toUtf8(), pair.section('=', 1).toUtf8());
+            qputenv(("SCANCONSOLE_" + pair.section('=', 0, 0)).toUtf8(),
+                    pair.section('=', 1).toUtf8());
         DriverSettings s;
         QString error;
         const bool ok = DriverSettings::read(IniEnvSettings(file, "test"), &s, &error);
         for (const QString &pair : env)
-            qunsetenv(pair.section('=', 0, 0).toUtf8());
-        QCOMPARE(ok, read != "refused");
+            qunsetenv(("SCANCONSOLE_" + pair.section('=', 0, 0)).toUtf8());
+        QCOMPARE(ok, fields[2] != "refused");
         if (ok)
             QCOMPARE(
                 QStringList({s.urlTemplate, s.protocol, s.saneDevice.isEmpty() ? "-" : s.saneDevice,
                              QString::number(s.timeoutS), QString::number(s.maxPages),
                              QString::number(s.maxMemoryMb), QString::number(s.minFreeMb)})
                     .join(' '),
-                read);
+                fields[2]);
     }
 
     // The scan program's own SANE folder loads sane-airscan alone and discovers nothing; it is

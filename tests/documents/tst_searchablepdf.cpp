@@ -60,11 +60,6 @@ OfdPage ofdPage(const QString &ofd, int page)
     return result;
 }
 
-int count(const QByteArray &xml, const char *element)
-{
-    return xml.count(QByteArray("<ofd:") + element + ' ');
-}
-
 // Character error of `found` against `truth`, whitespace removed, in percent.
 double characterError(QString truth, QString found)
 {
@@ -210,9 +205,7 @@ private slots:
             pages << TextPages::card(chinese[i], english[i], 600);
         const Written w = runJob(ofd, pages, true, 2, 0);
         QVERIFY(w.written && w.withText == 2 && w.pages == 2);
-        QCOMPARE(count(SavedFiles::entry(ofd, "Doc_0/Document.xml"), "Page"), 2);
-        QCOMPARE(count(SavedFiles::entry(ofd, "Doc_0/DocumentRes.xml"), "MultiMedia"), 2);
-        QCOMPARE(count(SavedFiles::entry(ofd, "Doc_0/PublicRes.xml"), "Font"), 1);
+        QCOMPARE(SavedFiles::entry(ofd, "Doc_0/PublicRes.xml").count("<ofd:Font "), 1);
         for (int i = 0; i < 2; ++i) {
             QCOMPARE(SavedFiles::entry(ofd, QString("Doc_0/Res/Image_%1.jpg").arg(i)),
                      TestFiles::jpeg(pages[i]));
