@@ -323,12 +323,11 @@ private slots:
     }
 
     // The scanner's own State and AdfState, not its jobs', in a document cut short too ("sim
-    // STATE ADFSTATE": the simulated scanner's with a stopped job).
+    // STATE ADFSTATE": the simulated scanner's with a stopped job; an idle one: the jobs rows).
     void scannerStatus_data()
     {
         TestRows::add(
-            {"idle | sim Idle ScannerAdfLoaded | Idle ScannerAdfLoaded",
-             "stopped | sim Stopped ScannerAdfJam | Stopped ScannerAdfJam stopped",
+            {"stopped | sim Stopped ScannerAdfJam | Stopped ScannerAdfJam stopped",
              "down | sim Down ScannerAdfEmpty | Down ScannerAdfEmpty stopped",
              "after the jobs, cut short | <ScannerStatus><Jobs><JobInfo><State>Down"
              "</State></JobInfo></Jobs><State>Idle</State><AdfState>ScannerAdfEmpty"
@@ -458,10 +457,9 @@ private slots:
     void deviceTarget_data()
     {
         // url protocol sane_device | address | SANE name (empty: refused) | eSCL URL
+        // (The default URL with an address: every scan of tst_device.)
         TestRows::add(
-            {"default | http://%1/eSCL escl - | 192.168.3.9 | "
-             "airscan:escl:Scanner:http://192.168.3.9/eSCL | http://192.168.3.9/eSCL",
-             "port and https | https://%1:8443/eSCL escl - | 10.1.1.1 | "
+            {"port and https | https://%1:8443/eSCL escl - | 10.1.1.1 | "
              "airscan:escl:Scanner:https://10.1.1.1:8443/eSCL | https://10.1.1.1:8443/eSCL",
              "wsd | http://%1:5358/WSDScanner wsd - | 10.1.1.1 | "
              "airscan:wsd:Scanner:http://10.1.1.1:5358/WSDScanner | ",
