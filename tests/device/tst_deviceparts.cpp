@@ -323,12 +323,12 @@ private slots:
     }
 
     // The scanner's own State and AdfState, not its jobs', in a document cut short too ("sim
-    // STATE ADFSTATE": the simulated scanner's with a stopped job; an idle one: the jobs rows).
+    // STATE ADFSTATE": the simulated scanner's with a stopped job; an idle one: the jobs rows;
+    // a stopped one: tst_scanners' status rows).
     void scannerStatus_data()
     {
         TestRows::add(
-            {"stopped | sim Stopped ScannerAdfJam | Stopped ScannerAdfJam stopped",
-             "down | sim Down ScannerAdfEmpty | Down ScannerAdfEmpty stopped",
+            {"down | sim Down ScannerAdfEmpty | Down ScannerAdfEmpty stopped",
              "after the jobs, cut short | <ScannerStatus><Jobs><JobInfo><State>Down"
              "</State></JobInfo></Jobs><State>Idle</State><AdfState>ScannerAdfEmpty"
              "</AdfState><Jo | Idle ScannerAdfEmpty",
