@@ -37,10 +37,8 @@ private slots:
              "preview | | 0 | jpg | 4 0 0 | Success | | 已扫描 4 页 |",
              "empty preview | | 0 | jpg | 0 0 0 | Fail | | 已扫描 0 页 |",
              "cancelled preview | c | 130 | jpg | 1 0 0 | Cancel | | 扫描已取消，已扫描 1 页 |",
-             "searchable PDF | s | 0 | text | 3 3 0 | Success | %m | 已保存 3 页到 %m |",
              "searchable PDF, recognition cancelled | st | 0 | text | 3 3 0 | "
              "Success-TextCancelled | %m | 已保存 3 页到 %m，文字识别已取消 |",
-             "searchable PDF not written | s | 0 | text | 3 0 0 | Fail | | 已保存 0 页到 /d |",
              "scan cancelled, then recognition | sct | 130 | text | 2 2 0 | Cancel | %m | "
              "扫描已取消，已保存 2 页，文字识别已取消 |",
              "blank pages left out | s | 0 | jpg | 2 2 3 | Success | %f | "
@@ -98,7 +96,6 @@ private slots:
              "\"继续扫描\"。"},
             {42, "        未知错误        "},
             {-2, "无法创建临时图像文件夹"},
-            {-7, "        未知错误        "},
             {0, ""}};
         QCOMPARE(
             ScanResultText::message(1, 0, 1, "10.0.0.7"),
