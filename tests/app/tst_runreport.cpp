@@ -45,8 +45,6 @@ private slots:
              "已保存 2 页到 /d，已跳过 3 页空白页 |",
              "only blank pages | s | 0 | jpg | 0 0 2 | Success | | 已保存 0 页到 /d，已跳过 2 "
              "页空白页 |",
-             "blank pages, cancelled | sc | 130 | pdf | 1 1 1 | Cancel | %m | "
-             "扫描已取消，已保存 1 页，已跳过 1 页空白页 |",
              "jam after blank pages | s | 9 | jpg | 0 0 2 | Fail | | | jam"});
     }
     void report()
