@@ -226,7 +226,7 @@ private slots:
 
     // A scan after a preview asks before it drops the preview's pages, none of them saved: No
     // keeps them and starts nothing; Yes scans. (A scan after a scan, whose pages are saved,
-    // asks nothing: aRunKeepsItsSettingsAndLocksTheRecord answers no box.)
+    // asks nothing: the cancel's next scan would otherwise not start.)
     void unsavedPreviewIsAskedFor()
     {
         configure(1, 0);
