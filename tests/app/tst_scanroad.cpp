@@ -534,6 +534,42 @@ private slots:
         QCOMPARE(label->text(), QString("无法连接复合机，请检查网络端口"));
     }
 
+    void searchablePdfBesideASecondScan()
+    {
+        // A scan to JPG starts beside a searchable PDF whose text is still being recognised and
+        // shows its own pages. The PDF's run ends after the later one has started (the document,
+        // the skipped pages and the window's report are the later run's by then): each run is
+        // recorded with its own file when it is over.
+        scanPages({TextPages::a4(1, 200, 8), TextPages::a4(2, 200, 8), TextPages::a4(3, 200, 8)});
+        configure(1, SaveFormat::SearchablePdf);
+        const int records = logLines().size();
+        click("btn_scan");
+        QVERIFY(waitIdle() && w->recognisingRuns() == 1);
+        const QString pdf = firstFile(SaveFormat::SearchablePdf);
+        qunsetenv("SCANCONSOLE_PAGE_FILES");
+        find<QComboBox>("combox_saveType")->setCurrentIndex(SaveFormat::Jpg);
+        click("btn_scan");
+        QVERIFY(w->isRunActive() && w->recognisingRuns() == 1); // side by side
+        QVERIFY(waitIdle());
+        QCOMPARE(thumbnails(), 3);
+        const QString jpg = firstFile(SaveFormat::Jpg);
+        QVERIFY(waitRecognised());
+        QStringList recorded; // in the order the runs ended, which depends on the machine's load
+        for (const QString &line : logLines().mid(records)) {
+            const LogRecord record = LogRecord::parse(line.toUtf8());
+            recorded << record.status + " " + record.path;
+        }
+        QStringList expected{"Success " + jpg, "Success " + pdf};
+        recorded.sort();
+        expected.sort();
+        QCOMPARE(recorded, expected);
+        QCOMPARE(runResult(), "已保存 3 页到 " + (lastRecord().path == pdf ? pdf : dest->path()));
+        QCOMPARE(filesIn(dest->path()).size(), 4);
+        QCOMPARE(PdfFiles::pdfinfoPages(pdf), 3);
+        // The number from the Chinese half: "Page3" reads as "Pagel" as often as not.
+        QVERIFY(PdfFiles::pageText(pdf, 3).contains("第3页Page"));
+    }
+
     void stoppingTheRecognitionKeepsThePages_data()
     {
         QTest::addColumn<bool>("close");
