@@ -100,15 +100,6 @@ QImage signature(const QImage &page)
         .scaled(206, 292, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-double distance(const QImage &a, const QImage &b)
-{
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            sum += std::abs(int(a.constScanLine(y)[x]) - int(b.constScanLine(y)[x]));
-    return sum / (double(a.width()) * a.height());
-}
-
 } // namespace
 
 // The console as a process of its own: killed with SIGKILL at random moments of a feeder batch
@@ -185,17 +176,19 @@ class TestConsoleProcess : public QObject
     // The simulated page a scanned one is (1..m_sheets), 0 when it is none of them.
     int identify(const QImage &page, bool colour) const
     {
-        const QImage look = signature(page);
-        int best = 0;
         // A page scanned (and shrunk) differs from its original by under two grey levels on
         // average here, from any other page by four and more.
-        double nearest = 3;
+        const QImage look = signature(page);
         for (int n = 1; n <= m_sheets; ++n) {
-            const double d = distance(look, m_expected[colour].at(n - 1));
-            if (d < nearest)
-                nearest = d, best = n;
+            const QImage &original = m_expected[colour].at(n - 1);
+            double sum = 0;
+            for (int y = 0; y < look.height(); ++y)
+                for (int x = 0; x < look.width(); ++x)
+                    sum += std::abs(int(look.constScanLine(y)[x]) - original.constScanLine(y)[x]);
+            if (sum < 3.0 * look.width() * look.height())
+                return n;
         }
-        return best;
+        return 0;
     }
     // The pages of the documents in `folder`, in document order, each identified.
     QList<int> savedPages(const QString &folder, bool colour, QStringList *names)
@@ -217,20 +210,12 @@ class TestConsoleProcess : public QObject
         return QDir("/tmp/tempimages")
             .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     }
-    // The pages the scanner delivered: those whose bodies went out whole ("sent"), or, from a
-    // simulator that does not say so, those it began to send.
+    // The pages the scanner delivered (their bodies went out whole): job and page number.
     static QList<QPair<QString, int>> delivered(const EsclScannerProcess &scanner)
     {
         QList<QPair<QString, int>> pages;
-        QStringList lines = scanner.record("sent");
-        const bool sent = !lines.isEmpty();
-        if (!sent)
-            lines = scanner.record("page");
-        for (const QString &line : lines) {
-            const QStringList f = line.split(' ');
-            if (f.size() >= 3 && (sent || f.size() == 3))
-                pages.append({f.at(1), f.at(2).toInt()});
-        }
+        for (const QString &line : scanner.record("sent"))
+            pages.append({line.section(' ', 1, 1), line.section(' ', 2, 2).toInt()});
         return pages;
     }
 
@@ -321,14 +306,11 @@ private slots:
             }
             // The question counts what comes back and never calls a page saved that is not.
             const QRegularExpressionMatch asked =
-                QRegularExpression(
-                    "^发现上次未正常结束的扫描：共 (\\d+) 页，其中 (\\d+) 页尚未保存。是否恢复？$")
-                    .match(prompts[i + 1]);
+                QRegularExpression("共 (\\d+) 页，其中 (\\d+) 页尚未保存").match(prompts[i + 1]);
             const int unsaved = int(
                 std::count_if(back.begin(), back.end(), [&](int n) { return !saved.contains(n); }));
-            QVERIFY2(back.isEmpty() ||
-                         (asked.hasMatch() && asked.captured(1).toInt() == back.size() &&
-                          asked.captured(2).toInt() >= unsaved),
+            QVERIFY2(back.isEmpty() || (asked.captured(1).toInt() == back.size() &&
+                                        asked.captured(2).toInt() >= unsaved),
                      qPrintable(prompts[i + 1]));
             sentAll += sent.size();
             savedAll += saved.size();
@@ -423,9 +405,7 @@ private slots:
         int code = -1;
         QVERIFY(first->end(SIGINT, &code) && code == 0);
         QVERIFY(third->end(SIGHUP, &code) && code == 0);
-        QVERIFY(!first->lines.contains("raised") || !third->lines.contains("raised") ||
-                first->lines.count("raised") == 1);
-        QCOMPARE(first->lines.count("raised") + third->lines.count("raised"), 2);
+        QVERIFY(first->lines.count("raised") == 1 && third->lines.count("raised") == 1);
     }
 };
 

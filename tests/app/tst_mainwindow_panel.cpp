@@ -19,11 +19,9 @@
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QGridLayout>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -34,6 +32,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <array>
 
 // The main window without a scan: the parameter panel (record to controls and back, the
 // couplings, the enabling rules, its own buttons), the interface modes and the custom-settings
@@ -64,6 +63,15 @@ class TestMainWindowPanel : public QObject
         w = new MainWindow();
         w->show();
     }
+    // A widget's column and row in the panel's grid.
+    QPoint position(const char *name)
+    {
+        auto *grid = find<QGridLayout>("gridLayout");
+        int row, column, rowSpan, columnSpan;
+        grid->getItemPosition(grid->indexOf(find<QWidget>(name)), &row, &column, &rowSpan,
+                              &columnSpan);
+        return QPoint(column, row);
+    }
     QStringList checkedModes()
     {
         QStringList checked;
@@ -72,46 +80,36 @@ class TestMainWindowPanel : public QObject
                 checked << name;
         return checked;
     }
-    // Every flag with the controls it governs, as the custom mode shows them.
-    struct FlagControls
-    {
-        bool ParamSetting::*flag;
-        QStringList controls;
-    };
-    static QList<FlagControls> flagTable()
+    // Every flag with a control it governs, as the custom mode shows them (its label and spin
+    // box go the same way: layoutBetweenModes looks at one label).
+    static QList<QPair<bool ParamSetting::*, const char *>> flagTable()
     {
         using P = ParamSetting;
-        return {{&P::visible_save_path, {"btn_path", "edit_path"}},
-                {&P::visible_name, {"label_name", "edit_name"}},
-                {&P::visible_resolution, {"label_resolution", "combox_resolution"}},
-                {&P::visible_save_type, {"label_saveType", "combox_saveType"}},
-                {&P::visible_source_type, {"label_source", "combox_source"}},
-                {&P::visible_image_type, {"label_imgType", "combox_imgType"}},
-                {&P::visible_paper_size, {"label_paperSize", "combox_paperSize"}},
-                {&P::visible_paper_thickness, {"label_thickness", "spinBox_thickness"}},
-                {&P::visible_paper_material, {"label_material", "combox_material"}},
-                {&P::visible_halftone, {"label_halftone", "combox_halftone"}},
-                {&P::visible_filter, {"label_filter", "combox_filter"}},
-                {&P::visible_brightness,
-                 {"label_brightness", "slider_brightness", "spinBox_brightness"}},
-                {&P::visible_contrast, {"label_contrast", "slider_contrast", "spinBox_contrast"}},
-                {&P::visible_color_curve,
-                 {"label_colorCurve", "slider_colorCurve", "spinBox_colorCurve"}},
-                {&P::visible_descreen, {"checkBox_descreening"}},
-                {&P::visible_angle_correct,
-                 {"label_adjustAngle", "slider_adjustAngle", "spinBox_adjustAngle"}},
-                {&P::visible_gamma_correct,
-                 {"label_adjustGamma", "slider_adjustGama", "spinBox_adjustGama"}},
-                {&P::visible_brightness_correct,
-                 {"label_adjustBrightness", "slider_adjustBrightness", "spinBox_adjustBrightness"}},
-                {&P::visible_contrast_correct,
-                 {"label_adjustContrast", "slider_adjustContrast", "spinBox_adjustContrast"}},
-                {&P::visible_deskew, {"cb_deskew"}},
-                {&P::visible_skip_blank, {"cb_skip_blank"}},
-                {&P::visible_impermeable, {"label_impermeability", "combox_impermeability"}},
-                {&P::visible_eco_mode, {"label_ECO", "combox_ECO"}},
-                {&P::visible_change_bkg, {"checkBox_bkgColor"}},
-                {&P::visible_progress, {"checkBox_progress"}}};
+        return {{&P::visible_save_path, "edit_path"},
+                {&P::visible_name, "edit_name"},
+                {&P::visible_resolution, "combox_resolution"},
+                {&P::visible_save_type, "combox_saveType"},
+                {&P::visible_source_type, "combox_source"},
+                {&P::visible_image_type, "combox_imgType"},
+                {&P::visible_paper_size, "combox_paperSize"},
+                {&P::visible_paper_thickness, "spinBox_thickness"},
+                {&P::visible_paper_material, "combox_material"},
+                {&P::visible_halftone, "combox_halftone"},
+                {&P::visible_filter, "combox_filter"},
+                {&P::visible_brightness, "slider_brightness"},
+                {&P::visible_contrast, "spinBox_contrast"},
+                {&P::visible_color_curve, "slider_colorCurve"},
+                {&P::visible_descreen, "checkBox_descreening"},
+                {&P::visible_angle_correct, "spinBox_adjustAngle"},
+                {&P::visible_gamma_correct, "slider_adjustGama"},
+                {&P::visible_brightness_correct, "label_adjustBrightness"},
+                {&P::visible_contrast_correct, "spinBox_adjustContrast"},
+                {&P::visible_deskew, "cb_deskew"},
+                {&P::visible_skip_blank, "cb_skip_blank"},
+                {&P::visible_impermeable, "combox_impermeability"},
+                {&P::visible_eco_mode, "label_ECO"},
+                {&P::visible_change_bkg, "checkBox_bkgColor"},
+                {&P::visible_progress, "checkBox_progress"}};
     }
 
 private slots:
@@ -130,17 +128,14 @@ private slots:
         ImageManager::Instance()->ClearImages();
     }
 
-    void recordToControlsToRecord()
+    void recordToControlsToRecordAndReset()
     {
         RecordFixtures::fillNonDefault(p);
+        QVERIFY(p.saveParamSettings(QString()));
+        const QByteArray file = readAll(paramFile());
         w->InitParameter();
-        QCOMPARE(find<QLineEdit>("edit_path")->text(), QString("/srv/scans/day one"));
         QCOMPARE(find<QComboBox>("combox_resolution")->currentText(), QString("600"));
-        QCOMPARE(find<QComboBox>("combox_paperSize")->currentText(), QString("A4"));
-        QCOMPARE(find<QSlider>("slider_adjustGama")->value(), 250);
         QCOMPARE(find<QDoubleSpinBox>("spinBox_adjustGama")->text(), QString("2.50"));
-        QCOMPARE(find<QSlider>("slider_adjustAngle")->value(), -4550);
-        QCOMPARE(find<QSlider>("slider_brightness")->value(), 40);
         // Reset the record, then read the panel back into it: every field comes back.
         const QVariantList shown = RecordFixtures::scanFields(p);
         p.initParamSetting();
@@ -150,30 +145,12 @@ private slots:
         w->InitParameter();
         w->UpdateParam();
         QCOMPARE(p.color_curve, 100);
-    }
-
-    void formatsPageCleaningAndReset()
-    {
-        // The two cleaning boxes, off by default, clicked on and read into the record. The reset
-        // button shows every default again and leaves the parameter file alone.
-        auto *formats = find<QComboBox>("combox_saveType");
-        QCOMPARE(formats->itemText(9), QString("可搜索OFD"));
-        auto *deskew = find<QCheckBox>("cb_deskew");
-        auto *skipBlank = find<QCheckBox>("cb_skip_blank");
-        QVERIFY(!deskew->isChecked() && !skipBlank->isChecked());
-        QTest::mouseClick(deskew, Qt::LeftButton, {}, QPoint(5, 5));
-        QTest::mouseClick(skipBlank, Qt::LeftButton, {}, QPoint(5, 5));
-        formats->setCurrentIndex(7);
-        w->UpdateParam();
-        QVERIFY(p.deskew && p.skip_blank && p.save_type == 7);
-
-        RecordFixtures::fillNonDefault(p);
-        QVERIFY(p.saveParamSettings(QString()));
-        const QByteArray file = readAll(paramFile());
+        // The reset button shows every default again (the cleaning boxes off), keeps the mode
+        // and leaves the parameter file alone.
         p.user_model = 0;
         w->InitParameter();
         QTest::mouseClick(find<QPushButton>("btn_resetParam"), Qt::LeftButton);
-        QVERIFY(!deskew->isChecked() && !skipBlank->isChecked());
+        QVERIFY(!find<QCheckBox>("cb_deskew")->isChecked());
         QCOMPARE(find<QDoubleSpinBox>("spinBox_thickness")->text(), QString("0.50"));
         p.initUserModel(0);
         w->UpdateParam();
@@ -183,34 +160,19 @@ private slots:
         QCOMPARE(readAll(paramFile()), file);
     }
 
-    // "识别语言" shows beside the formats that recognise text (the searchable OFD is 9), and
-    // goes with the format's row when a mode hides it.
-    void languageChooserFollowsTheFormat_data()
-    {
-        QTest::addColumn<int>("format");
-        QTest::addColumn<bool>("hideFormatRow");
-        QTest::addColumn<bool>("shown");
-        QTest::newRow("JPG") << 0 << false << false;
-        QTest::newRow("searchable PDF") << 7 << false << true;
-        QTest::newRow("searchable PDF, format row hidden") << 7 << true << false;
-        QTest::newRow("searchable OFD") << 9 << false << true;
-    }
     void languageChooserFollowsTheFormat()
     {
-        QFETCH(int, format);
-        QFETCH(bool, hideFormatRow);
-        QFETCH(bool, shown);
-        QCOMPARE(LanguageChooser::shownFor(format), shown || hideFormatRow);
-        auto *formats = find<QComboBox>("combox_saveType");
-        auto *chooser = find<LanguageChooser>("combox_ocrLanguages");
-        auto *label = find<QLabel>("label_ocrLanguages");
-        formats->setCurrentIndex(format);
-        p.visible_save_type = !hideFormatRow;
-        QMetaObject::invokeMethod(w, "onCustomModel");
-        QCOMPARE(chooser->isVisible(), shown);
-        QCOMPARE(label->isVisible(), shown);
-        QCoreApplication::sendPostedEvents(); // the layout settles as it would on screen
-        TestEnvironment::screenshot(w, QStringLiteral("languages-%1").arg(QTest::currentDataTag()));
+        // "识别语言" shows beside the formats that recognise text (searchable PDF 7, OFD 9), and
+        // goes with the format's row when a mode hides it: format, format row shown, chooser.
+        const QList<std::array<int, 3>> rows{{0, 1, 0}, {7, 1, 1}, {7, 0, 0}, {9, 1, 1}};
+        for (const auto &row : rows) {
+            QCOMPARE(LanguageChooser::shownFor(row[0]), row[0] != 0);
+            find<QComboBox>("combox_saveType")->setCurrentIndex(row[0]);
+            p.visible_save_type = row[1];
+            QMetaObject::invokeMethod(w, "onCustomModel");
+            QCOMPARE(find<LanguageChooser>("combox_ocrLanguages")->isVisible(), bool(row[2]));
+            QCOMPARE(find<QLabel>("label_ocrLanguages")->isVisible(), bool(row[2]));
+        }
     }
 
     void languageChoice()
@@ -277,52 +239,36 @@ private slots:
         QCOMPARE(QList<int>({p.brightness, p.contrast, p.color_curve}), QList<int>({7, 33, 12}));
     }
 
-    void enablingByColourMode_data()
+    void colourModeControls()
     {
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<bool>("filter");
-        QTest::addColumn<bool>("background");
-        QTest::addColumn<bool>("halftone");
-        QTest::newRow("black and white") << 0 << false << false << true;
-        QTest::newRow("grey") << 1 << false << false << false;
-        QTest::newRow("colour") << 2 << true << true << false;
-    }
-    void enablingByColourMode()
-    {
-        QFETCH(int, mode);
-        QFETCH(bool, filter);
-        QFETCH(bool, background);
-        QFETCH(bool, halftone);
+        // The filter and the background colour for colour pages, halftoning for black and white
+        // ones; each from every other mode.
         auto *imgType = find<QComboBox>("combox_imgType");
-        imgType->setCurrentIndex((mode + 1) % 3);
-        imgType->setCurrentIndex(mode);
-        QCOMPARE(find<QComboBox>("combox_filter")->isEnabled(), filter);
-        QCOMPARE(find<QCheckBox>("checkBox_bkgColor")->isEnabled(), background);
-        QCOMPARE(find<QToolButton>("btn_bkgColor")->isEnabled(), background);
-        QCOMPARE(find<QComboBox>("combox_halftone")->isEnabled(), halftone);
-    }
-
-    void checkBoxCompanionsAndBackgroundColour()
-    {
-        find<QComboBox>("combox_imgType")->setCurrentIndex(2);
-        const QList<QPair<const char *, QStringList>> pairs = {
-            {"checkBox_descreening", {"spinBox_descreening", "label_descreening"}},
-            {"checkBox_bkgColor", {"btn_bkgColor"}}};
+        for (int mode : {0, 1, 2}) {
+            imgType->setCurrentIndex((mode + 1) % 3);
+            imgType->setCurrentIndex(mode);
+            QCOMPARE(find<QComboBox>("combox_filter")->isEnabled(), mode == 2);
+            QCOMPARE(find<QCheckBox>("checkBox_bkgColor")->isEnabled(), mode == 2);
+            QCOMPARE(find<QToolButton>("btn_bkgColor")->isEnabled(), mode == 2);
+            QCOMPARE(find<QComboBox>("combox_halftone")->isEnabled(), mode == 0);
+        }
+        // A check box's companions show while it is checked.
+        const QList<QPair<const char *, const char *>> pairs = {
+            {"checkBox_descreening", "spinBox_descreening"},
+            {"checkBox_descreening", "label_descreening"},
+            {"checkBox_bkgColor", "btn_bkgColor"}};
         for (const auto &pair : pairs) {
-            for (const bool checked : {true, false}) {
-                QTest::mouseClick(find<QCheckBox>(pair.first), Qt::LeftButton);
-                for (const QString &companion : pair.second)
-                    QCOMPARE(find<QWidget>(qPrintable(companion))->isVisible(), checked);
-            }
+            find<QCheckBox>(pair.first)->setChecked(true);
+            QVERIFY(find<QWidget>(pair.second)->isVisible());
+            QTest::mouseClick(find<QCheckBox>(pair.first), Qt::LeftButton);
+            QVERIFY(!find<QWidget>(pair.second)->isVisible());
         }
         // The colour dialog sets the record and the button; cancelled, it changes nothing.
         find<QCheckBox>("checkBox_bkgColor")->setChecked(true);
         ModalAnswerer answerer;
         answerer.expect([](QWidget *dialog) {
-            auto *colours = qobject_cast<QColorDialog *>(dialog);
-            QVERIFY(colours);
-            colours->setCurrentColor(QColor(10, 20, 30));
-            colours->accept();
+            qobject_cast<QColorDialog *>(dialog)->setCurrentColor(QColor(10, 20, 30));
+            qobject_cast<QColorDialog *>(dialog)->accept();
         });
         QTest::mouseClick(find<QToolButton>("btn_bkgColor"), Qt::LeftButton);
         QCOMPARE(QList<int>({p.bkg_red, p.bkg_green, p.bkg_blue}), QList<int>({10, 20, 30}));
@@ -335,42 +281,29 @@ private slots:
 
     void saveParametersAndFolderChoice()
     {
+        // The folder chosen shows (the record follows only on saving); cancelled, it stays. The
+        // save button writes the panel, not the address. (A save that fails: templates.)
         find<QLineEdit>("edit_name")->setText("Ledger");
-        find<QComboBox>("combox_saveType")->setCurrentIndex(6);
         QTemporaryDir dir;
         ModalAnswerer answerer;
         answerer.expectFileDialog(dir.path());
-        QTest::mouseClick(find<QPushButton>("btn_path"), Qt::LeftButton);
-        QVERIFY(answerer.waitSeen(1));
+        answerer.expectReject();
+        answerer.expectMessageBox(QMessageBox::Ok);
+        for (int i = 0; i < 2; ++i)
+            QTest::mouseClick(find<QPushButton>("btn_path"), Qt::LeftButton);
+        QVERIFY(answerer.waitSeen(2));
         QCOMPARE(answerer.seen.at(0).title, QString("选择保存路径"));
         QCOMPARE(find<QLineEdit>("edit_path")->text(), dir.path());
-        QCOMPARE(p.save_path,
-                 QDir::homePath() + "/Scans"); // the record follows only on UpdateParam
-        answerer.expectReject();
-        QTest::mouseClick(find<QPushButton>("btn_path"), Qt::LeftButton);
-        QVERIFY(answerer.waitSeen(2));
-        QCOMPARE(find<QLineEdit>("edit_path")->text(), dir.path());
-
-        answerer.expectMessageBox(QMessageBox::Ok);
+        QCOMPARE(p.save_path, QDir::homePath() + "/Scans");
         QTest::mouseClick(find<QPushButton>("btn_saveParam"), Qt::LeftButton);
         QVERIFY(answerer.waitSeen(3));
         QCOMPARE(answerer.seen.at(2).title + answerer.seen.at(2).text,
                  QString("提示      保存参数成功      "));
         QSettings s(paramFile(), QSettings::IniFormat);
         QCOMPARE(s.value("/ORTHER/name").toString(), QString("Ledger"));
-        QCOMPARE(s.value("/BASE/save_type").toInt(), 6);
         QCOMPARE(s.value("/BASE/save_path").toString(), dir.path());
         QVERIFY(!s.contains("/PRINTER/IP")); // the address stays the machine's default
         QVERIFY(!QFile::exists(TestEnvironment::operatorConfigDir() + "/VisibleSetting.ini"));
-
-        // The operator's folder is a plain file: the parameter file cannot be written.
-        QDir(TestEnvironment::operatorConfigDir()).removeRecursively();
-        QVERIFY(QFile(TestEnvironment::operatorConfigDir()).open(QIODevice::WriteOnly));
-        answerer.expectMessageBox(QMessageBox::Ok);
-        QTest::mouseClick(find<QPushButton>("btn_saveParam"), Qt::LeftButton);
-        QVERIFY(answerer.waitSeen(4));
-        QCOMPARE(answerer.seen.at(3).title + answerer.seen.at(3).text, QString("警告保存参数失败"));
-        QFile::remove(TestEnvironment::operatorConfigDir());
     }
 
     void storedModeAtStartUp_data()
@@ -415,22 +348,33 @@ private slots:
             QVERIFY2(shown(name) != hiddenNames.contains(name), name);
         if (mode == 1) // every control in view, 自动纠偏 and 去除空白页 included
             QTRY_VERIFY(!find<QScrollArea>("scrollArea")->verticalScrollBar()->isVisible());
-        TestEnvironment::screenshot(w, QStringLiteral("mode-%1").arg(QTest::currentDataTag()));
+        if (mode != 2)
+            return;
+        // Custom stacks the groups in one column; professional, chosen from there, puts them in
+        // two again and shows every control.
+        QCOMPARE(position("groupBox_other"), QPoint(0, 3));
+        trigger("action_major");
+        QCOMPARE(position("groupBox_other"), QPoint(1, 1));
+        QVERIFY(shown("combox_ECO") && p.user_model == 1);
+        QCOMPARE(checkedModes(), QStringList{"action_major"});
     }
 
     void eachFlagHidesExactlyItsControlsAndEmptyGroupsDisappear()
     {
-        const QList<FlagControls> table = flagTable();
-        for (const FlagControls &row : table) {
+        const auto table = flagTable();
+        for (const auto &row : table) {
             p.initUserModel(1);
-            p.*row.flag = false;
+            p.*row.first = false;
             QMetaObject::invokeMethod(w, "onCustomModel");
-            for (const FlagControls &other : table)
-                for (const QString &name : other.controls)
-                    QVERIFY2(shown(qPrintable(name)) == (other.flag != row.flag),
-                             qPrintable(QString("%1 with %2 cleared").arg(name, row.controls[0])));
+            for (const auto &other : table)
+                QVERIFY2(shown(other.second) == (other.first != row.first),
+                         qPrintable(QString("%1 with %2 cleared").arg(other.second, row.second)));
         }
         QCOMPARE(p.user_model, 2);
+        p.initUserModel(1);
+        p.visible_resolution = false; // a control's label goes with it
+        QMetaObject::invokeMethod(w, "onCustomModel");
+        QVERIFY(!shown("label_resolution") && !shown("combox_resolution"));
         // A companion goes with its check box.
         p.initUserModel(1);
         find<QComboBox>("combox_imgType")->setCurrentIndex(2);
@@ -444,41 +388,14 @@ private slots:
         p.visible_impermeable = p.visible_eco_mode = p.visible_progress = false;
         QMetaObject::invokeMethod(w, "onCustomModel");
         QVERIFY(!shown("groupBox_other") && shown("groupBox_adjust"));
-        for (const FlagControls &row : table)
-            p.*row.flag = false;
+        for (const auto &row : table)
+            p.*row.first = false;
         QMetaObject::invokeMethod(w, "onCustomModel");
         for (const char *box :
              {"groupBox_baseSetting", "groupBox_enhancement", "groupBox_adjust", "groupBox_other"})
             QVERIFY(!shown(box));
         for (const char *button : {"btn_resetParam", "btn_saveParam", "btn_scan", "btn_viewer"})
             QVERIFY(shown(button));
-    }
-
-    void layoutBetweenModes()
-    {
-        auto *grid = find<QGridLayout>("gridLayout");
-        auto position = [grid](QWidget *widget) {
-            int row, column, rowSpan, columnSpan;
-            grid->getItemPosition(grid->indexOf(widget), &row, &column, &rowSpan, &columnSpan);
-            return QPoint(column, row);
-        };
-        auto *enhancement = find<QGroupBox>("groupBox_enhancement");
-        auto *other = find<QGroupBox>("groupBox_other");
-        p.visible_name = p.visible_resolution = false;
-        QMetaObject::invokeMethod(w, "onCustomModel");
-        QCOMPARE(position(enhancement), QPoint(0, 2));
-        QCOMPARE(position(other), QPoint(0, 3));
-        QVERIFY(!shown("edit_name"));
-        // Basic mode shows every base control again, professional every control.
-        trigger("action_base");
-        QVERIFY(shown("edit_name") && shown("combox_resolution"));
-        QCOMPARE(p.user_model, 0);
-        trigger("action_major");
-        QCOMPARE(position(enhancement), QPoint(1, 0));
-        QCOMPARE(position(other), QPoint(1, 1));
-        QVERIFY(shown("checkBox_progress"));
-        QCOMPARE(p.user_model, 1);
-        QCOMPARE(checkedModes(), QStringList{"action_major"});
     }
 
     void customDialogAcceptedInProfessionalMode()
@@ -527,11 +444,8 @@ private slots:
         QCOMPARE(answerer.seen.at(1).text, QString("      保存参数成功      "));
         const QString file = dir.filePath("day.ini");
         QSettings s(file, QSettings::IniFormat);
-        QCOMPARE(s.value("/BASE/resolution").toInt(), 4);
-        QCOMPARE(s.value("/ORTHER/name").toString(), QString("DayTemplate"));
         QCOMPARE(s.value("/HELP/user_model").toInt(), 0);
         QCOMPARE(s.value("/PRINTER/IP").toString(), QString("10.0.0.5"));
-        QCOMPARE(s.value("/BASE/ocr_languages").toString(), QString("eng"));
 
         // Imported into a window showing other values: values, mode and address come back on
         // screen; nothing is saved to the default file.
@@ -550,18 +464,13 @@ private slots:
         QCOMPARE(find<QLineEdit>("edit_name")->text(), QString("DayTemplate"));
         QCOMPARE(languages->summary(), QString("英文"));
         QCOMPARE(checkedModes(), QStringList{"action_base"});
-        QCOMPARE(w->width(), 300);
         QCOMPARE(p.printer_ip, QString("10.0.0.5"));
         QCOMPARE(readAll(paramFile()), defaultBefore);
 
         // (Out-of-range values in a loaded file: the loader's acceptanceOnLoad.)
-        // A template the settings class must not read changes nothing and says so.
-        QFile big(dir.filePath("big.ini"));
-        QVERIFY(big.open(QIODevice::WriteOnly));
-        big.write("[BASE]\nresolution=1\n[PAD]\npad=" +
-                  QByteArray(int(ParamSetting::MaxFileBytes), 'x') + "\n");
-        big.close();
-        answered(big.fileName());
+        // A template the settings class must not read (too large) changes nothing and says so.
+        QVERIFY(QFile::resize(file, ParamSetting::MaxFileBytes + 1));
+        answered(file);
         trigger("action_importparam");
         QVERIFY(answerer.waitSeen(5));
         QCOMPARE(answerer.seen.at(4).title + answerer.seen.at(4).text,
@@ -575,65 +484,40 @@ private slots:
         QCOMPARE(answerer.seen.at(6).text, QString("保存参数失败"));
     }
 
-    void saveAsAsksOnceAndWritesEveryPage_data()
-    {
-        QTest::addColumn<int>("format");
-        QTest::addColumn<int>("pages");
-        QTest::newRow("jpg") << 0 << 3;
-        QTest::newRow("merged pdf") << 6 << 3;
-        QTest::newRow("empty store") << 0 << 0;
-    }
     void saveAsAsksOnceAndWritesEveryPage()
     {
-        QFETCH(int, format);
-        QFETCH(int, pages);
-        const QString suffix =
-            QString(".jpg .pdf .tiff .ofd .png .bmp .pdf .pdf").split(' ')[format];
-        const int files =
-            format >= 6 ? qMin(pages, 1) : pages; // merged: named after the first page
-        for (int i = 0; i < pages; ++i) {
-            auto *image = new QImage(60 + i, 80, QImage::Format_RGB32);
-            image->fill(QColor(20 * i, 100, 200));
-            w->previewWindow()->AddImage(ImageManager::Instance()->AddImage(image, p.name));
-        }
-        find<QComboBox>("combox_saveType")->setCurrentIndex(format);
+        // Nothing to save: no file. Three pages: no question while none exists; the first page's
+        // file there, one question: No keeps it, Yes writes every page again. (Every format and
+        // existing files in any place: the preview's save.)
         QTemporaryDir dir;
-        const auto written = [&dir] { return QDir(dir.path()).entryList(QDir::Files).size(); };
         ModalAnswerer answerer;
-        auto saveAs = [&](QMessageBox::StandardButton answer) {
-            answerer.seen.clear();
+        const auto saveAs = [&](QMessageBox::StandardButton answer) {
             answerer.expectFileDialog(dir.path());
             if (answer != QMessageBox::NoButton)
                 answerer.expectMessageBox(answer);
             trigger("action_saveAs");
-            QVERIFY(answerer.waitSeen(1));
             // Written on a worker thread; its progress object goes when the save has ended.
-            QTRY_VERIFY_WITH_TIMEOUT(!w->findChild<PageSaveProgress *>(), 60000);
+            QTest::qWaitFor([&] { return !w->findChild<PageSaveProgress *>(); }, 60000);
+            return QDir(dir.path()).entryList(QDir::Files).size();
         };
-        saveAs(QMessageBox::NoButton); // nothing exists yet: no question
-        QCOMPARE(answerer.seen.size(), 1);
+        QCOMPARE(saveAs(QMessageBox::NoButton), 0);
+        for (int i = 0; i < 3; ++i)
+            w->previewWindow()->AddImage(ImageManager::Instance()->AddImage(
+                new QImage(60 + i, 80, QImage::Format_RGB32), p.name));
+        QCOMPARE(saveAs(QMessageBox::NoButton), 3);
+        QCOMPARE(answerer.seen.size(), 2);
         QCOMPARE(answerer.seen.at(0).title, QString("另存为"));
-        QCOMPARE(written(), files);
-        if (!pages)
-            return;
-        const QString first = dir.filePath(ImageManager::Instance()->at(0)->name + suffix);
-        if (format)
-            QCOMPARE(readAll(first).left(4), QByteArray("%PDF"));
-        else
-            QCOMPARE(QImage(first).size(), QSize(60, 80));
-        // The first page's file exists: one question; No keeps it, Yes writes every page again.
+        const QString first = dir.filePath(ImageManager::Instance()->at(0)->name + ".jpg");
+        QCOMPARE(QImage(first).size(), QSize(60, 80));
         QVERIFY(QDir(dir.path()).removeRecursively() && QDir().mkpath(dir.path()));
         QFile old(first);
         QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
         old.close();
-        saveAs(QMessageBox::No);
-        QCOMPARE(answerer.seen.size(), 2);
-        QCOMPARE(answerer.seen.at(1).text, QString("文件已存在，是否替换？"));
+        QCOMPARE(saveAs(QMessageBox::No), 3);
+        QCOMPARE(answerer.seen.at(3).text, QString("文件已存在，是否替换？"));
         QCOMPARE(readAll(first), QByteArray("old"));
-        QCOMPARE(written(), files);
-        saveAs(QMessageBox::Yes);
+        QCOMPARE(saveAs(QMessageBox::Yes), 3);
         QVERIFY(readAll(first).size() > 3);
-        QCOMPARE(written(), files);
     }
 
     void pagesArriveOnceEach()
@@ -649,11 +533,6 @@ private slots:
 
     void menuCommands()
     {
-        const QList<QAction *> actions = find<QMenu>("menu")->actions();
-        const int open = actions.indexOf(find<QAction>("action_openPreview"));
-        QVERIFY(open >= 0);
-        QCOMPARE(actions.value(open + 1), find<QAction>("action_saveAs"));
-        QVERIFY(find<QMenu>("menu_H")->actions().contains(find<QAction>("action")));
         ModalAnswerer answerer;
         answerer.expectMessageBox();
         trigger("action");
@@ -673,7 +552,6 @@ private slots:
             QVERIFY(answerer.waitSeen(before + 1));
             QCOMPARE(answerer.seen.last().title, dialog.second);
         }
-        QCOMPARE(answerer.seen.size(), 5);
         QCOMPARE(p.printer_ip, QString("127.0.0.1"));
         trigger("action_loadLog");
         QVERIFY(w->logWindow()->isVisible());

@@ -44,12 +44,8 @@ class TestScannerRoad : public QObject
     {
         QFile f("./logFiles/logs.txt");
         const QList<QByteArray> lines =
-            f.open(QIODevice::ReadOnly) ? f.readAll().split('\n') : QList<QByteArray>();
-        QList<QByteArray> records;
-        for (const QByteArray &line : lines)
-            if (!line.isEmpty())
-                records << line;
-        return LogRecord::parse(records.value(records.size() - 1 - fromEnd));
+            f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().split('\n') : QList<QByteArray>();
+        return LogRecord::parse(lines.value(lines.size() - 1 - fromEnd));
     }
 
 private slots:
@@ -148,9 +144,7 @@ private slots:
         QTest::mouseClick(w->findChild<QPushButton *>("btn_scan"), Qt::LeftButton);
         QVERIFY(QTest::qWaitFor([&] { return w->isRunActive(); }, 10000));
         QVERIFY(QTest::qWaitFor([&] { return !w->isRunActive(); }, 60000));
-        QCOMPARE(answerer.pending(), fields[3].isEmpty() ? 1 : 0);
-        if (!fields[3].isEmpty())
-            QCOMPARE(answerer.seen.value(0).text, fields[3]);
+        QCOMPARE(answerer.seen.value(0).text, fields[3]); // none when empty
         const QString file = QDir(dest.path()).entryList(QDir::Files).value(0);
         const QImage page(dest.filePath(file));
         const QStringList size = fields[2].split('x');

@@ -13,12 +13,10 @@
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/PdfFiles.h"
 #include "tests/support/RecordFixtures.h"
-#include "tests/support/SavedFiles.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestRows.h"
 #include "tests/support/TextPages.h"
 
-#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -27,7 +25,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QListWidget>
-#include <QMenu>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -41,7 +38,8 @@
 // The whole scan road from the main window, with the stand-in scan program in the test's
 // application directory: pages in the store, the preview and the destination folder, result
 // messages, the work log and the printer status; cancel, the page count, the checks before a
-// scan, the resolution of the files, and Quit.
+// scan, and Quit. (Each correction keeps the page's resolution: the image algorithms' test; each
+// writer states it: the collector's; a scanned file at its resolution: the scanner road.)
 class TestScanRoad : public QObject
 {
     Q_OBJECT
@@ -85,7 +83,6 @@ class TestScanRoad : public QObject
         return w->previewWindow()->findChild<QListWidget *>("ImageListWidget")->count();
     }
     QString runResult() { return find<QLabel>("label_runResult")->text(); }
-    QLabel *textLabel() { return find<QLabel>("label_textRecognition"); }
     QString firstFile(int format)
     {
         return dest->filePath(ImageManager::Instance()->at(0)->name + SaveFormat::suffix(format));
@@ -120,13 +117,6 @@ class TestScanRoad : public QObject
             QVERIFY(pages.at(i).save(m_pageFiles.filePath(QString("page-%1.jpg").arg(i)), "JPG"));
         qputenv("SCANCONSOLE_PAGE_FILES", QFile::encodeName(m_pageFiles.path()));
     }
-    // Three A4 pages of text at 200 dpi, each taking a second or more to recognise: a scan into
-    // the searchable PDF is over (its collector has ended) long before its text is.
-    void scanThreeTextPages()
-    {
-        scanPages({TextPages::a4(1, 200, 8), TextPages::a4(2, 200, 8), TextPages::a4(3, 200, 8)});
-        configure(1, SaveFormat::SearchablePdf);
-    }
     // The stand-in scans `sheets` sheets from the feeder; with `holdAfter` it holds once that
     // many pages are written (the scan under way) until release() or a stop.
     void feeder(int sheets, int holdAfter = -1)
@@ -141,39 +131,15 @@ class TestScanRoad : public QObject
         QFile::remove(m_pageFiles.filePath("release"));
     }
     void release() { QFile(m_pageFiles.filePath("release")).open(QIODevice::WriteOnly); }
-    // The share of a page's pixels that are ink (darker than half).
-    static double darkShare(const QImage &image)
-    {
-        const QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
-        qint64 dark = 0;
-        for (int y = 0; y < grey.height(); ++y)
-            for (int x = 0; x < grey.width(); ++x)
-                dark += grey.constScanLine(y)[x] < 128;
-        return grey.isNull() ? 0.0 : double(dark) / (double(grey.width()) * grey.height());
-    }
     // The names of those commands (buttons or actions) that are enabled.
     QStringList enabled(const QStringList &names)
     {
         QStringList on;
-        for (const QString &name : names) {
-            QObject *object = w->findChild<QObject *>(name);
-            auto *widget = qobject_cast<QWidget *>(object);
-            auto *action = qobject_cast<QAction *>(object);
-            if ((widget && widget->isEnabled()) || (action && action->isEnabled()))
+        for (const QString &name : names)
+            if (w->findChild<QObject *>(name)->property("enabled").toBool())
                 on << name;
-        }
         return on;
     }
-    // The texts of the message boxes among the modal windows seen.
-    static QStringList messageBoxes(const ModalAnswerer &answerer)
-    {
-        QStringList texts;
-        for (const ModalAnswerer::Seen &window : answerer.seen)
-            if (window.className == "QMessageBox")
-                texts << window.text;
-        return texts;
-    }
-
 private slots:
     void initTestCase()
     {
@@ -186,7 +152,6 @@ private slots:
         TestEnvironment::clearTempImages();
         TestEnvironment::resetConfig();
         TestEnvironment::resetRecord();
-        qunsetenv("SCANCONSOLE_EXIT_CODE");
         qunsetenv("SCANCONSOLE_PAGE_FILES");
         feeder(3);
         dest = new QTemporaryDir;
@@ -215,116 +180,86 @@ private slots:
     // nothing left in the page folder.
     void runEnds_data()
     {
-        // button | source | format | setup | pages | files | status | result (%1: the folder,
-        // %2: the first file) | warning (%1: the folder). "folder gone": the folder could be made
-        // when checked; a file takes its place during the scan.
-        TestRows::add(
-            {"feeder to JPG | scan | 1 | 0 | | 3 | 3 | Success | 已保存 3 页到 %1 |",
-             "duplex preview | viewer | 2 | 1 | | 6 | 0 | Success | 已扫描 6 页 |",
-             "merged PDF | scan | 1 | 6 | | 3 | 1 | Success | 已保存 3 页到 %2 |",
-             "jam after the pages | scan | 1 | 0 | exit 9 | 3 | 3 | Fail | 已保存 3 页到 %1 | "
-             "卡纸：已保存前 3 页。请取出卡住的纸张，把第 4 张起的纸重新放入进纸器，然后点击"
-             "\"继续扫描\"。",
-             "no scan program | scan | 0 | 0 | missing | 0 | 0 | Fail | | 无法启动扫描程序",
-             "folder gone | scan | 1 | 0 | unwritable | 3 | 0 | Fail | 已保存 0 页到 %1/sub | "
-             "3 页未能保存到 %1/sub"});
+        // setup | pages | files | status | result (%1: the folder) | warning
+        // (%1: the folder). "folder gone": the folder could be made when checked; a file takes
+        // its place during the scan. (Jams: the scanner road's; other formats: their writers'.)
+        TestRows::add({"feeder to JPG | | 3 | 3 | Success | 已保存 3 页到 %1 |",
+                       "no scan program | missing | 0 | 0 | Fail | | 无法启动扫描程序",
+                       "folder gone | unwritable | 3 | 0 | Fail | 已保存 0 页到 %1/sub | "
+                       "3 页未能保存到 %1/sub"});
     }
     void runEnds()
     {
         QFETCH(QStringList, fields);
-        const QString button = "btn_" + fields[0], setup = fields[3], status = fields[6];
-        const int source = fields[1].toInt(), saveType = fields[2].toInt();
-        const int pages = fields[4].toInt(), files = fields[5].toInt();
-        const QString result = fields[7], warning = fields[8];
-        configure(source, saveType);
+        const QString setup = fields[0];
+        QString warning = fields[5];
+        const int pages = fields[1].toInt(), files = fields[2].toInt();
+        configure(1, 0);
         if (setup == "unwritable") {
             p.save_path = dest->filePath("sub");
             w->InitParameter();
         }
-        if (setup.startsWith("exit"))
-            qputenv("SCANCONSOLE_EXIT_CODE", setup.mid(5).toUtf8());
         if (setup == "missing")
             QVERIFY(QFile::rename(scanProgram(), scanProgram() + ".parked"));
         const int records = logLines().size();
         ModalAnswerer answerer;
         answerer.expectMessageBox();
-        click(qPrintable(button));
+        click("btn_scan");
         if (setup == "unwritable")
             QVERIFY(QFile(dest->filePath("sub")).open(QIODevice::WriteOnly));
-        if (setup.isEmpty() && source == 1) {
-            QVERIFY(w->isRunActive());
-            QCOMPARE(enabled(m_commands), QStringList());
-        }
         QVERIFY(waitIdle());
-        ImageManager *store = ImageManager::Instance();
-        QCOMPARE(store->count(), pages);
+        QCOMPARE(ImageManager::Instance()->count(), pages);
         QCOMPARE(thumbnails(), pages);
         QCOMPARE(filesIn(dest->path()).size(), files + (setup == "unwritable")); // and the file
-        const QString first = pages ? firstFile(saveType) : QString();
+        const QString first = files ? firstFile(0) : QString();
         QCOMPARE(logLines().size(), records + 1);
-        QCOMPARE(lastRecord().status, status);
-        QCOMPARE(lastRecord().path, files ? first : QString());
-        QCOMPARE(runResult(), QString(result).replace("%1", dest->path()).replace("%2", first));
-        QCOMPARE(messageBoxes(answerer),
-                 warning.isEmpty() ? QStringList()
-                                   : QStringList(QString(warning).replace("%1", dest->path())));
-        if (!warning.isEmpty())
-            QCOMPARE(answerer.seen.at(0).title, QString("警告"));
+        QCOMPARE(lastRecord().status, fields[3]);
+        QCOMPARE(lastRecord().path, first);
+        QCOMPARE(runResult(), QString(fields[4]).replace("%1", dest->path()));
+        QCOMPARE(answerer.seen.value(0).title + answerer.seen.value(0).text,
+                 warning.isEmpty() ? QString() : "警告" + warning.replace("%1", dest->path()));
         QCOMPARE(enabled(m_commands), m_commands);
         QCOMPARE(leftInPageFolder(), QStringList());
-        if (QTest::currentDataTag() != QString("feeder to JPG"))
-            return;
-        for (const QString &file : filesIn(dest->path()))
-            QCOMPARE(QImage(dest->filePath(file)).size(), QSize(1654, 2339)); // 200 dpi
-        QVERIFY(w->previewWindow()->isVisible());
+        QVERIFY(w->previewWindow()->isVisible() || !pages);
         QCOMPARE(w->logWindow()->findChild<QTableWidget *>("tableWidget")->rowCount(),
                  logLines().size());
     }
 
     // A scan after a preview asks before it drops the preview's pages, none of them saved: No
     // keeps them and starts nothing; Yes scans. (A scan after a scan, whose pages are saved,
-    // asks nothing: aRunKeepsItsSettingsAndLocksTheRecord answers no box.)
-    void unsavedPreviewIsAskedFor_data()
-    {
-        QTest::addColumn<bool>("yes");
-        QTest::newRow("No") << false;
-        QTest::newRow("Yes") << true;
-    }
+    // asks nothing: the cancel's next scan would otherwise not start.)
     void unsavedPreviewIsAskedFor()
     {
-        QFETCH(bool, yes);
         configure(1, 0);
         click("btn_viewer");
         QVERIFY(waitIdle());
         const QString first = ImageManager::Instance()->at(0)->name;
         ModalAnswerer answerer;
-        answerer.expectMessageBox(yes ? QMessageBox::Yes : QMessageBox::No);
-        click("btn_scan");
-        QVERIFY(answerer.waitSeen(1));
-        QCOMPARE(messageBoxes(answerer), QStringList("预览中有 3 页尚未保存，是否丢弃？"));
-        QVERIFY(waitIdle());
-        QCOMPARE(ImageManager::Instance()->at(0)->name == first, !yes);
-        QCOMPARE(thumbnails(), 3);
-        QCOMPARE(filesIn(dest->path()).size(), yes ? 3 : 0);
+        for (QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+            answerer.expectMessageBox(answer);
+            click("btn_scan");
+            QVERIFY(answerer.waitSeen(answer == QMessageBox::No ? 1 : 2) && waitIdle());
+            QCOMPARE(answerer.seen.last().text, QString("预览中有 3 页尚未保存，是否丢弃？"));
+            QCOMPARE(ImageManager::Instance()->at(0)->name == first, answer == QMessageBox::No);
+            QCOMPARE(filesIn(dest->path()).size(), answer == QMessageBox::No ? 0 : 3);
+        }
     }
 
     void feederGuard()
     {
+        // Coated paper from the feeder is refused (the record keeps what the panel showed); the
+        // same paper from the flatbed scans.
         configure(2, 0);
         find<QComboBox>("combox_material")->setCurrentIndex(1); // 铜板
         ModalAnswerer answerer;
         answerer.expectMessageBox();
         click("btn_scan");
-        QVERIFY(answerer.waitSeen(1));
+        QVERIFY(answerer.waitSeen(1) && !w->isRunActive() && p.paper_material == 1);
         QCOMPARE(answerer.seen.at(0).text,
                  QString("进稿器只能扫描普通白纸，其他类型纸张请使用平台扫描"));
-        QVERIFY(!w->isRunActive());
-        QCOMPARE(p.paper_material, 1); // the record keeps what the panel showed
-        // The same paper from the flatbed scans.
         find<QComboBox>("combox_source")->setCurrentIndex(0);
         click("btn_scan");
         QVERIFY(w->isRunActive() && waitIdle());
-        QCOMPARE(ImageManager::Instance()->count(), 1);
     }
 
     void cancelInTheMiddleOfAFeederBatch_data()
@@ -352,20 +287,11 @@ private slots:
         feeder(8, before ? 0 : 2);
         const int records = logLines().size();
         ImageManager *store = ImageManager::Instance();
-        QStringList labels, messages;
+        QStringList messages;
         connect(w->statusBar(), &QStatusBar::messageChanged, this, [&](const QString &m) {
-            if (!m.isEmpty())
-                messages << m;
+            if (m.contains("已扫描"))
+                messages << QString(m).remove("正在取消... "); // a page after the cancel
         });
-        QTimer watch; // the dialog's label has no signal of its own
-        connect(&watch, &QTimer::timeout, this, [&] {
-            if (auto *d = w->findChild<QProgressDialog *>("progressDialog")) {
-                const QString count = d->labelText().section('\n', 1);
-                if (labels.value(labels.size() - 1) != count)
-                    labels << count;
-            }
-        });
-        watch.start(5);
         ModalAnswerer answerer; // the progress dialog is modal too
         for (int i = 0; i < 3; ++i)
             answerer.expectMessageBox();
@@ -375,57 +301,42 @@ private slots:
         auto *dialog = w->findChild<QProgressDialog *>("progressDialog");
         QCOMPARE(dialog != nullptr, !how.startsWith("menu"));
         if (dialog) {
-            QVERIFY(dialog->isVisible());
-            QCOMPARE(dialog->windowTitle(), QString("请等待"));
-            QCOMPARE(dialog->labelText(), QString("扫描中...\n已扫描 0 页"));
-            QCOMPARE(dialog->maximum(), 0);
             auto *cancel = dialog->findChild<QPushButton *>("btn_cancelScan");
-            QVERIFY(cancel && cancel->isVisible() && cancel->isEnabled());
-            QCOMPARE(cancel->text(), QString("取消"));
+            QVERIFY(dialog->isVisible() && dialog->maximum() == 0 && cancel->isVisible());
+            QCOMPARE(dialog->windowTitle() + "|" + dialog->labelText() + "|" + cancel->text(),
+                     QString("请等待|扫描中...\n已扫描 0 页|取消"));
+            if (!before)
+                QTRY_COMPARE_WITH_TIMEOUT(dialog->labelText(), QString("扫描中...\n已扫描 2 页"),
+                                          30000);
         }
-        if (!before)
-            QTRY_COMPARE_WITH_TIMEOUT(store->count(), 2, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(store->count(), before ? 0 : 2, 30000);
         if (how == "button")
             QTest::mouseClick(dialog->findChild<QPushButton *>("btn_cancelScan"), Qt::LeftButton);
         else if (how == "close button")
             dialog->close();
-        else if (how == "Escape") { // where the keyboard is, with the preview window shown
+        else if (how == "Escape") // where the keyboard is, with the preview window shown
             QTest::keyClick(static_cast<QWidget *>(nullptr), Qt::Key_Escape);
-        } else
+        else
             cancelAction->trigger();
         QVERIFY(!cancelAction->isEnabled());
-        if (dialog) {
-            QVERIFY(dialog->isVisible()); // until the run has ended
-            QVERIFY(dialog->labelText().startsWith("正在取消..."));
-        }
+        // The dialog stays until the run has ended.
+        QVERIFY(!dialog || (dialog->isVisible() && dialog->labelText().startsWith("正在取消...")));
         QVERIFY(waitIdle());
-        watch.stop();
 
-        const int pages = store->count();
-        QCOMPARE(pages, before ? 0 : 2);
-        QCOMPARE(thumbnails(), pages);
-        QStringList names, counts;
-        for (int i = 0; i < pages; ++i) {
-            names << store->at(i)->name + ".jpg";
-            counts << QString("已扫描 %1 页").arg(i + 1);
-        }
-        // A page that arrives after the cancel is counted behind "正在取消...".
-        QCOMPARE(messages.filter("已扫描").replaceInStrings("正在取消... ", QString()), counts);
-        if (dialog)
-            QCOMPARE(labels.filter("已扫描"), QStringList{"已扫描 0 页"} + counts);
-        else if (!before) // the scan begins in the status bar alone, empty again at the end
-            QVERIFY(messages.first() == "扫描中..." && w->statusBar()->currentMessage().isEmpty());
-        QStringList sorted = names; // by name: "Image10" before "Image9"
-        sorted.sort();
-        QCOMPARE(QDir(dest->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), sorted);
+        const int pages = before ? 0 : 2;
+        QVERIFY(store->count() == pages && thumbnails() == pages);
+        QCOMPARE(messages, QStringList({"已扫描 1 页", "已扫描 2 页"}).mid(0, pages));
+        QCOMPARE(QDir(dest->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(),
+                 pages); // no folder made when nothing came
         QCOMPARE(logLines().size(), records + 1);
         QCOMPARE(lastRecord().status, QString("Cancel"));
-        QCOMPARE(lastRecord().path, before ? QString() : dest->filePath(names.first()));
+        QCOMPARE(lastRecord().path, before ? QString() : firstFile(0));
+        QVERIFY(before || QFile::exists(firstFile(0)));
         QCOMPARE(runResult(), QString("扫描已取消，已保存 %1 页").arg(pages));
-        QCOMPARE(messageBoxes(answerer), QStringList());
+        QCOMPARE(answerer.seen.size(), dialog ? 1 : 0); // no message box
         QCOMPARE(enabled(m_commands), m_commands);
-        QVERIFY(!cancelAction->isEnabled());
-        QVERIFY(w->findChild<QProgressDialog *>("progressDialog") == nullptr);
+        QVERIFY(!cancelAction->isEnabled() && !w->findChild<QProgressDialog *>("progressDialog"));
+        QVERIFY(w->statusBar()->currentMessage().isEmpty());
         QCOMPARE(leftInPageFolder(), QStringList());
         if (before)
             return;
@@ -433,56 +344,43 @@ private slots:
         click("btn_scan");
         QVERIFY(waitIdle());
         QCOMPARE(store->count(), 2);
-        QCOMPARE(filesIn(dest->path()).size(), pages + 2);
         QCOMPARE(lastRecord().status, QString("Success"));
-        QCOMPARE(runResult(), "已保存 2 页到 " + dest->path());
     }
 
     void quitAndClose_data()
     {
-        QTest::addColumn<QString>("how");
         QTest::addColumn<bool>("scanning");
-        QTest::newRow("quit, idle") << "quit" << false;
-        QTest::newRow("quit during a scan") << "quit" << true;
-        QTest::newRow("close button during a scan") << "close" << true;
+        QTest::newRow("quit, idle") << false;
+        QTest::newRow("close button during a scan") << true;
     }
     void quitAndClose()
     {
         // "退出" with the preview and log windows open closes all three and ends the event loop.
-        // A scan under way is cancelled first and its pages are saved and recorded; the window's
-        // close button during a scan keeps the window until then.
-        QFETCH(QString, how);
+        // The window's close button during a scan keeps the window until the scan is cancelled
+        // and its pages are saved and recorded. (Quit during a scan: the console process test's
+        // SIGTERM.)
         QFETCH(bool, scanning);
         configure(1, 0);
         w->logWindow()->show();
         w->previewWindow()->show();
-        ImageManager *store = ImageManager::Instance();
-        if (scanning) {
-            feeder(8, 1);
-            click("btn_scan");
-            QTRY_COMPARE_WITH_TIMEOUT(store->count(), 1, 30000);
-        }
-        if (how == "close") {
-            QVERIFY(!w->close());
-            QVERIFY(w->isVisible());
-            QVERIFY(waitIdle());
-            QTRY_VERIFY(!w->isVisible());
-        } else {
+        if (!scanning) {
             QTimer::singleShot(0, find<QAction>("action_quit"), &QAction::trigger);
             QTimer guard; // a loop that does not end fails the case instead of hanging
-            guard.setSingleShot(true);
             connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
             guard.start(60000);
             QCOMPARE(QApplication::exec(), 0);
             QVERIFY(!w->isVisible() && !w->previewWindow()->isVisible() &&
                     !w->logWindow()->isVisible());
-            QVERIFY(!w->isRunActive());
+            return;
         }
-        if (scanning) {
-            QCOMPARE(store->count(), 1);
-            QCOMPARE(filesIn(dest->path()).size(), store->count());
-            QCOMPARE(lastRecord().status, QString("Cancel"));
-        }
+        feeder(8, 1);
+        click("btn_scan");
+        QTRY_COMPARE_WITH_TIMEOUT(ImageManager::Instance()->count(), 1, 30000);
+        QVERIFY(!w->close() && w->isVisible());
+        QVERIFY(waitIdle());
+        QTRY_VERIFY(!w->isVisible());
+        QCOMPARE(filesIn(dest->path()).size(), 1);
+        QCOMPARE(lastRecord().status, QString("Cancel"));
     }
 
     void fullPageCacheIsToldAtOnce()
@@ -501,14 +399,13 @@ private slots:
         answerer.expect([&](QWidget *box) {
             during = w->isRunActive();
             release();
-            qobject_cast<QMessageBox *>(box)->button(QMessageBox::Ok)->click();
+            qobject_cast<QMessageBox *>(box)->accept();
         });
         click("btn_scan");
-        QVERIFY(waitIdle());
+        QVERIFY(waitIdle() && during);
         store->setFolderRoot(PageStoreFolder::defaultRoot());
-        QCOMPARE(messageBoxes(answerer),
-                 QStringList{"页面缓存空间不足，未保存的页面在程序异常退出时可能丢失"});
-        QVERIFY(during);
+        QCOMPARE(answerer.seen.value(0).text,
+                 QString("页面缓存空间不足，未保存的页面在程序异常退出时可能丢失"));
         QCOMPARE(filesIn(dest->path()).size(), 3);
         const QStringList left = leftInPageFolder();
         QVERIFY(left.size() == 1 && filesIn("/tmp/tempimages/" + left.first()).size() == 3);
@@ -520,19 +417,16 @@ private slots:
     {
         // name | folder (%1: a temporary folder holding the plain file "file") | button | warning
         // (%67: 67 times 文, 3 bytes each)
-        TestRows::add({"empty name | | %1/new/folder | scan | 文档名称为空",
-                       "slash | a/b | %1/new/folder | scan | 文档名称不能包含“/”",
-                       "line feed | a\nb | %1/new/folder | scan | 文档名称不能包含控制字符",
-                       "escape | a\x1b[2J | %1/new/folder | scan | 文档名称不能包含控制字符",
-                       "dot | . | %1/new/folder | scan | 文档名称不能是“.”或“..”",
-                       "dot dot | .. | %1/new/folder | viewer | 文档名称不能是“.”或“..”",
-                       "201 bytes | %67 | %1/new/folder | scan | 文档名称超过 200 字节",
-                       "no folder | Image | | scan | 未设置保存路径",
-                       "under a file | Image | %1/file/sub | scan | 无法创建保存文件夹 %1/file/sub",
-                       "a file | Image | %1/file | scan | 保存路径 %1/file 不是文件夹",
-                       "not writable | Image | /proc/self | scan | 保存文件夹 /proc/self 不可写入",
-                       "not creatable | Image | /proc/self/scans | scan | "
-                       "无法创建保存文件夹 /proc/self/scans"});
+        TestRows::add(
+            {"empty name | | %1/new/folder | scan | 文档名称为空",
+             "slash | a/b | %1/new/folder | scan | 文档名称不能包含“/”",
+             "escape | a\x1b[2J | %1/new/folder | scan | 文档名称不能包含控制字符",
+             "dot dot | .. | %1/new/folder | viewer | 文档名称不能是“.”或“..”",
+             "201 bytes | %67 | %1/new/folder | scan | 文档名称超过 200 字节",
+             "no folder | Image | | scan | 未设置保存路径",
+             "under a file | Image | %1/file/sub | scan | 无法创建保存文件夹 %1/file/sub",
+             "a file | Image | %1/file | scan | 保存路径 %1/file 不是文件夹",
+             "not writable | Image | /proc/self | scan | 保存文件夹 /proc/self 不可写入"});
     }
     void scanTargetIsCheckedFirst()
     {
@@ -543,7 +437,6 @@ private slots:
         qputenv("HOME", "/proc/self");
         auto restoreHome = qScopeGuard([&home] { qputenv("HOME", home); });
         QFETCH(QStringList, fields);
-        const QString warning = fields[3];
         QVERIFY(QFile(dest->filePath("file")).open(QIODevice::WriteOnly));
         configure(1, 0);
         p.name = QString(fields[0]).replace("%67", QString(67, QChar(0x6587)));
@@ -554,10 +447,9 @@ private slots:
         ModalAnswerer answerer;
         answerer.expectMessageBox();
         click(qPrintable("btn_" + fields[2]));
-        QVERIFY(answerer.waitSeen(1));
-        QCOMPARE(answerer.seen.at(0).title, QString("警告"));
-        QCOMPARE(answerer.seen.at(0).text, QString(warning).replace("%1", dest->path()));
-        QVERIFY(!w->isRunActive());
+        QVERIFY(answerer.waitSeen(1) && !w->isRunActive());
+        QCOMPARE(answerer.seen.at(0).title + answerer.seen.at(0).text,
+                 "警告" + QString(fields[3]).replace("%1", dest->path()));
         QCOMPARE(logLines().size(), records);
         QCOMPARE(ImageManager::Instance()->count(), 1);
         QCOMPARE(enabled(m_commands), m_commands);
@@ -566,48 +458,13 @@ private slots:
 
     void nameAndFolderLimits()
     {
-        // Just within the limits; a preview writes nothing, so its folder is not looked at.
+        // Just within the limits. (A preview writes nothing, so its folder is not looked at: the
+        // shared machine's destinationFolder.)
         QCOMPARE(ScanTargetCheck::checkName(QString(66, QChar(0x6587)) + "ab"),
                  ScanTargetCheck::NameOk);
         QCOMPARE(ScanTargetCheck::checkName("..."), ScanTargetCheck::NameOk);
         QCOMPARE(ScanTargetCheck::checkFolder(dest->filePath("a/b/c")), ScanTargetCheck::FolderOk);
         QVERIFY(QDir(dest->path()).isEmpty()); // the probes are gone
-        configure(0, 0);
-        p.save_path = "/proc/self/scans";
-        w->InitParameter();
-        click("btn_viewer");
-        QVERIFY(w->isRunActive() && waitIdle());
-        QCOMPARE(lastRecord().status, QString("Success"));
-    }
-
-    void filesKeepTheScanResolution_data()
-    {
-        QTest::addColumn<int>("saveType");
-        QTest::addColumn<int>("dpi");
-        // An image and a PDF: each writer's own resolution is held by the collector's test.
-        QTest::newRow("JPG at 200 dpi") << int(SaveFormat::Jpg) << 200;
-        QTest::newRow("merged PDF at 300 dpi") << int(SaveFormat::MergedPdf) << 300;
-    }
-    void filesKeepTheScanResolution()
-    {
-        // Every correction on (at 300 dpi in colour with a filter, at 200 dpi in black and white
-        // with halftoning): each file states the resolution the page was scanned at.
-        QFETCH(int, saveType);
-        QFETCH(int, dpi);
-        configure(0, saveType, true, dpi == 300 ? 2 : 1);
-        p.image_type = dpi == 300 ? 2 : 0;
-        p.halftone = 1, p.filter = 1, p.angle_correct = 0.7f, p.gamma_correct = 1.2f;
-        p.brightness = 95, p.descreen = true, p.descreen_radius = 3, p.impermeable = 1;
-        p.change_bkg = true, p.bkg_red = 250, p.bkg_green = 245, p.bkg_blue = 230;
-        w->InitParameter();
-        click("btn_scan");
-        QVERIFY(waitIdle());
-        QCOMPARE(lastRecord().status, QString("Success"));
-        const QList<SavedFiles::Page> pages = SavedFiles::pages(lastRecord().path);
-        QCOMPARE(pages.size(), 1);
-        QCOMPARE(pages.first().pixels, ImageManager::Instance()->at(0)->size);
-        const QPointF off = pages.first().dpi - QPointF(dpi, dpi);
-        QVERIFY2(qAbs(off.x()) < 0.05 && qAbs(off.y()) < 0.05, qPrintable(lastRecord().path));
     }
 
     void aRunKeepsItsSettingsAndLocksTheRecord()
@@ -615,7 +472,7 @@ private slots:
         // While a run is under way every command that changes the settings record is disabled,
         // and neither the disabled button nor a direct call starts a second run; a change made
         // to the record all the same does not reach the run, which saves where and how it was
-        // started. The next scan gets its own workers and only its own pages.
+        // started. (The next scan, with only its own pages: the cancel's case.)
         configure(0, 0);
         feeder(1, 0); // under way, before its page
         const int records = logLines().size();
@@ -633,20 +490,11 @@ private slots:
         QVERIFY(waitIdle());
         QCOMPARE(enabled(m_commands), m_commands);
         QCOMPARE(logLines().size(), records + 1);
-        QStringList files = filesIn(dest->path());
-        QVERIFY2(files.size() == 1 && files.first().startsWith("Image") &&
-                     files.first().endsWith(".jpg"),
-                 qPrintable(files.join(", ")));
-        QVERIFY(filesIn(elsewhere.path()).isEmpty());
+        QCOMPARE(filesIn(dest->path()),
+                 QStringList(ImageManager::Instance()->at(0)->name + ".jpg"));
+        QVERIFY(filesIn(elsewhere.path()).isEmpty() &&
+                ImageManager::Instance()->at(0)->name.startsWith("Image"));
         QVERIFY(!ImageManager::Instance()->imageAt(0).isGrayscale()); // not thresholded
-        configure(0, 0);
-        feeder(1);
-        click("btn_scan");
-        QVERIFY(waitIdle());
-        QCOMPARE(ImageManager::Instance()->count(), 1);
-        QCOMPARE(thumbnails(), 1);
-        QCOMPARE(filesIn(dest->path()).size(), 2);
-        QCOMPARE(logLines().size(), records + 2);
     }
 
     void paperSizeCheck()
@@ -659,9 +507,10 @@ private slots:
             QSize page;
             int resolution, paperSize;
             bool warning;
-        } rows[] = {{{2480, 3508}, 2, 8, false}, {{3508, 2480}, 2, 8, false},
-                    {{2550, 3300}, 2, 8, true},  {{2550, 3300}, 2, 0, false},
-                    {{916, 1240}, 0, 4, false},  {{922, 1240}, 0, 4, true}};
+        } rows[] = {{{3508, 2480}, 2, 8, false}, // landscape
+                    {{2550, 3300}, 2, 0, false},
+                    {{916, 1240}, 0, 4, false},
+                    {{922, 1240}, 0, 4, true}};
         for (const auto &row : rows) {
             p.resolution = row.resolution;
             p.paper_size = row.paperSize;
@@ -675,50 +524,29 @@ private slots:
 
     void printerStatusLabel()
     {
-        // The window opens showing "Failed" until the monitor's first answer arrives; equal
-        // reports do not rewrite the label.
+        // The window opens showing "Failed" until the monitor's first answer arrives; a printer
+        // that goes away shows it again.
         delete w;
         w = new MainWindow();
         auto *label = find<QLabel>("label_status");
         QCOMPARE(label->text(), QString("无法连接复合机，请检查网络端口"));
         QTRY_COMPARE_WITH_TIMEOUT(label->text(), QString("成功连接复合机"), 8000);
-        label->setText("marker");
-        QMetaObject::invokeMethod(w, "onUpdateStatus", Q_ARG(int, 0));
-        QCOMPARE(label->text(), QString("marker"));
-        QMetaObject::invokeMethod(w, "onUpdateStatus", Q_ARG(int, 1));
+        QMetaObject::invokeMethod(w, "onUpdateStatus", Q_ARG(int, 1)); // gone again
         QCOMPARE(label->text(), QString("无法连接复合机，请检查网络端口"));
     }
 
     void searchablePdfBesideASecondScan()
     {
-        // The scan ends as any other (commands back, pages shown) while the text is still being
-        // recognised, "文字识别 N/3" in the status bar. A second scan (to JPG) starts beside it
-        // and shows its own pages; each run is recorded when it is over. Every page of the PDF
-        // has its own text (pdftotext) and looks like the scan (pdftoppm).
-        scanThreeTextPages();
+        // A scan to JPG starts beside a searchable PDF whose text is still being recognised and
+        // shows its own pages. The PDF's run ends after the later one has started (the document,
+        // the skipped pages and the window's report are the later run's by then): each run is
+        // recorded with its own file when it is over.
+        scanPages({TextPages::a4(1, 200, 8), TextPages::a4(2, 200, 8), TextPages::a4(3, 200, 8)});
+        configure(1, SaveFormat::SearchablePdf);
         const int records = logLines().size();
-        ModalAnswerer answerer;
-        answerer.expectMessageBox();
-        QStringList progress;
-        QTimer watch; // the label has no signal of its own
-        connect(&watch, &QTimer::timeout, this, [&] {
-            if (textLabel()->isVisible() &&
-                progress.value(progress.size() - 1) != textLabel()->text())
-                progress << textLabel()->text();
-        });
-        watch.start(5);
         click("btn_scan");
-        QVERIFY(waitIdle());
-        QCOMPARE(w->recognisingRuns(), 1);
-        QCOMPARE(enabled(m_commands), m_commands);
-        QVERIFY(find<QAction>("action_cancelScan")->isEnabled()); // the recognition's cancel
-        QCOMPARE(thumbnails(), 3);
-        QVERIFY(w->previewWindow()->isVisible());
-        QCOMPARE(runResult(), QString("已扫描 3 页"));
-        QVERIFY(textLabel()->isVisible());
-        QCOMPARE(logLines().size(), records); // recorded when the file is there
+        QVERIFY(waitIdle() && w->recognisingRuns() == 1);
         const QString pdf = firstFile(SaveFormat::SearchablePdf);
-
         qunsetenv("SCANCONSOLE_PAGE_FILES");
         find<QComboBox>("combox_saveType")->setCurrentIndex(SaveFormat::Jpg);
         click("btn_scan");
@@ -727,91 +555,69 @@ private slots:
         QCOMPARE(thumbnails(), 3);
         const QString jpg = firstFile(SaveFormat::Jpg);
         QVERIFY(waitRecognised());
-        watch.stop();
-        QVERIFY(!textLabel()->isVisible());
-        QVERIFY(!find<QAction>("action_cancelScan")->isEnabled());
-        // Pages recognised of those handed over so far, both only growing.
-        int done = 0, total = 0;
-        for (const QString &shown : progress) {
-            const QRegularExpressionMatch m =
-                QRegularExpression("^文字识别 (\\d)/([1-3])$").match(shown);
-            QVERIFY2(m.hasMatch() && m.captured(1).toInt() >= done &&
-                         m.captured(2).toInt() >= total,
-                     qPrintable(shown));
-            done = m.captured(1).toInt();
-            total = m.captured(2).toInt();
-        }
-        const QStringList lines = logLines();
-        QCOMPARE(lines.size(), records + 2);
         QStringList recorded; // in the order the runs ended, which depends on the machine's load
-        for (int i = records; i < lines.size(); ++i) {
-            const LogRecord record = LogRecord::parse(lines.at(i).toUtf8());
-            QCOMPARE(record.status, QString("Success"));
-            recorded << record.path;
+        for (const QString &line : logLines().mid(records)) {
+            const LogRecord record = LogRecord::parse(line.toUtf8());
+            recorded << record.status + " " + record.path;
         }
-        QStringList expected{jpg, pdf};
+        QStringList expected{"Success " + jpg, "Success " + pdf};
         recorded.sort();
         expected.sort();
         QCOMPARE(recorded, expected);
         QCOMPARE(runResult(), "已保存 3 页到 " + (lastRecord().path == pdf ? pdf : dest->path()));
         QCOMPARE(filesIn(dest->path()).size(), 4);
-        QCOMPARE(answerer.seen.size(), 0);
-
         QCOMPARE(PdfFiles::pdfinfoPages(pdf), 3);
-        for (int page = 1; page <= 3; ++page) {
-            const QString text = PdfFiles::pageText(pdf, page);
-            // The page's own heading; its "Page1" reads as "Pagel" as often as not in this
-            // font at 200 dpi, so the number is taken from the Chinese half.
-            QVERIFY2(text.contains(QString("第%1页Page").arg(page)) &&
-                         text.contains("甲方乙方签订合同contractpayment"),
-                     qPrintable(text));
-        }
+        // The number from the Chinese half: "Page3" reads as "Pagel" as often as not.
+        QVERIFY(PdfFiles::pageText(pdf, 3).contains("第3页Page"));
     }
 
     void stoppingTheRecognitionKeepsThePages_data()
     {
-        QTest::addColumn<QString>("how");
-        QTest::newRow("文件 → 取消扫描") << "menu";
-        QTest::newRow("closing the window") << "close";
+        QTest::addColumn<bool>("close");
+        QTest::newRow("文件 → 取消扫描") << false;
+        QTest::newRow("closing the window") << true;
     }
     void stoppingTheRecognitionKeepsThePages()
     {
-        // Stopped once the scan is over, the PDF is still written at once with every page, the
-        // pages not recognised yet without text; the status line and the record say so. Closing
-        // the window stops it the same way and waits for the file and the record.
-        QFETCH(QString, how);
-        scanThreeTextPages();
+        // A searchable PDF's scan ends as any other (commands back, so a next scan may start
+        // beside it, pages shown) while the text is still being recognised, "文字识别 N/3" in
+        // the status bar; it is recorded when the file is there. Stopped then, the PDF is still
+        // written at once with every page, the pages not recognised yet without text; the status
+        // line and the record say so. Closing the window stops it the same way and waits for the
+        // file and the record. (Three A4 pages of text each take a second or more.)
+        QFETCH(bool, close);
+        scanPages({TextPages::a4(1, 200, 8), TextPages::a4(2, 200, 8), TextPages::a4(3, 200, 8)});
+        configure(1, SaveFormat::SearchablePdf);
+        const int records = logLines().size();
         click("btn_scan");
-        QVERIFY(waitIdle());
-        QCOMPARE(w->recognisingRuns(), 1);
+        QVERIFY(waitIdle() && w->recognisingRuns() == 1);
+        QCOMPARE(enabled(m_commands), m_commands);
+        QVERIFY(thumbnails() == 3 && w->previewWindow()->isVisible());
+        QCOMPARE(runResult(), QString("已扫描 3 页"));
+        QVERIFY(QRegularExpression("^文字识别 [0-3]/3$")
+                    .match(find<QLabel>("label_textRecognition")->text())
+                    .hasMatch());
+        QCOMPARE(logLines().size(), records);
         const QString pdf = firstFile(SaveFormat::SearchablePdf);
-        if (how == "menu") {
-            auto *cancel = find<QAction>("action_cancelScan");
-            QVERIFY(cancel->isEnabled());
+        auto *cancel = find<QAction>("action_cancelScan");
+        QVERIFY(cancel->isEnabled()); // the recognition's cancel
+        if (close) {
+            QVERIFY(!w->close() && w->isVisible());
+        } else {
             cancel->trigger();
             QVERIFY(!cancel->isEnabled());
-        } else {
-            QVERIFY(!w->close());
-            QVERIFY(w->isVisible());
         }
         QVERIFY(waitRecognised(30000)); // no longer the seconds per page
-        if (how == "close")
-            QTRY_VERIFY(!w->isVisible());
-        QCOMPARE(lastRecord().status, QString("Success-TextCancelled"));
-        QCOMPARE(lastRecord().path, pdf);
+        QTRY_VERIFY(w->isVisible() != close);
+        QCOMPARE(lastRecord().status + " " + lastRecord().path, "Success-TextCancelled " + pdf);
         QCOMPARE(runResult(), "已保存 3 页到 " + pdf + "，文字识别已取消");
+        // Too long for the status bar: the folder gives way, the remark stays in view.
+        const QString shown = findChildOrDie<ElidedLabel>(w, "label_runResult")->shownText();
+        QVERIFY2(close || (shown.contains(QChar(0x2026)) && shown.endsWith(".pdf，文字识别已取消")),
+                 qPrintable(shown));
         QCOMPARE(PdfFiles::pageText(pdf, 3), QString()); // the last page had no time
-        const QList<PdfFiles::Page> pages = PdfFiles::pages(pdf);
-        QCOMPARE(pages.size(), 3);
-        for (const PdfFiles::Page &page : pages)
-            QVERIFY(page.pixels == QSize(1654, 2339) && page.filter == "/DCTDecode");
-        if (how == "menu") {
-            // Too long for the status bar: the folder gives way, the remark stays in view.
-            const QString shown = findChildOrDie<ElidedLabel>(w, "label_runResult")->shownText();
-            QVERIFY2(shown.startsWith("已保存 3 页到 ") && shown.contains(QChar(0x2026)) &&
-                         shown.endsWith(".pdf，文字识别已取消"),
-                     qPrintable(shown));
-        }
+        QCOMPARE(PdfFiles::pdfinfoPages(pdf), 3);
+        QVERIFY(!find<QLabel>("label_textRecognition")->isVisible());
     }
 
     void blankPagesAndSkewedPagesFromTheFeeder_data()
@@ -826,7 +632,7 @@ private slots:
         // not saved, and counted in the status line; the skewed page is stored straight. In 简洁
         // mode, where nobody sees them, they are off: every page is saved as it came.
         QFETCH(bool, basic);
-        DocumentPages::Options text, blank;
+        DocumentPages::Options text, blank; // noisy, the blank one showing through, with holes
         text.dpi = blank.dpi = 200;
         text.skewDegrees = 2.0;
         text.noise = blank.noise = blank.showThrough = blank.holes = true;
@@ -847,9 +653,7 @@ private slots:
         QCOMPARE(filesIn(dest->path()).size(), basic ? 3 : 2);
         QCOMPARE(runResult(), basic ? "已保存 3 页到 " + dest->path()
                                     : "已保存 2 页到 " + dest->path() + "，已跳过 1 页空白页");
-        QCOMPARE(lastRecord().status, QString("Success"));
-        const QString first = dest->filePath(filesIn(dest->path()).value(0));
-        const Deskew::Skew skew = Deskew::measure(QImage(first));
+        const Deskew::Skew skew = Deskew::measure(QImage(firstFile(SaveFormat::Jpg)));
         QVERIFY(skew.measured && (qAbs(skew.degrees) < Deskew::kMinDegrees) != basic);
         QCOMPARE(leftInPageFolder(), QStringList());
     }
@@ -900,8 +704,7 @@ private slots:
             ModalAnswerer answerer;
             answerer.expectMessageBox();
             restore->trigger();
-            QVERIFY(answerer.waitSeen(1));
-            QFile::remove(dest->path());
+            QVERIFY(answerer.waitSeen(1) && QFile::remove(dest->path()));
             QCOMPARE(answerer.seen.first().text, "无法写入 " + page);
             // The box is answered before its caller returns: the write ends after it.
             QTRY_VERIFY(restore->isEnabled());
@@ -919,25 +722,18 @@ private slots:
         QCOMPARE(runResult(), scan ? saved.arg(3) : "已扫描 3 页");
         QVERIFY(!restore->isEnabled());
         QCOMPARE(logLines().size(), records + (scan ? 1 : 0));
-        if (!scan) {
-            QVERIFY(filesIn(dest->path()).isEmpty());
+        QCOMPARE(filesIn(dest->path()).size(), !scan ? 0 : merged ? 1 : 3);
+        if (!scan)
             return;
-        }
-        QCOMPARE(lastRecord().status, QString("Success"));
-        if (!merged) {
-            QCOMPARE(filesIn(dest->path()).size(), 3);
-            QCOMPARE(lastRecord().path, page);
-            QVERIFY(QImage(page).size() == QSize(827, 583));
-            return;
-        }
-        QCOMPARE(filesIn(dest->path()), QStringList(QFileInfo(first).fileName()));
-        QCOMPARE(lastRecord().path, first);
-        const QList<PdfFiles::Page> pages = PdfFiles::pages(first);
-        QCOMPARE(pages.size(), 3);
-        for (int i = 0; i < 3; ++i) // the blank card in its place
-            QCOMPARE(darkShare(QImage::fromData(pages.at(i).data)) == 0.0, i == 1);
-        if (format == SaveFormat::SearchablePdf)
-            QCOMPARE(PdfFiles::pageText(first, 3), QString("付款日期Delivery"));
+        QCOMPARE(lastRecord().status + " " + lastRecord().path,
+                 "Success " + (merged ? first : page));
+        if (!merged)
+            QCOMPARE(QImage(page).size(), QSize(827, 583));
+        else
+            QCOMPARE(PdfFiles::pdfinfoPages(first), 3);
+        if (format == SaveFormat::SearchablePdf) // the blank card in its place, recognised again
+            QCOMPARE(PdfFiles::pageText(first, 2) + "|" + PdfFiles::pageText(first, 3),
+                     QString("|付款日期Delivery"));
     }
 };
 

@@ -2,6 +2,7 @@
 #include "app/Startup.h"
 #include "app/WorkingDirectory.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestRows.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -30,16 +31,11 @@ private slots:
         QCOMPARE(box.button(QDialogButtonBox::Ok)->text(), QString("确定"));
     }
 
-    void styleSheetFromTheResources()
+    void styleSheetAndWindowFlags()
     {
         const QString sheet = Startup::readStyleSheet();
-        QVERIFY(sheet.size() > 2000);
-        QVERIFY(sheet.contains("#CCD5F0", Qt::CaseInsensitive));
+        QVERIFY(sheet.size() > 2000 && sheet.contains("#CCD5F0", Qt::CaseInsensitive));
         QVERIFY(Startup::readStyleSheet(":/qss/res/missing.qss").isEmpty());
-    }
-
-    void mainWindowHasNoMaximiseButton()
-    {
         MainWindow window;
         Startup::removeMaximizeButton(window);
         const Qt::WindowFlags flags = window.windowFlags();
@@ -50,58 +46,33 @@ private slots:
 
     void workingDirectoryRule_data()
     {
-        QTest::addColumn<QString>("current");
-        QTest::addColumn<QString>("home");
-        QTest::addColumn<QStringList>("writable");
-        QTest::addColumn<QString>("expected");
-        const QString home = "/home/op";
-        const QString work = "/srv/scans";
-        QTest::newRow("writable folder kept") << work << home << QStringList{work, home} << work;
-        QTest::newRow("home kept") << home << home << QStringList{home} << home;
-        QTest::newRow("desktop launch in /") << "/" << home << QStringList{"/", home} << home;
-        QTest::newRow("read-only folder") << "/usr" << home << QStringList{home} << home;
-        QTest::newRow("working directory gone") << "" << home << QStringList{home} << home;
-        QTest::newRow("home not writable either") << "/usr" << home << QStringList{} << "/usr";
-        QTest::newRow("no home: / stays") << "/"
-                                          << "/" << QStringList{"/"} << "/";
+        // current | home | the folders writable | the folder chosen
+        TestRows::add(
+            {"writable folder kept | /srv/scans | /home/op | /srv/scans /home/op | /srv/scans",
+             "desktop launch in / | / | /home/op | / /home/op | /home/op",
+             "working directory gone | | /home/op | /home/op | /home/op",
+             "home not writable either | /usr | /home/op | | /usr",
+             "no home: / stays | / | / | / | /"});
     }
-
     void workingDirectoryRule()
     {
-        QFETCH(QString, current);
-        QFETCH(QString, home);
-        QFETCH(QStringList, writable);
-        QFETCH(QString, expected);
+        QFETCH(QStringList, fields);
+        const QStringList writable = fields[2].split(' ');
         const auto isWritable = [&](const QString &folder) { return writable.contains(folder); };
-        QCOMPARE(WorkingDirectory::choose(current, home, isWritable), expected);
-    }
-
-    void writableAsTheKernelSaysIt()
-    {
+        QCOMPARE(WorkingDirectory::choose(fields[0], fields[1], isWritable), fields[3]);
         QVERIFY(WorkingDirectory::isWritable(QDir::tempPath()));
         QVERIFY(!WorkingDirectory::isWritable(QDir::tempPath() + "/missing/folder"));
     }
 
-    // The console itself, started without any config/ folder, in a working directory of the
-    // table: it runs, creates no settings files, and works in the folder the rule chooses.
-    void startsWithoutAnyConfigFolder_data()
-    {
-        QTest::addColumn<bool>("fromRoot");
-        QTest::newRow("from a terminal in a writable folder") << false;
-        QTest::newRow("from the desktop menu, in /") << true;
-    }
-
+    // The console itself, started from the desktop menu (in /) without any config/ folder: it
+    // runs, creates no settings files, and works in the home folder. (Started in a writable
+    // folder, it stays there: the console process test's consoles.)
     void startsWithoutAnyConfigFolder()
     {
-        QFETCH(bool, fromRoot);
         // A copy of the console in an empty application directory: no config/ at all.
-        const QString console = QDir(TestEnvironment::appDir()).filePath("../../veldrin-scan");
-        QVERIFY2(QFile::exists(console), qPrintable(console));
-        QTemporaryDir appDir;
+        QTemporaryDir appDir, home, work;
         const QString copy = appDir.filePath("veldrin-scan");
-        QVERIFY(QFile::copy(console, copy));
-
-        QTemporaryDir home, work;
+        QVERIFY(QFile::copy(QDir(TestEnvironment::appDir()).filePath("../../veldrin-scan"), copy));
         // The window is up once the console pings the printer.
         const QString pings = work.filePath("pings");
         TestEnvironment::writeFakeProgram("ping",
@@ -112,7 +83,7 @@ private slots:
         env.insert("PATH", TestEnvironment::fakeBinDir() + ":" + env.value("PATH"));
         env.insert("HOME", home.path());
         process.setProcessEnvironment(env);
-        process.setWorkingDirectory(fromRoot ? QStringLiteral("/") : work.path());
+        process.setWorkingDirectory(QStringLiteral("/"));
         process.start(copy, QStringList());
         QVERIFY(process.waitForStarted(10000));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(pings), 20000);
@@ -121,10 +92,8 @@ private slots:
             QFileInfo(QString("/proc/%1/cwd").arg(process.processId())).symLinkTarget();
         process.kill();
         process.waitForFinished(5000);
-        QCOMPARE(cwd, QFileInfo(fromRoot ? home.path() : work.path()).canonicalFilePath());
-        // Loading never creates the settings files.
-        QVERIFY(!QFile::exists(appDir.filePath("config/ParamSetting.ini")));
-        QVERIFY(!QFile::exists(appDir.filePath("config/VisibleSetting.ini")));
+        QCOMPARE(cwd, QFileInfo(home.path()).canonicalFilePath());
+        QVERIFY(!QFileInfo::exists(appDir.filePath("config"))); // loading creates no file
     }
 };
 

@@ -89,9 +89,9 @@ private slots:
               "finishingCancelled");
         // Quit or close stops everything, whatever cancel has done already.
         runs.cancelAll();
-        QVERIFY(!now || now->cancelAlls == 1);
         for (const FakeRun *run : earlier)
             QCOMPARE(run->cancelAlls, 1);
+        QVERIFY(!now || now->cancelAlls == 1);
     }
 
     void lifecycle()
@@ -102,11 +102,9 @@ private slots:
         FakeRun *scan = first.get();
         scan->text = true;
         scan->total = 3;
-        QVERIFY(runs.start(std::move(first)));
-        QVERIFY(!runs.canStart());
+        QVERIFY(runs.start(std::move(first)) && !runs.canStart() && runs.current() == scan);
         QVERIFY(!runs.start(std::make_unique<FakeRun>())); // one run at a time
-        QCOMPARE(runs.current(), scan);
-        QVERIFY(!runs.takeCollected()); // its collector has not ended
+        QVERIFY(!runs.takeCollected());                    // its collector has not ended
 
         scan->collected = true;
         std::unique_ptr<FakeRun> taken = runs.takeCollected();
@@ -120,14 +118,9 @@ private slots:
         second->total = 2;
         QVERIFY(runs.start(std::move(second)));
         const Runs::TextProgress text = runs.textProgress();
-        QVERIFY(text.any);
-        QCOMPARE(text.done, 1);
-        QCOMPARE(text.total, 5);
-
+        QVERIFY(text.any && text.done == 1 && text.total == 5);
         FakeRun other;
-        QVERIFY(!runs.takeFinished(&other));
-        QVERIFY(runs.takeFinished(scan));
-        QCOMPARE(runs.finishingCount(), 0);
+        QVERIFY(!runs.takeFinished(&other) && runs.takeFinished(scan) && !runs.finishingCount());
         runs.clear();
         QVERIFY(runs.isIdle() && !runs.textProgress().any);
     }
