@@ -224,17 +224,6 @@ private slots:
         QVERIFY(PageTone::isTwoLevel(got));
         const Deskew::Skew left = Deskew::measure(got);
         QVERIFY(left.measured && std::abs(left.degrees) < Deskew::kMinDegrees);
-        // The blank-page choice is no correction: it decides, after them, whether a page stays.
-        s.skip_blank = true;
-        QVERIFY(!PageCorrector::dropsAsBlank(got, s));
-        DocumentPages::Options blank;
-        blank.textLines = 0;
-        blank.noise = blank.showThrough = blank.holes = true;
-        QImage paper = DocumentPages::page(blank, 6);
-        PageCorrector::correct(&paper, s);
-        QVERIFY(PageCorrector::dropsAsBlank(paper, s));
-        s.skip_blank = false;
-        QVERIFY(!PageCorrector::dropsAsBlank(paper, s));
     }
 
     void chainEqualsOperationsInTurn()
