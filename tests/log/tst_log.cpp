@@ -6,6 +6,7 @@
 #include "settings/SaveFormat.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestFiles.h"
 
 #include <QAction>
 #include <QLabel>
@@ -52,11 +53,7 @@ class TestLog : public QObject
     std::unique_ptr<QTemporaryDir> m_work;
     QString m_oldCwd;
 
-    static QByteArray readLog()
-    {
-        QFile file("./logFiles/logs.txt");
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    static QByteArray readLog() { return TestFiles::readAll("./logFiles/logs.txt"); }
     static void writeLog(const QByteArray &bytes, QIODevice::OpenMode mode = QIODevice::Truncate)
     {
         QDir().mkpath("./logFiles");

@@ -44,6 +44,7 @@ private slots:
              "three numbers | 10.0.0 ||| IPv4地址应为以点分隔的四个0到255之间的数字：10.0.0",
              "over 255 | 10.0.0.256 ||| IPv4地址应为以点分隔的四个0到255之间的数字：10.0.0.256",
              "blank | scan ner ||| 地址中不能有空格",
+             "underscore | scan_ner ||| 主机名无效（只能包含字母、数字、连字符和点）：scan_ner",
              "option-like | -f ||| 主机名无效（只能包含字母、数字、连字符和点）：-f",
              "ftp | ftp://scanner ||| 地址只能以 http:// 或 https:// 开头：ftp://scanner",
              "port | http://scanner:70000 ||| 端口应为1到65535之间的数字：http://scanner:70000",
