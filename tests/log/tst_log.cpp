@@ -177,26 +177,28 @@ private slots:
         QFETCH(QString, password);
         QFETCH(bool, yes);
         QFETCH(QStringList, seen);
+        const bool cleared = yes && !password.isEmpty(); // the row that clears: a long log
         QByteArray log;
-        for (int i = 1; i <= LogWindow::MaxRows + 50; ++i)
+        for (int i = 1; i <= (cleared ? LogWindow::MaxRows + 50 : 1); ++i)
             log += record("u" + QByteArray::number(i), "/s/A.jpg", "Success");
         writeLog(log);
         LogWindow w;
         w.show();
         auto *note = w.findChild<QLabel *>("label_olderRecords");
-        QVERIFY(!note->isHidden());
-        QCOMPARE(note->text(), QString("仅显示最新的 10000 条记录，更早的记录在日志文件中"));
-        QVERIFY(rows(w).size() == LogWindow::MaxRows && rows(w).last().startsWith("51|u51|"));
-        LogOutput::WriteFile(true);
-        w.ReadLog();
+        QCOMPARE(note->isHidden(), !cleared);
+        if (cleared) {
+            QCOMPARE(note->text(), QString("仅显示最新的 10000 条记录，更早的记录在日志文件中"));
+            QVERIFY(rows(w).size() == LogWindow::MaxRows && rows(w).last().startsWith("51|u51|"));
+            LogOutput::WriteFile(true);
+            w.ReadLog();
+            QVERIFY(rows(w).size() == LogWindow::MaxRows && rows(w).first().startsWith("10051|") &&
+                    rows(w).last().startsWith("52|u52|"));
+        }
         const QStringList shown = rows(w);
-        QVERIFY(shown.size() == LogWindow::MaxRows && shown.first().startsWith("10051|") &&
-                shown.last().startsWith("52|u52|"));
         QCOMPARE(clearLog(w, password, yes), seen);
-        const bool cleared = seen.size() == 2 && yes;
         QCOMPARE(rows(w), cleared ? QStringList() : shown);
-        QCOMPARE(note->isHidden(), cleared);
-        QCOMPARE(readLog().isEmpty(), cleared);
+        QVERIFY(note->isHidden());
+        QCOMPARE(readLog(), cleared ? QByteArray() : log);
         if (!cleared)
             return;
         // The next record starts the log again; a log that cannot be read leaves the table as
