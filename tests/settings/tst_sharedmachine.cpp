@@ -260,11 +260,9 @@ private slots:
             ::_exit(got > 0 ? 0 : 1);
         }
         ::close(pipeFds[1]);
-        QByteArray received;
-        char buffer[4096];
-        for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-            received.append(buffer, int(n));
-        ::close(pipeFds[0]);
+        QFile pipe;
+        QVERIFY(pipe.open(pipeFds[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+        const QByteArray received = pipe.readAll(); // until the child has exited
         int status = 0;
         ::waitpid(child, &status, 0);
         if (WEXITSTATUS(status) == 2)
