@@ -31,13 +31,15 @@ QImage page(int w, int h, quint32 seed = 1)
     return TestPages::randomImage(QImage::Format_RGB32, w, h, seed);
 }
 
-// `file` holds `image` in the format its suffix names (JPEG compared by size only); a PDF or an
-// OFD package is recognised by its first bytes.
-void checkWritten(const QString &file, const QImage &image)
+// `file` holds `image` in the format its suffix names (JPEG compared by size only); a PDF holds
+// `pages` page objects (not counting the "/Type /Pages" tree), an OFD package `pages` pages.
+void checkWritten(const QString &file, const QImage &image, int pages)
 {
-    const QByteArray suffix = QFileInfo(file).suffix().toLatin1();
+    const QByteArray suffix = QFileInfo(file).suffix().toLatin1(), b = TestFiles::readAll(file);
     if (suffix == "pdf" || suffix == "ofd") {
-        QVERIFY(TestFiles::readAll(file).startsWith(suffix == "pdf" ? "%PDF" : "PK\x03\x04"));
+        QVERIFY(suffix == "ofd" ? b.startsWith("PK\x03\x04") && b.count("/Content.xml") == 2 * pages
+                                : b.startsWith("%PDF") &&
+                                      b.count("/Type /Page") - b.count("/Type /Pages") == pages);
         return;
     }
     QImageReader reader(file);
@@ -401,11 +403,11 @@ private slots:
         for (int i = 0; i < count; ++i) {
             const QImage image = capture ? sources[2].copy(10, 20, 150, 50) : sources[i];
             if ((existing & (1 << i)) && folders)
-                checkWritten(FileCommit::numberedName(target(i), 1), image);
+                checkWritten(FileCommit::numberedName(target(i), 1), image, 1);
             else if ((existing & (1 << i)) && !capture && !yes)
                 QVERIFY(QFileInfo(target(i)).size() == 5);
             else
-                checkWritten(target(i), image);
+                checkWritten(target(i), image, !capture && SaveFormat::isMerged(saveType) ? 3 : 1);
         }
     }
 
