@@ -9,18 +9,17 @@
 #include "log/JournalRecord.h"
 #include "log/LogOutput.h"
 #include "pages/FileCommit.h"
-#include "preview/PageSaveThread.h"
 #include "settings/ParamSetting.h"
 #include "settings/SaveFormat.h"
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestRows.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -39,15 +38,6 @@ using TestFiles::writeFile;
 namespace {
 
 const unsigned kOther = 64123; // the other operator: a user id nobody has
-
-struct stat statOf(const QString &path)
-{
-    struct stat st
-    {
-    };
-    ::lstat(QFile::encodeName(path).constData(), &st);
-    return st;
-}
 
 } // namespace
 
@@ -145,13 +135,14 @@ private slots:
         QCOMPARE(got, written.isEmpty() ? QString() : path(written));
         if (!written.isEmpty()) {
             QCOMPARE(readAll(got), QByteArray("new"));
-            QCOMPARE(statOf(got).st_uid, ::geteuid());
+            QCOMPARE(QFileInfo(got).ownerId(), ::geteuid());
         }
         // What was there and not replaced is as it was; nothing else is left behind.
         if (there == "other")
             QCOMPARE(readAll(target), QByteArray("other"));
         if (there == "own" && written == "page.jpg") // a replaced file keeps its mode
-            QCOMPARE(statOf(target).st_mode & 07777, mode_t(0640));
+            QCOMPARE(int(QFileInfo(target).permissions() & 0x7077),
+                     int(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
         for (const QString &name :
              QDir(m_dir.path())
                  .entryList(QDir::Hidden | QDir::System | QDir::Files | QDir::NoDotAndDotDot))
@@ -185,30 +176,13 @@ private slots:
         QVERIFY(readAll(written).size() > 100);
     }
 
-    // Export and Save As: "replace" replaces the operator's own file only; a link there gives
-    // the next free name; "keep" leaves what exists.
-    void exportAtPlantedLinks()
+    // The work log's export onto a link fails and leaves the link alone. (The page export's
+    // "replace" takes the mode the fileCommit rows check: test_preview's export into folders.)
+    void logExportAtAPlantedLink()
     {
-        QImage page(32, 32, QImage::Format_RGB32);
-        page.fill(Qt::gray);
-        const QList<PageExport::File> files{
-            {path("a.png"), int(SaveFormat::Png), {PageSource::ofImage(page)}},
-            {path("b.png"), int(SaveFormat::Png), {PageSource::ofImage(page)}}};
-        QVERIFY(plant("link", path("a.png")) && plant("own", path("b.png")));
-        PageSaveThread save(files, true);
-        QSignalSpy finished(&save, &PageSaveThread::SaveFinished);
-        save.start();
-        QVERIFY(finished.wait(20000));
-        QCOMPARE(finished.at(0).at(0).toStringList(), QStringList());
-        QVERIFY(QFileInfo(path("a.png")).isSymLink());
-        QCOMPARE(QImage(path("a-1.png")).size(), QSize(32, 32));
-        QCOMPARE(QImage(path("b.png")).size(), QSize(32, 32)); // own file replaced
-        QVERIFY(!QFile::exists(path("b-1.png")));
-
-        // The work log's export onto a link fails and leaves the link alone.
-        QDir().mkpath("logFiles");
+        QVERIFY(plant("link", path("a.txt")) && QDir().mkpath("logFiles"));
         QVERIFY(writeFile("logFiles/export-source.txt", "record\n"));
-        QVERIFY(!LogExport::copyReplacing("logFiles/export-source.txt", path("a.png")));
+        QVERIFY(!LogExport::copyReplacing("logFiles/export-source.txt", path("a.txt")));
         QVERIFY(LogExport::copyReplacing("logFiles/export-source.txt", path("log.txt")));
         QCOMPARE(readAll(path("log.txt")), QByteArray("record\n"));
         QFile::remove("logFiles/export-source.txt");
@@ -286,11 +260,9 @@ private slots:
             ::_exit(got > 0 ? 0 : 1);
         }
         ::close(pipeFds[1]);
-        QByteArray received;
-        char buffer[4096];
-        for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-            received.append(buffer, int(n));
-        ::close(pipeFds[0]);
+        QFile pipe;
+        QVERIFY(pipe.open(pipeFds[0], QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+        const QByteArray received = pipe.readAll(); // until the child has exited
         int status = 0;
         ::waitpid(child, &status, 0);
         if (WEXITSTATUS(status) == 2)
@@ -304,50 +276,38 @@ private slots:
     // a folder others may write to is named in a warning the operator may go on from.
     void destinationFolder_data()
     {
-        QTest::addColumn<QString>("folder"); // %1: the test's folder
-        QTest::addColumn<int>("mode");       // of %1/shared, when used
-        QTest::addColumn<int>("answer");     // the button pressed on a question
-        QTest::addColumn<bool>("approved");
-        QTest::addColumn<QString>("used");
-        QTest::addColumn<QString>("message");
-        const QString home = QDir::homePath() + "/Scans",
-                      shared = "其他用户可以写入保存文件夹 %1/shared";
-        const int ok = QMessageBox::Ok, yes = QMessageBox::Yes, no = QMessageBox::No;
-        // clang-format off
-        QTest::newRow("own folder") << "%1/mine" << 0 << ok << true << "%1/mine" << "";
-        QTest::newRow("cannot be created") << "/proc/self/scans" << 0 << ok << true << home
-            << "无法创建保存文件夹 /proc/self/scans，页面改为保存到 " + home + "。";
-        QTest::newRow("shared, go on") << "%1/shared" << 0777 << yes << true << "%1/shared"
-            << shared + "，他们可以替换或删除保存在其中的页面。仍要保存到这里吗？";
-        QTest::newRow("group-writable, stop") << "%1/shared" << 0775 << no << false << "%1/shared"
-            << shared;
-        QTest::newRow("sticky") << "%1/shared" << 01777 << ok << true << "%1/shared" << "";
-        // clang-format on
+        // folder (%1: the test's) | mode of %1/shared | button pressed | approved | used | message
+        TestRows::add({"own folder | %1/mine | 0 | Ok | 1 | %1/mine |",
+                       "cannot be created | /proc/self/scans | 0 | Ok | 1 | ~/Scans | "
+                       "无法创建保存文件夹 /proc/self/scans，页面改为保存到 ~/Scans。",
+                       "shared, go on | %1/shared | 777 | Yes | 1 | %1/shared | "
+                       "其他用户可以写入保存文件夹 "
+                       "%1/shared，他们可以替换或删除保存在其中的页面。仍要保存到这里吗？",
+                       "group-writable, stop | %1/shared | 775 | No | 0 | %1/shared | "
+                       "其他用户可以写入保存文件夹 %1/shared",
+                       "sticky | %1/shared | 1777 | Ok | 1 | %1/shared |"});
     }
     void destinationFolder()
     {
-        QFETCH(QString, folder);
-        QFETCH(int, mode);
-        QFETCH(int, answer);
-        QFETCH(bool, approved);
-        QFETCH(QString, used);
-        QFETCH(QString, message);
+        QFETCH(QStringList, fields);
+        for (QString &field : fields)
+            field.replace("%1", m_dir.path()).replace("~", QDir::homePath());
         const QString shared = path("shared");
         QDir().mkpath(shared);
         // A group of no user: not the operator's private group.
         ::chown(QFile::encodeName(shared).constData(), uid_t(-1), gid_t(kOther));
+        const int mode = fields[1].toInt(nullptr, 8);
         ::chmod(QFile::encodeName(shared).constData(), mode_t(mode ? mode : 0755));
         ScanSettings settings;
-        settings.save_path = QString(folder).replace("%1", m_dir.path());
+        settings.save_path = fields[0];
         ModalAnswerer answerer;
-        answerer.expectMessageBox(QMessageBox::StandardButton(answer));
-        QCOMPARE(ScanTargetCheck::approve(settings, true), approved);
-        QCOMPARE(settings.save_path, QString(used).replace("%1", m_dir.path()));
-        QCOMPARE(answerer.seen.size(), message.isEmpty() ? 0 : 1);
-        if (!message.isEmpty())
-            QVERIFY2(
-                answerer.seen.at(0).text.startsWith(QString(message).replace("%1", m_dir.path())),
-                qPrintable(answerer.seen.at(0).text));
+        answerer.expectMessageBox(fields[2] == "Ok"    ? QMessageBox::Ok
+                                  : fields[2] == "Yes" ? QMessageBox::Yes
+                                                       : QMessageBox::No);
+        QCOMPARE(ScanTargetCheck::approve(settings, true), fields[3] == "1");
+        QCOMPARE(settings.save_path, fields[4]);
+        QCOMPARE(answerer.seen.size(), fields[5].isEmpty() ? 0 : 1);
+        QVERIFY(fields[5].isEmpty() || answerer.seen.at(0).text.startsWith(fields[5]));
         // A preview writes nothing: no question.
         settings.save_path = shared;
         QVERIFY(ScanTargetCheck::approve(settings, false));
