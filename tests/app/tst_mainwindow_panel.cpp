@@ -497,7 +497,8 @@ private slots:
                 answerer.expectMessageBox(answer);
             trigger("action_saveAs");
             // Written on a worker thread; its progress object goes when the save has ended.
-            QTest::qWaitFor([&] { return !w->findChild<PageSaveProgress *>(); }, 60000);
+            if (!QTest::qWaitFor([&] { return !w->findChild<PageSaveProgress *>(); }, 60000))
+                return -1; // the save did not end
             return QDir(dir.path()).entryList(QDir::Files).size();
         };
         QCOMPARE(saveAs(QMessageBox::NoButton), 0);
