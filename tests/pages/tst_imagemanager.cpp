@@ -146,17 +146,35 @@ private slots:
     // Every kind of page comes back pixel for pixel, with its format and resolution, also after
     // it has left memory (only the last few pages read stay decoded). A page as the scanner
     // delivered it is kept as the scanner's file, byte for byte, which is also its JPEG for a
-    // PDF; any other page gets an encoding of its own.
+    // PDF; any other page gets an encoding of its own. A folder that cannot be made, or a disk
+    // that is full: the pages stay in memory, whole. A page file kept when it was taken, before
+    // the disk filled, stays too: it is the page's only copy on disk.
     void pagesComeBackExactly_data()
     {
         QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("failure");
         for (const char *kind : {"scanned colour", "scanned grey", "colour", "grey", "RGB888",
                                  "palette", "alpha", "two-level"})
-            QTest::newRow(kind) << QString(kind);
+            QTest::newRow(kind) << QString(kind) << QString();
+        QTest::newRow("no folder") << "scanned grey"
+                                   << "no folder";
+        QTest::newRow("full disk") << "colour"
+                                   << "full disk";
+        QTest::newRow("full disk after taking") << "scanned grey"
+                                                << "taken";
     }
     void pagesComeBackExactly()
     {
         QFETCH(QString, kind);
+        QFETCH(QString, failure);
+        QTemporaryDir dir;
+        if (failure == "no folder") {
+            QVERIFY(TestFiles::writeFile(dir.filePath("file"), ""));
+            store->setFolderRoot(dir.filePath("file/pages")); // below a file: no folder
+        } else if (!failure.isEmpty()) { // the folder is there; then the disk is full
+            store->keepRunSettings(RunSettingsFile::writer(ScanSettings()));
+            QVERIFY(QFileInfo(store->folderPath()).isDir());
+        }
         const int count = 2 * ImageManager::CachedPages + 2;
         QList<QImage> pages;
         QList<QByteArray> originals;
@@ -164,23 +182,38 @@ private slots:
             QByteArray original;
             pages << makePage(kind, quint32(i + 1), &original);
             originals << original;
+            const QString name = store->newPageName("Image");
+            const int slot = failure == "taken" ? store->keepTaken(jpeg(pages.last()), name) : 0;
+            limitFileSize(failure == "full disk" || slot ? 64 : RLIM_INFINITY);
             PageSource stored;
-            store->addPage(pages.last(), original, store->newPageName("Image"), 0, &stored);
+            store->addPage(pages.last(), slot ? QByteArray() : original, name, slot, &stored);
+            limitFileSize(RLIM_INFINITY);
             QVERIFY(samePage(stored.image(), pages.last()));
         }
-        QVERIFY(QFileInfo(store->folderPath()).isDir());
+        for (int i = 0; i < count; ++i) {
+            QVERIFY2(samePage(store->imageAt(i), pages.at(i)), qPrintable(QString::number(i)));
+            QCOMPARE(store->at(i)->thumbnail, ImageManager::makeThumbnail(pages.at(i)));
+        }
+        if (!failure.isEmpty()) {
+            const QList<PageStoreFolder::Entry> entries =
+                PageStoreFolder::index(store->folderPath());
+            QCOMPARE(entries.size(), failure == "taken" ? count : 0);
+            for (const PageStoreFolder::Entry &entry : entries)
+                QVERIFY(entry.state == PageStoreFolder::Taken &&
+                        QFile::exists(store->folderPath() +
+                                      QString("/%1.page").arg(entry.number, 6, 10, QChar('0'))));
+            store->replaceImage(0, pages.at(1)); // turning works the same
+            QVERIFY(samePage(store->imageAt(0), pages.at(1)));
+            return;
+        }
         const QList<PageSource> sources = store->sources();
         for (int i = 0; i < count; ++i) {
-            const QImage back = store->imageAt(i);
-            QVERIFY2(samePage(back, pages.at(i)), qPrintable(QString::number(i)));
             // Read back from disk, not a copy the store kept: only the newest are in memory.
             if (i < count - ImageManager::CachedPages)
-                QVERIFY(back.constBits() != pages.at(i).constBits());
-            const ImageObject *record = store->at(i);
-            QCOMPARE(record->size, pages.at(i).size());
-            QCOMPARE(record->thumbnail, ImageManager::makeThumbnail(pages.at(i)));
-            QVERIFY(record->thumbnail.width() <= 200 && record->thumbnail.height() <= 200);
-
+                QVERIFY(store->imageAt(i).constBits() != pages.at(i).constBits());
+            QCOMPARE(store->at(i)->size, pages.at(i).size());
+            QVERIFY(store->at(i)->thumbnail.width() <= 200 &&
+                    store->at(i)->thumbnail.height() <= 200);
             const PageSource &source = sources.at(i);
             const QByteArray document = source.documentJpeg();
             if (!originals.at(i).isEmpty()) {
@@ -293,54 +326,6 @@ private slots:
         // clang-format on
         QCOMPARE(fields(back), fields(written));
         QVERIFY(PageCorrector::plan(back) == PageCorrector::plan(written));
-    }
-
-    // A folder that cannot be made, or a disk that is full: the pages stay in memory, whole. A
-    // page file kept when it was taken, before the disk filled, stays too: it is the page's only
-    // copy on disk.
-    void pagesStayWhenTheFolderFails_data()
-    {
-        QTest::addColumn<bool>("noFolder");
-        QTest::addColumn<bool>("taken");
-        QTest::newRow("no folder") << true << false;
-        QTest::newRow("full disk") << false << false;
-        QTest::newRow("full disk after taking") << false << true;
-    }
-    void pagesStayWhenTheFolderFails()
-    {
-        QFETCH(bool, noFolder);
-        QFETCH(bool, taken);
-        QTemporaryDir dir;
-        if (noFolder) {
-            QVERIFY(TestFiles::writeFile(dir.filePath("file"), ""));
-            store->setFolderRoot(dir.filePath("file/pages")); // below a file: no folder
-        } else {
-            store->keepRunSettings(RunSettingsFile::writer(
-                ScanSettings())); // the folder is there; then the disk is full
-            QVERIFY(QFileInfo(store->folderPath()).isDir());
-        }
-        QList<QImage> pages;
-        for (int i = 0; i < ImageManager::CachedPages + 2; ++i) {
-            QByteArray original;
-            pages << makePage(i % 2 ? "scanned grey" : "colour", quint32(i + 20), &original);
-            const QString name = store->newPageName("Kept");
-            const int slot = taken ? store->keepTaken(jpeg(pages.last()), name) : 0;
-            limitFileSize(noFolder ? RLIM_INFINITY : 64);
-            store->addPage(pages.last(), taken ? QByteArray() : original, name, slot);
-            limitFileSize(RLIM_INFINITY);
-        }
-        for (int i = 0; i < pages.size(); ++i) {
-            QVERIFY(samePage(store->imageAt(i), pages.at(i)));
-            QCOMPARE(store->at(i)->thumbnail, ImageManager::makeThumbnail(pages.at(i)));
-        }
-        const QList<PageStoreFolder::Entry> entries = PageStoreFolder::index(store->folderPath());
-        QCOMPARE(entries.size(), taken ? pages.size() : 0);
-        for (const PageStoreFolder::Entry &entry : entries)
-            QVERIFY(entry.state == PageStoreFolder::Taken &&
-                    QFile::exists(store->folderPath() +
-                                  QString("/%1.page").arg(entry.number, 6, 10, QChar('0'))));
-        store->replaceImage(0, pages.at(1)); // turning works the same
-        QVERIFY(samePage(store->imageAt(0), pages.at(1)));
     }
 };
 
