@@ -13,6 +13,7 @@
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/TestPages.h"
+#include "tests/support/TestRows.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -183,51 +184,38 @@ private slots:
 
     // Nothing a dead console's folder holds is trusted: a pipe (which would block), a link (to
     // /dev/zero: gigabytes), a file too large or not a page is not read, and a page that cannot
-    // be read is named; the run's settings are range-checked like the parameter file.
+    // be read is named; the run's settings are range-checked like the parameter file. A console
+    // that still runs (its folder locked) keeps its pages; No deletes them.
     void nothingLeftBehindIsTrusted_data()
     {
-        QTest::addColumn<QString>("file");   // replaced by
-        QTest::addColumn<QString>("change"); // "pipe", "zero" (link), "garbage", "huge", "range"
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("restored");
-        const QString both = question(2, 2),
-                      one = question(1, 1) + "\n1 页无法读取，不能恢复：second";
-        const QString noIndex =
-            "发现上次未正常结束的扫描。\n2 页无法读取，不能恢复：000001.page、000002.page";
-        QTest::newRow("as left") << ""
-                                 << "" << both << 2;
-        QTest::newRow("pipe as page") << "000002.page"
-                                      << "pipe" << one << 1;
-        QTest::newRow("link to /dev/zero as page") << "000002.page"
-                                                   << "zero" << one << 1;
-        QTest::newRow("no page") << "000002.page"
-                                 << "garbage" << one << 1;
-        QTest::newRow("pipe as index") << "index"
-                                       << "pipe" << noIndex << 0;
-        QTest::newRow("index too large") << "index"
-                                         << "huge" << noIndex << 0;
-        QTest::newRow("pipe as thumbnail") << "000001.thumb"
-                                           << "pipe" << both << 2;
-        QTest::newRow("pipe as run.ini") << "run.ini"
-                                         << "pipe" << both << 2;
-        QTest::newRow("run.ini out of range") << "run.ini"
-                                              << "range" << both << 2;
-        QTest::newRow("pipe as lock") << "lock"
-                                      << "pipe"
-                                      << "" << 0;
+        // file | its change: "pipe", "zero" (a link), "garbage", "huge", "range" | text | restored
+        TestRows::add(
+            {"as left, No |  |  | both | 0", "pipe as page | 000002.page | pipe | one | 1",
+             "link to /dev/zero as page | 000002.page | zero | one | 1",
+             "no page | 000002.page | garbage | one | 1",
+             "pipe as index | index | pipe | no index | 0",
+             "index too large | index | huge | no index | 0",
+             "pipe as thumbnail | 000001.thumb | pipe | both | 2",
+             "pipe as run.ini | run.ini | pipe | both | 2",
+             "run.ini out of range | run.ini | range | both | 2",
+             "pipe as lock | lock | pipe |  | 0", "held by a running console |  | held |  | 0"});
     }
     void nothingLeftBehindIsTrusted()
     {
-        QFETCH(QString, file);
-        QFETCH(QString, change);
-        QFETCH(QString, text);
-        QFETCH(int, restored);
+        QFETCH(QStringList, fields);
+        const QString file = fields[0], change = fields[1];
+        const QMap<QString, QString> texts{
+            {"both", question(2, 2)},
+            {"one", question(1, 1) + "\n1 页无法读取，不能恢复：second"},
+            {"no index",
+             "发现上次未正常结束的扫描。\n2 页无法读取，不能恢复：000001.page、000002.page"}};
         ScanSettings settings = runSettings();
         Dead dead = deadConsole(settings);
         dead.store(1, PageStoreFolder::Page, "first", true);
         dead.store(2, PageStoreFolder::Taken, "second");
         const QString folder = dead.folder->path(), path = folder + "/" + file;
-        dead.die();
+        if (change != "held")
+            dead.die();
         const QByteArray name = QFile::encodeName(path);
         if (change == "pipe" || change == "zero")
             ::unlink(name); // (a lock file is gone with its console's lock)
@@ -250,14 +238,18 @@ private slots:
         }
 
         int count = 0;
-        QCOMPARE(offer(QMessageBox::Yes, &count), text);
-        QCOMPARE(count, restored);
-        QCOMPARE(QFileInfo::exists(folder), file == "lock"); // not ours to take: left alone
-        if (restored == 2) { // without its settings a taken page comes back as scanned
+        const bool no = QString(QTest::currentDataTag()).endsWith(", No");
+        QCOMPARE(offer(no ? QMessageBox::No : QMessageBox::Yes, &count), texts.value(fields[2]));
+        QCOMPARE(count, fields[3].toInt());
+        const bool leftAlone = file == "lock" || change == "held"; // not ours to take
+        QCOMPARE(QFileInfo::exists(folder), leftAlone);
+        if (count == 2) { // without its settings a taken page comes back as scanned
             const bool noSettings = file == "run.ini" && change == "pipe";
             QVERIFY(store->imageAt(1) == page(2, noSettings ? nullptr : &settings));
             QCOMPARE(store->at(0)->thumbnail, ImageManager::makeThumbnail(page(1)));
         }
+        QCOMPARE(QDir(m_pageFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(),
+                 leftAlone ? 1 : 0); // its run folder too
     }
 
     // A dead console's scan program goes on to the end of the page in hand: its run is waited
@@ -299,23 +291,6 @@ private slots:
         QCOMPARE(found.pageCount(), 2);
         QCOMPARE(found.restore(store), 2);
         QVERIFY(store->imageAt(1) == page(2, &settings)); // never taken: corrected now
-    }
-
-    // A console that still runs (its folder locked) keeps its pages; once it is gone they are
-    // offered, and No deletes them.
-    void runningConsoleKeepsItsPages()
-    {
-        Dead live = deadConsole(runSettings());
-        live.store(1, PageStoreFolder::Page, "first");
-        live.store(2, PageStoreFolder::Taken, "second");
-        const QString folder = live.folder->path();
-        int restored = 0;
-        QCOMPARE(offer(QMessageBox::No, &restored), QString()); // no question while it runs
-        QCOMPARE(PageStoreFolder::index(folder).size(), 2);     // left alone
-        live.die();
-        QCOMPARE(offer(QMessageBox::No, &restored), question(2, 2));
-        QVERIFY(restored == 0 && !QFileInfo::exists(folder));
-        QCOMPARE(QDir(m_pageFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
     }
 };
 
