@@ -150,8 +150,10 @@ private slots:
         const QString fifthName = ImageManager::pageName("Batch", 5); // as the run names pages
         const int fifth = dead.store(5, PageStoreFolder::Page, fifthName);
         dead.folder->recordSaved(fifth);
-        const int turned = dead.folder->newNumber(); // a new version of the same page
-        QVERIFY(TestFiles::writeFile(dead.folder->file(turned, "page"), jpegOf(7)));
+        const int turned = dead.folder->newNumber(); // a new version of the same page, lossless
+        QVERIFY(PageStoreFolder::write(dead.folder->file(turned, "page"), [](QIODevice *d) {
+            return LosslessPage::write(page(7), d);
+        }));
         dead.folder->record(fifth, turned, PageStoreFolder::Page, fifthName);
         QVERIFY(TestFiles::writeFile(dead.file(6), jpegOf(6)));
         dead.die();
