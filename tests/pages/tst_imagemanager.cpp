@@ -90,7 +90,8 @@ private slots:
     }
 
     // Runs first: the first page of the program has no number, the second has 2, the counter
-    // goes on across clears, and a new document name applies from the next page on.
+    // goes on across clears, and a new document name applies from the next page on. Clearing
+    // leaves nothing selected and removes the folder once no save still reads from it.
     void pageNamesAndSelection()
     {
         // clang-format off
@@ -115,8 +116,20 @@ private slots:
         store->setCurIndex(3);
         QVERIFY(store->curIndex() == -1 && !store->getCurImage());
         store->setCurIndex(2);
+        // Clearing removes the folder, once no save still reads from it.
+        const QString folder = store->folderPath();
+        PageSource saving = store->sourceAt(2);
         store->ClearImages();
         QVERIFY(!store->count() && store->curIndex() == -1 && !store->getBackImage());
+        QVERIFY(store->folderPath().isEmpty() && QFileInfo(folder).isDir());
+        QCOMPARE(saving.image().size(), QSize(3, 2));
+        saving = PageSource();
+        QVERIFY(!QFileInfo::exists(folder));
+        store->AddImage(marked(7), "Image"); // the next page gets a new folder
+        QVERIFY(QFileInfo(store->folderPath()).isDir() && store->folderPath() != folder);
+        store->ClearImages();
+        QCOMPARE(QDir(PageStoreFolder::defaultRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                 QStringList());
     }
 
     void appendWhileReading()
@@ -278,26 +291,6 @@ private slots:
         QVERIFY(store->at(5)->skipped && state(5) == PageStoreFolder::Skipped);
         store->setSkipped(1, false);
         QVERIFY(!store->at(1)->skipped && state(1) == PageStoreFolder::Page);
-    }
-
-    // Clearing removes the folder, once no save still reads from it.
-    void clearingRemovesTheFolder()
-    {
-        for (int i = 0; i < 3; ++i)
-            store->AddImage(marked(i), "Image");
-        const QString folder = store->folderPath();
-        QVERIFY(QFileInfo(folder).isDir());
-        PageSource saving = store->sourceAt(2);
-        store->ClearImages();
-        QVERIFY(store->count() == 0 && store->folderPath().isEmpty());
-        QVERIFY(QFileInfo(folder).isDir() && value(saving.image()) == 2);
-        saving = PageSource();
-        QVERIFY(!QFileInfo::exists(folder));
-        store->AddImage(marked(7), "Image"); // the next page gets a new folder
-        QVERIFY(QFileInfo(store->folderPath()).isDir() && store->folderPath() != folder);
-        store->ClearImages();
-        QCOMPARE(QDir(PageStoreFolder::defaultRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
-                 QStringList());
     }
 
     // The run's settings kept beside its pages come back with every field the corrections
