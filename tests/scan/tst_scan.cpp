@@ -6,6 +6,7 @@
 #include "settings/PrinterAddress.h"
 #include "tests/support/TestEnvironment.h"
 #include "tests/support/TestFiles.h"
+#include "tests/support/TestRows.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -63,18 +64,14 @@ private slots:
     // (a link, open to others, another operator's), a private one of this user, never nothing.
     void pageFolderOfTheRun_data()
     {
-        QTest::addColumn<QString>("state");
-        QTest::addColumn<bool>("shared"); // the run uses the preferred folder
-        QTest::newRow("missing") << "missing" << true;
-        QTest::newRow("ours") << "ours" << true;
-        QTest::newRow("link") << "link" << false;
-        QTest::newRow("open") << "open" << false;
-        QTest::newRow("foreign") << "foreign" << false;
+        // the folder's state (the tag) | the run uses it
+        TestRows::add({"missing | 1", "ours | 1", "link | 0", "open | 0", "foreign | 0"});
     }
     void pageFolderOfTheRun()
     {
-        QFETCH(QString, state);
-        QFETCH(bool, shared);
+        QFETCH(QStringList, fields);
+        const QString state = QTest::currentDataTag();
+        const bool shared = fields[0] == "1";
         const QString runtime = m_work.filePath("runtime");
         QVERIFY(QDir().mkpath(runtime) && ::chmod(QFile::encodeName(runtime), 0700) == 0);
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
