@@ -90,7 +90,8 @@ private slots:
     }
 
     // Runs first: the first page of the program has no number, the second has 2, the counter
-    // goes on across clears, and a new document name applies from the next page on.
+    // goes on across clears, and a new document name applies from the next page on. Clearing
+    // leaves nothing selected and removes the folder once no save still reads from it.
     void pageNamesAndSelection()
     {
         // clang-format off
@@ -115,8 +116,20 @@ private slots:
         store->setCurIndex(3);
         QVERIFY(store->curIndex() == -1 && !store->getCurImage());
         store->setCurIndex(2);
+        // Clearing removes the folder, once no save still reads from it.
+        const QString folder = store->folderPath();
+        PageSource saving = store->sourceAt(2);
         store->ClearImages();
         QVERIFY(!store->count() && store->curIndex() == -1 && !store->getBackImage());
+        QVERIFY(store->folderPath().isEmpty() && QFileInfo(folder).isDir());
+        QCOMPARE(saving.image().size(), QSize(3, 2));
+        saving = PageSource();
+        QVERIFY(!QFileInfo::exists(folder));
+        store->AddImage(marked(7), "Image"); // the next page gets a new folder
+        QVERIFY(QFileInfo(store->folderPath()).isDir() && store->folderPath() != folder);
+        store->ClearImages();
+        QCOMPARE(QDir(PageStoreFolder::defaultRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                 QStringList());
     }
 
     void appendWhileReading()
@@ -146,17 +159,35 @@ private slots:
     // Every kind of page comes back pixel for pixel, with its format and resolution, also after
     // it has left memory (only the last few pages read stay decoded). A page as the scanner
     // delivered it is kept as the scanner's file, byte for byte, which is also its JPEG for a
-    // PDF; any other page gets an encoding of its own.
+    // PDF; any other page gets an encoding of its own. A folder that cannot be made, or a disk
+    // that is full: the pages stay in memory, whole. A page file kept when it was taken, before
+    // the disk filled, stays too: it is the page's only copy on disk.
     void pagesComeBackExactly_data()
     {
         QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("failure");
         for (const char *kind : {"scanned colour", "scanned grey", "colour", "grey", "RGB888",
                                  "palette", "alpha", "two-level"})
-            QTest::newRow(kind) << QString(kind);
+            QTest::newRow(kind) << QString(kind) << QString();
+        QTest::newRow("no folder") << "scanned grey"
+                                   << "no folder";
+        QTest::newRow("full disk") << "colour"
+                                   << "full disk";
+        QTest::newRow("full disk after taking") << "scanned grey"
+                                                << "taken";
     }
     void pagesComeBackExactly()
     {
         QFETCH(QString, kind);
+        QFETCH(QString, failure);
+        QTemporaryDir dir;
+        if (failure == "no folder") {
+            QVERIFY(TestFiles::writeFile(dir.filePath("file"), ""));
+            store->setFolderRoot(dir.filePath("file/pages")); // below a file: no folder
+        } else if (!failure.isEmpty()) { // the folder is there; then the disk is full
+            store->keepRunSettings(RunSettingsFile::writer(ScanSettings()));
+            QVERIFY(QFileInfo(store->folderPath()).isDir());
+        }
         const int count = 2 * ImageManager::CachedPages + 2;
         QList<QImage> pages;
         QList<QByteArray> originals;
@@ -164,23 +195,38 @@ private slots:
             QByteArray original;
             pages << makePage(kind, quint32(i + 1), &original);
             originals << original;
+            const QString name = store->newPageName("Image");
+            const int slot = failure == "taken" ? store->keepTaken(jpeg(pages.last()), name) : 0;
+            limitFileSize(failure == "full disk" || slot ? 64 : RLIM_INFINITY);
             PageSource stored;
-            store->addPage(pages.last(), original, store->newPageName("Image"), 0, &stored);
+            store->addPage(pages.last(), slot ? QByteArray() : original, name, slot, &stored);
+            limitFileSize(RLIM_INFINITY);
             QVERIFY(samePage(stored.image(), pages.last()));
         }
-        QVERIFY(QFileInfo(store->folderPath()).isDir());
+        for (int i = 0; i < count; ++i) {
+            QVERIFY2(samePage(store->imageAt(i), pages.at(i)), qPrintable(QString::number(i)));
+            QCOMPARE(store->at(i)->thumbnail, ImageManager::makeThumbnail(pages.at(i)));
+        }
+        if (!failure.isEmpty()) {
+            const QList<PageStoreFolder::Entry> entries =
+                PageStoreFolder::index(store->folderPath());
+            QCOMPARE(entries.size(), failure == "taken" ? count : 0);
+            for (const PageStoreFolder::Entry &entry : entries)
+                QVERIFY(entry.state == PageStoreFolder::Taken &&
+                        QFile::exists(store->folderPath() +
+                                      QString("/%1.page").arg(entry.number, 6, 10, QChar('0'))));
+            store->replaceImage(0, pages.at(1)); // turning works the same
+            QVERIFY(samePage(store->imageAt(0), pages.at(1)));
+            return;
+        }
         const QList<PageSource> sources = store->sources();
         for (int i = 0; i < count; ++i) {
-            const QImage back = store->imageAt(i);
-            QVERIFY2(samePage(back, pages.at(i)), qPrintable(QString::number(i)));
             // Read back from disk, not a copy the store kept: only the newest are in memory.
             if (i < count - ImageManager::CachedPages)
-                QVERIFY(back.constBits() != pages.at(i).constBits());
-            const ImageObject *record = store->at(i);
-            QCOMPARE(record->size, pages.at(i).size());
-            QCOMPARE(record->thumbnail, ImageManager::makeThumbnail(pages.at(i)));
-            QVERIFY(record->thumbnail.width() <= 200 && record->thumbnail.height() <= 200);
-
+                QVERIFY(store->imageAt(i).constBits() != pages.at(i).constBits());
+            QCOMPARE(store->at(i)->size, pages.at(i).size());
+            QVERIFY(store->at(i)->thumbnail.width() <= 200 &&
+                    store->at(i)->thumbnail.height() <= 200);
             const PageSource &source = sources.at(i);
             const QByteArray document = source.documentJpeg();
             if (!originals.at(i).isEmpty()) {
@@ -202,14 +248,15 @@ private slots:
 
     // A turned page is stored again: it comes back turned after leaving memory, its record and
     // thumbnail follow, the index names it in the same place; a reader that had the page before
-    // still reads the page it had, whole.
+    // still reads the page it had, whole. A skipped page's mark is kept with it on disk: through
+    // the rotation, back at the next start after an abnormal end, gone when the page is put back.
     void rotationStoresThePageAgain()
     {
         QList<QImage> pages;
         for (int i = 0; i < 5; ++i) {
             QByteArray original;
             pages << makePage(i % 2 ? "scanned colour" : "grey", quint32(i + 10), &original);
-            store->addPage(pages.last(), original, store->newPageName("Page"), 0);
+            store->addPage(pages.last(), original, store->newPageName("Page"), 0, nullptr, i == 1);
         }
         const PageSource before = store->sourceAt(1);
         const QImage turned = pages.at(1).transformed(QTransform().rotate(90));
@@ -222,62 +269,28 @@ private slots:
         QVERIFY(samePage(before.image(), pages.at(1)));
         QVERIFY(!store->sourceAt(1).keepsOriginal()); // its pixels are no longer the scanner's
         QVERIFY(!PageStoreFolder::claim(store->folderPath())); // a live store's folder is its own
+        const auto state = [&](int i) {
+            return PageStoreFolder::index(store->folderPath()).at(i).state;
+        };
         const QList<PageStoreFolder::Entry> entries = PageStoreFolder::index(store->folderPath());
         QCOMPARE(entries.size(), 5);
         QCOMPARE(entries.at(1).name, store->at(1)->name);
         QCOMPARE(entries.at(1).number, store->sourceAt(1).number());
-    }
-
-    // A skipped page's mark is kept with it on disk: through a rotation, back at the next start
-    // after an abnormal end, and gone when the page is put back.
-    void skippedMarkStaysWithThePage()
-    {
-        const auto page = [](int value) { return *std::unique_ptr<QImage>(marked(value)); };
-        for (int i = 0; i < 3; ++i)
-            store->addPage(page(i), QByteArray(), store->newPageName("Page"), 0, nullptr, i == 1);
-        store->replaceImage(1, page(9).transformed(QTransform().rotate(90)));
-        const auto state = [&](int i) {
-            return PageStoreFolder::index(store->folderPath()).at(i).state;
-        };
         QVERIFY(store->at(1)->skipped && !store->at(2)->skipped);
-        QCOMPARE(state(1), PageStoreFolder::Skipped);
-        QCOMPARE(state(2), PageStoreFolder::Page);
+        QVERIFY(state(1) == PageStoreFolder::Skipped && state(2) == PageStoreFolder::Page);
 
         std::shared_ptr<PageStoreFolder> left = PageStoreFolder::create(store->folderRoot());
         const int number = left->newNumber();
-        QVERIFY(PageStoreFolder::write(left->file(number, "page"), jpeg(page(5))));
+        QVERIFY(PageStoreFolder::write(left->file(number, "page"), jpeg(pages.at(0))));
         QVERIFY(left->record(number, number, PageStoreFolder::Skipped, "left"));
         const QString path = left->path();
         left->keep();
         left.reset();
         const std::shared_ptr<PageStoreFolder> claimed = PageStoreFolder::claim(path);
         QVERIFY(store->adoptPage(claimed, claimed->entries().value(0)));
-        QVERIFY(store->at(3)->skipped);
-        QCOMPARE(state(3), PageStoreFolder::Skipped);
-
+        QVERIFY(store->at(5)->skipped && state(5) == PageStoreFolder::Skipped);
         store->setSkipped(1, false);
-        QVERIFY(!store->at(1)->skipped);
-        QCOMPARE(state(1), PageStoreFolder::Page);
-    }
-
-    // Clearing removes the folder, once no save still reads from it.
-    void clearingRemovesTheFolder()
-    {
-        for (int i = 0; i < 3; ++i)
-            store->AddImage(marked(i), "Image");
-        const QString folder = store->folderPath();
-        QVERIFY(QFileInfo(folder).isDir());
-        PageSource saving = store->sourceAt(2);
-        store->ClearImages();
-        QVERIFY(store->count() == 0 && store->folderPath().isEmpty());
-        QVERIFY(QFileInfo(folder).isDir() && value(saving.image()) == 2);
-        saving = PageSource();
-        QVERIFY(!QFileInfo::exists(folder));
-        store->AddImage(marked(7), "Image"); // the next page gets a new folder
-        QVERIFY(QFileInfo(store->folderPath()).isDir() && store->folderPath() != folder);
-        store->ClearImages();
-        QCOMPARE(QDir(PageStoreFolder::defaultRoot()).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
-                 QStringList());
+        QVERIFY(!store->at(1)->skipped && state(1) == PageStoreFolder::Page);
     }
 
     // The run's settings kept beside its pages come back with every field the corrections
@@ -306,55 +319,6 @@ private slots:
         // clang-format on
         QCOMPARE(fields(back), fields(written));
         QVERIFY(PageCorrector::plan(back) == PageCorrector::plan(written));
-    }
-
-    // A folder that cannot be made, or a disk that is full: the pages stay in memory, whole. A
-    // page file kept when it was taken, before the disk filled, stays too: it is the page's only
-    // copy on disk.
-    void pagesStayWhenTheFolderFails_data()
-    {
-        QTest::addColumn<bool>("noFolder");
-        QTest::addColumn<bool>("taken");
-        QTest::newRow("no folder") << true << false;
-        QTest::newRow("full disk") << false << false;
-        QTest::newRow("full disk after taking") << false << true;
-    }
-    void pagesStayWhenTheFolderFails()
-    {
-        QFETCH(bool, noFolder);
-        QFETCH(bool, taken);
-        QTemporaryDir dir;
-        if (noFolder) {
-            QFile file(dir.filePath("file"));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            store->setFolderRoot(dir.filePath("file/pages")); // below a file: no folder
-        } else {
-            store->keepRunSettings(RunSettingsFile::writer(
-                ScanSettings())); // the folder is there; then the disk is full
-            QVERIFY(QFileInfo(store->folderPath()).isDir());
-        }
-        QList<QImage> pages;
-        for (int i = 0; i < ImageManager::CachedPages + 2; ++i) {
-            QByteArray original;
-            pages << makePage(i % 2 ? "scanned grey" : "colour", quint32(i + 20), &original);
-            const QString name = store->newPageName("Kept");
-            const int slot = taken ? store->keepTaken(jpeg(pages.last()), name) : 0;
-            limitFileSize(noFolder ? RLIM_INFINITY : 64);
-            store->addPage(pages.last(), taken ? QByteArray() : original, name, slot);
-            limitFileSize(RLIM_INFINITY);
-        }
-        for (int i = 0; i < pages.size(); ++i) {
-            QVERIFY(samePage(store->imageAt(i), pages.at(i)));
-            QCOMPARE(store->at(i)->thumbnail, ImageManager::makeThumbnail(pages.at(i)));
-        }
-        const QList<PageStoreFolder::Entry> entries = PageStoreFolder::index(store->folderPath());
-        QCOMPARE(entries.size(), taken ? pages.size() : 0);
-        for (const PageStoreFolder::Entry &entry : entries)
-            QVERIFY(entry.state == PageStoreFolder::Taken &&
-                    QFile::exists(store->folderPath() +
-                                  QString("/%1.page").arg(entry.number, 6, 10, QChar('0'))));
-        store->replaceImage(0, pages.at(1)); // turning works the same
-        QVERIFY(samePage(store->imageAt(0), pages.at(1)));
     }
 };
 

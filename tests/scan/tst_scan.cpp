@@ -5,6 +5,8 @@
 #include "settings/ParamSetting.h"
 #include "settings/PrinterAddress.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestFiles.h"
+#include "tests/support/TestRows.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -25,9 +27,8 @@ class TestScan : public QObject
 
     QStringList recorded(const char *name) const
     {
-        QFile file(m_work.filePath(name));
-        file.open(QIODevice::ReadOnly);
-        QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
+        QStringList lines =
+            QString::fromUtf8(TestFiles::readAll(m_work.filePath(name))).split('\n');
         lines.removeLast(); // after the last newline; an empty argument stays a line
         return lines;
     }
@@ -63,18 +64,14 @@ private slots:
     // (a link, open to others, another operator's), a private one of this user, never nothing.
     void pageFolderOfTheRun_data()
     {
-        QTest::addColumn<QString>("state");
-        QTest::addColumn<bool>("shared"); // the run uses the preferred folder
-        QTest::newRow("missing") << "missing" << true;
-        QTest::newRow("ours") << "ours" << true;
-        QTest::newRow("link") << "link" << false;
-        QTest::newRow("open") << "open" << false;
-        QTest::newRow("foreign") << "foreign" << false;
+        // the folder's state (the tag) | the run uses it
+        TestRows::add({"missing | 1", "ours | 1", "link | 0", "open | 0", "foreign | 0"});
     }
     void pageFolderOfTheRun()
     {
-        QFETCH(QString, state);
-        QFETCH(bool, shared);
+        QFETCH(QStringList, fields);
+        const QString state = QTest::currentDataTag();
+        const bool shared = fields[0] == "1";
         const QString runtime = m_work.filePath("runtime");
         QVERIFY(QDir().mkpath(runtime) && ::chmod(QFile::encodeName(runtime), 0700) == 0);
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
@@ -132,6 +129,9 @@ private slots:
     // Each record field through its table and one past both ends (its pair is then left out);
     // the address as one argument, even empty or full of shell text. Exit codes pass on
     // unchanged; a program that is missing or crashes is -1, never 0; no page folder is -2.
+    // A cancel ("cancel: ...") stops the program with SIGTERM: one that obeys ends with its own
+    // code, one that dies of it or ignores it (killed after the stop timeout) is "cancelled",
+    // and a cancel before the start starts nothing. None is waited for to its natural end.
     void scan_data()
     {
         QTest::addColumn<QString>("address");
@@ -161,6 +161,13 @@ private slots:
         // A folder not ours (a link, open to others, another's) is refused by the same check:
         // pageFolderOfTheRun.
         QTest::newRow("no folder") << lo << normal << ok << m_work.filePath("file/sub") << -2;
+        const QString work = "i=0\nwhile [ $i -lt 300 ]; do sleep 0.1; i=$((i+1)); done\nexit 0\n";
+        QTest::newRow("cancel: obeys")
+            << lo << normal << "trap 'exit 3' TERM\n" + work << pages << 3;
+        QTest::newRow("cancel: dies of it") << lo << normal << "exec sleep 30\n" << pages << 130;
+        QTest::newRow("cancel: ignores it") << lo << normal << "trap '' TERM\nexec sleep 30\n"
+                                            << pages << 130;
+        QTest::newRow("cancel: before start") << lo << normal << work << pages << 130;
     }
 
     void scan()
@@ -170,6 +177,8 @@ private slots:
         QFETCH(QString, body);
         QFETCH(QString, folder);
         QFETCH(int, result);
+        const QString tag = QTest::currentDataTag();
+        const bool cancel = tag.startsWith("cancel"), early = tag.endsWith("before start");
         if (!body.isEmpty())
             standIn("ScanConsoleApp", body);
         const QStringList f = fields.split(' ');
@@ -178,14 +187,21 @@ private slots:
         p.paper_size = fields.endsWith("-a 297x420") ? 16 : 0; // A3
         QStringList seen; // in the order sent; the window gets them queued, in the same order
         ScanningThread thread(p.scanSettings(), address);
+        thread.setStopTimeout(500);
         if (!folder.isEmpty())
             thread.setTempDir(folder);
         connect(&thread, &ScanningThread::UpdateProgress,
                 [&](int value, QString text) { seen << QString("%1 [%2]").arg(value).arg(text); });
         connect(&thread, &ScanningThread::ThreadFinished,
                 [&](int code) { seen << QString("finished %1").arg(code); });
+        if (early)
+            thread.cancel();
         thread.start();
-        QVERIFY(thread.wait(60000));
+        if (cancel && !early) {
+            QTRY_VERIFY(!recorded("pids").isEmpty()); // it runs
+            thread.cancel();
+        }
+        QVERIFY(thread.wait(20000)); // a cancelled program's own end is 30 s away
         const QString run = "100 [扫描中...]", done = QString("finished %1").arg(result);
         QCOMPARE(seen, (result == -2  ? QStringList{done}
                         : result != 0 ? QStringList{run, done}
@@ -195,10 +211,12 @@ private slots:
             QCOMPARE(int(QFile::permissions(QFileInfo(page).path())),
                      int(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser |
                          QFile::WriteUser | QFile::ExeUser));
-        QCOMPARE(recorded("args"),
-                 (body.isEmpty() || result == -2 ? QStringList()
-                                                 : QStringList{"-p", address, "-t", "4"} +
-                                                       f.mid(3) + QStringList{"-f", page}));
+        QCOMPARE(recorded("args"), (body.isEmpty() || result == -2 || early
+                                        ? QStringList()
+                                        : QStringList{"-p", address, "-t", "4"} + f.mid(3) +
+                                              QStringList{"-f", page}));
+        for (const QString &pid : recorded("pids")) // gone, killed if need be
+            QVERIFY(::kill(pid.toInt(), 0) != 0 && errno == ESRCH);
     }
 
     // The scan program's note: the resolution it scanned at and the scanner's largest area;
@@ -211,49 +229,6 @@ private slots:
         QCOMPARE(note.maxArea, QSizeF(215.9, 297));
         note = ScanningThread::readNote("dpi=x\nmax_area_mm=1e9x297\nmax_area_mm");
         QVERIFY(note.dpi == 0 && note.maxArea.isEmpty());
-    }
-
-    // A cancel stops the program with SIGTERM: one that obeys ends with its own code, one that
-    // dies of it or ignores it (killed after the stop timeout) is "cancelled", and a cancel
-    // before the start starts nothing. None of them is waited for to its natural end.
-    void cancel_data()
-    {
-        QTest::addColumn<QString>("body");
-        QTest::addColumn<bool>("early"); // cancelled before start()
-        QTest::addColumn<int>("result");
-        const QString work = "i=0\nwhile [ $i -lt 300 ]; do sleep 0.1; i=$((i+1)); done\nexit 0\n";
-        QTest::newRow("obeys") << "trap 'exit 130' TERM\n" + work << false << 130;
-        QTest::newRow("obeys, own code") << "trap 'exit 3' TERM\n" + work << false << 3;
-        QTest::newRow("dies of it") << "exec sleep 30\n" << false << 130;
-        QTest::newRow("ignores it") << "trap '' TERM\nexec sleep 30\n" << false << 130;
-        QTest::newRow("before start") << work << true << 130;
-    }
-    void cancel()
-    {
-        QFETCH(QString, body);
-        QFETCH(bool, early);
-        QFETCH(int, result);
-        standIn("ScanConsoleApp", body);
-        ScanningThread thread(p.scanSettings(), "127.0.0.1");
-        thread.setTempDir(m_work.filePath("pages"));
-        thread.setStopTimeout(500);
-        QList<int> results;
-        connect(&thread, &ScanningThread::ThreadFinished, [&](int code) { results << code; });
-        if (early)
-            thread.cancel();
-        QElapsedTimer clock;
-        clock.start();
-        thread.start();
-        if (!early) {
-            QTRY_VERIFY(!recorded("pids").isEmpty()); // it runs
-            thread.cancel();
-        }
-        QVERIFY(thread.wait(20000));
-        QVERIFY2(clock.elapsed() < 15000, "waited for the program's own end");
-        QCOMPARE(results, QList<int>{result});
-        QCOMPARE(recorded("pids").isEmpty(), early);
-        for (const QString &pid : recorded("pids")) // gone, killed if need be
-            QVERIFY(::kill(pid.toInt(), 0) != 0 && errno == ESRCH);
     }
 
     // A status every cycle for the address of that cycle: 0 for "TTL" in any letter case on
