@@ -52,8 +52,13 @@ void DetectThread::run()
         const QString address = ParamSetting::instance.printerAddress();
         const QString esclUrl = PrinterAddress::esclUrl(address);
         int pauseMs = m_cyclePause;
-        if (!m_paused) // a scan is under way: its requests are not crossed
-            emit UpdateStatus(poll(address, esclUrl));
+        if (!m_paused) { // a scan is under way: its requests are not crossed
+            const int status = poll(address, esclUrl);
+            // A poll takes up to seconds: if another scanner was chosen meanwhile, its answer
+            // is not shown beside the new scanner's name (the next cycle asks the new one).
+            if (address == ParamSetting::instance.printerAddress())
+                emit UpdateStatus(status);
+        }
         if (!esclUrl.isEmpty())
             pauseMs = qMax(pauseMs, int(m_statusPause));
         pause(pauseMs);

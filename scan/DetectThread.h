@@ -11,7 +11,8 @@
 // scanner ("escl:" address or URL) is asked for its ScannerStatus at most every 5 s; another
 // network device is pinged every cycle (0 answered, 1 no answer or no address); a SANE device
 // on this computer is reported as such. Paused, it neither polls nor reports (during a scan,
-// whose own requests must not be crossed).
+// whose own requests must not be crossed). A status is reported only while the address it was
+// asked for is still the chosen one.
 class DetectThread : public QThread
 {
     Q_OBJECT

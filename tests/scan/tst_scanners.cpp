@@ -22,6 +22,7 @@
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -102,6 +103,18 @@ private slots:
         ParamSetting::instance.setPrinterAddress("sane:test:0");
         QTRY_COMPARE_WITH_TIMEOUT(statuses.last().at(0).toInt(),
                                   int(ScannerStatusPoll::LocalDevice), 15000);
+        // Another scanner chosen while a poll waits for an answer: that poll's outcome (here no
+        // answer) is not shown beside the new scanner's name; the next cycle asks the new one.
+        QTcpServer silent; // takes the connection, never answers
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        QSignalSpy asked(&silent, &QTcpServer::newConnection);
+        ParamSetting::instance.setPrinterAddress(
+            QString("escl:http://127.0.0.1:%1/eSCL").arg(silent.serverPort()));
+        QVERIFY(asked.wait(15000));
+        ParamSetting::instance.setPrinterAddress("sane:test:0");
+        const int before = statuses.size();
+        QTRY_VERIFY_WITH_TIMEOUT(statuses.size() > before, 15000);
+        QCOMPARE(statuses.at(before).at(0).toInt(), int(ScannerStatusPoll::LocalDevice));
     }
 
     // The list through the scan program's -l, with a deadline and a program that cannot start.
