@@ -81,6 +81,8 @@ MainWindow::MainWindow(QWidget *parent)
 
     m_detectThread = new DetectThread();
     connect(m_detectThread, &DetectThread::UpdateStatus, this, &MainWindow::onUpdateStatus);
+    connect(m_scannerBar, &ScannerStatusBar::scannerChosen, this,
+            [this] { m_detectThread->pollNow(); });
     m_detectThread->start(QThread::InheritPriority);
 }
 

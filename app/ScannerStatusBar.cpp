@@ -102,4 +102,5 @@ void ScannerStatusBar::chooseScanner()
     // The old scanner's status does not hold for the new one; the monitor's next cycle tells.
     m_status = -1;
     m_label->clear();
+    emit scannerChosen();
 }

@@ -34,6 +34,10 @@ public slots:
     // Opens the scanner dialog; a stored choice is shown at once.
     void chooseScanner();
 
+signals:
+    // Another scanner (or address) was chosen in the scanner dialog.
+    void scannerChosen();
+
 private:
     void showScanner();
 

@@ -42,6 +42,13 @@ void DetectThread::setPaused(bool paused)
     m_paused = paused;
 }
 
+void DetectThread::pollNow()
+{
+    QMutexLocker locker(&m_pauseMutex);
+    m_pollNow = true;
+    m_wake.wakeAll();
+}
+
 void DetectThread::run()
 {
     if (m_finish)
@@ -81,9 +88,10 @@ void DetectThread::pause(int ms)
 {
     QMutexLocker locker(&m_pauseMutex);
     QDeadlineTimer deadline(qMax(0, ms));
-    // Finish() sets the flag under the same lock, so a wake-up cannot be missed.
-    while (!m_finish && !deadline.hasExpired())
+    // Finish() and pollNow() set their flags under the same lock, so a wake-up cannot be missed.
+    while (!m_finish && !m_pollNow && !deadline.hasExpired())
         m_wake.wait(&m_pauseMutex, deadline);
+    m_pollNow = false;
 }
 
 bool DetectThread::pingOk(QString address)

@@ -30,6 +30,9 @@ public:
     void setStatusPause(int ms);
     // Stops and resumes the polling (from any thread); a poll under way still reports.
     void setPaused(bool paused);
+    // Ends the pause before the next cycle at once (from any thread): another scanner was
+    // chosen, and its status should not wait for the old one's pause.
+    void pollNow();
     static constexpr int kStatusPauseMs = 5000;
 
     // True when one ping of the address got an answer in time.
@@ -51,6 +54,7 @@ private:
     std::atomic_int m_cyclePause;
     std::atomic_int m_statusPause{kStatusPauseMs};
     std::atomic_bool m_paused{false};
+    bool m_pollNow = false; // guarded by m_pauseMutex
     QMutex m_pauseMutex;
     QWaitCondition m_wake;
 };

@@ -115,6 +115,14 @@ private slots:
         const int before = statuses.size();
         QTRY_VERIFY_WITH_TIMEOUT(statuses.size() > before, 15000);
         QCOMPARE(statuses.at(before).at(0).toInt(), int(ScannerStatusPoll::LocalDevice));
+        // A scanner chosen during a long pause is asked at once, not when the pause ends.
+        DetectThread patient;
+        QSignalSpy told(&patient, &DetectThread::UpdateStatus);
+        patient.setCyclePause(600000);
+        patient.start();
+        QTRY_COMPARE_WITH_TIMEOUT(told.size(), 1, 15000);
+        patient.pollNow();
+        QTRY_COMPARE_WITH_TIMEOUT(told.size(), 2, 15000);
     }
 
     // The list through the scan program's -l, with a deadline and a program that cannot start.
