@@ -38,7 +38,6 @@ public:
 
     // Waits (processing events) until `count` modal widgets have been seen or answered.
     bool waitSeen(int count, int timeoutMs = 10000);
-    int pending() const { return m_actions.size(); }
 
     QList<Seen> seen;
 

@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QImage>
 #include <QPixmap>
 #include <QSettings>
 #include <QTranslator>
@@ -200,15 +199,9 @@ void prepare(QApplication &app)
 
 void screenshot(QWidget *widget, const QString &name)
 {
-    if (widget)
-        keepPicture(widget->grab().toImage(), name);
-}
-
-void keepPicture(const QImage &picture, const QString &name)
-{
     const QString folder = qEnvironmentVariable("SCANCONSOLE_SCREENSHOTS");
-    if (!folder.isEmpty() && QDir().mkpath(folder))
-        picture.save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+    if (widget && !folder.isEmpty() && QDir().mkpath(folder))
+        widget->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
 }
 
 } // namespace TestEnvironment

@@ -5,7 +5,6 @@
 #include <functional>
 
 class QApplication;
-class QImage;
 class QWidget;
 
 // Shared set-up of every test program: the console's start-up state, a loopback-only printer
@@ -45,7 +44,6 @@ QString writeFakeProgram(const QString &name, const QString &script);
 // Saves a picture of `widget` as <name>.png when SCANCONSOLE_SCREENSHOTS names a folder (to
 // look at, never compared).
 void screenshot(QWidget *widget, const QString &name);
-void keepPicture(const QImage &picture, const QString &name);
 
 } // namespace TestEnvironment
 
