@@ -8,6 +8,7 @@
 #include "tests/support/ModalAnswerer.h"
 #include "tests/support/RecordFixtures.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestFiles.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -51,11 +52,6 @@ class TestMainWindowPanel : public QObject
     static QString paramFile()
     {
         return TestEnvironment::operatorConfigDir() + "/ParamSetting.ini";
-    }
-    static QByteArray readAll(const QString &file)
-    {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     void newWindow()
     {
@@ -132,7 +128,7 @@ private slots:
     {
         RecordFixtures::fillNonDefault(p);
         QVERIFY(p.saveParamSettings(QString()));
-        const QByteArray file = readAll(paramFile());
+        const QByteArray file = TestFiles::readAll(paramFile());
         w->InitParameter();
         QCOMPARE(find<QComboBox>("combox_resolution")->currentText(), QString("600"));
         QCOMPARE(find<QDoubleSpinBox>("spinBox_adjustGama")->text(), QString("2.50"));
@@ -157,7 +153,7 @@ private slots:
         QCOMPARE(RecordFixtures::scanFields(p).mid(0, 29),
                  RecordFixtures::scanFields(ParamSetting()).mid(0, 29));
         QCOMPARE(p.user_model, 0);
-        QCOMPARE(readAll(paramFile()), file);
+        QCOMPARE(TestFiles::readAll(paramFile()), file);
     }
 
     void languageChooserFollowsTheFormat()
@@ -451,7 +447,7 @@ private slots:
         // screen; nothing is saved to the default file.
         p.setPrinterAddress("127.0.0.1");
         QVERIFY(p.saveParamSettings(QString()));
-        const QByteArray defaultBefore = readAll(paramFile());
+        const QByteArray defaultBefore = TestFiles::readAll(paramFile());
         trigger("action_major");
         find<QComboBox>("combox_resolution")->setCurrentIndex(1);
         find<QLineEdit>("edit_name")->setText("Other");
@@ -465,7 +461,7 @@ private slots:
         QCOMPARE(languages->summary(), QString("英文"));
         QCOMPARE(checkedModes(), QStringList{"action_base"});
         QCOMPARE(p.printer_ip, QString("10.0.0.5"));
-        QCOMPARE(readAll(paramFile()), defaultBefore);
+        QCOMPARE(TestFiles::readAll(paramFile()), defaultBefore);
 
         // (Out-of-range values in a loaded file: the loader's acceptanceOnLoad.)
         // A template the settings class must not read (too large) changes nothing and says so.
@@ -511,14 +507,12 @@ private slots:
         const QString first = dir.filePath(ImageManager::Instance()->at(0)->name + ".jpg");
         QCOMPARE(QImage(first).size(), QSize(60, 80));
         QVERIFY(QDir(dir.path()).removeRecursively() && QDir().mkpath(dir.path()));
-        QFile old(first);
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
-        old.close();
+        QVERIFY(TestFiles::writeFile(first, "old"));
         QCOMPARE(saveAs(QMessageBox::No), 3);
         QCOMPARE(answerer.seen.at(3).text, QString("文件已存在，是否替换？"));
-        QCOMPARE(readAll(first), QByteArray("old"));
+        QCOMPARE(TestFiles::readAll(first), QByteArray("old"));
         QCOMPARE(saveAs(QMessageBox::Yes), 3);
-        QVERIFY(readAll(first).size() > 3);
+        QVERIFY(TestFiles::readAll(first).size() > 3);
     }
 
     void pagesArriveOnceEach()

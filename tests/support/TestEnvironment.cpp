@@ -2,6 +2,7 @@
 
 #include "app/Startup.h"
 #include "settings/ParamSetting.h"
+#include "tests/support/TestFiles.h"
 
 #include <QApplication>
 #include <QDir>
@@ -80,13 +81,10 @@ QString writeFakeProgram(const QString &name, const QString &script)
 {
     QDir().mkpath(fakeBinDir());
     const QString path = fakeBinDir() + QLatin1Char('/') + name;
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        file.write(script.toUtf8());
-        file.close();
-    }
-    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                        QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    TestFiles::writeFile(path, script.toUtf8());
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                    QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                    QFile::ExeOther);
     return path;
 }
 
